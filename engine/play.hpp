@@ -1,0 +1,36 @@
+#pragma once
+// Playing a card, taking tricks, the life of a trick on the table, and the user's input as the
+// frame driver hands it over.
+#include "match.hpp"
+
+namespace pellow {
+
+int HitTestHand(Match& m, int pointerX, int pointerY);
+bool HoldsSuit(const Match& m, const CardSprite& card);
+bool IsLegalPlay(const Match& m, const CardSprite& card);
+void PlayCardToTable(Match& m, CardSprite& card);
+int FindHandIndex(const Match& m, int code, int seat);
+void PutCardOnTable(Match& m, CardSprite& card);
+void RemoveFromHand(Match& m, CardSprite& card);
+void GatherTrick(Match& m);
+void CarryTrickToPile(Match& m, int px, int py);
+void StepTrickCards(Match& m);
+void StopTrickCards(Match& m);
+void AddTrickToOurPile(Match& m);
+void AddTrickToTheirPile(Match& m);
+void ClearTakenCards(Match& m);
+void StepGatheredHand(Match& m);
+void StopHandCards(Match& m);
+
+// ---- What one frame does with the player's input ----
+// True when a pick may be taken now: the user's turn has begun, nothing moves, not paused.
+bool UserMayPick(const Match& m, bool paused);
+// The left button is held at (x, y): starts the next deal on the score page, otherwise looks
+// for a legal card under the pointer and remembers it in clickedCard.
+void UserClick(Match& m, int x, int y, bool paused);
+// Sends the card remembered by UserClick (fixing trumps on the deal's first lead).
+void SendClickedCard(Match& m);
+// The R key: starts re-ordering the hand when the user still holds all 13 cards on their turn.
+bool RequestReorder(Match& m);
+
+}  // namespace pellow
