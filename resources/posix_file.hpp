@@ -1,0 +1,39 @@
+#pragma once
+// Small POSIX file helpers shared by the archive reader, the unpacking and the bitmap writer:
+// an owning descriptor and whole-buffer reads and writes that retry short transfers.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace pellow::detail {
+
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept;
+    ~UniqueFd();
+
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    int release();
+    // Closes now and reports whether the close succeeded (a late write error shows here).
+    bool close();
+
+private:
+    int fd_ = -1;
+};
+
+// Reads up to size bytes at offset; returns how many were read (fewer only at the end of the
+// file) or -1 with errno set.
+std::int64_t ReadAt(int fd, void* data, std::size_t size, std::int64_t offset);
+// Writes all of size bytes at offset; false with errno set on failure.
+bool WriteAt(int fd, const void* data, std::size_t size, std::int64_t offset);
+
+// "<text>" plus the system's description of errno.
+std::string WithErrno(const std::string& text, int err);
+
+}  // namespace pellow::detail

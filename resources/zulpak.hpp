@@ -1,0 +1,66 @@
+#pragma once
+// Reader of the game's resource archive: a 12-byte header ("PACK", directory offset, directory
+// length), a directory of 64-byte entries (56-byte name, offset, size) and the entries' bytes,
+// all integers 32-bit little-endian. The directory is loaded once; entries are copied out to
+// files on request. No file stays open between calls.
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace pellow {
+
+// An archive that starts with "PACK" but cannot be used as one, or a file that cannot be read or
+// written. The message names the file and the problem.
+class PakError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class zulPAK {
+public:
+    static constexpr std::int32_t kNameLength = 56;
+    static constexpr std::int32_t kEntryLength = 64;
+
+    // The stored name field of entry id, all 56 characters, padding included.
+    // Every accessor throws std::out_of_range for an id outside 0..NumEntrys() or while no
+    // archive is loaded.
+    std::string EntryName(std::int32_t id) const;
+    std::int32_t EntryOffset(std::int32_t id) const;
+    std::int32_t EntrySize(std::int32_t id) const;
+    // Index of the last entry (entries minus one); 0 before any archive is loaded.
+    std::int32_t NumEntrys() const { return header_.NumEntrys; }
+    // Path of the archive last loaded, empty while none is.
+    const std::string& FileLoaded() const { return fileLoaded_; }
+
+    // Loads the directory of PAKpath. A path naming no file, or a file that does not begin with
+    // "PACK" (case-sensitive), loads nothing and leaves the object as it was. A "PACK" file whose
+    // directory or entries do not fit the file throws PakError, also leaving the object as it was.
+    void OpenQ2Pak(const std::string& PAKpath);
+
+    // Writes entry id to SaveToPath (created, or replaced if it exists). Throws
+    // std::out_of_range for a bad id before touching any file, and PakError when the entry
+    // cannot be read or the file cannot be written; a target it could not finish is removed.
+    void SaveFileFromPAK(std::int32_t id, const std::string& SaveToPath);
+
+private:
+    struct PakHeader {
+        char Magic[4] = {};
+        std::int32_t DirOffset = 0;
+        std::int32_t DirLength = 0;
+        std::int32_t NumEntrys = 0;
+    };
+    struct PakEntry {
+        std::string Name;  // exactly kNameLength bytes
+        std::int32_t Offset = 0;
+        std::int32_t Size = 0;
+    };
+
+    const PakEntry& Entry(std::int32_t id) const;
+
+    PakHeader header_;
+    std::vector<PakEntry> entries_;
+    std::string fileLoaded_;
+};
+
+}  // namespace pellow
