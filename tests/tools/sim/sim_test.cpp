@@ -1,0 +1,126 @@
+#include "tools/sim/sim.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "engine/match.hpp"
+#include "opponent/pellow_ai.hpp"
+
+namespace pellow {
+namespace {
+
+SimStats Simulate(std::uint32_t seed, SeatZeroPolicy policy, std::string* trace = nullptr,
+             ComputerPlayer* computer = nullptr, int matches = 3) {
+    std::ostringstream out;
+    SimOptions o;
+    o.matches = matches;
+    o.seed = seed;
+    o.seat0 = policy;
+    o.trace = trace ? &out : nullptr;
+    o.computer = computer;
+    SimStats s = RunSimulation(o);
+    if (trace) *trace = out.str();
+    return s;
+}
+
+TEST(Simulator, SameSeedSameTraceAndFigures) {
+    for (auto policy : {SeatZeroPolicy::Rules, SeatZeroPolicy::Random}) {
+        std::string a, b, c;
+        const SimStats sa = Simulate(77, policy, &a), sb = Simulate(77, policy, &b), sc = Simulate(78, policy, &c);
+        ASSERT_TRUE(sa.ok) << sa.violation;
+        EXPECT_EQ(a, b);
+        EXPECT_NE(a, c);
+        std::ostringstream pa, pb;
+        PrintStats(sa, pa);
+        PrintStats(sb, pb);
+        EXPECT_EQ(pa.str(), pb.str());
+        EXPECT_EQ(sa.matches, 3);
+        EXPECT_EQ(sa.weWon + sa.theyWon, 3);
+        EXPECT_EQ(sa.ourPoints + sa.theirPoints, 80 * sa.deals);
+    }
+}
+
+TEST(Simulator, TraceHoldsEveryPlayOfEveryDeal) {
+    std::string trace;
+    const SimStats s = Simulate(5, SeatZeroPolicy::Random, &trace, nullptr, 1);
+    ASSERT_TRUE(s.ok) << s.violation;
+    std::istringstream lines(trace);
+    std::string line;
+    int deals = 0, dealt = 0, plays = 0, ends = 0;
+    while (std::getline(lines, line)) {
+        ASSERT_EQ(line.front(), '{');
+        ASSERT_EQ(line.back(), '}');
+        if (line.find("\"event\":\"deal\"") != std::string::npos) ++deals;
+        if (line.find("\"event\":\"dealt\"") != std::string::npos) ++dealt;
+        if (line.find("\"event\":\"play\"") != std::string::npos) {
+            ++plays;
+            EXPECT_NE(line.find("\"voidKnown\":[["), std::string::npos);
+        }
+        if (line.find("\"event\":\"end\"") != std::string::npos) ++ends;
+    }
+    EXPECT_EQ(deals, s.deals);
+    EXPECT_EQ(dealt, s.deals);
+    EXPECT_EQ(ends, s.deals);
+    EXPECT_EQ(plays, 52 * s.deals);
+}
+
+// A seat that plays its first card whatever was led: the checker must catch it.
+class Renegade final : public ComputerPlayer {
+public:
+    int ChooseTrump(const Match& m, int seat) override { return rules.ChooseTrump(m, seat); }
+    int ChooseCard(Match& m, int seat) override {
+        if (m.trickCount == 0) return rules.ChooseCard(m, seat);
+        return HandCodes(m, seat)[0];
+    }
+    RulesPlayer rules;
+};
+
+// A seat that claims the user is void in every suit it sees led.
+class Gossip final : public ComputerPlayer {
+public:
+    int ChooseTrump(const Match& m, int seat) override { return rules.ChooseTrump(m, seat); }
+    int ChooseCard(Match& m, int seat) override {
+        if (m.trickCount > 0) m.voidKnown[0][m.cardSuit[m.trickCards[0].card]] = 0;
+        return rules.ChooseCard(m, seat);
+    }
+    RulesPlayer rules;
+};
+
+TEST(Simulator, ReportsBrokenRulesWithSeedAndFrame) {
+    Renegade renegade;
+    const SimStats r = Simulate(9, SeatZeroPolicy::Rules, nullptr, &renegade, 5);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.violation.find("follow suit"), std::string::npos) << r.violation;
+    EXPECT_NE(r.violation.find("seed 9"), std::string::npos);
+    EXPECT_NE(r.violation.find("frame "), std::string::npos);
+
+    Gossip gossip;
+    const SimStats g = Simulate(9, SeatZeroPolicy::Rules, nullptr, &gossip, 5);
+    EXPECT_FALSE(g.ok);
+    EXPECT_NE(g.violation.find("voidKnown"), std::string::npos) << g.violation;
+}
+
+TEST(Simulator, SlowAnimationDoublesTheFrames) {
+    SimOptions fast, slow;
+    fast.seed = slow.seed = 3;
+    slow.slowAnimation = true;
+    const SimStats f = RunSimulation(fast), s = RunSimulation(slow);
+    ASSERT_TRUE(f.ok && s.ok);
+    // Same seed, same cards: only the movements take longer (the pauses are wall-clock).
+    EXPECT_EQ(f.deals, s.deals);
+    EXPECT_GT(s.frames, f.frames * 13 / 10);
+}
+
+TEST(Simulator, LargeTablePlaysToo) {
+    SimOptions o;
+    o.seed = 12;
+    o.matches = 5;
+    o.resolution = "";
+    const SimStats s = RunSimulation(o);
+    EXPECT_TRUE(s.ok) << s.violation;
+    EXPECT_EQ(s.matches, 5);
+}
+
+}  // namespace
+}  // namespace pellow
