@@ -1,0 +1,98 @@
+#include "startup_dialog.hpp"
+
+#include <utility>
+
+#include "dialog_version.hpp"
+#include "engine/deal.hpp"
+
+namespace pellow {
+
+std::string VersionText(int major, int minor, int revision) {
+    return "Version " + std::to_string(major) + "." + std::to_string(minor) + "." +
+           std::to_string(revision);
+}
+
+frmStartup::frmStartup(Match& match, StartupDialogHost host)
+    : match_(match), host_(std::move(host)) {}
+
+void frmStartup::Form_Load() {
+    match_.packFileName = "res002.pak";
+    currentTab = 0;
+    show_tabs();
+    SSTab1Tab = 0;
+    endOnUnload = true;
+    Label3 = VersionText(kVersionMajor, kVersionMinor, kVersionRevision);
+}
+
+void frmStartup::Form_Unload() {
+    if (endOnUnload && host_.endProgram) host_.endProgram();
+}
+
+void frmStartup::SSTab1_Click(int tab) {
+    if (tab < 0 || tab >= kTabCount) return;
+    SSTab1Tab = tab;
+    currentTab = tab;
+    show_tabs();
+}
+
+void frmStartup::show_tabs() {
+    for (int i = 0; i < kTabCount; ++i) Frame1Visible[i] = (i == currentTab);
+}
+
+void frmStartup::SelectOption(int number) {
+    for (int n = 1; n <= 4; ++n) Option[n] = (n == number);
+}
+
+// The two 1024 x 768 decks have no preview of their own: the picture stays as it was.
+void frmStartup::Option1_Click() { SelectOption(1); }
+void frmStartup::Option3_Click() { SelectOption(3); }
+
+void frmStartup::Option2_Click() {
+    SelectOption(2);
+    Image2Visible[1] = true;
+    Image2Visible[0] = false;
+}
+
+void frmStartup::Option4_Click() {
+    SelectOption(4);
+    Image2Visible[0] = true;
+    Image2Visible[1] = false;
+}
+
+void frmStartup::Check3_Click(bool checked) { Check3 = checked; }
+
+void frmStartup::Label11_Click() {
+    if (host_.informationBox) host_.informationBox(kWebMessage, kStartupCaption);
+}
+
+void frmStartup::Command1_Click() {
+    endOnUnload = false;
+    if (Option[2]) {
+        match_.deckFolder = "Roya2";
+        match_.resolution = "800x600";
+    }
+    if (Option[4]) {
+        match_.deckFolder = "Royal";
+        match_.resolution = "800x600";
+    }
+    // The 1024 x 768 decks keep the resolution empty, which every reader takes as 1024 x 768,
+    // but they need a picture folder of their own.
+    if (Option[3]) match_.deckFolder = "Vintage";
+    if (Option[1]) match_.deckFolder = "Worn";
+    if (Check3) match_.slowAnimation = true;
+    SetLayout(match_);
+    if (match_.resolution == "800x600") {
+        match_.screenWidth = 800;
+        match_.screenHeight = 600;
+    } else {
+        match_.screenWidth = 1024;
+        match_.screenHeight = 768;
+    }
+    if (host_.loadForm1) host_.loadForm1();
+}
+
+void frmStartup::Command2_Click() {
+    if (host_.endProgram) host_.endProgram();
+}
+
+}  // namespace pellow

@@ -1,0 +1,60 @@
+#pragma once
+// The start-up dialog's state and event handlers, free of any toolkit: the window only forwards
+// its events here and then shows what these fields say.
+#include <array>
+#include <functional>
+#include <string>
+
+#include "app/dialog/startup_texts.hpp"
+#include "engine/match.hpp"
+
+namespace pellow {
+
+// What the dialog needs from the program around it.
+struct StartupDialogHost {
+    // "Load Form1": unpacks the resources and launches the game; normally never returns.
+    std::function<void()> loadForm1;
+    // Ends the program (Exit, or the dialog unloaded before Play).
+    std::function<void()> endProgram;
+    // A message box with the information icon and one OK button.
+    std::function<void(const std::string& text, const std::string& title)> informationBox;
+};
+
+// "Version 1.5.0" for major 1, minor 5, revision 0.
+std::string VersionText(int major, int minor, int revision);
+
+class frmStartup {
+public:
+    frmStartup(Match& match, StartupDialogHost host);
+
+    void Form_Load();
+    void Form_Unload();
+    void SSTab1_Click(int tab);
+    void Option1_Click();
+    void Option2_Click();
+    void Option3_Click();
+    void Option4_Click();
+    void Check3_Click(bool checked);
+    void Label11_Click();  // the web address below the rules
+    void Command1_Click();  // Play
+    void Command2_Click();  // Exit
+
+    // ---- What the window shows (design-time values until Form_Load) ----
+    int currentTab = 0;
+    bool endOnUnload = false;
+    int SSTab1Tab = 0;                         // the tab the tab control shows as selected
+    std::array<bool, kTabCount> Frame1Visible{true, true, true, true, true};
+    std::array<bool, 5> Option{false, false, false, false, true};  // Option(1..4); [0] unused
+    std::array<bool, 2> Image2Visible{true, false};
+    bool Check3 = false;  // "Slow animation"
+    std::string Label3;
+
+private:
+    void show_tabs();
+    void SelectOption(int number);
+
+    Match& match_;
+    StartupDialogHost host_;
+};
+
+}  // namespace pellow

@@ -1,0 +1,76 @@
+#pragma once
+// The words of the start-up dialog: captions, the keys, the rules and the credits. Kept apart
+// from the widgets so that the rules can be checked against the game's own card rules.
+#include <array>
+#include <string>
+#include <vector>
+
+namespace pellow {
+
+inline constexpr const char* kStartupCaption = "Pellow (Freeware)";
+inline constexpr const char* kDirectXLine = "Requires DirectX 7.0 or above";
+inline constexpr const char* kPlayCaption = "Play Pellow";
+inline constexpr const char* kExitCaption = "Exit";
+inline constexpr const char* kWebAddress = "pellow.example.org";
+inline constexpr const char* kWebMessage =
+    "Please use your installed Web browser to view this page.";
+inline constexpr const char* kSlowAnimationCaption = "Slow animation";
+inline constexpr const char* kSlowAnimationHelp =
+    "Click for slower card animation. Useful when learning the game or in fast computers.";
+
+inline constexpr int kTabCount = 5;
+inline constexpr std::array<const char*, kTabCount> kTabCaptions = {
+    "Deck", "Keys", "Rules", "Credits", "Options"};
+
+// Indexed by option number 1..4 (index 0 unused), as the option buttons are numbered.
+inline constexpr std::array<const char*, 5> kDeckCaptions = {
+    "",
+    "Worn Classic [1024x768 resolution]",
+    "Royal Celtic [800x600 resolution]",
+    "Vintage 1900s [1024x768 resolution]",
+    "Royal Standard [800x600 resolution]",
+};
+inline constexpr std::array<const char*, 5> kDeckDescriptions = {
+    "",
+    "German-made French deck with used cards.",
+    "French-suited deck (Celtic pattern)",
+    "Old German-made French deck of early 1900's.",
+    "French-suited deck (standard pattern)",
+};
+
+inline constexpr std::array<const char*, 4> kKeyLines = {
+    "When it is your turn and in order to drop a card, left click on it. ",
+    "Press the key R after initial deal, in order to re-order your cards in hand.",
+    "Pressing the key P at any time pauses the game. Press again to resume.",
+    "Use the ESCAPE key to exit the game.",
+};
+
+// One line of a read-only text page. Headings stand out, table rows keep their columns.
+struct TextLine {
+    enum class Kind { Heading, Body, Table };
+    Kind kind;
+    std::string text;
+};
+
+// A row of the card points table as the rules state it.
+struct PointsRow {
+    const char* name;
+    int rank;  // face rank: 1 ace, 2..10, 11 jack, 12 queen, 13 king
+    int inTrumps;
+    int otherwise;
+};
+inline constexpr std::array<PointsRow, 6> kPointsTable = {{
+    {"Nine", 9, 18, 9},
+    {"Five", 5, 10, 5},
+    {"Ace", 1, 4, 0},
+    {"King", 13, 3, 0},
+    {"Queen", 12, 2, 0},
+    {"Jack", 11, 1, 0},
+}};
+// The total a team must pass to win the match, as the rules state it.
+inline constexpr int kRulesWinThreshold = 79;
+
+std::vector<TextLine> RulesText();
+std::vector<TextLine> CreditsText();
+
+}  // namespace pellow

@@ -1,0 +1,413 @@
+// The FLTK window of the start-up dialog. Every widget forwards its event to frmStartup and
+// then copies frmStartup's fields back into the widgets; no decision is taken here.
+#include <FL/Enumerations.H>
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Group.H>
+#include <FL/Fl_RGB_Image.H>
+#include <FL/Fl_Round_Button.H>
+#include <FL/Fl_Tabs.H>
+#include <FL/Fl_Text_Buffer.H>
+#include <FL/Fl_Text_Display.H>
+#include <FL/fl_ask.H>
+#include <FL/fl_draw.H>
+
+#include <exception>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/dialog/dialog_pictures.hpp"
+#include "app/dialog/run_startup_dialog.hpp"
+#include "app/dialog/startup_dialog.hpp"
+#include "app/dialog/startup_texts.hpp"
+
+namespace pellow {
+
+namespace {
+
+// Sans-serif at a comfortable reading size; the rules read a little larger.
+constexpr Fl_Fontsize kTextSize = 12;
+constexpr Fl_Fontsize kRulesSize = 13;
+// The one-line deck descriptions have 13-pixel rows, and the longest must end before the preview.
+constexpr Fl_Fontsize kDescriptionSize = 11;
+constexpr int kTabHeight = 24;
+
+// Page rectangle inside the tab control (window coordinates).
+constexpr int kPageX = 16;
+constexpr int kPageY = 328;
+constexpr int kPageW = 501;
+constexpr int kPageH = 181;
+
+// The platform's message box: information icon, one OK button, the given title.
+void ShowInformationBox(const std::string& text, const std::string& title) {
+    fl_message_title(title.c_str());
+    const char* previous = fl_close;
+    fl_close = "OK";
+    fl_message("%s", text.c_str());
+    fl_close = previous;
+}
+
+// A blue, underlined label that reacts to a click like a link, without being one.
+class LinkLabel : public Fl_Box {
+public:
+    LinkLabel(int x, int y, int w, int h, const char* text) : Fl_Box(x, y, w, h, text) {
+        box(FL_NO_BOX);
+        labelfont(FL_HELVETICA);
+        labelsize(kTextSize);
+        labelcolor(fl_rgb_color(0, 0, 192));
+        align(FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE);
+    }
+
+protected:
+    void draw() override {
+        fl_font(labelfont(), labelsize());
+        fl_color(labelcolor());
+        const int baseline = y() + fl_height() - fl_descent();
+        fl_draw(label(), x(), baseline);
+        const int width = static_cast<int>(fl_width(label()));
+        fl_line(x(), baseline + 1, x() + width - 1, baseline + 1);
+    }
+
+    int handle(int event) override {
+        switch (event) {
+            case FL_ENTER:
+                window()->cursor(FL_CURSOR_HAND);
+                return 1;
+            case FL_LEAVE:
+                window()->cursor(FL_CURSOR_DEFAULT);
+                return 1;
+            case FL_PUSH:
+                return 1;
+            case FL_RELEASE:
+                if (Fl::event_inside(this)) do_callback();
+                return 1;
+            default:
+                return Fl_Box::handle(event);
+        }
+    }
+};
+
+Fl_Box* Label(int x, int y, int w, int h, const char* text, Fl_Align align,
+              Fl_Font font = FL_HELVETICA) {
+    auto* box = new Fl_Box(x, y, w, h, text);
+    box->box(FL_NO_BOX);
+    box->labelfont(font);
+    box->labelsize(kTextSize);
+    box->labelcolor(FL_BLACK);
+    box->align(align | FL_ALIGN_INSIDE);
+    return box;
+}
+
+// A read-only page of text: headings in bold, table rows in a fixed-width face.
+Fl_Text_Display* TextPage(int x, int y, int w, int h, const std::vector<TextLine>& lines,
+                          Fl_Color background, Fl_Fontsize size, Fl_Text_Buffer*& text,
+                          Fl_Text_Buffer*& style,
+                          std::unique_ptr<Fl_Text_Display::Style_Table_Entry[]>& styles) {
+    std::string all;
+    std::string marks;
+    for (const TextLine& line : lines) {
+        char mark = 'A';
+        if (line.kind == TextLine::Kind::Heading) mark = 'B';
+        if (line.kind == TextLine::Kind::Table) mark = 'C';
+        all += line.text + "\n";
+        marks += std::string(line.text.size() + 1, mark);
+    }
+    text = new Fl_Text_Buffer();
+    style = new Fl_Text_Buffer();
+    text->text(all.c_str());
+    style->text(marks.c_str());
+    styles.reset(new Fl_Text_Display::Style_Table_Entry[3]{
+        {FL_BLACK, FL_HELVETICA, size, 0},
+        {FL_BLACK, FL_HELVETICA_BOLD, size, 0},
+        {FL_BLACK, FL_COURIER, size, 0},
+    });
+    auto* display = new Fl_Text_Display(x, y, w, h);
+    display->box(FL_DOWN_BOX);
+    display->color(background);
+    display->textfont(FL_HELVETICA);
+    display->textsize(size);
+    display->buffer(text);
+    display->highlight_data(style, styles.get(), 3, 'A', nullptr, nullptr);
+    display->wrap_mode(Fl_Text_Display::WRAP_AT_BOUNDS, 0);
+    display->scrollbar_align(FL_ALIGN_RIGHT);
+    return display;
+}
+
+class StartupWindow {
+public:
+    StartupWindow(Match& match, std::function<void()> loadForm1)
+        : form_(match, Host(std::move(loadForm1))) {
+        Build();
+    }
+
+    ~StartupWindow() {
+        // The text displays refer to their buffers; take those away before the buffers go.
+        for (Fl_Text_Display* d : displays_) d->buffer(nullptr);
+        window_.reset();
+        for (Fl_Text_Buffer* b : buffers_) delete b;
+    }
+
+    int Run() {
+        form_.Form_Load();
+        Sync();
+        window_->show();
+        while (window_->shown()) Fl::wait();
+        if (error_) std::rethrow_exception(error_);
+        return 0;
+    }
+
+    // Hides the window; its load state stays so a late event cannot find a dangling widget.
+    void Unload() {
+        form_.Form_Unload();
+        window_->hide();
+        Fl::flush();
+    }
+
+private:
+    StartupDialogHost Host(std::function<void()> loadForm1) {
+        StartupDialogHost host;
+        host.loadForm1 = std::move(loadForm1);
+        host.endProgram = [this] { window_->hide(); };
+        host.informationBox = ShowInformationBox;
+        return host;
+    }
+
+    void Build() {
+        Fl::background(192, 192, 192);
+        window_ = std::make_unique<Fl_Double_Window>(538, 545, kStartupCaption);
+        window_->color(fl_rgb_color(192, 192, 192));
+        window_->size_range(538, 545, 538, 545);
+        window_->callback(
+            [](Fl_Widget*, void* self) { static_cast<StartupWindow*>(self)->Closed(); }, this);
+
+        auto* image1 = new Fl_Box(48, 0, 435, 254);
+        image1->box(FL_NO_BOX);
+        banner_ = std::make_unique<Fl_RGB_Image>(kBannerPicture.rgb, kBannerPicture.width,
+                                                 kBannerPicture.height, 3);
+        image1->image(banner_.get());
+
+        label3_ = Label(8, 276, 153, 17, "", FL_ALIGN_LEFT | FL_ALIGN_TOP, FL_HELVETICA_BOLD);
+        Label(312, 276, 217, 25, kDirectXLine, FL_ALIGN_RIGHT | FL_ALIGN_TOP, FL_HELVETICA_BOLD);
+
+        tabs_ = new Fl_Tabs(8, 296, 521, 217);
+        tabs_->selection_color(fl_rgb_color(192, 192, 192));
+        tabs_->callback([](Fl_Widget*, void* self) { static_cast<StartupWindow*>(self)->TabClicked(); },
+                        this);
+        for (int i = 0; i < kTabCount; ++i) {
+            tab_[i] = new Fl_Group(8, 296 + kTabHeight, 521, 217 - kTabHeight, kTabCaptions[i]);
+            tab_[i]->labelsize(kTextSize);
+            tab_[i]->color(fl_rgb_color(192, 192, 192));
+            frame1_[i] = new Fl_Group(kPageX, kPageY, kPageW, kPageH);
+            frame1_[i]->box(FL_NO_BOX);
+            switch (i) {
+                case 0: BuildDeckPage(); break;
+                case 1: BuildKeysPage(); break;
+                case 2: BuildRulesPage(); break;
+                case 3: BuildCreditsPage(); break;
+                case 4: BuildOptionsPage(); break;
+            }
+            frame1_[i]->end();
+            tab_[i]->end();
+            tab_[i]->resizable(nullptr);
+        }
+        tabs_->end();
+
+        auto* command2 = new Fl_Button(8, 520, 57, 21, kExitCaption);
+        command2->labelsize(kTextSize);
+        command2->callback([](Fl_Widget*, void* self) {
+            static_cast<StartupWindow*>(self)->form_.Command2_Click();
+        }, this);
+
+        auto* command1 = new Fl_Button(244, 520, 285, 21, kPlayCaption);
+        command1->labelsize(kTextSize);
+        command1->shortcut(FL_Enter);
+        command1->callback([](Fl_Widget*, void* self) {
+            static_cast<StartupWindow*>(self)->Play();
+        }, this);
+
+        window_->end();
+        window_->set_modal();
+    }
+
+    // Page coordinates, as the layout gives them, to window coordinates.
+    static int PX(int x) { return kPageX + x; }
+    static int PY(int y) { return kPageY + y; }
+
+    void BuildDeckPage() {
+        // Top to bottom: one 1024 x 768 deck, the two 800 x 600 decks, the other 1024 x 768
+        // deck, so the two decks that have a preview sit beside it.
+        const int optionY[5] = {0, 2, 99, 144, 48};
+        const int optionW[5] = {0, 349, 317, 349, 349};
+        for (int n = 1; n <= 4; ++n) {
+            auto* option = new Fl_Round_Button(PX(16), PY(optionY[n]), optionW[n], 21,
+                                               kDeckCaptions[n]);
+            option->type(FL_RADIO_BUTTON);
+            option->labelsize(kTextSize);
+            option->callback(&StartupWindow::OptionCallback, this);
+            option_[n] = option;
+            Label(PX(92), PY(optionY[n] + 21), 273, 13, kDeckDescriptions[n],
+                  FL_ALIGN_LEFT | FL_ALIGN_TOP)
+                ->labelsize(kDescriptionSize);
+        }
+
+        image2_[0] = new Fl_Box(PX(372), PY(16), 119, 156);
+        image2_[1] = new Fl_Box(PX(373), PY(16), 115, 152);
+        for (int i = 0; i < 2; ++i) {
+            image2_[i]->box(FL_NO_BOX);
+            preview_[i] = std::make_unique<Fl_RGB_Image>(
+                kPreviewPictures[i].rgb, kPreviewPictures[i].width, kPreviewPictures[i].height,
+                3);
+            image2_[i]->image(preview_[i].get());
+        }
+    }
+
+    void BuildKeysPage() {
+        // Wide enough for each line to stay on one row in the sans face at our size.
+        constexpr int kKeysWidth = 477;
+        const int y[4] = {36, 69, 103, 136};
+        for (int i = 0; i < 4; ++i) {
+            Label(PX(16), PY(y[i]), kKeysWidth, 30, kKeyLines[i],
+                  FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
+        }
+    }
+
+    void BuildRulesPage() {
+        AddTextPage(PX(4), PY(12), 493, 145, RulesText(), fl_rgb_color(255, 255, 192),
+                    kRulesSize);
+        auto* label11 = new LinkLabel(PX(312), PY(160), 121, 17, kWebAddress);
+        label11->callback([](Fl_Widget*, void* self) {
+            static_cast<StartupWindow*>(self)->form_.Label11_Click();
+        }, this);
+    }
+
+    void BuildCreditsPage() {
+        AddTextPage(PX(4), PY(12), 493, 165, CreditsText(), FL_WHITE, kTextSize);
+    }
+
+    void BuildOptionsPage() {
+        check3_ = new Fl_Check_Button(PX(40), PY(72), 121, 17, kSlowAnimationCaption);
+        check3_->labelfont(FL_HELVETICA_BOLD);
+        check3_->labelsize(kTextSize);
+        check3_->callback([](Fl_Widget* w, void* self) {
+            auto* me = static_cast<StartupWindow*>(self);
+            me->form_.Check3_Click(static_cast<Fl_Check_Button*>(w)->value() != 0);
+            me->Sync();
+        }, this);
+        Label(PX(208), PY(72), 273, 33, kSlowAnimationHelp,
+              FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
+    }
+
+    void AddTextPage(int x, int y, int w, int h, const std::vector<TextLine>& lines,
+                     Fl_Color background, Fl_Fontsize size) {
+        Fl_Text_Buffer* text = nullptr;
+        Fl_Text_Buffer* style = nullptr;
+        std::unique_ptr<Fl_Text_Display::Style_Table_Entry[]> styles;
+        displays_.push_back(TextPage(x, y, w, h, lines, background, size, text, style, styles));
+        buffers_.push_back(text);
+        buffers_.push_back(style);
+        styleTables_.push_back(std::move(styles));
+    }
+
+    static void OptionCallback(Fl_Widget* w, void* self) {
+        auto* me = static_cast<StartupWindow*>(self);
+        for (int n = 1; n <= 4; ++n) {
+            if (me->option_[n] == w) me->OptionClicked(n);
+        }
+    }
+
+    void OptionClicked(int n) {
+        switch (n) {
+            case 1: form_.Option1_Click(); break;
+            case 2: form_.Option2_Click(); break;
+            case 3: form_.Option3_Click(); break;
+            case 4: form_.Option4_Click(); break;
+            default: return;
+        }
+        Sync();
+    }
+
+    void TabClicked() {
+        for (int i = 0; i < kTabCount; ++i) {
+            if (tabs_->value() == tab_[i]) form_.SSTab1_Click(i);
+        }
+        Sync();
+    }
+
+    void Play() {
+        try {
+            form_.Command1_Click();
+        } catch (...) {
+            error_ = std::current_exception();
+        }
+        // The game runs inside Play; once control is back here there is nothing left to show.
+        window_->hide();
+    }
+
+    void Closed() {
+        form_.Form_Unload();
+        window_->hide();
+    }
+
+    // Copies the dialog's state into the widgets.
+    void Sync() {
+        label3_->copy_label(form_.Label3.c_str());
+        tabs_->value(tab_[form_.SSTab1Tab]);
+        for (int i = 0; i < kTabCount; ++i) {
+            if (form_.Frame1Visible[i]) {
+                frame1_[i]->show();
+            } else {
+                frame1_[i]->hide();
+            }
+        }
+        for (int n = 1; n <= 4; ++n) option_[n]->value(form_.Option[n] ? 1 : 0);
+        for (int i = 0; i < 2; ++i) {
+            if (form_.Image2Visible[i]) {
+                image2_[i]->show();
+            } else {
+                image2_[i]->hide();
+            }
+        }
+        check3_->value(form_.Check3 ? 1 : 0);
+        window_->redraw();
+    }
+
+    frmStartup form_;
+    std::unique_ptr<Fl_Double_Window> window_;
+    std::unique_ptr<Fl_RGB_Image> banner_;
+    std::unique_ptr<Fl_RGB_Image> preview_[2];
+    Fl_Box* label3_ = nullptr;
+    Fl_Tabs* tabs_ = nullptr;
+    Fl_Group* tab_[kTabCount] = {};
+    Fl_Group* frame1_[kTabCount] = {};
+    Fl_Round_Button* option_[5] = {};
+    Fl_Box* image2_[2] = {};
+    Fl_Check_Button* check3_ = nullptr;
+    std::vector<Fl_Text_Display*> displays_;
+    std::vector<Fl_Text_Buffer*> buffers_;
+    std::vector<std::unique_ptr<Fl_Text_Display::Style_Table_Entry[]>> styleTables_;
+    std::exception_ptr error_;
+};
+
+StartupWindow* activeDialog = nullptr;
+
+}  // namespace
+
+int RunStartupDialog(Match& match, std::function<void()> loadForm1) {
+    StartupWindow dialog(match, std::move(loadForm1));
+    activeDialog = &dialog;
+    struct Clear {
+        ~Clear() { activeDialog = nullptr; }
+    } clear;
+    return dialog.Run();
+}
+
+void UnloadStartupDialog() {
+    if (activeDialog) activeDialog->Unload();
+}
+
+}  // namespace pellow

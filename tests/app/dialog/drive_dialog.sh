@@ -1,0 +1,110 @@
+#!/bin/bash
+# Drives the real start-up dialog on an X display with xdotool.
+#
+#   drive_dialog.sh play   PROGRAM [SHOT-DIR]  switch tabs, pick the Celtic deck and "Slow
+#                                              animation", press Play; the program must report
+#                                              the launch with Roya2, 800x600 and slow animation
+#   drive_dialog.sh close  PROGRAM WM-CLOSE    close the window as the close box does
+#   drive_dialog.sh exit   PROGRAM             press "Exit"
+#
+# For close and exit the program must end at once with status 0, launch nothing and leave no
+# "res" folder beside itself or in its working folder. Run it under xvfb-run.
+set -u
+
+mode=$1
+program=$(readlink -f "$2")
+extra=${3:-}
+caption='^Pellow \(Freeware\)$'
+
+fail() {
+    echo "FAIL: $*" >&2
+    [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null
+    exit 1
+}
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+program_dir=$(dirname "$program")
+res_before=no
+[ -e "$program_dir/res" ] && res_before=yes
+
+"$program" >"$work/out.txt" 2>"$work/err.txt" &
+pid=$!
+
+wid=
+for _ in $(seq 100); do
+    wid=$(xdotool search --onlyvisible --name "$caption" 2>/dev/null | head -1)
+    [ -n "$wid" ] && break
+    kill -0 "$pid" 2>/dev/null || fail "program ended before showing the dialog: $(cat "$work/err.txt")"
+    sleep 0.1
+done
+[ -n "$wid" ] || fail "no window captioned 'Pellow (Freeware)'"
+sleep 0.3
+
+geometry=$(xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')
+[ "$geometry" = "538x545" ] || fail "dialog is $geometry, not 538x545"
+
+# Clicks at window coordinates of the dialog's layout.
+click() {
+    xdotool mousemove --window "$wid" "$1" "$2" click 1
+    sleep 0.3
+}
+shot() {
+    [ -n "$extra" ] && [ "$mode" = play ] && import -window "$wid" "$extra/$1.png"
+}
+tab_deck() { click 30 308; }
+tab_keys() { click 71 308; }
+tab_rules() { click 113 308; }
+tab_credits() { click 162 308; }
+tab_options() { click 217 308; }
+
+wait_end() {
+    for _ in $(seq 100); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$pid" 2>/dev/null && fail "program still running"
+    wait "$pid"
+    status=$?
+    pid=
+    [ "$status" -eq 0 ] || fail "program ended with status $status: $(cat "$work/err.txt")"
+}
+
+case $mode in
+play)
+    [ -n "$extra" ] && mkdir -p "$extra"
+    shot deck
+    tab_keys; shot keys
+    tab_rules; shot rules
+    tab_credits; shot credits
+    tab_options; shot options
+    tab_deck
+    click 120 437          # the Celtic deck, Option2
+    shot deck-celtic
+    tab_options
+    click 100 408          # "Slow animation"
+    shot options-slow
+    click 386 530          # Play
+    wait_end
+    grep -q '^launched deckFolder=Roya2 resolution=800x600 screen=800x600 slowAnimation=1 ' \
+        "$work/out.txt" || fail "unexpected launch: $(cat "$work/out.txt")"
+    grep -q 'moveFrames=40 playFrames=20' "$work/out.txt" ||
+        fail "slow animation did not double the frames: $(cat "$work/out.txt")"
+    ;;
+close | exit)
+    if [ "$mode" = close ]; then
+        "$extra" "$wid" || fail "could not send the close message"
+    else
+        click 36 530       # Exit
+    fi
+    wait_end
+    grep -q '^launched' "$work/out.txt" && fail "closing the dialog launched the game"
+    [ -e "$work/res" ] && fail "a res folder was made in the working folder"
+    [ "$res_before" = no ] && [ -e "$program_dir/res" ] && fail "a res folder was made beside the program"
+    ;;
+*)
+    fail "unknown mode $mode"
+    ;;
+esac
+echo "PASS: $mode"

@@ -1,0 +1,285 @@
+#include "app/dialog/startup_dialog.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/cards.hpp"
+
+namespace pellow {
+namespace {
+
+// The settings as the launch sees them when Play hands over to it.
+struct Launched {
+    std::string deckFolder;
+    std::string resolution;
+    int screenWidth = 0;
+    int screenHeight = 0;
+    bool slowAnimation = false;
+    int moveFrames = 0;
+    int playFrames = 0;
+    int layoutWidth = 0;
+    bool endOnUnload = true;
+};
+
+class StartupDialogTest : public ::testing::Test {
+protected:
+    StartupDialogTest() : form(match, Host()) {}
+
+    StartupDialogHost Host() {
+        StartupDialogHost host;
+        host.loadForm1 = [this] {
+            launches.push_back({match.deckFolder, match.resolution, match.screenWidth,
+                                match.screenHeight, match.slowAnimation, match.moveFrames,
+                                match.playFrames, match.layoutWidth, form.endOnUnload});
+        };
+        host.endProgram = [this] { ++programEnds; };
+        host.informationBox = [this](const std::string& text, const std::string& title) {
+            boxes.emplace_back(text, title);
+        };
+        return host;
+    }
+
+    // Option n = 1..4; 0 clicks none.
+    void ClickOption(int n) {
+        switch (n) {
+            case 1: form.Option1_Click(); break;
+            case 2: form.Option2_Click(); break;
+            case 3: form.Option3_Click(); break;
+            case 4: form.Option4_Click(); break;
+        }
+    }
+
+    Launched PlayWith(int option, bool slow) {
+        form.Form_Load();
+        ClickOption(option);
+        form.Check3_Click(slow);
+        form.Command1_Click();
+        EXPECT_EQ(launches.size(), 1u);
+        return launches.empty() ? Launched{} : launches.back();
+    }
+
+    Match match;
+    std::vector<Launched> launches;
+    int programEnds = 0;
+    std::vector<std::pair<std::string, std::string>> boxes;
+    frmStartup form;
+};
+
+TEST_F(StartupDialogTest, LoadSetsPackNameVersionAndEndOnUnload) {
+    match.packFileName.clear();
+    form.Form_Load();
+    EXPECT_EQ(match.packFileName, "res002.pak");
+    EXPECT_TRUE(form.endOnUnload);
+    EXPECT_EQ(form.Label3, "Version " PELLOW_PROJECT_VERSION);
+    EXPECT_EQ(VersionText(1, 5, 0), "Version 1.5.0");
+    EXPECT_EQ(VersionText(10, 0, 12), "Version 10.0.12");
+}
+
+TEST_F(StartupDialogTest, PlayAtOnceGivesRoyalAt800x600WithNormalSpeed) {
+    const Launched l = PlayWith(0, false);  // no deck clicked
+    EXPECT_EQ(l.deckFolder, "Royal");
+    EXPECT_EQ(l.resolution, "800x600");
+    EXPECT_EQ(l.screenWidth, 800);
+    EXPECT_EQ(l.screenHeight, 600);
+    EXPECT_EQ(l.layoutWidth, 800);
+    EXPECT_FALSE(l.slowAnimation);
+    EXPECT_EQ(l.moveFrames, 20);
+    EXPECT_FALSE(l.endOnUnload) << "the launch unloads the dialog without ending the program";
+    EXPECT_EQ(programEnds, 0);
+}
+
+struct DeckCase {
+    int option;
+    const char* folder;
+    const char* resolution;
+    int width;
+    int height;
+};
+
+class DeckChoiceTest : public StartupDialogTest,
+                       public ::testing::WithParamInterface<DeckCase> {};
+
+TEST_P(DeckChoiceTest, PlayStoresTheDeckAndItsScreen) {
+    const DeckCase c = GetParam();
+    const Launched l = PlayWith(c.option, false);
+    EXPECT_EQ(l.deckFolder, c.folder);
+    EXPECT_EQ(l.resolution, c.resolution);
+    EXPECT_EQ(l.screenWidth, c.width);
+    EXPECT_EQ(l.screenHeight, c.height);
+    EXPECT_EQ(l.layoutWidth, c.width) << "the layout must be computed for the chosen screen";
+
+    // The caption promises the resolution the deck really gets.
+    const std::string caption = kDeckCaptions[c.option];
+    const std::string suffix =
+        c.width == 800 ? "[800x600 resolution]" : "[1024x768 resolution]";
+    ASSERT_GE(caption.size(), suffix.size());
+    EXPECT_EQ(caption.substr(caption.size() - suffix.size()), suffix);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllFourDecks, DeckChoiceTest,
+                         ::testing::Values(DeckCase{4, "Royal", "800x600", 800, 600},
+                                           DeckCase{2, "Roya2", "800x600", 800, 600},
+                                           DeckCase{3, "Vintage", "", 1024, 768},
+                                           DeckCase{1, "Worn", "", 1024, 768}),
+                         [](const ::testing::TestParamInfo<DeckCase>& info) {
+                             return std::string(info.param.folder);
+                         });
+
+TEST_F(StartupDialogTest, LastOptionClickedDecides) {
+    form.Form_Load();
+    form.Option2_Click();
+    form.Option1_Click();
+    form.Option4_Click();
+    form.Option3_Click();
+    EXPECT_FALSE(form.Option[1]);
+    EXPECT_FALSE(form.Option[2]);
+    EXPECT_TRUE(form.Option[3]);
+    EXPECT_FALSE(form.Option[4]);
+    form.Command1_Click();
+    ASSERT_EQ(launches.size(), 1u);
+    EXPECT_EQ(launches[0].deckFolder, "Vintage");
+    EXPECT_EQ(launches[0].screenWidth, 1024);
+}
+
+TEST(SlowAnimation, DoublesEveryMovementOnBothScreens) {
+    for (int option : {4, 2, 3, 1}) {
+        int frames[2][2] = {};
+        for (int slow = 0; slow < 2; ++slow) {
+            Match match;
+            StartupDialogHost host;
+            host.loadForm1 = [&] {
+                frames[slow][0] = match.moveFrames;
+                frames[slow][1] = match.playFrames;
+                EXPECT_EQ(match.slowAnimation, slow == 1);
+            };
+            frmStartup form(match, host);
+            form.Form_Load();
+            if (option == 2) form.Option2_Click();
+            if (option == 3) form.Option3_Click();
+            if (option == 1) form.Option1_Click();
+            // Ticking and unticking the box leaves the normal speed.
+            form.Check3_Click(true);
+            form.Check3_Click(slow == 1);
+            form.Command1_Click();
+        }
+        SCOPED_TRACE(option);
+        EXPECT_GT(frames[0][0], 0);
+        EXPECT_GT(frames[0][1], 0);
+        EXPECT_EQ(frames[1][0], 2 * frames[0][0]);
+        EXPECT_EQ(frames[1][1], 2 * frames[0][1]);
+    }
+}
+
+TEST_F(StartupDialogTest, TabsShowExactlyOnePageStartingWithDeck) {
+    form.Form_Load();
+    auto visiblePages = [this] {
+        std::vector<int> pages;
+        for (int i = 0; i < kTabCount; ++i) {
+            if (form.Frame1Visible[i]) pages.push_back(i);
+        }
+        return pages;
+    };
+    EXPECT_EQ(visiblePages(), std::vector<int>{0});
+    EXPECT_EQ(form.SSTab1Tab, 0);
+    for (int tab : {2, 4, 1, 3, 0, 3}) {
+        form.SSTab1_Click(tab);
+        EXPECT_EQ(form.currentTab, tab);
+        EXPECT_EQ(form.SSTab1Tab, tab);
+        EXPECT_EQ(visiblePages(), std::vector<int>{tab});
+    }
+    // A tab index the control does not have changes nothing.
+    form.SSTab1_Click(kTabCount);
+    form.SSTab1_Click(-1);
+    EXPECT_EQ(form.currentTab, 3);
+    EXPECT_EQ(visiblePages(), std::vector<int>{3});
+}
+
+TEST_F(StartupDialogTest, PreviewFollowsThe800x600Decks) {
+    form.Form_Load();
+    using Shown = std::array<bool, 2>;
+    EXPECT_EQ(form.Image2Visible, (Shown{true, false}));
+    form.Option2_Click();
+    EXPECT_EQ(form.Image2Visible, (Shown{false, true}));
+    // The 1024 x 768 decks leave whatever preview was showing.
+    form.Option1_Click();
+    EXPECT_EQ(form.Image2Visible, (Shown{false, true}));
+    form.Option3_Click();
+    EXPECT_EQ(form.Image2Visible, (Shown{false, true}));
+    form.Option4_Click();
+    EXPECT_EQ(form.Image2Visible, (Shown{true, false}));
+    form.Option1_Click();
+    EXPECT_EQ(form.Image2Visible, (Shown{true, false}));
+}
+
+TEST_F(StartupDialogTest, ExitAndClosingBeforePlayEndTheProgramWithoutLaunching) {
+    form.Form_Load();
+    form.Command2_Click();
+    EXPECT_EQ(programEnds, 1);
+
+    Match other;
+    int ends = 0;
+    int loads = 0;
+    frmStartup closed(other, {[&] { ++loads; }, [&] { ++ends; }, nullptr});
+    closed.Form_Load();
+    closed.Form_Unload();
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(loads, 0);
+    EXPECT_TRUE(launches.empty());
+}
+
+TEST(StartupDialogUnload, ByTheLaunchAfterPlayKeepsTheProgram) {
+    // The launch unloads the dialog from inside Play.
+    StartupDialogHost host;
+    Match m;
+    int ends = 0;
+    frmStartup* self = nullptr;
+    host.loadForm1 = [&] { self->Form_Unload(); };
+    host.endProgram = [&] { ++ends; };
+    frmStartup played(m, host);
+    self = &played;
+    played.Form_Load();
+    played.Command1_Click();
+    EXPECT_EQ(ends, 0);
+}
+
+TEST_F(StartupDialogTest, WebAddressOnlyShowsTheMessage) {
+    form.Form_Load();
+    form.Label11_Click();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].first, "Please use your installed Web browser to view this page.");
+    EXPECT_EQ(boxes[0].second, "Pellow (Freeware)");
+    EXPECT_TRUE(launches.empty());
+    EXPECT_EQ(programEnds, 0);
+    EXPECT_TRUE(form.endOnUnload);
+}
+
+// The rules page teaches the game, so what it says must be what the game does.
+TEST(RulesText, PointsAndWinningMatchTheGame) {
+    Match m;
+    MakeCardFileNames(m);
+    for (int trumps = 0; trumps < 4; ++trumps) {
+        m.trumpSuit = trumps;
+        int dealTotal = 0;
+        for (int code = 0; code < kCards; ++code) {
+            const int points = CardPoints(m, code);
+            dealTotal += points;
+            int stated = 0;
+            for (const PointsRow& row : kPointsTable) {
+                if (row.rank == m.cardRank[code]) {
+                    stated = m.cardSuit[code] == trumps ? row.inTrumps : row.otherwise;
+                }
+            }
+            EXPECT_EQ(points, stated) << "card " << m.cardFileName[code] << " trumps " << trumps;
+        }
+        std::string all;
+        for (const TextLine& line : RulesText()) all += line.text + "\n";
+        EXPECT_NE(all.find("worth " + std::to_string(dealTotal) + " points"), std::string::npos);
+    }
+    EXPECT_EQ(kRulesWinThreshold, Match{}.winThreshold);
+}
+
+}  // namespace
+}  // namespace pellow
