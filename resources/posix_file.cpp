@@ -62,7 +62,16 @@ bool WriteAt(int fd, const void* data, std::size_t size, std::int64_t offset) {
 }
 
 std::string WithErrno(const std::string& text, int err) {
-    return text + ": " + std::strerror(err);
+    return text + ": " + std::strerror(err) + ".";
+}
+
+std::string Quoted(std::string_view text) {
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted += '"';
+    quoted += text;
+    quoted += '"';
+    return quoted;
 }
 
 }  // namespace pellow::detail

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace pellow::detail {
 
@@ -33,7 +34,9 @@ std::int64_t ReadAt(int fd, void* data, std::size_t size, std::int64_t offset);
 // Writes all of size bytes at offset; false with errno set on failure.
 bool WriteAt(int fd, const void* data, std::size_t size, std::int64_t offset);
 
-// "<text>" plus the system's description of errno.
+// "<text>: <the system's description of err>." for messages shown to the player.
 std::string WithErrno(const std::string& text, int err);
+// text in double quotes, how messages show a path or a name.
+std::string Quoted(std::string_view text);
 
 }  // namespace pellow::detail

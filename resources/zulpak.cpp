@@ -15,6 +15,7 @@ namespace {
 
 using detail::ReadAt;
 using detail::UniqueFd;
+using detail::Quoted;
 using detail::WithErrno;
 
 std::int32_t ReadLE32(const unsigned char* p) {
@@ -24,15 +25,13 @@ std::int32_t ReadLE32(const unsigned char* p) {
     return static_cast<std::int32_t>(v);
 }
 
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
-
 PakError Damaged(const std::string& path, const std::string& problem) {
     return PakError("The resource archive " + Quoted(path) + " is damaged: " + problem + ".");
 }
 
-// An entry's name as a player can read it in a message: up to the first NUL, without the
-// trailing padding, anything unprintable shown as '?'.
-std::string ReadableName(const std::string& field) {
+}  // namespace
+
+std::string ReadableEntryName(const std::string& field) {
     std::string name = field.substr(0, field.find('\0'));
     name.erase(name.find_last_not_of(' ') + 1);
     for (char& c : name) {
@@ -43,10 +42,8 @@ std::string ReadableName(const std::string& field) {
 }
 
 std::string EntryLabel(std::int32_t id, const std::string& field) {
-    return "entry " + std::to_string(id) + " (\"" + ReadableName(field) + "\")";
+    return "entry " + std::to_string(id) + " (\"" + ReadableEntryName(field) + "\")";
 }
-
-}  // namespace
 
 const zulPAK::PakEntry& zulPAK::Entry(std::int32_t id) const {
     if (id < 0 || static_cast<std::size_t>(id) >= entries_.size()) {

@@ -17,6 +17,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// An entry's name field as a player can read it in a message: up to the first NUL, without
+// trailing padding, anything unprintable shown as '?'.
+std::string ReadableEntryName(const std::string& field);
+// "entry <id> ("<readable name>")", how messages point at one entry.
+std::string EntryLabel(std::int32_t id, const std::string& field);
+
 class zulPAK {
 public:
     static constexpr std::int32_t kNameLength = 56;

@@ -38,6 +38,7 @@ inline std::string Header(std::int32_t dirOffset, std::int32_t dirLength, const 
 struct PakItem {
     std::string name;
     std::string data;
+    char pad = '\0';  // what fills the name field after the name
 };
 
 // Header, then every entry's bytes, then the directory; DirLength counts the entries exactly
@@ -47,7 +48,7 @@ inline std::string PakBytes(const std::vector<PakItem>& items, std::int32_t dirL
     std::string dir;
     for (const PakItem& item : items) {
         dir += DirEntry(item.name, static_cast<std::int32_t>(16 + body.size()),
-                        static_cast<std::int32_t>(item.data.size()));
+                        static_cast<std::int32_t>(item.data.size()), item.pad);
         body += item.data;
     }
     if (dirLength < 0) dirLength = static_cast<std::int32_t>(dir.size());

@@ -1,0 +1,180 @@
+// The one picture conversion of the unpacking: the JPEG background becomes a 24-bit bitmap the
+// picture loader can read.
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "resources/posix_file.hpp"
+#include "resources/unpack.hpp"
+
+namespace pellow {
+
+namespace {
+
+using detail::UniqueFd;
+
+constexpr std::int64_t kBmpHeaderSize = 14 + 40;
+// Enough for any sensible picture; stops a hostile header from asking for gigabytes.
+constexpr long kDecoderMemoryLimit = 256L * 1024 * 1024;
+
+struct ErrorManager {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void OnJpegError(j_common_ptr cinfo) {
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, err->message);
+    std::longjmp(err->jump, 1);
+}
+
+// Warnings are counted and judged after decoding; nothing goes to stderr.
+void OnJpegMessage(j_common_ptr) {}
+
+void PutLE16(unsigned char* p, std::uint32_t v) {
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+void PutLE32(unsigned char* p, std::uint32_t v) {
+    PutLE16(p, v);
+    PutLE16(p + 2, v >> 16);
+}
+
+// Receives decoded RGB rows top to bottom and stores them bottom-up, as bitmaps keep them.
+class BitmapWriter {
+public:
+    explicit BitmapWriter(int fd) : fd_(fd) {}
+
+    // False with a reason when the picture cannot be written.
+    bool Begin(std::uint32_t width, std::uint32_t height, std::string& why) {
+        width_ = width;
+        height_ = height;
+        rowBytes_ = (std::int64_t{width} * 3 + 3) / 4 * 4;
+        const std::int64_t imageSize = rowBytes_ * height;
+        if (kBmpHeaderSize + imageSize > 0x7fffffff) {
+            why = "the picture is too large for a bitmap";
+            return false;
+        }
+        unsigned char h[kBmpHeaderSize] = {'B', 'M'};
+        PutLE32(h + 2, static_cast<std::uint32_t>(kBmpHeaderSize + imageSize));
+        PutLE32(h + 10, kBmpHeaderSize);
+        PutLE32(h + 14, 40);
+        PutLE32(h + 18, width);
+        PutLE32(h + 22, height);  // positive: rows stored bottom-up
+        PutLE16(h + 26, 1);       // planes
+        PutLE16(h + 28, 24);      // bits per pixel, uncompressed
+        PutLE32(h + 34, static_cast<std::uint32_t>(imageSize));
+        PutLE32(h + 38, 2835);  // 72 dots per inch
+        PutLE32(h + 42, 2835);
+        row_.assign(static_cast<std::size_t>(rowBytes_), 0);
+        return Write(h, sizeof h, 0, why);
+    }
+
+    bool Row(std::uint32_t y, const unsigned char* rgb, std::string& why) {
+        for (std::uint32_t x = 0; x < width_; ++x) {
+            row_[x * 3 + 0] = rgb[x * 3 + 2];
+            row_[x * 3 + 1] = rgb[x * 3 + 1];
+            row_[x * 3 + 2] = rgb[x * 3 + 0];
+        }
+        return Write(row_.data(), row_.size(), kBmpHeaderSize + (height_ - 1 - y) * rowBytes_, why);
+    }
+
+private:
+    bool Write(const void* data, std::size_t size, std::int64_t offset, std::string& why) {
+        if (detail::WriteAt(fd_, data, size, offset)) return true;
+        why = std::strerror(errno);
+        return false;
+    }
+
+    int fd_;
+    std::uint32_t width_ = 0, height_ = 0;
+    std::int64_t rowBytes_ = 0;
+    std::vector<unsigned char> row_;
+};
+
+// Decodes jpeg into out. Kept free of objects with destructors between setjmp and the calls
+// that may jump back to it.
+bool Decode(const std::vector<unsigned char>& jpeg, BitmapWriter& out, std::string& why) {
+    jpeg_decompress_struct cinfo;
+    ErrorManager err;
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = OnJpegError;
+    err.pub.output_message = OnJpegMessage;
+    if (setjmp(err.jump)) {
+        why = err.message;
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    cinfo.mem->max_memory_to_use = kDecoderMemoryLimit;
+    jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+
+    bool ok = out.Begin(cinfo.output_width, cinfo.output_height, why);
+    JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                                cinfo.output_width * 3, 1);
+    while (ok && cinfo.output_scanline < cinfo.output_height) {
+        const JDIMENSION y = cinfo.output_scanline;
+        jpeg_read_scanlines(&cinfo, row, 1);
+        ok = out.Row(y, row[0], why);
+    }
+    if (ok) {
+        jpeg_finish_decompress(&cinfo);
+        // A damaged picture decodes with grey gaps and a warning; that is not the background.
+        if (err.pub.num_warnings > 0) {
+            (*err.pub.format_message)(reinterpret_cast<j_common_ptr>(&cinfo), err.message);
+            why = err.message;
+            ok = false;
+        }
+    }
+    jpeg_destroy_decompress(&cinfo);
+    return ok;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& data, std::string& why) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    data.resize(static_cast<std::size_t>(st.st_size));
+    const std::int64_t got = detail::ReadAt(fd.get(), data.data(), data.size(), 0);
+    if (got < 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    data.resize(static_cast<std::size_t>(got));
+    return true;
+}
+
+}  // namespace
+
+void ConvertJpegToBitmap(const std::string& jpegPath, const std::string& bmpPath) {
+    std::vector<unsigned char> jpeg;
+    std::string why;
+    if (!ReadWholeFile(jpegPath, jpeg, why))
+        throw ResourceError("The picture " + detail::Quoted(jpegPath) + " cannot be read: " + why + ".");
+
+    UniqueFd fd(::open(bmpPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!fd) throw ResourceError(detail::WithErrno("The file " + detail::Quoted(bmpPath) + " cannot be written", errno));
+    BitmapWriter writer(fd.get());
+    const bool decoded = Decode(jpeg, writer, why);
+    const bool closed = fd.close();
+    if (decoded && closed) return;
+    ::unlink(bmpPath.c_str());
+    if (!decoded)
+        throw ResourceError("The picture " + detail::Quoted(jpegPath) + " cannot be converted to a bitmap: " + why + ".");
+    throw ResourceError(detail::WithErrno("The file " + detail::Quoted(bmpPath) + " cannot be written", errno));
+}
+
+}  // namespace pellow

@@ -1,0 +1,258 @@
+#include "resources/unpack.hpp"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "resources/posix_file.hpp"
+#include "resources/zulpak.hpp"
+
+namespace pellow {
+
+namespace {
+
+namespace fs = std::filesystem;
+using detail::Quoted;
+using detail::WithErrno;
+
+// Its presence means a whole tree was unpacked before; it is the first sound the game loads.
+constexpr std::string_view kUnpackedMarker = "res\\Sounds\\CARD_FLIP.WAV";
+constexpr std::string_view kJpegBackground = "Back_800x600.jpg";
+constexpr std::string_view kBitmapBackground = "Back_800x600.bmp";
+
+// Private folders made by UnpackResources and not yet removed: only these may be removed as a
+// whole by DeleteUnpackedFiles.
+std::mutex privateFoldersMutex;
+std::set<std::string> privateFolders;
+
+bool IsRealFolder(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool IsFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+struct PlannedFile {
+    std::int32_t id;
+    std::size_t folder;  // index into kResourceFolders
+    std::string name;
+};
+
+// Every entry that will be written, in directory order. A name that could land outside its
+// folder stops the whole unpacking before anything is written.
+std::vector<PlannedFile> PlanEntries(const zulPAK& pak) {
+    std::vector<PlannedFile> plan;
+    const std::int32_t last = pak.NumEntrys();
+    for (std::int32_t id = 0; id <= last; ++id) {
+        const std::string field = pak.EntryName(id);
+        for (std::size_t f = 0; f < kResourceFolders.size(); ++f) {
+            const std::string_view prefix = kResourceFolders[f].prefix;
+            if (field.compare(0, prefix.size(), prefix) != 0) continue;
+            std::string name = field.substr(prefix.size());
+            name.erase(std::min(name.find('\0'), name.size()));
+            name.erase(0, std::min(name.find_first_not_of(' '), name.size()));
+            name.erase(name.find_last_not_of(' ') + 1);
+            if (name.empty() || name == "." || name == ".." || name.find_first_of("/\\") != std::string::npos)
+                throw ResourceError("The resource archive " + Quoted(pak.FileLoaded()) + " is damaged: " +
+                                    EntryLabel(id, field) + " does not name a file inside its folder.");
+            plan.push_back({id, f, std::move(name)});
+            break;
+        }
+    }
+    return plan;
+}
+
+std::string MakePrivateFolder() {
+    std::string pattern;
+    try {
+        pattern = (fs::temp_directory_path() / "pellow-XXXXXX").string();
+    } catch (const fs::filesystem_error& e) {
+        throw ResourceError(std::string("No folder for the game's files can be found: ") + e.what() + ".");
+    }
+    if (::mkdtemp(pattern.data()) == nullptr)
+        throw ResourceError(WithErrno("The folder " + Quoted(pattern) + " for the game's files cannot be made", errno));
+    return pattern + '/';
+}
+
+// Where to unpack: the program's folder when it can be written, else a new private folder.
+std::string ChooseTarget(const std::string& base) {
+    if (::faccessat(AT_FDCWD, base.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return base;
+    if (errno == EACCES || errno == EROFS || errno == EPERM) return MakePrivateFolder();
+    throw ResourceError(WithErrno("The program folder " + Quoted(base) + " cannot be used", errno));
+}
+
+// One unpacking into target; remembers what it made so that a failure can take it back.
+class Unpacking {
+public:
+    Unpacking(std::string target, bool privateFolder) : target_(std::move(target)), private_(privateFolder) {}
+
+    // Makes the folders that are missing; folders left by an earlier run are used as they are.
+    void MakeFolders() {
+        MakeFolder("res");
+        for (const ResourceFolder& f : kResourceFolders) {
+            std::string relative = "res\\";
+            relative += f.folder;
+            folders_.push_back(MakeFolder(relative));
+        }
+    }
+
+    void Write(zulPAK& pak, const PlannedFile& file) {
+        const std::string folder = folders_[file.folder] + '/';
+        const std::string path = folder + file.name;
+        Claim(path);
+        try {
+            pak.SaveFileFromPAK(file.id, path);
+        } catch (const PakError& e) {
+            throw ResourceError(e.what());
+        }
+        if (file.name == kJpegBackground) {
+            const std::string bitmap = folder + std::string(kBitmapBackground);
+            Claim(bitmap);
+            ConvertJpegToBitmap(path, bitmap);
+        }
+    }
+
+    // Takes back every file and folder this unpacking made; files it overwrote go too, so a
+    // later start cannot mistake a partial tree for a whole one.
+    void RollBack() noexcept {
+        for (auto it = files_.rbegin(); it != files_.rend(); ++it) ::unlink(it->c_str());
+        for (auto it = madeFolders_.rbegin(); it != madeFolders_.rend(); ++it) ::rmdir(it->c_str());
+        if (private_) ::rmdir(target_.c_str());
+    }
+
+private:
+    std::string MakeFolder(const std::string& relative) {
+        // A folder of another letter case left by an earlier run counts as the same folder.
+        const std::string path = ResolveResourcePath(target_, relative);
+        if (IsRealFolder(path)) return path;
+        if (Exists(path))
+            throw ResourceError("The resource folder " + Quoted(path) +
+                                " cannot be made: something that is not a folder is in the way.");
+        if (::mkdir(path.c_str(), 0755) != 0)
+            throw ResourceError(WithErrno("The resource folder " + Quoted(path) + " cannot be made", errno));
+        madeFolders_.push_back(path);
+        return path;
+    }
+
+    // Only plain files are ever replaced: a link or folder in the way could lead outside the tree.
+    void Claim(const std::string& path) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+            throw ResourceError("The file " + Quoted(path) +
+                                " cannot be written: something that is not a plain file is in the way.");
+        files_.push_back(path);
+    }
+
+    std::string target_;
+    bool private_;
+    std::vector<std::string> folders_;  // per kResourceFolders entry, as found or made
+    std::vector<std::string> madeFolders_;
+    std::vector<std::string> files_;
+};
+
+}  // namespace
+
+std::string UnpackResources(const std::string& resourceBase, const std::string& packFileName) {
+    const std::string base = BaseFolder(resourceBase);
+    if (IsFile(ResolveResourcePath(base, kUnpackedMarker))) return base;
+
+    // Everything about the archive is checked before the first folder is made.
+    const std::string archive = base + packFileName;
+    zulPAK pak;
+    try {
+        pak.OpenQ2Pak(archive);
+    } catch (const PakError& e) {
+        throw ResourceError(e.what());
+    }
+    if (pak.FileLoaded().empty()) {
+        if (Exists(archive)) throw ResourceError("The file " + Quoted(archive) + " is not a resource archive.");
+        throw ResourceError("The resource archive " + Quoted(archive) + " is missing.");
+    }
+    const std::vector<PlannedFile> plan = PlanEntries(pak);
+
+    const std::string target = ChooseTarget(base);
+    const bool privateFolder = target != base;
+    Unpacking unpacking(target, privateFolder);
+    try {
+        unpacking.MakeFolders();
+        for (const PlannedFile& file : plan) unpacking.Write(pak, file);
+    } catch (...) {
+        unpacking.RollBack();
+        throw;
+    }
+    if (privateFolder) {
+        const std::lock_guard lock(privateFoldersMutex);
+        privateFolders.insert(target);
+    }
+    return target;
+}
+
+void DeleteUnpackedFiles(const std::string& baseFolder) {
+    const std::string base = BaseFolder(baseFolder);
+    std::string problem;  // the first one; the removal goes on past it
+    auto note = [&problem](std::string text) {
+        if (problem.empty()) problem = std::move(text);
+    };
+    auto removeFolder = [&](const std::string& path) {
+        if (::rmdir(path.c_str()) != 0) note(WithErrno("The folder " + Quoted(path) + " cannot be removed", errno));
+    };
+
+    const std::string res = ResolveResourcePath(base, "res");
+    if (IsRealFolder(res)) {
+        for (const std::string_view name : kRemovalOrder) {
+            std::string relative = "res\\";
+            relative += name;
+            const std::string folder = ResolveResourcePath(base, relative);
+            if (!Exists(folder)) continue;
+            if (!IsRealFolder(folder)) {
+                note("The resource folder " + Quoted(folder) + " is not a folder; it was left in place.");
+                continue;
+            }
+            std::error_code ec;
+            for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+                const fs::file_type type = it->symlink_status(ec).type();
+                const std::string path = it->path().string();
+                if (type == fs::file_type::regular || type == fs::file_type::symlink) {
+                    if (::unlink(path.c_str()) != 0) note(WithErrno("The file " + Quoted(path) + " cannot be removed", errno));
+                } else {
+                    note("The resource folder " + Quoted(folder) + " holds " + Quoted(path) +
+                         ", which the game did not put there; it was left in place.");
+                }
+            }
+            if (ec) note("The resource folder " + Quoted(folder) + " cannot be listed: " + ec.message() + ".");
+            removeFolder(folder);
+        }
+        removeFolder(res);
+    } else if (Exists(res)) {
+        note("The resource folder " + Quoted(res) + " is not a folder; it was left in place.");
+    }
+
+    {
+        const std::lock_guard lock(privateFoldersMutex);
+        if (privateFolders.count(base) != 0) {
+            if (::rmdir(base.c_str()) == 0) {
+                privateFolders.erase(base);
+            } else {
+                note(WithErrno("The folder " + Quoted(base) + " cannot be removed", errno));
+            }
+        }
+    }
+    if (!problem.empty()) throw ResourceError(problem);
+}
+
+}  // namespace pellow

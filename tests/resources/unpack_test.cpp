@@ -1,0 +1,326 @@
+#include "resources/unpack.hpp"
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include "resources/jpeg_picture.hpp"
+#include "resources/pak_bytes.hpp"
+
+namespace pellow {
+namespace {
+
+namespace fs = std::filesystem;
+using test::PakBytes;
+using test::PakItem;
+using test::ReadBytes;
+using test::WriteBytes;
+
+// Every file below root, by path relative to it, with its contents.
+std::map<std::string, std::string> FilesBelow(const fs::path& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        if (e.is_regular_file()) files[fs::relative(e.path(), root).string()] = ReadBytes(e.path());
+    }
+    return files;
+}
+
+std::vector<std::string> NamesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class UnpackTest : public test::ScratchTest {
+protected:
+    void SetUp() override {
+        test::ScratchTest::SetUp();
+        program = dir / "game";
+        fs::create_directory(program);
+        base = program.string() + "/";
+    }
+    void WritePak(const std::vector<PakItem>& items) { WriteBytes(program / "res002.pak", PakBytes(items)); }
+    std::string Unpack() { return UnpackResources(program.string(), "res002.pak"); }
+    // The message of the ResourceError that unpacking throws, or a failure when none comes.
+    std::string UnpackError() {
+        try {
+            Unpack();
+        } catch (const ResourceError& e) {
+            return e.what();
+        }
+        ADD_FAILURE() << "unpacking succeeded";
+        return {};
+    }
+
+    fs::path program;
+    std::string base;
+};
+
+TEST_F(UnpackTest, PrefixesChooseFoldersCaseSensitively) {
+    WritePak({{"Royal_AC.BMP", "royal ace"},
+              {"sounds_SHUFFLE.WAV", "skipped: lower case"},
+              {"Sounds_CARD_FLIP.WAV", "flip"},
+              {"ROYAL_KS.BMP", "skipped"},
+              {"Royal", "skipped: no separator"},
+              {"Roya2_KS.BMP", "roya2 king"},
+              {"Vintage_S_cardback.bmp", "vintage back"},
+              {"Worn_2C.BMP", "worn two"},
+              {"fntFonts_fntDigit.bmp", "digits"},
+              {"Bitmaps_mouse.bmp", "mouse"},
+              {"Extras_readme.txt", "skipped: unknown"}});
+    EXPECT_EQ(Unpack(), base);
+    const std::map<std::string, std::string> expected{
+        {"Royal/AC.BMP", "royal ace"},     {"Sounds/CARD_FLIP.WAV", "flip"},
+        {"Roya2/KS.BMP", "roya2 king"},    {"Vintage/S_cardback.bmp", "vintage back"},
+        {"Worn/2C.BMP", "worn two"},       {"fntFonts/fntDigit.bmp", "digits"},
+        {"Bitmaps/mouse.bmp", "mouse"},
+    };
+    EXPECT_EQ(FilesBelow(program / "res"), expected);
+    EXPECT_EQ(NamesIn(program / "res"),
+              (std::vector<std::string>{"Bitmaps", "Roya2", "Royal", "Sounds", "Vintage", "Worn", "fntFonts"}));
+    EXPECT_EQ(NamesIn(program), (std::vector<std::string>{"res", "res002.pak"}));
+}
+
+TEST_F(UnpackTest, NamesEndAtTheFirstNulAndLoseSurroundingSpaces) {
+    const std::string longName(56 - 7, 'L');  // fills the field: no terminator at all
+    WritePak({{std::string("Sounds_  SHUFFLE.WAV \0junk after", 32), "shuffle"},
+              {"Bitmaps_line_horz.bmp", "line", ' '},
+              {"Sounds_CARD_FLIP.WAV", "flip"},
+              {"Sounds_" + longName, "long"}});
+    Unpack();
+    EXPECT_EQ(NamesIn(program / "res/Sounds"), (std::vector<std::string>{"CARD_FLIP.WAV", longName, "SHUFFLE.WAV"}));
+    EXPECT_EQ(ReadBytes(program / "res/Sounds/SHUFFLE.WAV"), "shuffle");
+    EXPECT_EQ(ReadBytes(program / "res/Bitmaps/line_horz.bmp"), "line");
+    EXPECT_EQ(ReadBytes(program / "res/Sounds" / longName), "long");
+}
+
+TEST_F(UnpackTest, EntriesAreWrittenInDirectoryOrder) {
+    const std::string jpeg = test::EncodeTestCardJpeg(16, 16);
+    WritePak({{"Sounds_CARD_FLIP.WAV", "first"},
+              {"Bitmaps_Back_800x600.jpg", jpeg},
+              {"Bitmaps_Back_800x600.bmp", "stored after the picture"},
+              {"Sounds_CARD_FLIP.WAV", "second"},
+              {"Royal_Back_800x600.bmp", "stored before the picture"},
+              {"Royal_Back_800x600.jpg", jpeg}});
+    Unpack();
+    EXPECT_EQ(ReadBytes(program / "res/Sounds/CARD_FLIP.WAV"), "second");
+    EXPECT_EQ(ReadBytes(program / "res/Bitmaps/Back_800x600.bmp"), "stored after the picture");
+    EXPECT_EQ(ReadBytes(program / "res/Royal/Back_800x600.bmp").substr(0, 2), "BM");
+}
+
+TEST_F(UnpackTest, ExistingTreeIsUsedWithoutTheArchive) {
+    // Found whatever the letter case; the archive is missing and must not be needed.
+    fs::create_directories(program / "res/sounds");
+    WriteBytes(program / "res/sounds/card_flip.wav", "left by an earlier start");
+    EXPECT_EQ(Unpack(), base);
+    EXPECT_EQ(NamesIn(program / "res"), std::vector<std::string>{"sounds"});
+    EXPECT_EQ(NamesIn(program / "res/sounds"), std::vector<std::string>{"card_flip.wav"});
+}
+
+TEST_F(UnpackTest, HalfDeletedTreeIsCompleted) {
+    fs::create_directories(program / "res/Bitmaps");
+    fs::create_directories(program / "res/fntFonts");
+    WriteBytes(program / "res/Bitmaps/mouse.bmp", "stale");
+    WritePak({{"Sounds_CARD_FLIP.WAV", "flip"}, {"Bitmaps_mouse.bmp", "fresh"}, {"Worn_AC.BMP", "ace"}});
+    EXPECT_EQ(Unpack(), base);
+    EXPECT_EQ(ReadBytes(program / "res/Bitmaps/mouse.bmp"), "fresh");
+    EXPECT_EQ(ReadBytes(program / "res/Sounds/CARD_FLIP.WAV"), "flip");
+    EXPECT_EQ(ReadBytes(program / "res/Worn/AC.BMP"), "ace");
+}
+
+TEST_F(UnpackTest, BackgroundJpegBecomesTheSamePictureAsABitmap) {
+    // An odd width makes every bitmap row carry padding.
+    const int width = 803, height = 601;
+    WritePak({{"Bitmaps_Back_800x600.jpg", test::EncodeTestCardJpeg(width, height)},
+              {"Sounds_CARD_FLIP.WAV", "flip"}});
+    Unpack();
+    ASSERT_TRUE(fs::exists(program / "res/Bitmaps/Back_800x600.jpg"));
+    SDL_Surface* loaded = SDL_LoadBMP((program / "res/Bitmaps/Back_800x600.bmp").c_str());
+    ASSERT_NE(loaded, nullptr) << SDL_GetError();
+    EXPECT_EQ(loaded->format->BitsPerPixel, 24);
+    SDL_Surface* rgb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGB24, 0);
+    SDL_FreeSurface(loaded);
+    ASSERT_NE(rgb, nullptr);
+    EXPECT_EQ(rgb->w, width);
+    EXPECT_EQ(rgb->h, height);
+    // Away from the quadrant edges, where JPEG coding blurs colours, the picture is unchanged.
+    const auto* pixels = static_cast<const unsigned char*>(rgb->pixels);
+    for (int y = 8; y < height - 8; y += 7) {
+        for (int x = 8; x < width - 8; x += 5) {
+            if (std::abs(x - width / 2) < 24 || std::abs(y - height / 2) < 24) continue;
+            const test::Rgb want = test::TestCardColour(x, y, width, height);
+            const unsigned char* p = pixels + y * rgb->pitch + x * 3;
+            ASSERT_NEAR(p[0], want.r, 8) << x << "," << y;
+            ASSERT_NEAR(p[1], want.g, 8) << x << "," << y;
+            ASSERT_NEAR(p[2], want.b, 8) << x << "," << y;
+        }
+    }
+    SDL_FreeSurface(rgb);
+}
+
+TEST_F(UnpackTest, UnsafeNamesStopTheUnpackingBeforeAnythingIsWritten) {
+    for (const std::string bad : {"Sounds_../../escaped.WAV", "Sounds_..", "Sounds_.", "Bitmaps_sub/dir.bmp",
+                                  "Royal_..\\AC.BMP", "Roya2_/etc/passwd", "Worn_   "}) {
+        SCOPED_TRACE(bad);
+        // The lower-case twin is no resource entry at all and is skipped silently.
+        WritePak({{"Sounds_CARD_FLIP.WAV", "flip"}, {"sounds_../x", "skipped"}, {bad, "evil"}});
+        const std::string msg = UnpackError();
+        EXPECT_NE(msg.find("entry 2"), std::string::npos) << msg;
+        EXPECT_NE(msg.find(bad.substr(0, bad.find_last_not_of(' ') + 1)), std::string::npos) << msg;
+        EXPECT_NE(msg.find("res002.pak"), std::string::npos) << msg;
+        EXPECT_EQ(NamesIn(program), std::vector<std::string>{"res002.pak"});
+        EXPECT_EQ(NamesIn(dir), std::vector<std::string>{"game"});
+    }
+}
+
+TEST_F(UnpackTest, MissingOrDamagedArchiveLeavesNothingBehind) {
+    EXPECT_NE(UnpackError().find("\"" + base + "res002.pak\" is missing"), std::string::npos);
+    EXPECT_TRUE(NamesIn(program).empty());
+
+    WriteBytes(program / "res002.pak", "just some text");
+    EXPECT_NE(UnpackError().find("is not a resource archive"), std::string::npos);
+
+    std::string cut = PakBytes({{"Sounds_CARD_FLIP.WAV", "flip"}});
+    cut.resize(cut.size() - 1);
+    WriteBytes(program / "res002.pak", cut);
+    EXPECT_NE(UnpackError().find("res002.pak\" is damaged"), std::string::npos);
+    EXPECT_EQ(NamesIn(program), std::vector<std::string>{"res002.pak"});
+}
+
+TEST_F(UnpackTest, FailureHalfWayTakesBackWhatItWrote) {
+    // The marker file comes first: left behind, it would pass a partial tree off as whole.
+    WritePak({{"Sounds_CARD_FLIP.WAV", "flip"}, {"Royal_AC.BMP", "ace"}, {"Bitmaps_Back_800x600.jpg", "not a JPEG"}});
+    const std::string msg = UnpackError();
+    EXPECT_NE(msg.find("Back_800x600.jpg\" cannot be converted"), std::string::npos) << msg;
+    EXPECT_EQ(NamesIn(program), std::vector<std::string>{"res002.pak"});
+
+    // In a tree left by an earlier run, folders found stay; files written go.
+    fs::create_directories(program / "res/Royal");
+    WriteBytes(program / "res/Royal/AC.BMP", "old");
+    UnpackError();
+    EXPECT_EQ(NamesIn(program / "res"), std::vector<std::string>{"Royal"});
+    EXPECT_TRUE(NamesIn(program / "res/Royal").empty());
+}
+
+TEST_F(UnpackTest, NeverWritesThroughSomethingInTheWay) {
+    WriteBytes(dir / "outside.txt", "keep me");
+    fs::create_directories(program / "res/Bitmaps");
+    fs::create_symlink(dir / "outside.txt", program / "res/Bitmaps/mouse.bmp");
+    WritePak({{"Sounds_CARD_FLIP.WAV", "flip"}, {"Bitmaps_mouse.bmp", "overwrite?"}});
+    EXPECT_NE(UnpackError().find("mouse.bmp\" cannot be written"), std::string::npos);
+    EXPECT_EQ(ReadBytes(dir / "outside.txt"), "keep me");
+
+    fs::remove_all(program / "res");
+    WriteBytes(program / "res", "a file where the tree goes");
+    EXPECT_NE(UnpackError().find("/res\" cannot be made"), std::string::npos);
+    EXPECT_EQ(ReadBytes(program / "res"), "a file where the tree goes");
+}
+
+// The program's folder cannot be written: unpacking goes to a private folder below TMPDIR and
+// the removal takes that folder away too. Root may write anywhere, so as root the work is done
+// by a child process running as "nobody".
+TEST_F(UnpackTest, ReadOnlyProgramFolderUnpacksIntoAPrivateFolder) {
+    const fs::path tmp = dir / "tmp";
+    fs::create_directory(tmp);
+    WritePak({{"Sounds_CARD_FLIP.WAV", "flip"}, {"Royal_AC.BMP", "ace"}});
+    fs::permissions(dir, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    fs::permissions(tmp, fs::perms::all);
+    fs::permissions(program, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                 fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(program / "res002.pak", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(fds[0]);
+        auto fail = [&](const std::string& why) {
+            (void)!::write(fds[1], why.data(), why.size());
+            ::_exit(1);
+        };
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) fail("cannot become nobody");
+        ::setenv("TMPDIR", tmp.c_str(), 1);
+        try {
+            const std::string used = Unpack();
+            if (used.rfind(tmp.string() + "/pellow-", 0) != 0) fail("unpacked into " + used);
+            if (ReadBytes(used + "res/Royal/AC.BMP") != "ace") fail("Royal/AC.BMP missing");
+            if (UnpackResources(program.string(), "res002.pak") == used) fail("second start reused the folder");
+            DeleteUnpackedFiles(used);
+            if (fs::exists(used)) fail("private folder left behind");
+        } catch (const std::exception& e) {
+            fail(e.what());
+        }
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string report;
+    char buf[256];
+    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) report.append(buf, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << report;
+    EXPECT_EQ(NamesIn(program), std::vector<std::string>{"res002.pak"});
+    // Only the second start's folder remains: it was never removed.
+    EXPECT_EQ(NamesIn(tmp).size(), 1u);
+}
+
+class RemovalTest : public UnpackTest {
+protected:
+    void UnpackFullTree() {
+        WritePak({{"Sounds_CARD_FLIP.WAV", "flip"}, {"Sounds_SHUFFLE.WAV", "shuffle"}, {"Bitmaps_mouse.bmp", "m"},
+                  {"fntFonts_fntDigit.bmp", "d"}, {"Royal_AC.BMP", "a"}, {"Roya2_AC.BMP", "a"},
+                  {"Vintage_AC.BMP", "a"}, {"Worn_AC.BMP", "a"}});
+        ASSERT_EQ(Unpack(), base);
+    }
+};
+
+TEST_F(RemovalTest, RemovesTheWholeTreeAndNothingElse) {
+    WriteBytes(dir / "outside.txt", "keep");
+    fs::create_directory(program / "saves");
+    WriteBytes(program / "saves/Sounds", "keep");
+    UnpackFullTree();
+    // A link among the unpacked files goes, but what it points at stays.
+    fs::create_symlink(dir / "outside.txt", program / "res/Sounds/link.WAV");
+    DeleteUnpackedFiles(base);
+    EXPECT_EQ(NamesIn(program), (std::vector<std::string>{"res002.pak", "saves"}));
+    EXPECT_EQ(ReadBytes(program / "saves/Sounds"), "keep");
+    EXPECT_EQ(ReadBytes(dir / "outside.txt"), "keep");
+    // Nothing left to remove is no error.
+    DeleteUnpackedFiles(program.string());
+}
+
+TEST_F(RemovalTest, ForeignFoldersInTheTreeAreLeftAndReported) {
+    UnpackFullTree();
+    fs::create_directories(program / "res/Royal/mine");
+    WriteBytes(program / "res/Royal/mine/notes.txt", "keep");
+    try {
+        DeleteUnpackedFiles(base);
+        ADD_FAILURE() << "no error";
+    } catch (const ResourceError& e) {
+        EXPECT_NE(std::string(e.what()).find("res/Royal/mine\""), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(NamesIn(program / "res"), std::vector<std::string>{"Royal"});
+    EXPECT_EQ(NamesIn(program / "res/Royal"), std::vector<std::string>{"mine"});
+    EXPECT_EQ(ReadBytes(program / "res/Royal/mine/notes.txt"), "keep");
+}
+
+TEST_F(RemovalTest, PartialTreeWithoutTheMarkerIsRemovedToo) {
+    fs::create_directories(program / "res/Bitmaps");
+    fs::create_directories(program / "res/worn");
+    WriteBytes(program / "res/worn/AC.BMP", "a");
+    DeleteUnpackedFiles(base);
+    EXPECT_EQ(NamesIn(program), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace pellow
