@@ -155,6 +155,8 @@ public:
     int Run() {
         form_.Form_Load();
         Sync();
+        // A start-up dialog opens in the middle of the screen.
+        window_->position((Fl::w() - window_->w()) / 2, (Fl::h() - window_->h()) / 2);
         window_->show();
         while (window_->shown()) Fl::wait();
         if (error_) std::rethrow_exception(error_);
