@@ -1,0 +1,35 @@
+#pragma once
+// A bitmap font: one picture holding a grid of equal glyph cells, cell k for character k + 32
+// (Windows-1252 order), drawn glyph by glyph with the colour key. Glyphs advance by two pixels
+// less than a cell, so neighbouring cells overlap through their transparent edges.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "presentation/dx.hpp"
+
+namespace pellow {
+
+class clsDXBitmapFont {
+public:
+    float XPos = 0.0f;
+    float YPos = 0.0f;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    modDX::Surface dds;
+
+    // VidMem is accepted for the callers' sake; fonts always live in system memory.
+    void CreateSpriteFromFile(const std::string& strFile, int intWidth, int intHeight, int Colums,
+                              bool VidMem);
+    void SetTransColor(int color);
+    // Draws sText, one byte per character, with its left edge at XPos and top at YPos.
+    void DrawText(modDX::Surface& DstSurface, std::string_view sText, bool ColKey);
+
+private:
+    void DrawChar(modDX::Surface& DstSurface, float x, bool ColKey);
+
+    std::int16_t glyphIndex = 0;
+    std::int16_t colums = 0;
+};
+
+}  // namespace pellow

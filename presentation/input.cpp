@@ -1,0 +1,219 @@
+#include "presentation/input.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "presentation/dx_internal.hpp"
+
+namespace pellow::modDX {
+
+bool di = false;
+std::optional<InputDevice> mouseDevice, keyboardDevice;
+Point cursorPos;
+std::int32_t mouseX = 0, mouseY = 0;
+std::int32_t mouseMinX = 0, mouseMinY = 0, mouseMaxX = 0, mouseMaxY = 0;
+MouseState mouseState;
+std::array<std::uint8_t, 256> keyState{};
+bool systemCursorShown = true;
+bool paused = false;
+bool keyLatchP = false;
+
+namespace {
+
+struct KeyPair {
+    SDL_Scancode platform;
+    std::uint8_t game;
+};
+
+// The game's scan codes are those of the PC keyboard (set 1, extended keys with the high bit).
+constexpr KeyPair kKeyTable[] = {
+    {SDL_SCANCODE_ESCAPE, 0x01},
+    {SDL_SCANCODE_1, 0x02}, {SDL_SCANCODE_2, 0x03}, {SDL_SCANCODE_3, 0x04},
+    {SDL_SCANCODE_4, 0x05}, {SDL_SCANCODE_5, 0x06}, {SDL_SCANCODE_6, 0x07},
+    {SDL_SCANCODE_7, 0x08}, {SDL_SCANCODE_8, 0x09}, {SDL_SCANCODE_9, 0x0A},
+    {SDL_SCANCODE_0, 0x0B}, {SDL_SCANCODE_MINUS, 0x0C}, {SDL_SCANCODE_EQUALS, 0x0D},
+    {SDL_SCANCODE_BACKSPACE, 0x0E}, {SDL_SCANCODE_TAB, 0x0F},
+    {SDL_SCANCODE_Q, 0x10}, {SDL_SCANCODE_W, 0x11}, {SDL_SCANCODE_E, 0x12},
+    {SDL_SCANCODE_R, 0x13}, {SDL_SCANCODE_T, 0x14}, {SDL_SCANCODE_Y, 0x15},
+    {SDL_SCANCODE_U, 0x16}, {SDL_SCANCODE_I, 0x17}, {SDL_SCANCODE_O, 0x18},
+    {SDL_SCANCODE_P, 0x19}, {SDL_SCANCODE_LEFTBRACKET, 0x1A}, {SDL_SCANCODE_RIGHTBRACKET, 0x1B},
+    {SDL_SCANCODE_RETURN, 0x1C}, {SDL_SCANCODE_LCTRL, 0x1D},
+    {SDL_SCANCODE_A, 0x1E}, {SDL_SCANCODE_S, 0x1F}, {SDL_SCANCODE_D, 0x20},
+    {SDL_SCANCODE_F, 0x21}, {SDL_SCANCODE_G, 0x22}, {SDL_SCANCODE_H, 0x23},
+    {SDL_SCANCODE_J, 0x24}, {SDL_SCANCODE_K, 0x25}, {SDL_SCANCODE_L, 0x26},
+    {SDL_SCANCODE_SEMICOLON, 0x27}, {SDL_SCANCODE_APOSTROPHE, 0x28}, {SDL_SCANCODE_GRAVE, 0x29},
+    {SDL_SCANCODE_LSHIFT, 0x2A}, {SDL_SCANCODE_BACKSLASH, 0x2B},
+    {SDL_SCANCODE_Z, 0x2C}, {SDL_SCANCODE_X, 0x2D}, {SDL_SCANCODE_C, 0x2E},
+    {SDL_SCANCODE_V, 0x2F}, {SDL_SCANCODE_B, 0x30}, {SDL_SCANCODE_N, 0x31},
+    {SDL_SCANCODE_M, 0x32}, {SDL_SCANCODE_COMMA, 0x33}, {SDL_SCANCODE_PERIOD, 0x34},
+    {SDL_SCANCODE_SLASH, 0x35}, {SDL_SCANCODE_RSHIFT, 0x36}, {SDL_SCANCODE_KP_MULTIPLY, 0x37},
+    {SDL_SCANCODE_LALT, 0x38}, {SDL_SCANCODE_SPACE, 0x39}, {SDL_SCANCODE_CAPSLOCK, 0x3A},
+    {SDL_SCANCODE_F1, 0x3B}, {SDL_SCANCODE_F2, 0x3C}, {SDL_SCANCODE_F3, 0x3D},
+    {SDL_SCANCODE_F4, 0x3E}, {SDL_SCANCODE_F5, 0x3F}, {SDL_SCANCODE_F6, 0x40},
+    {SDL_SCANCODE_F7, 0x41}, {SDL_SCANCODE_F8, 0x42}, {SDL_SCANCODE_F9, 0x43},
+    {SDL_SCANCODE_F10, 0x44}, {SDL_SCANCODE_NUMLOCKCLEAR, 0x45}, {SDL_SCANCODE_SCROLLLOCK, 0x46},
+    {SDL_SCANCODE_KP_7, 0x47}, {SDL_SCANCODE_KP_8, 0x48}, {SDL_SCANCODE_KP_9, 0x49},
+    {SDL_SCANCODE_KP_MINUS, 0x4A}, {SDL_SCANCODE_KP_4, 0x4B}, {SDL_SCANCODE_KP_5, 0x4C},
+    {SDL_SCANCODE_KP_6, 0x4D}, {SDL_SCANCODE_KP_PLUS, 0x4E}, {SDL_SCANCODE_KP_1, 0x4F},
+    {SDL_SCANCODE_KP_2, 0x50}, {SDL_SCANCODE_KP_3, 0x51}, {SDL_SCANCODE_KP_0, 0x52},
+    {SDL_SCANCODE_KP_PERIOD, 0x53}, {SDL_SCANCODE_NONUSBACKSLASH, 0x56},
+    {SDL_SCANCODE_F11, 0x57}, {SDL_SCANCODE_F12, 0x58},
+    {SDL_SCANCODE_KP_ENTER, 0x9C}, {SDL_SCANCODE_RCTRL, 0x9D}, {SDL_SCANCODE_KP_DIVIDE, 0xB5},
+    {SDL_SCANCODE_PRINTSCREEN, 0xB7}, {SDL_SCANCODE_RALT, 0xB8}, {SDL_SCANCODE_PAUSE, 0xC5},
+    {SDL_SCANCODE_HOME, 0xC7}, {SDL_SCANCODE_UP, 0xC8}, {SDL_SCANCODE_PAGEUP, 0xC9},
+    {SDL_SCANCODE_LEFT, 0xCB}, {SDL_SCANCODE_RIGHT, 0xCD}, {SDL_SCANCODE_END, 0xCF},
+    {SDL_SCANCODE_DOWN, 0xD0}, {SDL_SCANCODE_PAGEDOWN, 0xD1}, {SDL_SCANCODE_INSERT, 0xD2},
+    {SDL_SCANCODE_DELETE, 0xD3}, {SDL_SCANCODE_LGUI, 0xDB}, {SDL_SCANCODE_RGUI, 0xDC},
+    {SDL_SCANCODE_APPLICATION, 0xDD},
+};
+
+}  // namespace
+
+std::uint8_t ScanCodeFromPlatform(int platformScanCode) {
+    for (const KeyPair& pair : kKeyTable)
+        if (pair.platform == platformScanCode) return pair.game;
+    return 0;
+}
+
+void MapKeyboardState(const std::uint8_t* platformKeys, int count,
+                      std::array<std::uint8_t, 256>& out) {
+    out.fill(0);
+    if (!platformKeys) return;
+    for (const KeyPair& pair : kKeyTable)
+        if (pair.platform < count && platformKeys[pair.platform]) out[pair.game] = 0x80;
+}
+
+void GiveMeInput() {
+    if (SDL_InitSubSystem(SDL_INIT_EVENTS) != 0) {
+        ReportError("GiveMeInput", errInputStart, SDL_GetError());
+        return;
+    }
+    di = true;
+}
+
+void KeyBoard() {
+    if (!di) {
+        ReportError("KeyBoard", errInputStart, "The input system is not running.");
+        return;
+    }
+    keyboardDevice = InputDevice{};
+    keyState.fill(0);
+    AcquireKeyBoard();
+}
+
+void Mouse() {
+    if (!di) {
+        ReportError("Mouse", errInputStart, "The input system is not running.");
+        return;
+    }
+    mouseDevice = InputDevice{};
+    SetMouseBounds(0, 0, backRect.right, backRect.bottom);
+    mouseX = screenWidth / 2;
+    mouseY = screenHeight / 2;
+    cursorPos = Point{mouseX, mouseY};
+    mouseState = MouseState{};
+    // Put the pointer where the game says it starts.
+    if (SDL_Window* window = detail::Window()) {
+        int wx = 0, wy = 0;
+        SDL_RenderLogicalToWindow(detail::Renderer(), static_cast<float>(mouseX),
+                                  static_cast<float>(mouseY), &wx, &wy);
+        SDL_WarpMouseInWindow(window, wx, wy);
+    }
+    AcquireMouse();
+}
+
+void AcquireMouse() {
+    if (mouseDevice) mouseDevice->acquired = true;
+}
+
+void AcquireKeyBoard() {
+    if (keyboardDevice) keyboardDevice->acquired = true;
+}
+
+void UnAcquireMouse() {
+    if (!mouseDevice) return;
+    mouseDevice->acquired = false;
+    mouseDevice.reset();
+}
+
+void UnAcquireKeyBoard() {
+    if (!keyboardDevice) return;
+    keyboardDevice->acquired = false;
+    keyboardDevice.reset();
+}
+
+void CloseInput() {
+    if (di) SDL_QuitSubSystem(SDL_INIT_EVENTS);
+    di = false;
+    keyState.fill(0);
+    mouseState = MouseState{};
+    paused = false;
+    keyLatchP = false;
+}
+
+void SetMouseBounds(std::int32_t minX, std::int32_t minY, std::int32_t maxX, std::int32_t maxY) {
+    mouseMinX = minX;
+    mouseMinY = minY;
+    mouseMaxX = maxX;
+    mouseMaxY = maxY;
+}
+
+void ReadMouse() {
+    if (!mouseDevice) return;
+    if (detail::Window() && detail::Renderer()) {
+        int wx = 0, wy = 0;
+        const Uint32 buttons = SDL_GetMouseState(&wx, &wy);
+        // Window pixels to back-buffer pixels: the window may show the buffer scaled.
+        float lx = 0.0f, ly = 0.0f;
+        SDL_RenderWindowToLogical(detail::Renderer(), wx, wy, &lx, &ly);
+        cursorPos = Point{static_cast<std::int32_t>(std::floor(lx)),
+                          static_cast<std::int32_t>(std::floor(ly))};
+        mouseState.rgbButtons[0] = (buttons & SDL_BUTTON_LMASK) ? 0x80 : 0;
+        mouseState.rgbButtons[1] = (buttons & SDL_BUTTON_RMASK) ? 0x80 : 0;
+        mouseState.rgbButtons[2] = (buttons & SDL_BUTTON_MMASK) ? 0x80 : 0;
+        mouseState.rgbButtons[3] = (buttons & SDL_BUTTON_X1MASK) ? 0x80 : 0;
+    }
+    mouseX = std::clamp(cursorPos.x, mouseMinX, std::max(mouseMinX, mouseMaxX));
+    mouseY = std::clamp(cursorPos.y, mouseMinY, std::max(mouseMinY, mouseMaxY));
+}
+
+bool MouseButton(int button) {
+    if (button < 0 || button >= static_cast<int>(mouseState.rgbButtons.size())) return false;
+    return mouseState.rgbButtons[static_cast<std::size_t>(button)] != 0;
+}
+
+void ReadKeyBoard() {
+    if (!keyboardDevice || !detail::Window()) return;
+    int count = 0;
+    const Uint8* keys = SDL_GetKeyboardState(&count);
+    MapKeyboardState(keys, count, keyState);
+}
+
+bool KeyDown(std::uint8_t scanCode) { return keyState[scanCode] != 0; }
+
+void DrawMouseCursor(Surface& cursor, std::int32_t hotX, std::int32_t hotY, std::int32_t width,
+                     std::int32_t height, bool useColorKey) {
+    ReadMouse();
+    BltSurface(cursor, backBuffer, Rect{0, 0, width, height}, mouseX - hotX, mouseY - hotY,
+               useColorKey);
+}
+
+void ShowSystemCursor(bool show) {
+    if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+    systemCursorShown = show;
+}
+
+void TogglePause() { paused = !paused; }
+
+void HandlePauseKey() {
+    if (KeyDown(keyP)) {
+        if (!keyLatchP) {
+            TogglePause();
+            keyLatchP = true;
+        }
+    } else {
+        keyLatchP = false;
+    }
+}
+
+}  // namespace pellow::modDX

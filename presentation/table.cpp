@@ -1,0 +1,189 @@
+#include "presentation/table.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+#include "engine/cards.hpp"
+#include "engine/numeric.hpp"
+
+namespace pellow {
+
+modDX::Surface backgroundSurface;
+modDX::Surface cardBackSurface;
+std::array<modDX::Surface, 53> cardSurface;
+modDX::Surface scorePageSurface;
+std::array<modDX::Surface, 4> lineSurface;
+clsDXBitmapFont digitFont;
+clsDXBitmapFont deluxeFont;
+std::array<clsDXBitmapFont, 12> scoreFonts;
+
+namespace {
+
+const modDX::Rect kWhole{};  // all zero: the whole picture
+
+void Blit(modDX::Surface& picture, int x, int y, bool key = true) {
+    modDX::BltSurface(picture, modDX::backBuffer, kWhole, x, y, key);
+}
+
+void DrawSprite(const CardSprite& c, bool face) {
+    Blit(face ? cardSurface[c.card] : cardBackSurface, RoundHalfEven(c.x), RoundHalfEven(c.y));
+}
+
+void DrawPile(const std::array<CardSprite, 53>& pile, int count) {
+    // A big pile shows only from its twelfth card on: the ones below are hidden anyway.
+    for (int i = count >= 12 ? 11 : 0; i < count; ++i)
+        if (pile[i].inUse) DrawSprite(pile[i], false);
+}
+
+void DrawHand(const std::array<CardSprite, 16>& hand, bool alwaysFace) {
+    for (int i = 0; i <= 12; ++i)
+        if (hand[i].inUse) DrawSprite(hand[i], alwaysFace || hand[i].faceUp);
+}
+
+void LoadPicture(modDX::Surface& s, const modDX::PathResolver& resolve, std::string_view file) {
+    modDX::CreateSurfaceFromFile(s, resolve(file));
+}
+
+void LoadFont(clsDXBitmapFont& font, const modDX::PathResolver& resolve, std::string_view file) {
+    font.CreateSpriteFromFile(resolve(file), 19, 27, 20, false);
+    font.SetTransColor(2);
+}
+
+}  // namespace
+
+std::string DeckFolder(const Match& m) { return "res\\" + m.deckFolder + "\\"; }
+
+void LoadBitmaps(Match& m, const modDX::PathResolver& resolve) {
+    const bool small = m.resolution == "800x600";
+    LoadPicture(backgroundSurface, resolve,
+                small ? "res\\bitmaps\\Back_800x600.bmp" : "res\\bitmaps\\Back_1024x768.bmp");
+    const std::string deck = DeckFolder(m);
+    LoadPicture(cardBackSurface, resolve, deck + "S_cardback.bmp");
+    modDX::SetColorKey(cardBackSurface, 2);
+    MakeCardFileNames(m);
+    for (int i = 0; i < kCards; ++i) {
+        LoadPicture(cardSurface[i], resolve, deck + m.cardFileName[i]);
+        modDX::SetColorKey(cardSurface[i], 2);
+    }
+    LoadPicture(scorePageSurface, resolve,
+                small ? "res\\bitmaps\\Scorepage_800x600.bmp" : "res\\bitmaps\\Scorepage.bmp");
+    modDX::SetColorKey(scorePageSurface, 2);
+    const char* lines[4] = {"res\\bitmaps\\line_horz.bmp", "res\\bitmaps\\line_vert.bmp",
+                            "res\\bitmaps\\line_horz.bmp", "res\\bitmaps\\mouse.bmp"};
+    const int slots[4] = {0, 2, 1, 3};
+    for (int i = 0; i < 4; ++i) {
+        LoadPicture(lineSurface[slots[i]], resolve, lines[i]);
+        modDX::SetColorKey(lineSurface[slots[i]], 2);
+    }
+    LoadFont(digitFont, resolve, "res\\fntFonts\\fntDigit.bmp");
+    LoadFont(deluxeFont, resolve, "res\\fntFonts\\fntDeluxe.bmp");
+    for (int i = 0; i <= 10; ++i) LoadFont(scoreFonts[i], resolve, "res\\fntFonts\\fntHandParker.bmp");
+}
+
+void ReleaseBitmaps() {
+    backgroundSurface.reset();
+    lineSurface[3].reset();
+    digitFont.dds.reset();
+    for (int i = 0; i <= 10; ++i) scoreFonts[i].dds.reset();
+    cardBackSurface.reset();
+    for (int i = 0; i < kCards; ++i) cardSurface[i].reset();
+    scorePageSurface.reset();
+    deluxeFont.dds.reset();
+    lineSurface[0].reset();
+    lineSurface[1].reset();
+    lineSurface[2].reset();
+}
+
+std::string ClockText(int hour24, int minute) {
+    int hour = hour24 % 12;
+    if (hour == 0) hour = 12;
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d %s", hour, minute % 60, hour24 < 12 ? "AM" : "PM");
+    return text;
+}
+
+std::string CurrentClockText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return ClockText(local.tm_hour, local.tm_min);
+}
+
+std::string Pad5(int value) {
+    std::string digits = std::to_string(value < 0 ? -value : value);
+    if (digits.size() < 5) digits.insert(0, 5 - digits.size(), ' ');
+    return digits;
+}
+
+void DrawTable(const Match& m, std::string_view clockText, std::string_view caption) {
+    DrawPile(m.ourPile, m.ourPileCount);
+    DrawPile(m.theirPile, m.theirPileCount);
+
+    const CardSprite& last = m.deckCards[51];
+    if (last.moving) DrawSprite(last, m.turnSeat == userSeat);
+    else if (last.inUse) DrawSprite(last, true);
+
+    for (int i = 0; i < m.trickCount; ++i)
+        if (m.trickCards[i].inUse) DrawSprite(m.trickCards[i], m.trickCards[i].faceUp);
+
+    DrawHand(m.partnerHand, false);
+    DrawHand(m.rightHand, false);
+    DrawHand(m.leftHand, false);
+    DrawHand(m.userHand, true);
+
+    const int n = m.nextDeckCard;
+    const int shown = n <= 45 ? 6 : 51 - n;
+    const int hi = n > 0 ? n + shown : 7;
+    const int lo = n > 0 ? n - 1 : 0;
+    for (int i = std::min(hi, kCards - 1); i >= lo; --i)
+        if (m.deckCards[i].inUse) DrawSprite(m.deckCards[i], m.deckCards[i].faceUp);
+
+    if (m.statusText == Phase::EndOfMatch) DrawScorePage(m);
+
+    digitFont.XPos = static_cast<float>(m.clockX);
+    digitFont.YPos = static_cast<float>(m.clockY);
+    digitFont.DrawText(modDX::backBuffer, clockText, true);
+    deluxeFont.XPos = 5.0f;
+    deluxeFont.YPos = static_cast<float>(m.clockY);
+    deluxeFont.DrawText(modDX::backBuffer, caption, true);
+}
+
+void DrawScorePage(const Match& m) {
+    Blit(backgroundSurface, 0, 0, false);
+    Blit(scorePageSurface, m.scorePageX, m.scorePageY);
+    Blit(lineSurface[0], m.scoreRowX - 50, m.scoreRowY + 23);
+    Blit(lineSurface[2], m.scorePageX + 180, m.scoreRowY - 30);
+    // The line above the totals is placed from the rows' x reference, as the page is drawn.
+    Blit(lineSurface[1], m.scoreRowX - 50, m.scoreRowX + 157);
+    DrawScoreTable(m);
+}
+
+std::vector<ScoreLine> ScoreTableLines(const Match& m) {
+    std::vector<ScoreLine> lines;
+    const int x = m.scoreRowX - 40;
+    lines.push_back({0, x, m.scoreRowY, "   We" + m.scoreHeaderGap + "They "});
+    // A long match (endless ties) shows its most recent deals: more rows would run into the
+    // totals and past the fonts that are loaded.
+    const int rows = std::min(m.dealHistoryCount, kScoreRowsShown);
+    const int first = m.dealHistoryCount - rows;
+    for (int k = 1; k <= rows; ++k) {
+        const int deal = first + k - 1;
+        lines.push_back({k, x, m.scoreRowY + k * m.scoreRowStep,
+                         Pad5(m.ourDealPoints[deal]) + Pad5(m.theirDealPoints[deal])});
+    }
+    lines.push_back({9, m.scoreTotalX - 40, m.scoreTotalY, Pad5(m.ourMatchPoints) + Pad5(m.theirMatchPoints)});
+    lines.push_back({10, m.scoreResultX - 60, m.scoreResultY, m.resultText});
+    return lines;
+}
+
+void DrawScoreTable(const Match& m) {
+    for (const ScoreLine& line : ScoreTableLines(m)) {
+        clsDXBitmapFont& font = scoreFonts[line.font];
+        font.XPos = static_cast<float>(line.x);
+        font.YPos = static_cast<float>(line.y);
+        font.DrawText(modDX::backBuffer, line.text, true);
+    }
+}
+
+}  // namespace pellow

@@ -1,0 +1,59 @@
+#pragma once
+// The game's pictures and fonts, and the drawing of the table and the score page from the
+// match state. Drawing only reads the match.
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/match.hpp"
+#include "presentation/bitmap_font.hpp"
+#include "presentation/dx.hpp"
+#include "presentation/sound.hpp"
+
+namespace pellow {
+
+// ---- The game's pictures and fonts ----
+extern modDX::Surface backgroundSurface;
+extern modDX::Surface cardBackSurface;
+extern std::array<modDX::Surface, 53> cardSurface;
+extern modDX::Surface scorePageSurface;
+// 0 and 1: the horizontal score line; 2: the vertical one; 3: the pointer.
+extern std::array<modDX::Surface, 4> lineSurface;
+extern clsDXBitmapFont digitFont;
+extern clsDXBitmapFont deluxeFont;
+extern std::array<clsDXBitmapFont, 12> scoreFonts;
+
+// The folder of the chosen deck's pictures, relative to the resource base ("res\\Royal\\").
+std::string DeckFolder(const Match& m);
+
+// Loads every picture and font (the card tables are built on the way).
+void LoadBitmaps(Match& m, const modDX::PathResolver& resolve);
+// Frees them, in the order the game quits.
+void ReleaseBitmaps();
+
+// "hh:mm AM": the time on a 12-hour clock as the table shows it.
+std::string ClockText(int hour24, int minute);
+// The current local time as ClockText gives it.
+std::string CurrentClockText();
+
+// The deal rows the score page has room for above the totals.
+inline constexpr int kScoreRowsShown = 10;
+// Five characters, right-aligned: the width of one score column.
+std::string Pad5(int value);
+
+// One text of the score page: which of scoreFonts draws it, where, and what.
+struct ScoreLine {
+    int font = 0;
+    int x = 0;
+    int y = 0;
+    std::string text;
+};
+// The heading, the deal rows that fit (the most recent ones), the totals and the result.
+std::vector<ScoreLine> ScoreTableLines(const Match& m);
+
+void DrawTable(const Match& m, std::string_view clockText, std::string_view caption);
+void DrawScorePage(const Match& m);
+void DrawScoreTable(const Match& m);
+
+}  // namespace pellow

@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ctime>
+
+#include "presentation/dx_internal.hpp"
+#include "presentation/input.hpp"
+#include "presentation/test_support.hpp"
+
+namespace pellow::testing {
+namespace {
+
+using modDX::GetPixel;
+using modDX::Rect;
+
+TEST(KeyCodes, PlatformKeysMapToTheGameScanCodes) {
+    EXPECT_EQ(modDX::ScanCodeFromPlatform(SDL_SCANCODE_ESCAPE), modDX::keyEscape);
+    EXPECT_EQ(modDX::keyEscape, 1);
+    EXPECT_EQ(modDX::ScanCodeFromPlatform(SDL_SCANCODE_P), 25);
+    EXPECT_EQ(modDX::ScanCodeFromPlatform(SDL_SCANCODE_R), 19);
+    EXPECT_EQ(modDX::ScanCodeFromPlatform(SDL_SCANCODE_A), 30);
+    EXPECT_EQ(modDX::ScanCodeFromPlatform(SDL_SCANCODE_M), 50);
+    EXPECT_EQ(modDX::ScanCodeFromPlatform(SDL_SCANCODE_0), 11);
+    EXPECT_EQ(modDX::ScanCodeFromPlatform(SDL_SCANCODE_RETURN), 28);
+    EXPECT_EQ(modDX::ScanCodeFromPlatform(SDL_SCANCODE_SPACE), 57);
+    EXPECT_EQ(modDX::ScanCodeFromPlatform(SDL_SCANCODE_F12), 88);
+    EXPECT_EQ(modDX::ScanCodeFromPlatform(SDL_SCANCODE_UP), 0xC8);
+    EXPECT_EQ(modDX::ScanCodeFromPlatform(SDL_SCANCODE_KP_ENTER), 0x9C);
+    EXPECT_EQ(modDX::ScanCodeFromPlatform(SDL_SCANCODE_AUDIOPLAY), 0);
+}
+
+TEST(KeyCodes, KeyboardStateHoldsExactlyTheKeysDown) {
+    std::array<std::uint8_t, SDL_NUM_SCANCODES> platform{};
+    platform[SDL_SCANCODE_P] = 1;
+    platform[SDL_SCANCODE_ESCAPE] = 1;
+    std::array<std::uint8_t, 256> state;
+    state.fill(0x80);  // stale keys from an earlier frame
+    modDX::MapKeyboardState(platform.data(), static_cast<int>(platform.size()), state);
+    int down = 0;
+    for (std::uint8_t b : state) down += b != 0;
+    EXPECT_EQ(down, 2);
+    EXPECT_NE(state[25], 0);
+    EXPECT_NE(state[1], 0);
+    EXPECT_EQ(state[19], 0);
+}
+
+class InputTest : public DisplayFixture {
+protected:
+    void Start(int w, int h, modDX::DisplayKind kind = modDX::DisplayKind::Memory) {
+        OpenDisplay(w, h, kind);
+        modDX::GiveMeInput();
+        modDX::KeyBoard();
+        modDX::Mouse();
+        ASSERT_TRUE(watch.messages.empty()) << watch.messages[0];
+    }
+    void HoldP(bool down) { modDX::keyState[modDX::keyP] = down ? 0x80 : 0; }
+};
+
+TEST_F(InputTest, PHeldOverManyFramesPausesOnceAndASecondPressResumes) {
+    Start(800, 600);
+    HoldP(true);
+    for (int frame = 0; frame < 5; ++frame) modDX::HandlePauseKey();
+    EXPECT_TRUE(modDX::paused);
+    HoldP(false);
+    modDX::HandlePauseKey();
+    EXPECT_TRUE(modDX::paused);
+    HoldP(true);
+    modDX::HandlePauseKey();
+    modDX::HandlePauseKey();
+    EXPECT_FALSE(modDX::paused);
+}
+
+TEST_F(InputTest, MouseStartsAtTheCentreAndIsHeldWithinTheScreen) {
+    Start(1024, 768);
+    modDX::ReadMouse();
+    EXPECT_EQ(modDX::mouseX, 512);
+    EXPECT_EQ(modDX::mouseY, 384);
+    modDX::cursorPos = {5000, -3};
+    modDX::ReadMouse();
+    EXPECT_EQ(modDX::mouseX, 1024);
+    EXPECT_EQ(modDX::mouseY, 0);
+    modDX::SetMouseBounds(10, 20, 30, 40);
+    modDX::cursorPos = {0, 100};
+    modDX::ReadMouse();
+    EXPECT_EQ(modDX::mouseX, 10);
+    EXPECT_EQ(modDX::mouseY, 40);
+}
+
+TEST_F(InputTest, ButtonsAreReadAsLevelsAndUnknownButtonsAreUp) {
+    Start(800, 600);
+    modDX::mouseState.rgbButtons[0] = 0x80;
+    EXPECT_TRUE(modDX::MouseButton(0));
+    EXPECT_FALSE(modDX::MouseButton(1));
+    EXPECT_FALSE(modDX::MouseButton(4));
+    EXPECT_FALSE(modDX::MouseButton(-1));
+}
+
+TEST_F(InputTest, CursorSpriteIsCentredOnThePointerAndClippedAtTheEdge) {
+    Start(800, 600);
+    modDX::Surface cursor;
+    modDX::CreateSurface(cursor, 40, 40);
+    modDX::FillRect(cursor, Rect{0, 0, 40, 40}, 0x07E0);
+    modDX::cursorPos = {5, 300};
+    modDX::DrawMouseCursor(cursor, 16, 16, 32, 32, true);
+    // The sprite's top-left 32 x 32 at (-11, 284): 11 columns cut on the left.
+    EXPECT_EQ(GetPixel(modDX::backBuffer, 0, 284), 0x07E0);
+    EXPECT_EQ(GetPixel(modDX::backBuffer, 20, 315), 0x07E0);
+    EXPECT_EQ(PaintedPixels(), 21 * 32);
+}
+
+TEST_F(InputTest, KeyboardWithoutTheInputSystemIsReported) {
+    OpenDisplay();
+    modDX::KeyBoard();
+    ASSERT_EQ(watch.messages.size(), 1u);
+    EXPECT_EQ(watch.messages[0].rfind("Error in function KeyBoard() \nError Number: ", 0), 0u);
+}
+
+TEST_F(InputTest, PausedPassesSleepInsteadOfSpinning) {
+    Start(800, 600);
+    const auto wallStart = std::chrono::steady_clock::now();
+    const std::clock_t cpuStart = std::clock();
+    for (int pass = 0; pass < 20; ++pass) modDX::PauseWait();
+    const double wallMs = std::chrono::duration<double, std::milli>(
+                              std::chrono::steady_clock::now() - wallStart).count();
+    const double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    EXPECT_GE(wallMs, 100.0);
+    EXPECT_LT(cpuMs, wallMs / 2) << "the wait must not busy-loop";
+}
+
+class WindowInputTest : public InputTest {
+protected:
+    ScopedEnv driver{"SDL_VIDEODRIVER", "dummy"};
+};
+
+TEST_F(WindowInputTest, PointerIsReadFromTheWindowInBackBufferPixels) {
+    Start(640, 480, modDX::DisplayKind::Window);
+    modDX::ReadMouse();
+    EXPECT_EQ(modDX::mouseX, 320) << "the pointer was put at the centre";
+    EXPECT_EQ(modDX::mouseY, 240);
+    SDL_WarpMouseInWindow(modDX::detail::Window(), 600, 17);
+    modDX::DoEvents();
+    modDX::ReadMouse();
+    EXPECT_EQ(modDX::mouseX, 600);
+    EXPECT_EQ(modDX::mouseY, 17);
+    EXPECT_FALSE(modDX::MouseButton(0));
+}
+
+TEST_F(WindowInputTest, ShutDownShowsTheSystemPointerAgainAndReleasesTheDevices) {
+    Start(640, 480, modDX::DisplayKind::Window);
+    modDX::ShowSystemCursor(false);
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+    modDX::ShutDown("");
+    EXPECT_TRUE(modDX::systemCursorShown);
+    EXPECT_FALSE(modDX::mouseDevice.has_value());
+    EXPECT_FALSE(modDX::keyboardDevice.has_value());
+}
+
+}  // namespace
+}  // namespace pellow::testing
