@@ -77,6 +77,15 @@ play)
     shot deck
     tab_keys; shot keys
     tab_rules; shot rules
+    # The web address only shows a message box with the dialog's caption.
+    click 360 497
+    [ "$(xdotool search --onlyvisible --name "$caption" | wc -l)" -eq 2 ] ||
+        fail "no message box for the web address"
+    [ -n "$extra" ] && import -window root "$extra/web-message.png"
+    xdotool key Return
+    sleep 0.3
+    [ "$(xdotool search --onlyvisible --name "$caption" | wc -l)" -eq 1 ] ||
+        fail "the message box did not close with OK"
     tab_credits; shot credits
     tab_options; shot options
     tab_deck
