@@ -225,7 +225,8 @@ void DeleteUnpackedFiles(const std::string& baseFolder) {
             }
             std::error_code ec;
             for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-                const fs::file_type type = it->symlink_status(ec).type();
+                std::error_code statusError;
+                const fs::file_type type = it->symlink_status(statusError).type();
                 const std::string path = it->path().string();
                 if (type == fs::file_type::regular || type == fs::file_type::symlink) {
                     if (::unlink(path.c_str()) != 0) note(WithErrno("The file " + Quoted(path) + " cannot be removed", errno));
