@@ -1,0 +1,189 @@
+#include "app/game.hpp"
+
+#include <chrono>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <optional>
+
+#include "app/dialog/run_startup_dialog.hpp"
+#include "engine/deal.hpp"
+#include "engine/flow.hpp"
+#include "engine/play.hpp"
+#include "opponent/pellow_ai.hpp"
+#include "presentation/dx.hpp"
+#include "presentation/input.hpp"
+#include "presentation/platform_services.hpp"
+#include "presentation/sound.hpp"
+#include "presentation/table.hpp"
+#include "resources/unpack.hpp"
+
+namespace pellow::GameMain {
+
+Match match;
+std::string resourceBase;
+std::string unpackBase;
+bool running = false;
+void (*idleWait)() = modDX::PauseWait;
+
+namespace {
+
+std::optional<MersenneRandom> random;
+modDX::DXTickClock tickClock;
+modDX::DXSoundRequests sounds;
+modDX::DXMessageRequests messages;
+RulesPlayer computer;
+
+// What the last presented picture showed; a frame that would show the same is skipped.
+struct FrameLook {
+    Phase phase = Phase::DealingCards;
+    std::int32_t mouseX = -1, mouseY = -1;
+    std::string clock;
+    bool valid = false;
+    bool operator==(const FrameLook& o) const {
+        return valid && o.valid && phase == o.phase && mouseX == o.mouseX && mouseY == o.mouseY &&
+               clock == o.clock;
+    }
+};
+FrameLook lastLook;
+
+std::string Resolve(std::string_view relative) { return ResolveResourcePath(unpackBase, relative); }
+
+modDX::DisplayKind KindOf(Screen s) {
+    switch (s) {
+        case Screen::Window: return modDX::DisplayKind::Window;
+        case Screen::Memory: return modDX::DisplayKind::Memory;
+        default: return modDX::DisplayKind::FullScreen;
+    }
+}
+
+std::uint32_t TimeOfDaySeed() {
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::microseconds>(now).count());
+}
+
+}  // namespace
+
+std::string CaptionLine() {
+    std::string caption = "Pellow v" PELLOW_VERSION;
+    caption.resize(13, ' ');
+    return caption;
+}
+
+void DeleteUnpackedFilesOnce() {
+    if (unpackBase.empty()) return;
+    const std::string base = unpackBase;
+    unpackBase.clear();
+    try {
+        DeleteUnpackedFiles(base);
+    } catch (const ResourceError& e) {
+        std::cerr << "Pellow: " << e.what() << '\n';
+    }
+}
+
+void Form1_Load(Screen screen) {
+    try {
+        unpackBase = UnpackResources(resourceBase, match.packFileName);
+    } catch (const ResourceError& e) {
+        UnloadStartupDialog();
+        modDX::ShowMessageBox(std::string("Pellow cannot start.\n") + e.what());
+        std::exit(EXIT_FAILURE);
+    }
+    LaunchGame(screen);
+}
+
+void StartGame(Screen screen) {
+    Match& m = match;
+    // Whatever ends the program from here on, the unpacked files must not stay behind.
+    modDX::SetShutDownHooks({nullptr, [](int status) {
+                                 DeleteUnpackedFilesOnce();
+                                 std::exit(status);
+                             }});
+    modDX::SetCloseHandler(QuitGame);
+
+    m.winThreshold = 79;
+    UnloadStartupDialog();
+    random.emplace(TimeOfDaySeed());
+    m.random = &*random;
+    m.clock = &tickClock;
+    m.sounds = &sounds;
+    m.messages = &messages;
+    m.computer = &computer;
+
+    modDX::DirectX(m.screenWidth, m.screenHeight, KindOf(screen));
+    modDX::GiveMeInput();
+    modDX::KeyBoard();
+    modDX::Mouse();
+    modDX::InitSound();
+    modDX::LoadSounds(Resolve);
+    LoadBitmaps(m, Resolve);
+    modDX::SetClipRect();
+    NewDeal(m);
+    running = true;
+    modDX::ShowSystemCursor(false);
+    modDX::BltSurface(backgroundSurface, modDX::backBuffer, modDX::Rect{}, 0, 0, false);
+    DeleteUnpackedFilesOnce();
+    lastLook = FrameLook{};
+}
+
+void FrameLoop() {
+    while (running) {
+        RunFrame();
+        modDX::DoEvents();
+    }
+    QuitGame();
+    std::abort();  // QuitGame ends the process
+}
+
+void LaunchGame(Screen screen) {
+    StartGame(screen);
+    FrameLoop();
+}
+
+bool RunFrame() {
+    Match& m = match;
+    modDX::ReadKeyBoard();
+    modDX::ReadMouse();
+    if (modDX::KeyDown(modDX::keyEscape)) {
+        QuitGame();
+        return false;
+    }
+    modDX::HandlePauseKey();
+    if (modDX::KeyDown(modDX::keyR)) RequestReorder(m);
+    m.clickedCard = -1;
+    if (modDX::MouseButton(0)) UserClick(m, modDX::mouseX, modDX::mouseY, modDX::paused);
+    if (modDX::paused) {
+        idleWait();
+        lastLook.valid = false;
+        return false;
+    }
+    modDX::RecoverSurfaces();
+
+    const bool movingBefore = AnyCardMoving(m);
+    UpdateMatch(m);
+    const bool picked = m.clickedCard >= 0;
+    SendClickedCard(m);
+
+    // A frame identical to the last one presented is neither drawn nor presented: the loop
+    // waits for the next event or frame time instead, so a waiting game costs no CPU.
+    FrameLook look{m.statusText, modDX::mouseX, modDX::mouseY, CurrentClockText(), true};
+    if (!movingBefore && !AnyCardMoving(m) && !picked && look == lastLook) {
+        idleWait();
+        return false;
+    }
+    modDX::BltSurface(backgroundSurface, modDX::backBuffer, modDX::Rect{}, 0, 0, false);
+    DrawTable(m, look.clock, CaptionLine());
+    modDX::DrawMouseCursor(lineSurface[3], 16, 16, 32, 32, true);
+    modDX::FlipScreen();
+    lastLook = look;
+    return true;
+}
+
+void QuitGame() {
+    ReleaseBitmaps();
+    modDX::ReleaseSounds();
+    DeleteUnpackedFilesOnce();
+    modDX::ShutDown("");
+}
+
+}  // namespace pellow::GameMain

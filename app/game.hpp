@@ -1,0 +1,37 @@
+#pragma once
+// The spine of the running game: the launch sequence, one frame, and the way the game quits.
+#include <string>
+
+#include "engine/match.hpp"
+
+namespace pellow::GameMain {
+
+// The one match every part of the game shares.
+extern Match match;
+// The program's folder, ending in one '/'.
+extern std::string resourceBase;
+// Where the resources were unpacked this run (resourceBase, or a private folder).
+extern std::string unpackBase;
+extern bool running;
+// How a frame with nothing new to show waits: for the next event or a few milliseconds.
+extern void (*idleWait)();
+
+enum class Screen { FullScreen, Window, Memory };
+
+// Unpacks the resources and launches the game; returns only when the game did not start.
+void Form1_Load(Screen screen);
+// Launch steps 1 to 14: everything up to the first frame.
+void StartGame(Screen screen);
+// Launch step 15: the frame loop. Does not return.
+[[noreturn]] void FrameLoop();
+void LaunchGame(Screen screen);
+// One frame: input, match, drawing, presentation. Returns whether a picture was presented.
+bool RunFrame();
+void QuitGame();
+// Removes the unpacked tree if it is still there (every way out of the program calls this).
+void DeleteUnpackedFilesOnce();
+
+// The 13-character caption line drawn beside the clock.
+std::string CaptionLine();
+
+}  // namespace pellow::GameMain
