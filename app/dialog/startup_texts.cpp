@@ -75,7 +75,8 @@ std::vector<TextLine> RulesText() {
     t.push_back({Kind::Body,
                  "After each deal the points each team took are added to its match total. A "
                  "team wins the match when its total passes " + win +
-                     " and is higher than the other team's. While no team has done so, "
+                     " (so reaches " + std::to_string(kRulesWinThreshold + 1) +
+                     " or more) and is higher than the other team's. While no team has done so, "
                      "another deal follows."});
     return t;
 }
@@ -83,11 +84,26 @@ std::vector<TextLine> RulesText() {
 std::vector<TextLine> CreditsText() {
     std::vector<TextLine> t;
     t.push_back({Kind::Heading, "Pellow " + std::to_string(kVersionMajor) + "." +
-                                   std::to_string(kVersionMinor) + "." +
-                                   std::to_string(kVersionRevision)});
+                                    std::to_string(kVersionMinor) + "." +
+                                    std::to_string(kVersionRevision)});
     t.push_back({Kind::Body,
                  "Copyright the Pellow developers. Free software under the GNU General Public "
-                 "License, version 3 or later."});
+                 "License, version 3 or later. The table, the score pad, the pointer and the "
+                 "sound effects were made for Pellow and share its licence."});
+    t.push_back({Kind::Body, ""});
+    t.push_back({Kind::Heading, "Card decks"});
+    t.push_back({Kind::Body, "Royal Standard: the Anglo deck, card art © 2007 Aike Reyer"});
+    t.push_back({Kind::Body, "Royal Celtic: the Neoclassical deck"});
+    t.push_back({Kind::Body, "Vintage 1900s: the Dondorf deck, on ivory paper"});
+    t.push_back({Kind::Body, "Worn Classic: the Rheinland deck, aged for Pellow"});
+    t.push_back({Kind::Body,
+                 "All four are card themes of the AisleRiot collection (Debian package "
+                 "gnome-cards-data): GNU General Public License, version 3 or later."});
+    t.push_back({Kind::Body, ""});
+    t.push_back({Kind::Heading, "Fonts (SIL Open Font License 1.1)"});
+    t.push_back({Kind::Body, "DSEG7 and DSEG14 Classic by keshikan: the clock"});
+    t.push_back({Kind::Body, "Yanone Kaffeesatz by Jan Gerner: the captions and the banner"});
+    t.push_back({Kind::Body, "Dancing Script by Pablo Impallari: the score page"});
     t.push_back({Kind::Body, ""});
     t.push_back({Kind::Heading, "Libraries"});
     t.push_back({Kind::Body, "SDL2 (display, input, timing): zlib licence"});

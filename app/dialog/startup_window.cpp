@@ -163,7 +163,8 @@ public:
         return 0;
     }
 
-    // Hides the window; its load state stays so a late event cannot find a dangling widget.
+    // The launch's unload: the window goes before the game's screen opens. The widgets stay
+    // alive, since the game is running inside the Play button's callback.
     void Unload() {
         form_.Form_Unload();
         window_->hide();
