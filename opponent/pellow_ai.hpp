@@ -44,6 +44,7 @@ bool SuitSafeToLead(const Match& m, int handCount, const AiHand& hand, int suit)
 // The card led is a trump and every stronger trump has been seen.
 bool LeadIsTopTrump(const Match& m, int handCount, const AiHand& hand);
 bool HoldsLeadSuit(const Match& m, int handCount, const AiHand& hand);
+// Only the first handCount entries are cards still held; slots past them may be left over.
 bool HasCard(const Match& m, int strength, int suit, int handCount, const AiHand& hand);
 
 // What suit `suit` is worth as trumps to this hand (see ChooseTrump).
