@@ -1,0 +1,133 @@
+#pragma once
+// Launches the real game from the real resource pack onto an in-memory screen, with input put
+// where the platform layer leaves it and a clock that frames move forward.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "app/game.hpp"
+#include "engine/cards.hpp"
+#include "engine/deal.hpp"
+#include "engine/flow.hpp"
+#include "engine/play.hpp"
+#include "engine/services.hpp"
+#include "presentation/dx.hpp"
+#include "presentation/input.hpp"
+#include "presentation/table.hpp"
+#include "resources/unpack.hpp"
+
+namespace pellow {
+
+namespace fs = std::filesystem;
+
+class FakeClockForGame final : public TickClock {
+public:
+    std::uint32_t TickCount() override { return now; }
+    std::uint32_t now = 0;
+};
+
+struct QuitSignal {
+    int status;
+};
+
+class GameFixture : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+    }
+
+    void SetUp() override {
+        folder = fs::temp_directory_path() / ("pellow-game-" + std::to_string(::getpid()) + "-" +
+                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        fs::copy_file(PELLOW_PAK_PATH, folder / "res002.pak");
+    }
+
+    void TearDown() override { fs::remove_all(folder); }
+
+    void Launch(const std::string& deck, const std::string& resolution) {
+        Match& m = GameMain::match;
+        m = Match{};
+        m.deckFolder = deck;
+        m.resolution = resolution;
+        SetLayout(m);
+        m.screenWidth = resolution == "800x600" ? 800 : 1024;
+        m.screenHeight = resolution == "800x600" ? 600 : 768;
+        GameMain::resourceBase = folder.string() + "/";
+        GameMain::unpackBase = UnpackResources(GameMain::resourceBase, m.packFileName);
+        ASSERT_TRUE(fs::exists(folder / "res"));
+        GameMain::StartGame(GameMain::Screen::Memory);
+        // Frames count the time, so the short pauses pass without real waiting.
+        m.clock = &clock;
+        GameMain::idleWait = [] {};
+        modDX::SetShutDownHooks({[this](const std::string& text) { shownMessage = text; },
+                                 [](int status) { throw QuitSignal{status}; }});
+    }
+
+    // One frame with the given input held.
+    void Frame(int x = -1, int y = -1, bool button = false, int key = 0) {
+        if (x >= 0) modDX::cursorPos = {x, y};
+        modDX::mouseState.rgbButtons[0] = button ? 0x80 : 0;
+        modDX::keyState.fill(0);
+        if (key) modDX::keyState[static_cast<std::size_t>(key)] = 0x80;
+        clock.now += 17;
+        GameMain::RunFrame();
+        ++frames;
+    }
+
+    // Frames without input until the condition holds.
+    void Until(const std::function<bool()>& done, int limit = 100000) {
+        for (int i = 0; i < limit && !done(); ++i) Frame();
+        ASSERT_TRUE(done()) << "phase " << PhaseText(GameMain::match.statusText);
+    }
+
+    bool UsersTurn() const {
+        const Match& m = GameMain::match;
+        return UserMayPick(m, false);
+    }
+
+    // The point where a slot of the user's hand shows: its own strip left of the next card.
+    static std::pair<int, int> Visible(const CardSprite& c) {
+        return {RoundHalfEvenInt(c.x) + 3, RoundHalfEvenInt(c.y) + c.height / 2};
+    }
+    static int RoundHalfEvenInt(float v) { return static_cast<int>(std::nearbyint(v)); }
+
+    void ClickSlot(int slot) {
+        const auto [x, y] = Visible(GameMain::match.userHand[slot]);
+        Frame(x, y, true);
+        Frame(x, y, false);
+    }
+
+    // A point where only illegal cards lie, or (-1, -1) when the hand has none.
+    std::pair<int, int> IllegalSpot() const {
+        const Match& m = GameMain::match;
+        for (int i = 12; i >= 0; --i) {
+            const CardSprite& c = m.userHand[i];
+            if (!c.inUse) continue;
+            for (int dx : {3, 60, 100}) {
+                const int px = RoundHalfEvenInt(c.x) + dx, py = RoundHalfEvenInt(c.y) + c.height / 2;
+                bool any = false, allIllegal = true;
+                for (const CardSprite& o : m.userHand) {
+                    if (!o.inUse || !(o.x < px && px < o.x + o.width && o.y < py && py < o.y + o.height)) continue;
+                    any = true;
+                    allIllegal = allIllegal && !IsLegalPlay(m, o);
+                }
+                if (any && allIllegal) return {px, py};
+            }
+        }
+        return {-1, -1};
+    }
+
+    FakeClockForGame clock;
+    fs::path folder;
+    std::string shownMessage = "none";
+    long frames = 0;
+};
+
+}  // namespace pellow

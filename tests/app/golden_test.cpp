@@ -1,0 +1,130 @@
+// Frames drawn from fixed match states with the real pack, compared pixel for pixel (through a
+// 64-bit digest) with the frames recorded when they were last looked at and approved. The
+// pictures themselves are written beside the test binary for looking at.
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "game_fixture.hpp"
+#include "opponent/pellow_ai.hpp"
+
+namespace pellow {
+namespace {
+
+class GoldenTest : public GameFixture {
+protected:
+    // A fresh match with fixed seeds on the loaded table.
+    void FreshMatch() {
+        Match& m = GameMain::match;
+        Match fresh;
+        fresh.deckFolder = m.deckFolder;
+        fresh.resolution = m.resolution;
+        fresh.screenWidth = m.screenWidth;
+        fresh.screenHeight = m.screenHeight;
+        MakeCardFileNames(fresh);
+        SetLayout(fresh);
+        fresh.random = &random;
+        fresh.clock = &clock;
+        fresh.computer = &rules;
+        m = fresh;
+        NewDeal(m);
+    }
+
+    // Advances the match as the frame loop does, the player taking their first legal card.
+    void Step() {
+        Match& m = GameMain::match;
+        clock.now += 17;
+        m.clickedCard = -1;
+        if (UserMayPick(m, false)) {
+            for (int i = 0; i <= 12; ++i) {
+                const CardSprite& c = m.userHand[i];
+                if (c.inUse && IsLegalPlay(m, c)) {
+                    UserClick(m, static_cast<int>(c.x) + 3, static_cast<int>(c.y) + 40, false);
+                    break;
+                }
+            }
+        }
+        UpdateMatch(m);
+        SendClickedCard(m);
+    }
+
+    void StepUntil(const std::function<bool()>& done) {
+        for (int i = 0; i < 200000 && !done(); ++i) Step();
+        ASSERT_TRUE(done());
+    }
+
+    // Composes one frame as the game does and returns its digest; the picture is kept as BMP.
+    std::uint64_t Compose(const std::string& name) {
+        modDX::BltSurface(backgroundSurface, modDX::backBuffer, modDX::Rect{}, 0, 0, false);
+        DrawTable(GameMain::match, "10:30 AM", GameMain::CaptionLine());
+        modDX::cursorPos = {GameMain::match.screenWidth / 2, GameMain::match.screenHeight / 2};
+        modDX::DrawMouseCursor(lineSurface[3], 16, 16, 32, 32, true);
+        modDX::SaveScreenshot(std::string(PELLOW_GOLDEN_OUT) + "/golden-" + name + ".bmp");
+        std::uint64_t h = 1469598103934665603ull;
+        for (int y = 0; y < modDX::backBuffer.height(); ++y)
+            for (int x = 0; x < modDX::backBuffer.width(); ++x) {
+                h ^= modDX::GetPixel(modDX::backBuffer, x, y);
+                h *= 1099511628211ull;
+            }
+        return h;
+    }
+
+    void CheckFrames(const std::string& size) {
+        Match& m = GameMain::match;
+        std::map<std::string, std::uint64_t> got;
+        FreshMatch();
+        StepUntil([&] { return m.trickCodeCount == 3 && m.statusText == Phase::Paused; });
+        got["midtrick-" + size] = Compose("midtrick-" + size);
+
+        StepUntil([&] {
+            return std::max(m.ourPileCount, m.theirPileCount) >= 16 && m.trickCodeCount == 2 &&
+                   m.statusText == Phase::Paused;
+        });
+        got["piles-" + size] = Compose("piles-" + size);
+
+        m.statusText = Phase::EndOfMatch;
+        m.ourDealScore = 45;
+        m.theirDealScore = 35;
+        ScoreDeal(m);
+        m.ourDealScore = 40;
+        m.theirDealScore = 40;
+        ScoreDeal(m);
+        ASSERT_EQ(m.resultText, "We Won!");
+        got["score-" + size] = Compose("score-" + size);
+
+        const std::string file = PELLOW_GOLDEN_FILE;
+        std::map<std::string, std::uint64_t> want;
+        std::ifstream in(file);
+        std::string name;
+        std::uint64_t digest = 0;
+        while (in >> name >> std::hex >> digest) want[name] = digest;
+        if (std::getenv("PELLOW_UPDATE_GOLDEN")) {
+            for (const auto& [n, d] : got) want[n] = d;
+            std::ofstream out(file);
+            for (const auto& [n, d] : want) out << n << ' ' << std::hex << d << '\n';
+            return;
+        }
+        for (const auto& [n, d] : got) {
+            ASSERT_TRUE(want.count(n)) << "no recorded frame " << n;
+            EXPECT_EQ(want[n], d) << "frame " << n << " differs; see golden-" << n << ".bmp in "
+                                  << PELLOW_GOLDEN_OUT;
+        }
+    }
+
+    MersenneRandom random{20261208};
+    RulesPlayer rules;
+};
+
+TEST_F(GoldenTest, SmallTableFrames) {
+    Launch("Royal", "800x600");
+    CheckFrames("800");
+}
+
+TEST_F(GoldenTest, LargeTableFrames) {
+    Launch("Vintage", "");
+    CheckFrames("1024");
+}
+
+}  // namespace
+}  // namespace pellow
