@@ -238,12 +238,18 @@ void DirectX(int width, int height, DisplayKind kind) {
         }
         videoStarted = true;
         SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
-        // Full screen takes the desktop as it is: the player's display mode is never switched.
-        const Uint32 flags = kind == DisplayKind::FullScreen
-                                 ? SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS
-                                 : SDL_WINDOW_SHOWN;
-        window = SDL_CreateWindow("Pellow", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
-                                  height, flags);
+        if (kind == DisplayKind::FullScreen) {
+            // Full screen takes the desktop as it is: the player's display mode is never
+            // switched. The window is also made at the desktop's own size and place, so it
+            // covers the screen even where no window manager applies the full-screen state.
+            SDL_Rect desktop{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height};
+            SDL_GetDisplayBounds(0, &desktop);
+            window = SDL_CreateWindow("Pellow", desktop.x, desktop.y, desktop.w, desktop.h,
+                                      SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
+        } else {
+            window = SDL_CreateWindow("Pellow", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                      width, height, SDL_WINDOW_SHOWN);
+        }
         if (!window) {
             ReportError("DirectX", errWindow, SDL_GetError());
             return;

@@ -163,11 +163,13 @@ void ReadMouse() {
     if (detail::Window() && detail::Renderer()) {
         int wx = 0, wy = 0;
         const Uint32 buttons = SDL_GetMouseState(&wx, &wy);
-        // Window pixels to back-buffer pixels: the window may show the buffer scaled.
-        float lx = 0.0f, ly = 0.0f;
-        SDL_RenderWindowToLogical(detail::Renderer(), wx, wy, &lx, &ly);
-        cursorPos = Point{static_cast<std::int32_t>(std::floor(lx)),
-                          static_cast<std::int32_t>(std::floor(ly))};
+        // Window pixels to back-buffer pixels: the window may show the buffer scaled. The
+        // pointer's pixel is taken at its centre, halfway to the next one.
+        float x0 = 0.0f, y0 = 0.0f, x1 = 0.0f, y1 = 0.0f;
+        SDL_RenderWindowToLogical(detail::Renderer(), wx, wy, &x0, &y0);
+        SDL_RenderWindowToLogical(detail::Renderer(), wx + 1, wy + 1, &x1, &y1);
+        cursorPos = Point{static_cast<std::int32_t>(std::floor((x0 + x1) / 2)),
+                          static_cast<std::int32_t>(std::floor((y0 + y1) / 2))};
         mouseState.rgbButtons[0] = (buttons & SDL_BUTTON_LMASK) ? 0x80 : 0;
         mouseState.rgbButtons[1] = (buttons & SDL_BUTTON_RMASK) ? 0x80 : 0;
         mouseState.rgbButtons[2] = (buttons & SDL_BUTTON_MMASK) ? 0x80 : 0;

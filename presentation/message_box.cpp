@@ -14,7 +14,11 @@ void ShowMessageBox(const std::string& text) {
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) return;
     fl_message_title("Pellow");
-    fl_choice("%s", "OK", nullptr, nullptr, text.c_str());
+    // An alert box, with its single button saying OK.
+    const char* previous = fl_close;
+    fl_close = "OK";
+    fl_alert("%s", text.c_str());
+    fl_close = previous;
 }
 
 }  // namespace pellow::modDX

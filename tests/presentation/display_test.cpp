@@ -3,6 +3,7 @@
 #include <string>
 
 #include "presentation/dx.hpp"
+#include "presentation/dx_internal.hpp"
 #include "presentation/test_support.hpp"
 
 namespace pellow::testing {
@@ -252,6 +253,17 @@ TEST_F(WindowTest, ClosingWithoutAHandlerShutsDownCleanly) {
     modDX::DoEvents();
     EXPECT_EQ(watch.statuses, std::vector<int>{0});
     EXPECT_FALSE(backBuffer.exists());
+}
+
+TEST_F(WindowTest, AHiddenWindowIsWaitedForWhileEventsAreStillHandled) {
+    SDL_HideWindow(modDX::detail::Window());
+    EXPECT_FALSE(modDX::DisplayReady());
+    // Closing the game while its window is away ends the wait through the close handler.
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    modDX::RecoverSurfaces();
+    EXPECT_EQ(watch.statuses, std::vector<int>{0});
 }
 
 TEST_F(WindowTest, RendererResetKeepsThePicturesAndPresentsAgain) {
