@@ -1,0 +1,126 @@
+#include "pack_contents.hpp"
+
+#include <algorithm>
+#include <future>
+#include <thread>
+
+#include "dialog_art.hpp"
+#include "table_art.hpp"
+
+namespace pellow::pack {
+
+ArtSources InstalledSources() {
+    return {PELLOW_DECK_ROYAL, PELLOW_DECK_ROYA2, PELLOW_DECK_VINTAGE, PELLOW_DECK_WORN,
+            PELLOW_FONT_DIGIT, PELLOW_FONT_DIGIT_LETTERS, PELLOW_FONT_DELUXE, PELLOW_FONT_HAND};
+}
+
+std::vector<DeckSpec> DeckSpecs(const ArtSources& src) {
+    return {
+        {"Royal_", src.royalDeck, 108, 151, CardFinish::Clean, 0},
+        {"Roya2_", src.roya2Deck, 108, 151, CardFinish::Clean, 0},
+        {"Vintage_", src.vintageDeck, 138, 193, CardFinish::Vintage, 1900},
+        {"Worn_", src.wornDeck, 138, 193, CardFinish::Worn, 4711},
+    };
+}
+
+namespace {
+
+// Light letters with a dark shadow, their soft edges blended with the felt near the bottom
+// corners where the game writes them.
+GlyphStyle FeltStyle(std::vector<std::string> faces, Rgb ink) {
+    GlyphStyle s;
+    s.faces = std::move(faces);
+    s.ink = ink;
+    s.backdrop = {24, 66, 38};
+    s.shadow = true;
+    s.shadowInk = {8, 22, 12};
+    s.keepCoverage = 0.3f;
+    return s;
+}
+
+// The clock in warm lit segments, the caption pale gold, the score page blue ballpoint.
+GlyphStyle DigitStyle(const ArtSources& src) {
+    GlyphStyle s = FeltStyle({src.digitFont, src.digitLetterFont}, {255, 196, 92});
+    // Seven segments cannot draw an M: letters (AM, PM) come from the fourteen-segment face.
+    s.letterFaces = {src.digitLetterFont};
+    return s;
+}
+
+GlyphStyle DeluxeStyle(const ArtSources& src) { return FeltStyle({src.deluxeFont}, {242, 220, 150}); }
+
+GlyphStyle HandStyle(const ArtSources& src) {
+    GlyphStyle s;
+    s.faces = {src.handFont};
+    s.ink = {30, 46, 118};
+    s.backdrop = {250, 246, 232};
+    s.keepCoverage = 0.15f;
+    // Sized for what the page writes; the few taller letters shrink to fit their cells.
+    s.sizingSet = "0123456789WeThylostn!";
+    return s;
+}
+
+}  // namespace
+
+Artwork RenderArtwork(const ArtSources& src) {
+    Artwork art;
+    const std::vector<DeckSpec> specs = DeckSpecs(src);
+    for (const DeckSpec& spec : specs) art.deckPrefixes.push_back(spec.prefix);
+    const int threads = static_cast<int>(std::max(2u, std::thread::hardware_concurrency()));
+    auto decks = std::async(std::launch::async, [&specs, threads] { return RenderDecks(specs, threads); });
+    auto sounds = std::async(std::launch::async, [] { return SynthesiseSounds(); });
+    auto fonts = std::async(std::launch::async, [&src] {
+        return std::vector<GlyphSheet>{RenderGlyphSheet(DigitStyle(src)), RenderGlyphSheet(DeluxeStyle(src)),
+                                       RenderGlyphSheet(HandStyle(src))};
+    });
+    auto small = std::async(std::launch::async, [] { return RenderFelt(800, 600); });
+    art.largeBackground = RenderFelt(1024, 768);
+    art.horizontalLine = RenderHorizontalLine();
+    art.verticalLine = RenderVerticalLine();
+    art.pointer = RenderPointer();
+
+    const Image felt800 = small.get();
+    art.smallBackgroundJpeg = EncodeJpeg(felt800, 92);
+    art.smallBackground = DecodeJpeg(art.smallBackgroundJpeg);
+    std::vector<GlyphSheet> sheets = fonts.get();
+    art.digitFont = std::move(sheets[0]);
+    art.deluxeFont = std::move(sheets[1]);
+    art.handFont = std::move(sheets[2]);
+    art.smallScorePage = RenderScorePage(art.smallBackground, 0, art.handFont.baseline, src.deluxeFont);
+    art.largeScorePage = RenderScorePage(art.largeBackground, kLargeScreenShift, art.handFont.baseline, src.deluxeFont);
+    art.sounds = sounds.get();
+    art.decks = decks.get();
+    return art;
+}
+
+std::vector<PakEntry> ArchiveEntries(const Artwork& art) {
+    std::vector<PakEntry> e;
+    e.push_back({"fntFonts_fntDigit.bmp", EncodeBmp24(art.digitFont.image)});
+    e.push_back({"fntFonts_fntDeluxe.bmp", EncodeBmp24(art.deluxeFont.image)});
+    e.push_back({"fntFonts_fntHandParker.bmp", EncodeBmp24(art.handFont.image)});
+    for (const SoundFile& s : art.sounds) e.push_back({"Sounds_" + s.name, s.bytes});
+    e.push_back({"Bitmaps_Back_800x600.jpg", art.smallBackgroundJpeg});
+    e.push_back({"Bitmaps_Back_1024x768.bmp", EncodeBmp24(art.largeBackground)});
+    e.push_back({"Bitmaps_Scorepage_800x600.bmp", EncodeBmp24(art.smallScorePage)});
+    e.push_back({"Bitmaps_Scorepage.bmp", EncodeBmp24(art.largeScorePage)});
+    e.push_back({"Bitmaps_line_horz.bmp", EncodeBmp24(art.horizontalLine)});
+    e.push_back({"Bitmaps_line_vert.bmp", EncodeBmp24(art.verticalLine)});
+    e.push_back({"Bitmaps_mouse.bmp", EncodeBmp24(art.pointer)});
+    for (std::size_t d = 0; d < art.decks.size(); ++d) {
+        const std::string& prefix = art.deckPrefixes[d];
+        e.push_back({prefix + "S_cardback.bmp", EncodeBmp24(art.decks[d].back)});
+        for (int code = 0; code < 52; ++code)
+            e.push_back({prefix + CardFileName(code), EncodeBmp24(art.decks[d].faces[code])});
+    }
+    return e;
+}
+
+DialogImages RenderDialogImages(const ArtSources& src) {
+    const std::vector<DeckSpec> specs = DeckSpecs(src);
+    DialogImages d;
+    d.banner = Quantize(RenderBanner(specs[0], src.deluxeFont));
+    d.preview0 = RenderCardOver(specs[0], kPreviewCard0, 119, 156, kDialogGrey);
+    d.preview1 = RenderCardOver(specs[1], kPreviewCard1, 115, 152, kDialogGrey);
+    return d;
+}
+
+}  // namespace pellow::pack

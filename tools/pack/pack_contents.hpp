@@ -1,0 +1,50 @@
+#pragma once
+// Everything that goes into res002.pak, rendered once, and the archive's entries made from it.
+#include <string>
+#include <vector>
+
+#include "card_art.hpp"
+#include "glyph_sheet.hpp"
+#include "pak_writer.hpp"
+#include "raster.hpp"
+#include "sound_synth.hpp"
+
+namespace pellow::pack {
+
+// The Debian files the art is made from.
+struct ArtSources {
+    std::string royalDeck, roya2Deck, vintageDeck, wornDeck;
+    std::string digitFont, digitLetterFont, deluxeFont, handFont;
+};
+// The files found when the build was configured.
+ArtSources InstalledSources();
+
+// The four decks as the game names their folders.
+std::vector<DeckSpec> DeckSpecs(const ArtSources& src);
+
+struct Artwork {
+    std::vector<Deck> decks;                 // in the order of DeckSpecs
+    std::vector<std::string> deckPrefixes;   // "Royal_", "Roya2_", "Vintage_", "Worn_"
+    GlyphSheet digitFont, deluxeFont, handFont;
+    std::vector<std::uint8_t> smallBackgroundJpeg;
+    Image smallBackground;                   // as the game sees it, decoded from the JPEG
+    Image largeBackground;
+    Image smallScorePage, largeScorePage, horizontalLine, verticalLine, pointer;
+    std::vector<SoundFile> sounds;
+};
+
+// Renders everything, in parallel where it can; the result does not depend on the order in
+// which the parts finish.
+Artwork RenderArtwork(const ArtSources& src);
+
+// Archive entries: fonts, sounds, bitmaps, then the decks.
+std::vector<PakEntry> ArchiveEntries(const Artwork& art);
+
+struct DialogImages {
+    IndexedImage banner;  // 435 x 254, 256 colours
+    Image preview0;       // 119 x 156, a card of the first deck
+    Image preview1;       // 115 x 152, a card of the second deck
+};
+DialogImages RenderDialogImages(const ArtSources& src);
+
+}  // namespace pellow::pack
