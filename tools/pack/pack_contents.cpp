@@ -31,7 +31,7 @@ GlyphStyle FeltStyle(std::vector<std::string> faces, Rgb ink) {
     GlyphStyle s;
     s.faces = std::move(faces);
     s.ink = ink;
-    s.backdrop = {24, 66, 38};
+    s.backdrop = {21, 73, 45};
     s.shadow = true;
     s.shadowInk = {8, 22, 12};
     s.keepCoverage = 0.3f;

@@ -237,8 +237,9 @@ Stereo WinFanfare() {
     const Voice b = Brass();
     const int lead[] = {67, 67, 67, 72};
     const double at[] = {0.0, 0.13, 0.26, 0.42};
-    const double len[] = {0.1, 0.1, 0.12, 0.3};
-    for (int i = 0; i < 4; ++i) Mix(s, Note(b, Midi(lead[i]), len[i], 0.05), at[i], 0.0, 0.45);
+    // short, separate pickups: each note stops well before the next one starts
+    const double len[] = {0.075, 0.075, 0.09, 0.3};
+    for (int i = 0; i < 4; ++i) Mix(s, Note(b, Midi(lead[i]), len[i], 0.025), at[i], 0.0, 0.45);
     for (int n : {72, 76, 79, 84}) Mix(s, Note(b, Midi(n), 1.3, 0.45), 0.78, (n - 78) / 12.0 * 0.6, 0.27);
     Prng rng(0xD8u);
     Voice drum{{{1, 1.0}, {1.5, 0.5}, {2.2, 0.3}}, 0.002, 0.35, 0.08, 0};
@@ -269,7 +270,8 @@ Stereo LoseSigh() {
         last[i] = static_cast<float>(x * env);
     }
     Mix(s, last, 1.32, -0.15, 0.5);
-    Finish(s, 0.7);
+    // Held tones sound louder than clicks at the same peak: keep it level with the others.
+    Finish(s, 0.45);
     return s;
 }
 
