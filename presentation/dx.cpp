@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <utility>
 
@@ -161,6 +162,26 @@ void Surface::adopt(SDL_Surface* surface) {
 
 void Surface::setColorKey(std::uint32_t key) {
     if (!surface_) return;
+    if (hasKey_ && key != key_ && SDL_MUSTLOCK(surface_)) {
+        // The run-length data was made with the old key and is only undone correctly while
+        // that key is still set: take the plain pixels out first, then change the key.
+        SDL_Surface* plain = SDL_CreateRGBSurfaceWithFormat(
+            0, surface_->w, surface_->h, surface_->format->BitsPerPixel, surface_->format->format);
+        if (!plain || SDL_LockSurface(surface_) != 0) {
+            SDL_FreeSurface(plain);
+            return;
+        }
+        const auto* from = static_cast<const std::uint8_t*>(surface_->pixels);
+        auto* to = static_cast<std::uint8_t*>(plain->pixels);
+        const std::size_t rowBytes = static_cast<std::size_t>(surface_->w) * surface_->format->BytesPerPixel;
+        for (int y = 0; y < surface_->h; ++y)
+            std::memcpy(to + static_cast<std::ptrdiff_t>(y) * plain->pitch,
+                        from + static_cast<std::ptrdiff_t>(y) * surface_->pitch, rowBytes);
+        SDL_UnlockSurface(surface_);
+        SDL_FreeSurface(surface_);
+        SDL_SetSurfaceBlendMode(plain, SDL_BLENDMODE_NONE);
+        surface_ = plain;
+    }
     hasKey_ = true;
     key_ = key;
     SDL_SetColorKey(surface_, SDL_TRUE, key);
@@ -438,7 +459,12 @@ void CreateSurface(Surface& surface, int width, int height) {
 void FillRect(Surface& surface, const Rect& rect, std::uint16_t color) {
     if (!surface.exists() || rect.right <= rect.left || rect.bottom <= rect.top) return;
     SDL_Rect area{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
-    SDL_FillRect(surface.raw(), &area, color);
+    // A keyed surface may be run-length encoded; locking gives its plain pixels for the fill.
+    SDL_Surface* s = surface.raw();
+    const bool mustLock = SDL_MUSTLOCK(s);
+    if (mustLock && SDL_LockSurface(s) != 0) return;
+    SDL_FillRect(s, &area, color);
+    if (mustLock) SDL_UnlockSurface(s);
 }
 
 std::uint16_t GetPixel(const Surface& surface, int x, int y) {

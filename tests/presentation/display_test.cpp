@@ -75,12 +75,6 @@ TEST_F(BltTest, EmptyInvertedAndOutOfPictureRectanglesDrawNothing) {
     EXPECT_EQ(PaintedPixels(), 0);
 }
 
-TEST_F(BltTest, ClearBackBufferFillsEverythingWithColourZero) {
-    modDX::FillRect(backBuffer, Rect{0, 0, 800, 600}, 0xFFFF);
-    modDX::ClearBackBuffer();
-    EXPECT_EQ(PaintedPixels(), 0);
-}
-
 class ColourKeyTest : public DisplayFixture {
 protected:
     void SetUp() override {
@@ -92,11 +86,12 @@ protected:
             return x == 0 ? kMagenta : x == 1 ? Rgb{0, 0, 0} : Rgb{128, 128, 128};
         });
         modDX::CreateSurfaceFromFile(strip, file.string());
-        ASSERT_TRUE(strip.exists());
-        modDX::FillRect(backBuffer, Rect{0, 0, 64, 16}, kUnder);
+        ASSERT_EQ(strip.width(), 3);
+        ASSERT_EQ(strip.height(), 1);
     }
-    // What a copy of the strip at (0, 0) leaves in the three pixels.
+    // What a copy of the strip onto colour kUnder leaves in the three pixels.
     std::vector<std::uint16_t> CopyStrip(bool useKey) {
+        modDX::FillRect(backBuffer, Rect{0, 0, 64, 16}, kUnder);
         BltSurface(strip, backBuffer, Rect{}, 0, 0, useKey);
         return {GetPixel(backBuffer, 0, 0), GetPixel(backBuffer, 1, 0), GetPixel(backBuffer, 2, 0)};
     }
@@ -105,35 +100,22 @@ protected:
     Surface strip;
 };
 
-TEST_F(ColourKeyTest, PicturesLoadInTheBackBufferFormat) {
-    EXPECT_EQ(strip.width(), 3);
-    EXPECT_EQ(strip.height(), 1);
-    EXPECT_EQ(GetPixel(strip, 0, 0), 0xF81F) << "magenta is red mask plus blue mask";
-    EXPECT_EQ(GetPixel(strip, 2, 0), grey);
-}
-
-TEST_F(ColourKeyTest, ModeTwoMakesMagentaTransparent) {
-    modDX::SetColorKey(strip, 2);
-    EXPECT_EQ(CopyStrip(true), (std::vector<std::uint16_t>{kUnder, 0, grey}));
-}
-
-TEST_F(ColourKeyTest, ModeOneMakesBlackTransparent) {
-    modDX::SetColorKey(strip, 1);
-    EXPECT_EQ(CopyStrip(true), (std::vector<std::uint16_t>{0xF81F, kUnder, grey}));
-}
-
-TEST_F(ColourKeyTest, OtherModesChangeNothing) {
+TEST_F(ColourKeyTest, ModesOneAndTwoKeyBlackAndMagentaAndOtherModesNothing) {
+    EXPECT_EQ(GetPixel(strip, 0, 0), 0xF81F) << "loaded as 16-bit: magenta = red + blue mask";
+    using Pixels = std::vector<std::uint16_t>;
     for (int mode : {0, 3, -1}) {
         modDX::SetColorKey(strip, mode);
-        EXPECT_EQ(CopyStrip(true), (std::vector<std::uint16_t>{0xF81F, 0, grey})) << mode;
+        EXPECT_EQ(CopyStrip(true), (Pixels{0xF81F, 0, grey})) << "mode " << mode;
     }
-}
-
-TEST_F(ColourKeyTest, CopyWithoutKeyIgnoresItAndTheKeyComesBackAfterwards) {
+    modDX::SetColorKey(strip, 1);
+    EXPECT_EQ(CopyStrip(true), (Pixels{0xF81F, kUnder, grey}));
     modDX::SetColorKey(strip, 2);
-    EXPECT_EQ(CopyStrip(false), (std::vector<std::uint16_t>{0xF81F, 0, grey}));
-    modDX::FillRect(backBuffer, Rect{0, 0, 64, 16}, kUnder);
-    EXPECT_EQ(CopyStrip(true), (std::vector<std::uint16_t>{kUnder, 0, grey}));
+    EXPECT_EQ(CopyStrip(true), (Pixels{kUnder, 0, grey}));
+    EXPECT_EQ(CopyStrip(false), (Pixels{0xF81F, 0, grey})) << "a copy without the key";
+    EXPECT_EQ(CopyStrip(true), (Pixels{kUnder, 0, grey})) << "the key still holds afterwards";
+    // A keyed picture that has been drawn can still be painted on.
+    modDX::FillRect(strip, Rect{2, 0, 3, 1}, 0xFFFF);
+    EXPECT_EQ(CopyStrip(true), (Pixels{kUnder, 0, 0xFFFF}));
 }
 
 class ShutDownTest : public DisplayFixture {};
@@ -210,15 +192,10 @@ protected:
     ScopedEnv driver{"SDL_VIDEODRIVER", "dummy"};
 };
 
-TEST_F(WindowTest, BackBufferIsExactlyTheScreenSizeIn16Bits) {
-    EXPECT_EQ(backBuffer.width(), 320);
-    EXPECT_EQ(backBuffer.height(), 240);
+TEST_F(WindowTest, FlipScreenShowsTheSixteenBitBackBuffer) {
+    ASSERT_EQ(backBuffer.width(), 320);
+    ASSERT_EQ(backBuffer.height(), 240);
     EXPECT_EQ(backBuffer.raw()->format->BitsPerPixel, 16);
-    EXPECT_EQ(backBuffer.raw()->format->Rmask + backBuffer.raw()->format->Bmask, 0xF81Fu);
-    EXPECT_TRUE(modDX::DisplayReady());
-}
-
-TEST_F(WindowTest, FlipScreenShowsTheBackBuffer) {
     const std::uint16_t blue = modDX::Rgb565(0, 0, 255), orange = modDX::Rgb565(255, 128, 0);
     modDX::FillRect(backBuffer, Rect{0, 0, 320, 240}, blue);
     modDX::FillRect(backBuffer, Rect{10, 10, 20, 20}, orange);
@@ -235,21 +212,22 @@ TEST_F(WindowTest, FramesArePacedWhenTheDriverDoesNotWait) {
     EXPECT_GE(SDL_GetTicks64() - start, 140u);
 }
 
-TEST_F(WindowTest, ClosingTheWindowRunsTheCloseHandler) {
-    int closes = 0;
-    modDX::SetCloseHandler([&] { ++closes; });
+void PushQuit() {
     SDL_Event quit{};
     quit.type = SDL_QUIT;
     SDL_PushEvent(&quit);
-    modDX::DoEvents();
-    modDX::SetCloseHandler(nullptr);
-    EXPECT_EQ(closes, 1);
 }
 
-TEST_F(WindowTest, ClosingWithoutAHandlerShutsDownCleanly) {
-    SDL_Event quit{};
-    quit.type = SDL_QUIT;
-    SDL_PushEvent(&quit);
+TEST_F(WindowTest, ClosingTheWindowRunsTheCloseHandlerOrElseShutsDown) {
+    int closes = 0;
+    modDX::SetCloseHandler([&] { ++closes; });
+    PushQuit();
+    modDX::DoEvents();
+    EXPECT_EQ(closes, 1);
+    EXPECT_TRUE(watch.statuses.empty());
+
+    modDX::SetCloseHandler(nullptr);
+    PushQuit();
     modDX::DoEvents();
     EXPECT_EQ(watch.statuses, std::vector<int>{0});
     EXPECT_FALSE(backBuffer.exists());
@@ -259,9 +237,7 @@ TEST_F(WindowTest, AHiddenWindowIsWaitedForWhileEventsAreStillHandled) {
     SDL_HideWindow(modDX::detail::Window());
     EXPECT_FALSE(modDX::DisplayReady());
     // Closing the game while its window is away ends the wait through the close handler.
-    SDL_Event quit{};
-    quit.type = SDL_QUIT;
-    SDL_PushEvent(&quit);
+    PushQuit();
     modDX::RecoverSurfaces();
     EXPECT_EQ(watch.statuses, std::vector<int>{0});
 }

@@ -85,13 +85,6 @@ TEST_F(FontTest, CharactersWithoutACellDrawNothing) {
     EXPECT_EQ(GetPixel(backBuffer, 11, 10), To565(CellColour(99)));
 }
 
-TEST_F(FontTest, WithoutColourKeyTheWholeCellIsCopied) {
-    font.XPos = 0;
-    font.YPos = 0;
-    font.DrawText(backBuffer, "A", false);
-    EXPECT_EQ(GetPixel(backBuffer, 0, 0), 0xF81F);
-}
-
 TEST_F(FontTest, MissingFontFileIsReportedUnderTheClassName) {
     clsDXBitmapFont missing;
     missing.CreateSpriteFromFile((Scratch() / "none.bmp").string(), kW, kH, kCols, false);
