@@ -1,6 +1,8 @@
 #include "app/game.hpp"
 
+#include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -24,7 +26,7 @@ Match match;
 std::string resourceBase;
 std::string unpackBase;
 bool running = false;
-void (*idleWait)() = modDX::PauseWait;
+void (*idleWait)(int) = modDX::WaitForEvent;
 
 namespace {
 
@@ -47,6 +49,17 @@ struct FrameLook {
 };
 FrameLook lastLook;
 
+// While paused only a key press matters, and that wakes the wait at once.
+constexpr int kPausedWait = 250;
+constexpr int kLongestIdleWait = 1000;
+
+int SecondsIntoMinute() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local.tm_sec;
+}
+
 std::string Resolve(std::string_view relative) { return ResolveResourcePath(unpackBase, relative); }
 
 modDX::DisplayKind KindOf(Screen s) {
@@ -68,6 +81,16 @@ std::string CaptionLine() {
     std::string caption = "Pellow v" PELLOW_VERSION;
     caption.resize(13, ' ');
     return caption;
+}
+
+int IdleTimeout(const Match& m, std::uint32_t nowTick, int secondsIntoMinute) {
+    int wait = std::min(kLongestIdleWait, (60 - secondsIntoMinute) * 1000);
+    if (m.statusText == Phase::Paused) {
+        const std::uint32_t elapsed = nowTick - m.pauseStartTick;
+        const int left = elapsed > m.pauseLength ? 0 : static_cast<int>(m.pauseLength - elapsed) + 1;
+        wait = std::min(wait, left);
+    }
+    return std::max(wait, 1);
 }
 
 void DeleteUnpackedFilesOnce() {
@@ -153,7 +176,7 @@ bool RunFrame() {
     m.clickedCard = -1;
     if (modDX::MouseButton(0)) UserClick(m, modDX::mouseX, modDX::mouseY, modDX::paused);
     if (modDX::paused) {
-        idleWait();
+        idleWait(kPausedWait);
         lastLook.valid = false;
         return false;
     }
@@ -168,7 +191,7 @@ bool RunFrame() {
     // waits for the next event or frame time instead, so a waiting game costs no CPU.
     FrameLook look{m.statusText, modDX::mouseX, modDX::mouseY, CurrentClockText(), true};
     if (!movingBefore && !AnyCardMoving(m) && !picked && look == lastLook) {
-        idleWait();
+        idleWait(IdleTimeout(m, m.clock->TickCount(), SecondsIntoMinute()));
         return false;
     }
     modDX::BltSurface(backgroundSurface, modDX::backBuffer, modDX::Rect{}, 0, 0, false);

@@ -13,8 +13,11 @@ extern std::string resourceBase;
 // Where the resources were unpacked this run (resourceBase, or a private folder).
 extern std::string unpackBase;
 extern bool running;
-// How a frame with nothing new to show waits: for the next event or a few milliseconds.
-extern void (*idleWait)();
+// How a frame with nothing new to show waits: for the next event, or at most this long.
+extern void (*idleWait)(int milliseconds);
+// How long a frame with nothing new to show may wait before something on the table changes by
+// itself (the short pause after a card ends, or the clock's minute turns).
+int IdleTimeout(const Match& m, std::uint32_t nowTick, int secondsIntoMinute);
 
 enum class Screen { FullScreen, Window, Memory };
 

@@ -79,6 +79,11 @@ bool MakeRenderer() {
     if (texture) SDL_DestroyTexture(texture);
     texture = nullptr;
     if (renderer) SDL_DestroyRenderer(renderer);
+    // The picture is composed in system memory anyway, so the software renderer presents it
+    // without loading a 3D driver: far less memory, and no slower for one copy per frame. A
+    // player can still ask for another driver through SDL's environment variables.
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_PRESENTVSYNC);
     if (!renderer) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
     if (!renderer) return false;
@@ -431,6 +436,12 @@ void PauseWait() {
     } else {
         SDL_Delay(10);
     }
+}
+
+void WaitForEvent(int milliseconds) {
+    if (milliseconds <= 0) return;
+    if (detail::EventsRunning()) SDL_WaitEventTimeout(nullptr, milliseconds);
+    else SDL_Delay(static_cast<Uint32>(milliseconds));
 }
 
 void SetCloseHandler(std::function<void()> handler) { closeHandler = std::move(handler); }

@@ -108,6 +108,9 @@ void DoEvents();
 // While paused the frame does nothing; this waits for the next event or a few milliseconds so
 // the loop does not spin.
 void PauseWait();
+// Sleeps until the window system has an event or the time is up; the event stays queued for the
+// message pump. Without a window it only sleeps.
+void WaitForEvent(int milliseconds);
 // What closing the game window does; the app sets it to QuitGame. Unset, it shuts down.
 void SetCloseHandler(std::function<void()> handler);
 

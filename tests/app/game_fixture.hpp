@@ -65,7 +65,7 @@ protected:
         GameMain::StartGame(GameMain::Screen::Memory);
         // Frames count the time, so the short pauses pass without real waiting.
         m.clock = &clock;
-        GameMain::idleWait = [] {};
+        GameMain::idleWait = [](int) {};
         modDX::SetShutDownHooks({[this](const std::string& text) { shownMessage = text; },
                                  [](int status) { throw QuitSignal{status}; }});
     }

@@ -97,7 +97,13 @@ std::vector<PakEntry> ArchiveEntries(const Artwork& art) {
     e.push_back({"fntFonts_fntDigit.bmp", EncodeBmp24(art.digitFont.image)});
     e.push_back({"fntFonts_fntDeluxe.bmp", EncodeBmp24(art.deluxeFont.image)});
     e.push_back({"fntFonts_fntHandParker.bmp", EncodeBmp24(art.handFont.image)});
-    for (const SoundFile& s : art.sounds) e.push_back({"Sounds_" + s.name, s.bytes});
+    // The first card sound goes last: the game takes an unpacked tree that holds it as complete,
+    // so a start that was cut off while unpacking must not leave it behind early.
+    const SoundFile* marker = nullptr;
+    for (const SoundFile& s : art.sounds) {
+        if (s.name == "CARD_FLIP.WAV") marker = &s;
+        else e.push_back({"Sounds_" + s.name, s.bytes});
+    }
     e.push_back({"Bitmaps_Back_800x600.jpg", art.smallBackgroundJpeg});
     e.push_back({"Bitmaps_Back_1024x768.bmp", EncodeBmp24(art.largeBackground)});
     e.push_back({"Bitmaps_Scorepage_800x600.bmp", EncodeBmp24(art.smallScorePage)});
@@ -111,6 +117,7 @@ std::vector<PakEntry> ArchiveEntries(const Artwork& art) {
         for (int code = 0; code < 52; ++code)
             e.push_back({prefix + CardFileName(code), EncodeBmp24(art.decks[d].faces[code])});
     }
+    if (marker) e.push_back({"Sounds_" + marker->name, marker->bytes});
     return e;
 }
 

@@ -104,6 +104,10 @@ TEST_F(PackArchive, HoldsEveryFileTheLoadersOpenAndNothingElse) {
         ASSERT_NE(end, std::string::npos) << field;
         EXPECT_EQ(field.find_first_not_of('\0', end), std::string::npos) << field;
     }
+    // The game takes a tree holding the first card sound as completely unpacked, so that entry
+    // must come last.
+    ASSERT_FALSE(rawNames_->empty());
+    EXPECT_EQ(rawNames_->back().substr(0, rawNames_->back().find('\0')), "Sounds_CARD_FLIP.WAV");
 }
 
 TEST_F(PackArchive, EntriesTileTheFileWithoutOverlapOrGaps) {
