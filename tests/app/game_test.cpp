@@ -1,5 +1,9 @@
 // The real game, in-process: launch from the real resource pack onto an in-memory screen, play
 // with input put where the platform layer leaves it, and quit.
+#include <malloc.h>
+
+#include <vector>
+
 #include "game_fixture.hpp"
 
 namespace pellow {
@@ -93,6 +97,31 @@ TEST_F(GameTest, PlaysWholeDealsAndQuits) {
         EXPECT_EQ(e.path().filename(), "res002.pak");
     }
     EXPECT_EQ(entries, 1);
+}
+
+// Many deals through the real frame loop: what the heap holds must not grow from deal to deal.
+TEST_F(GameTest, TwentyDealsWithoutGrowingMemory) {
+    Launch("Roya2", "800x600");
+    Match& m = GameMain::match;
+    std::vector<std::size_t> heapAtDeal;
+    while (heapAtDeal.size() < 22) {
+        Until([&] { return UsersTurn() || m.statusText == Phase::EndOfMatch; });
+        if (m.statusText == Phase::EndOfMatch) {
+            heapAtDeal.push_back(mallinfo2().uordblks);
+            Frame(400, 300, true);
+            Frame(400, 300, false);
+            continue;
+        }
+        for (int i = 0; i <= 12; ++i)
+            if (m.userHand[i].inUse && IsLegalPlay(m, m.userHand[i])) {
+                ClickSlot(i);
+                break;
+            }
+    }
+    // The first deals may still settle caches (the sound mixer, the clock's time zone).
+    const std::size_t settled = heapAtDeal[2];
+    for (std::size_t d = 3; d < heapAtDeal.size(); ++d)
+        EXPECT_LE(heapAtDeal[d], settled + 16 * 1024) << "heap grew by deal " << d;
 }
 
 }  // namespace

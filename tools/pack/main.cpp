@@ -13,13 +13,14 @@ namespace {
 
 int Usage() {
     std::cerr << "usage: pellow-pack [--pak FILE] [--contact-sheet FILE.png] [--previews DIR]\n"
-                 "                   [--dialog-images DIR]\n"
+                 "                   [--dialog-images DIR] [--icon FILE.png]\n"
                  "  --pak FILE            write the game's resource archive (res002.pak)\n"
                  "  --contact-sheet FILE  write a PNG of every card, back, font and the pointer\n"
                  "  --previews DIR        write table_800.png and table_1024.png: the score page\n"
                  "                        over the table as the game shows it\n"
                  "  --dialog-images DIR   write banner.bmp, preview0.bmp and preview1.bmp for the\n"
-                 "                        start-up dialog\n";
+                 "                        start-up dialog\n"
+                 "  --icon FILE           write the desktop icon (128 x 128 PNG)\n";
     return 2;
 }
 
@@ -35,7 +36,7 @@ void WriteAtomically(const std::string& path, const std::vector<std::uint8_t>& b
 
 int main(int argc, char** argv) {
     using namespace pellow::pack;
-    std::string pak, sheet, previews, dialog;
+    std::string pak, sheet, previews, dialog, icon;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (i + 1 >= argc) return Usage();
@@ -48,10 +49,13 @@ int main(int argc, char** argv) {
             previews = value;
         else if (a == "--dialog-images")
             dialog = value;
+        else if (a == "--icon")
+            icon = value;
         else
             return Usage();
     }
-    if (pak.empty() && sheet.empty() && previews.empty() && dialog.empty()) return Usage();
+    if (pak.empty() && sheet.empty() && previews.empty() && dialog.empty() && icon.empty())
+        return Usage();
 
     try {
         const auto start = std::chrono::steady_clock::now();
@@ -81,6 +85,7 @@ int main(int argc, char** argv) {
             WriteAtomically(dialog + "/preview0.bmp", EncodeBmp24(d.preview0));
             WriteAtomically(dialog + "/preview1.bmp", EncodeBmp24(d.preview1));
         }
+        if (!icon.empty()) WritePng(RenderIcon(src), icon);
     } catch (const std::exception& e) {
         std::cerr << "pellow-pack: " << e.what() << "\n";
         return 1;

@@ -130,4 +130,14 @@ DialogImages RenderDialogImages(const ArtSources& src) {
     return d;
 }
 
+Image RenderIcon(const ArtSources& src) {
+    const std::vector<DeckSpec> specs = DeckSpecs(src);
+    const Rgb felt{28, 102, 52};
+    Image icon(128, 128, felt);
+    constexpr int kNineOfHearts = 4 * 8 + 2, kFiveOfSpades = 4 * 4 + 3;
+    icon.Paste(RenderCardOver(specs[0], kNineOfHearts, 80, 112, felt), 8, 6);
+    icon.Paste(RenderCardOver(specs[0], kFiveOfSpades, 80, 112, felt), 40, 10);
+    return icon;
+}
+
 }  // namespace pellow::pack

@@ -46,5 +46,7 @@ struct DialogImages {
     Image preview1;       // 115 x 152, a card of the second deck
 };
 DialogImages RenderDialogImages(const ArtSources& src);
+// The desktop icon: the two cards that carry the game, a nine and a five, on the felt.
+Image RenderIcon(const ArtSources& src);
 
 }  // namespace pellow::pack
