@@ -6,9 +6,14 @@
 #                                              the launch with Roya2, 800x600 and slow animation
 #   drive_dialog.sh close  PROGRAM WM-CLOSE    close the window as the close box does
 #   drive_dialog.sh exit   PROGRAM             press "Exit"
+#   drive_dialog.sh game   PROGRAM [SHOT-DIR]  the real game: pick the Celtic deck and play; the
+#                                              game window must open at 800x600 and Escape must
+#                                              end the game with the unpacked files gone
 #
 # For close and exit the program must end at once with status 0, launch nothing and leave no
-# "res" folder beside itself or in its working folder. Run it under xvfb-run.
+# "res" folder beside itself or in its working folder. A program with res002.pak beside it is
+# copied with its archive into a private folder first, so that parallel tests never share an
+# unpacked tree. Run it under xvfb-run.
 set -u
 
 mode=$1
@@ -25,11 +30,25 @@ fail() {
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
+if [ -e "$(dirname "$program")/res002.pak" ]; then
+    mkdir "$work/program"
+    cp "$program" "$(dirname "$program")/res002.pak" "$work/program/" || fail "cannot copy the program"
+    program="$work/program/$(basename "$program")"
+fi
 program_dir=$(dirname "$program")
+args=()
+[ "$mode" = game ] && args=(--window)
 res_before=no
 [ -e "$program_dir/res" ] && res_before=yes
 
-"$program" >"$work/out.txt" 2>"$work/err.txt" &
+# The display must answer before the program starts.
+for _ in $(seq 100); do
+    xdotool getdisplaygeometry >/dev/null 2>&1 && break
+    sleep 0.1
+done
+xdotool getdisplaygeometry >/dev/null 2>&1 || fail "no X display at $DISPLAY"
+
+"$program" "${args[@]}" >"$work/out.txt" 2>"$work/err.txt" &
 pid=$!
 
 wid=
@@ -51,7 +70,7 @@ click() {
     sleep 0.3
 }
 shot() {
-    [ -n "$extra" ] && [ "$mode" = play ] && import -window "$wid" "$extra/$1.png"
+    [ -n "$extra" ] && [ "$mode" != close ] && import -window "$wid" "$extra/$1.png"
 }
 tab_deck() { click 30 308; }
 tab_keys() { click 71 308; }
@@ -100,6 +119,33 @@ play)
         "$work/out.txt" || fail "unexpected launch: $(cat "$work/out.txt")"
     grep -q 'moveFrames=40 playFrames=20' "$work/out.txt" ||
         fail "slow animation did not double the frames: $(cat "$work/out.txt")"
+    ;;
+game)
+    [ -n "$extra" ] && mkdir -p "$extra"
+    click 120 437          # the Celtic deck, Option2
+    click 386 530          # Play
+    game=
+    for _ in $(seq 200); do
+        # This xdotool's name search misses the game's window; ask each visible one instead.
+        for w in $(xdotool search --onlyvisible --class '.' 2>/dev/null); do
+            [ "$(xdotool getwindowname "$w" 2>/dev/null)" = Pellow ] && game=$w
+        done
+        [ -n "$game" ] && break
+        kill -0 "$pid" 2>/dev/null || fail "the game did not start: $(cat "$work/err.txt")"
+        sleep 0.1
+    done
+    [ -n "$game" ] || fail "no game window"
+    xdotool search --onlyvisible --name "$caption" >/dev/null 2>&1 &&
+        fail "the dialog is still showing beside the game"
+    geometry=$(xdotool getwindowgeometry "$game" | sed -n 's/.*Geometry: //p')
+    [ "$geometry" = "800x600" ] || fail "game window is $geometry, not 800x600"
+    sleep 4                # let the deal run for a moment
+    [ -e "$program_dir/res" ] && fail "the unpacked files are still there while the game runs"
+    [ -n "$extra" ] && import -window "$game" "$extra/game.png"
+    # Held like a player's key press: the game reads the keyboard once a frame.
+    xdotool mousemove --window "$game" 400 300 keydown Escape sleep 0.3 keyup Escape
+    wait_end
+    [ -e "$program_dir/res" ] && fail "a res folder is left beside the program"
     ;;
 close | exit)
     if [ "$mode" = close ]; then
