@@ -128,22 +128,6 @@ INSTANTIATE_TEST_SUITE_P(AllFourDecks, DeckChoiceTest,
                              return std::string(info.param.folder);
                          });
 
-TEST_F(StartupDialogTest, LastOptionClickedDecides) {
-    form.Form_Load();
-    form.Option2_Click();
-    form.Option1_Click();
-    form.Option4_Click();
-    form.Option3_Click();
-    EXPECT_FALSE(form.Option[1]);
-    EXPECT_FALSE(form.Option[2]);
-    EXPECT_TRUE(form.Option[3]);
-    EXPECT_FALSE(form.Option[4]);
-    form.Command1_Click();
-    ASSERT_EQ(launches.size(), 1u);
-    EXPECT_EQ(launches[0].deckFolder, "Vintage");
-    EXPECT_EQ(launches[0].screenWidth, 1024);
-}
-
 TEST(SlowAnimation, DoublesEveryMovementOnBothScreens) {
     for (int option : {4, 2, 3, 1}) {
         int frames[2][2] = {};
@@ -197,7 +181,7 @@ TEST_F(StartupDialogTest, TabsShowExactlyOnePageStartingWithDeck) {
     EXPECT_EQ(visiblePages(), std::vector<int>{3});
 }
 
-TEST_F(StartupDialogTest, PreviewFollowsThe800x600Decks) {
+TEST_F(StartupDialogTest, PreviewFollowsThe800x600DecksAndOneDeckIsSelected) {
     form.Form_Load();
     using Shown = std::array<bool, 2>;
     EXPECT_EQ(form.Image2Visible, (Shown{true, false}));
@@ -212,6 +196,12 @@ TEST_F(StartupDialogTest, PreviewFollowsThe800x600Decks) {
     EXPECT_EQ(form.Image2Visible, (Shown{true, false}));
     form.Option1_Click();
     EXPECT_EQ(form.Image2Visible, (Shown{true, false}));
+    // Only the last deck clicked is selected, and Play takes that one.
+    EXPECT_EQ(form.Option, (std::array<bool, 5>{false, true, false, false, false}));
+    form.Command1_Click();
+    ASSERT_EQ(launches.size(), 1u);
+    EXPECT_EQ(launches[0].deckFolder, "Worn");
+    EXPECT_EQ(launches[0].screenWidth, 1024);
 }
 
 TEST_F(StartupDialogTest, ExitAndClosingBeforePlayEndTheProgramWithoutLaunching) {
