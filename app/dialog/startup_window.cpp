@@ -15,6 +15,7 @@
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
 
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <string>
@@ -400,7 +401,28 @@ StartupWindow* activeDialog = nullptr;
 
 }  // namespace
 
+namespace {
+
+// The toolkit reads its options (focus box, tooltips) from a preferences file in the home
+// folder the first time it needs one, and writes that file back even when nothing changed.
+// The game keeps no settings, so the options are read once here while HOME names a place where
+// no file can be made: the toolkit's defaults apply and nothing is written.
+void ReadToolkitOptionsWithoutSaving() {
+    const char* home = std::getenv("HOME");
+    const std::string saved = home ? home : "";
+    ::setenv("HOME", "/dev/null", 1);
+    Fl::option(Fl::OPTION_VISIBLE_FOCUS);
+    if (home) {
+        ::setenv("HOME", saved.c_str(), 1);
+    } else {
+        ::unsetenv("HOME");
+    }
+}
+
+}  // namespace
+
 int RunStartupDialog(Match& match, std::function<void()> loadForm1) {
+    ReadToolkitOptionsWithoutSaving();
     StartupWindow dialog(match, std::move(loadForm1));
     activeDialog = &dialog;
     struct Clear {

@@ -1,0 +1,205 @@
+# Shared by the scripts that run the real program: a private X server, a sandbox holding a copy
+# of the game, and the ways a player starts, drives, watches and ends it. Source it from bash.
+#
+# The sandbox ($BOX) holds everything the program may see: game/ (the program and its archive),
+# home/, tmp/ ($TMPDIR) and cwd/ (its working folder). What the tests keep (screenshots, the
+# program's output) goes to $LOG, outside the sandbox.
+
+set -u
+
+PROGRAM_NAME_DIALOG='^Pellow \(Freeware\)$'
+PID=
+XVFB_PID=
+STATUS=
+GAME_WID=
+RUN_AS=()          # e.g. (setpriv --reuid=nobody ...) to run the program as another user
+AUDIO_DRIVER=dummy
+
+fail() {
+    echo "FAIL: $*" >&2
+    if [ -n "${LOG:-}" ] && [ -s "$LOG/stderr.txt" ]; then
+        echo "--- the program's stderr:" >&2
+        cat "$LOG/stderr.txt" >&2
+    fi
+    exit 1
+}
+note() { echo "-- $*"; }
+
+# poll SECONDS COMMAND...: runs COMMAND every tenth of a second until it succeeds; false when
+# the time runs out.
+poll() {
+    local limit=$1
+    shift
+    local end=$((SECONDS + limit))
+    until "$@"; do
+        [ "$SECONDS" -ge "$end" ] && return 1
+        sleep 0.1
+    done
+}
+
+cleanup() {
+    [ -n "$PID" ] && kill -9 "$PID" 2>/dev/null
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+    if [ -n "${ROOT:-}" ] && [ -d "$ROOT" ]; then
+        chmod -R u+rwX "$ROOT" 2>/dev/null
+        rm -rf "$ROOT"
+    fi
+}
+
+# make_sandbox LOGDIR: a fresh sandbox and an empty log folder.
+make_sandbox() {
+    LOG=$1
+    rm -rf "$LOG"
+    mkdir -p "$LOG" || exit 1
+    ROOT=$(mktemp -d "${TMPDIR:-/tmp}/pellow-faults.XXXXXX") || exit 1
+    trap cleanup EXIT
+    chmod 755 "$ROOT"
+    BOX=$ROOT/box
+    mkdir -p "$BOX/game" "$BOX/home" "$BOX/tmp" "$BOX/cwd"
+}
+
+# install_game PROGRAM [ARCHIVE]: the program, and the archive beside it as res002.pak.
+install_game() {
+    cp "$1" "$BOX/game/pellow" || exit 1
+    if [ $# -ge 2 ]; then cp "$2" "$BOX/game/res002.pak" || exit 1; fi
+}
+
+# Every name in the sandbox with its type, and for files their size, time and mode. Folder times
+# are left out: making and removing the resource tree touches the program folder's time.
+snapshot() {
+    find "$BOX" -mindepth 1 \( -type d -printf '%P dir %m\n' \) -o \( -printf '%P %y %s %T@ %m\n' \) | sort
+}
+remember_sandbox() { snapshot >"$ROOT/before.txt"; }
+# Fails, naming what changed, unless the sandbox is exactly as remembered.
+expect_sandbox_unchanged() {
+    snapshot >"$ROOT/after.txt"
+    if ! diff -u "$ROOT/before.txt" "$ROOT/after.txt" >"$LOG/sandbox.diff"; then
+        cat "$LOG/sandbox.diff" >&2
+        fail "the program left or changed files ($1)"
+    fi
+}
+
+# start_x: a virtual X server on a free display number of its own choosing.
+start_x() {
+    local numfile=$ROOT/display
+    : >"$numfile"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$numfile" 2>"$ROOT/xvfb.log" &
+    XVFB_PID=$!
+    poll 30 grep -q '[0-9]' "$numfile" || fail "the X server did not start: $(cat "$ROOT/xvfb.log")"
+    export DISPLAY=":$(tr -dc 0-9 <"$numfile")"
+    poll 30 xdotool getdisplaygeometry >/dev/null 2>&1 || fail "the X server does not answer"
+}
+
+# launch [ENV=VALUE...]: starts the program in its sandbox, in a window, with its output in $LOG.
+launch() {
+    (
+        cd "$BOX/cwd" &&
+            exec env HOME="$BOX/home" TMPDIR="$BOX/tmp" SDL_AUDIODRIVER="$AUDIO_DRIVER" "$@" \
+                "${RUN_AS[@]}" "$BOX/game/pellow" --window
+    ) >>"$LOG/stdout.txt" 2>>"$LOG/stderr.txt" &
+    PID=$!
+    STATUS=
+}
+
+running() { [ -n "$PID" ] && kill -0 "$PID" 2>/dev/null; }
+ended() { ! running; }
+
+# wait_exit SECONDS: waits for the program to end and sets STATUS to its exit status.
+wait_exit() {
+    poll "$1" ended || fail "the program did not end within $1 s"
+    wait "$PID"
+    STATUS=$?
+    PID=
+}
+
+# The program's exit status must be this one; a status of 128 and more means a signal ended it.
+expect_status() {
+    [ "$STATUS" -ge 128 ] && fail "the program was ended by signal $((STATUS - 128)) ($1)"
+    [ "$STATUS" -eq "$2" ] || fail "exit status $STATUS, expected $2 ($1)"
+}
+
+expect_stderr() {
+    grep -qF -- "$1" "$LOG/stderr.txt" || fail "stderr does not say: $1"
+}
+
+find_dialog() { DIALOG_WID=$(xdotool search --onlyvisible --name "$PROGRAM_NAME_DIALOG" 2>/dev/null | head -1); [ -n "$DIALOG_WID" ]; }
+
+# The game's own window: SDL names it in a way xdotool's name search misses, so find it by
+# class and size.
+find_game_window() {
+    local w
+    for w in $(xdotool search --onlyvisible --classname '^pellow$' 2>/dev/null); do
+        if [ "$(xdotool getwindowgeometry "$w" 2>/dev/null | sed -n 's/.*Geometry: //p')" = "$1" ]; then
+            GAME_WID=$w
+            return 0
+        fi
+    done
+    return 1
+}
+
+# The message box: an FLTK window titled "Pellow" with one OK button at its lower right.
+find_message_box() {
+    local w
+    for w in $(xdotool search --onlyvisible --name '^Pellow$' 2>/dev/null); do
+        [ "$(xdotool getwindowgeometry "$w" 2>/dev/null | sed -n 's/.*Geometry: //p')" = "800x600" ] && continue
+        BOX_WID=$w
+        return 0
+    done
+    return 1
+}
+
+dialog_or_ended() { find_dialog || ended; }
+# wait_dialog: the start-up dialog is up.
+wait_dialog() {
+    poll 60 dialog_or_ended || fail "no start-up dialog"
+    running || { wait "$PID"; STATUS=$?; PID=; fail "the program ended (status $STATUS) before its dialog showed"; }
+    sleep 0.5
+}
+
+# click_dialog X Y: a click at a point of the dialog, as a player makes it.
+click_dialog() {
+    xdotool mousemove --window "$DIALOG_WID" "$1" "$2" click 1
+    sleep 0.3
+}
+
+# choose_deck N: the deck option N (1 Worn, 2 Roya2, 3 Vintage, 4 Royal) on the deck page.
+choose_deck() {
+    local y
+    case $1 in 1) y=330 ;; 2) y=427 ;; 3) y=472 ;; 4) y=376 ;; *) fail "no deck option $1" ;; esac
+    click_dialog 30 308  # the deck page
+    click_dialog 60 $((y + 10))
+}
+
+press_play() { click_dialog 386 530; }
+
+game_window_or_ended() { find_game_window "$WANT_SIZE" || ended; }
+# wait_game_window SIZE: the game's window of that size is up (or the program ended).
+wait_game_window() {
+    WANT_SIZE=$1
+    poll 90 game_window_or_ended || fail "no game window of $1"
+    running || fail "the program ended before its game window showed"
+}
+
+message_box_or_ended() { find_message_box || ended; }
+# dismiss_message_box NAME: waits for the message box, keeps a picture of it, presses its OK.
+dismiss_message_box() {
+    poll 60 message_box_or_ended || fail "no message box"
+    running || fail "the program ended without a message box"
+    sleep 0.5
+    import -window "$BOX_WID" "$LOG/$1.png" 2>/dev/null
+    eval "$(xdotool getwindowgeometry --shell "$BOX_WID")"
+    # Its whole text and its button must be on the screen.
+    [ "$X" -ge 0 ] && [ "$Y" -ge 0 ] && [ $((X + WIDTH)) -le 1280 ] && [ $((Y + HEIGHT)) -le 1024 ] ||
+        fail "the message box (${WIDTH}x${HEIGHT} at $X,$Y) does not fit on the screen"
+    xdotool mousemove --window "$BOX_WID" $((WIDTH - 45)) $((HEIGHT - 24)) click 1
+}
+
+# Holds a key or the left button for a moment: the game reads their state once per frame.
+press_key() { xdotool keydown "$1" sleep 0.15 keyup "$1"; }
+click_game() {
+    xdotool mousemove --window "$GAME_WID" "$1" "$2" mousedown 1 sleep 0.15 mouseup 1
+}
+
+shot_game() { import -window "$GAME_WID" "$1" 2>/dev/null; }
+
+tree_gone() { [ ! -e "$BOX/game/res" ] && [ -z "$(ls -A "$BOX/tmp")" ]; }
