@@ -222,9 +222,9 @@ RgbaImage RenderCard(CardPainter& painter, int code, int width, int height) {
     return img;
 }
 
-void Finish(RgbaImage& img, const DeckSpec& spec, int code) {
-    if (spec.finish == CardFinish::Vintage) ApplyVintage(img, spec.seed + code * 31u);
-    if (spec.finish == CardFinish::Worn) ApplyWorn(img, spec.seed + code * 7919u);
+void Finish(RgbaImage& img, const DeckSpec& deckSpec, int code) {
+    if (deckSpec.finish == CardFinish::Vintage) ApplyVintage(img, deckSpec.seed + code * 31u);
+    if (deckSpec.finish == CardFinish::Worn) ApplyWorn(img, deckSpec.seed + code * 7919u);
 }
 
 }  // namespace
@@ -233,7 +233,7 @@ std::string CardElementId(int code) { return std::string(kSuitIds[code % 4]) + "
 
 std::string CardFileName(int code) { return std::string(kRankNames[code / 4]) + kSuitNames[code % 4] + ".BMP"; }
 
-Deck RenderDeck(const DeckSpec& spec) { return RenderDecks({spec}, 1)[0]; }
+Deck RenderDeck(const DeckSpec& deckSpec) { return RenderDecks({deckSpec}, 1)[0]; }
 
 std::vector<Deck> RenderDecks(const std::vector<DeckSpec>& specs, int threads) {
     constexpr int kPerDeck = kBackCode + 1;
@@ -248,12 +248,12 @@ std::vector<Deck> RenderDecks(const std::vector<DeckSpec>& specs, int threads) {
         std::vector<std::unique_ptr<CardPainter>> painters(specs.size());
         try {
             for (int j = next++; j < jobs; j = next++) {
-                const DeckSpec& spec = specs[j / kPerDeck];
+                const DeckSpec& deckSpec = specs[j / kPerDeck];
                 const int code = j % kPerDeck;
                 auto& painter = painters[j / kPerDeck];
-                if (!painter) painter = std::make_unique<CardPainter>(spec.svgPath);
-                RgbaImage img = RenderCard(*painter, code, spec.width, spec.height);
-                Finish(img, spec, code);
+                if (!painter) painter = std::make_unique<CardPainter>(deckSpec.svgPath);
+                RgbaImage img = RenderCard(*painter, code, deckSpec.width, deckSpec.height);
+                Finish(img, deckSpec, code);
                 done[j] = KeyShape(img, kCardEdgeBackdrop, {250, 250, 246});
             }
         } catch (const std::exception& e) {
@@ -303,10 +303,10 @@ void CardPainter::Draw(cairo_t* cr, int code, double width, double height) {
     cairo_restore(cr);
 }
 
-Image RenderCardOver(const DeckSpec& spec, int code, int width, int height, Rgb surround) {
-    CardPainter painter(spec.svgPath);
+Image RenderCardOver(const DeckSpec& deckSpec, int code, int width, int height, Rgb surround) {
+    CardPainter painter(deckSpec.svgPath);
     RgbaImage img = RenderCard(painter, code, width, height);
-    Finish(img, spec, code);
+    Finish(img, deckSpec, code);
     return Flatten(img, surround);
 }
 

@@ -36,12 +36,12 @@ std::string CardElementId(int code);
 std::string CardFileName(int code);
 
 // Throws std::runtime_error when the deck cannot be read or an element is missing.
-Deck RenderDeck(const DeckSpec& spec);
+Deck RenderDeck(const DeckSpec& deckSpec);
 // Several decks at once on `threads` threads; the same pictures whatever the number.
 std::vector<Deck> RenderDecks(const std::vector<DeckSpec>& specs, int threads);
 // One card (code 0..51, or 52 for the back) at any size, its edges blended with `surround`
 // instead of keyed: for the start-up dialog's previews.
-Image RenderCardOver(const DeckSpec& spec, int code, int width, int height, Rgb surround);
+Image RenderCardOver(const DeckSpec& deckSpec, int code, int width, int height, Rgb surround);
 
 // Draws cards of one deck into any cairo drawing (rotated, scaled), each card filling the
 // rectangle (0, 0, width, height) of the current transformation. Throws like RenderDeck.

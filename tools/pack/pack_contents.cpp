@@ -64,7 +64,7 @@ GlyphStyle HandStyle(const ArtSources& src) {
 Artwork RenderArtwork(const ArtSources& src) {
     Artwork art;
     const std::vector<DeckSpec> specs = DeckSpecs(src);
-    for (const DeckSpec& spec : specs) art.deckPrefixes.push_back(spec.prefix);
+    for (const DeckSpec& deckSpec : specs) art.deckPrefixes.push_back(deckSpec.prefix);
     const int threads = static_cast<int>(std::max(2u, std::thread::hardware_concurrency()));
     auto decks = std::async(std::launch::async, [&specs, threads] { return RenderDecks(specs, threads); });
     auto sounds = std::async(std::launch::async, [] { return SynthesiseSounds(); });

@@ -316,15 +316,15 @@ TEST_F(PackArchive, SoundsAre22050HzStereo16BitWithoutClicksOrClipping) {
                                    "SIGN3.WAV", "SHUFFLE.WAV", "INTRO.WAV", "WIN_GAME.WAV", "LOSE_GAME.WAV"}) {
         SCOPED_TRACE(name);
         const std::vector<std::uint8_t>& bytes = Get("Sounds_" + name).bytes;
-        SDL_AudioSpec spec{};
+        SDL_AudioSpec wavFormat{};
         Uint8* buf = nullptr;
         Uint32 len = 0;
-        ASSERT_NE(SDL_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())), 1, &spec, &buf, &len),
+        ASSERT_NE(SDL_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())), 1, &wavFormat, &buf, &len),
                   nullptr)
             << SDL_GetError();
-        EXPECT_EQ(spec.freq, 22050);
-        EXPECT_EQ(spec.format, AUDIO_S16LSB);
-        EXPECT_EQ(spec.channels, 2);
+        EXPECT_EQ(wavFormat.freq, 22050);
+        EXPECT_EQ(wavFormat.format, AUDIO_S16LSB);
+        EXPECT_EQ(wavFormat.channels, 2);
         // The header's derived fields as the game's buffers are described.
         ASSERT_GE(bytes.size(), 44u);
         EXPECT_EQ(bytes[28] | bytes[29] << 8 | bytes[30] << 16 | bytes[31] << 24, 88200);
