@@ -17,6 +17,10 @@ AUDIO_DRIVER=dummy
 
 fail() {
     echo "FAIL: $*" >&2
+    # What the player saw at that moment.
+    if [ -n "${GAME_WID:-}" ] && [ -n "${LOG:-}" ] && running; then
+        import -window "$GAME_WID" "$LOG/at_failure.png" 2>/dev/null
+    fi
     if [ -n "${LOG:-}" ] && [ -s "$LOG/stderr.txt" ]; then
         echo "--- the program's stderr:" >&2
         cat "$LOG/stderr.txt" >&2
