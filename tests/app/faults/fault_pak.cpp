@@ -138,8 +138,8 @@ Bytes Make(const Bytes& source, const std::string& what, const std::string& arg)
         if (entries.empty() || count <= 0) throw std::runtime_error("nothing to pad");
         std::vector<PakEntry> padding;
         for (long i = 0; i < count; ++i) {
-            char name[32];
-            std::snprintf(name, sizeof name, "Royal_PAD%06ld.BIN", i);
+            std::string name = std::to_string(i);
+            name = "Royal_PAD" + std::string(name.size() < 6 ? 6 - name.size() : 0, '0') + name + ".BIN";
             padding.push_back({name, Bytes{static_cast<std::uint8_t>(i)}});
         }
         entries.insert(entries.end() - 1, padding.begin(), padding.end());
