@@ -135,6 +135,7 @@ bad_wav)
     start_and_play
     expect_game_runs
     expect_stderr "SHUFFLE.WAV"
+    expect_stderr_only '^Sound not loaded: .*/SHUFFLE\.WAV: '
     expect_sandbox_unchanged "after a damaged sound"
     ;;
 no_audio)
@@ -144,6 +145,7 @@ no_audio)
     start_x
     start_and_play
     expect_game_runs
+    expect_stderr_only '^$'
     expect_sandbox_unchanged "without sound"
     ;;
 no_display)
@@ -212,6 +214,7 @@ readonly_folder)
     start_x
     start_and_play
     expect_game_runs
+    expect_stderr_only '^$'
     expect_sandbox_unchanged "with a read-only program folder"
     ;;
 *)

@@ -126,6 +126,15 @@ expect_stderr() {
     grep -qF -- "$1" "$LOG/stderr.txt" || fail "stderr does not say: $1"
 }
 
+# Fails when stderr says anything beyond lines matching the pattern given (a LeakSanitizer
+# summary of suppressed third-party leaks does not count).
+expect_stderr_only() {
+    local extra
+    extra=$(grep -Ev -e "$1" -e '^-+$' -e '^Suppressions used:' -e '^ *count +bytes +template' \
+        -e '^ *[0-9]+ +[0-9]+ +[^ ]+$' "$LOG/stderr.txt")
+    [ -z "$extra" ] || fail "unexpected output on stderr: $extra"
+}
+
 find_dialog() { DIALOG_WID=$(xdotool search --onlyvisible --name "$PROGRAM_NAME_DIALOG" 2>/dev/null | head -1); [ -n "$DIALOG_WID" ]; }
 
 # The game's own window: SDL names it in a way xdotool's name search misses, so find it by
