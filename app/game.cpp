@@ -62,14 +62,6 @@ int SecondsIntoMinute() {
 
 std::string Resolve(std::string_view relative) { return ResolveResourcePath(unpackBase, relative); }
 
-modDX::DisplayKind KindOf(Screen s) {
-    switch (s) {
-        case Screen::Window: return modDX::DisplayKind::Window;
-        case Screen::Memory: return modDX::DisplayKind::Memory;
-        default: return modDX::DisplayKind::FullScreen;
-    }
-}
-
 std::uint32_t TimeOfDaySeed() {
     const auto now = std::chrono::system_clock::now().time_since_epoch();
     return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::microseconds>(now).count());
@@ -82,6 +74,10 @@ std::string CaptionLine() {
     caption.resize(13, ' ');
     return caption;
 }
+
+namespace {
+const std::string kCaption = CaptionLine();
+}  // namespace
 
 int IdleTimeout(const Match& m, std::uint32_t nowTick, int secondsIntoMinute) {
     int wait = std::min(kLongestIdleWait, (60 - secondsIntoMinute) * 1000);
@@ -104,7 +100,7 @@ void DeleteUnpackedFilesOnce() {
     }
 }
 
-void Form1_Load(Screen screen) {
+void Form1_Load(modDX::DisplayKind screen) {
     try {
         unpackBase = UnpackResources(resourceBase, match.packFileName);
     } catch (const ResourceError& e) {
@@ -115,7 +111,7 @@ void Form1_Load(Screen screen) {
     LaunchGame(screen);
 }
 
-void StartGame(Screen screen) {
+void StartGame(modDX::DisplayKind screen) {
     Match& m = match;
     // Whatever ends the program from here on, the unpacked files must not stay behind.
     modDX::SetShutDownHooks({nullptr, [](int status) {
@@ -133,7 +129,7 @@ void StartGame(Screen screen) {
     m.messages = &messages;
     m.computer = &computer;
 
-    modDX::DirectX(m.screenWidth, m.screenHeight, KindOf(screen));
+    modDX::DirectX(m.screenWidth, m.screenHeight, screen);
     modDX::GiveMeInput();
     modDX::KeyBoard();
     modDX::Mouse();
@@ -158,7 +154,7 @@ void FrameLoop() {
     std::abort();  // QuitGame ends the process
 }
 
-void LaunchGame(Screen screen) {
+void LaunchGame(modDX::DisplayKind screen) {
     StartGame(screen);
     FrameLoop();
 }
@@ -195,7 +191,7 @@ bool RunFrame() {
         return false;
     }
     modDX::BltSurface(backgroundSurface, modDX::backBuffer, modDX::Rect{}, 0, 0, false);
-    DrawTable(m, look.clock, CaptionLine());
+    DrawTable(m, look.clock, kCaption);
     modDX::DrawMouseCursor(lineSurface[3], 16, 16, 32, 32, true);
     modDX::FlipScreen();
     lastLook = look;

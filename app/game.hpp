@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/match.hpp"
+#include "presentation/dx.hpp"
 
 namespace pellow::GameMain {
 
@@ -19,15 +20,13 @@ extern void (*idleWait)(int milliseconds);
 // itself (the short pause after a card ends, or the clock's minute turns).
 int IdleTimeout(const Match& m, std::uint32_t nowTick, int secondsIntoMinute);
 
-enum class Screen { FullScreen, Window, Memory };
-
 // Unpacks the resources and launches the game; returns only when the game did not start.
-void Form1_Load(Screen screen);
+void Form1_Load(modDX::DisplayKind screen);
 // Launch steps 1 to 14: everything up to the first frame.
-void StartGame(Screen screen);
+void StartGame(modDX::DisplayKind screen);
 // Launch step 15: the frame loop. Does not return.
 [[noreturn]] void FrameLoop();
-void LaunchGame(Screen screen);
+void LaunchGame(modDX::DisplayKind screen);
 // One frame: input, match, drawing, presentation. Returns whether a picture was presented.
 bool RunFrame();
 void QuitGame();

@@ -25,10 +25,10 @@ std::string ProgramFolder(const char* argv0) {
 
 int main(int argc, char** argv) {
     using namespace pellow;
-    auto screen = GameMain::Screen::FullScreen;
+    auto screen = modDX::DisplayKind::FullScreen;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--window") == 0) {
-            screen = GameMain::Screen::Window;
+            screen = modDX::DisplayKind::Window;
         } else {
             std::cerr << "usage: pellow [--window]\n"
                          "  --window  play in a window instead of full screen\n";

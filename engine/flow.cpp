@@ -13,10 +13,6 @@ namespace pellow {
 namespace {
 constexpr std::uint32_t kPauseAfterCard = 700;
 
-bool FirstLeadOfDeal(const Match& m) {
-    return m.trickCount == 0 && m.ourPileCount == 0 && m.theirPileCount == 0;
-}
-
 // The trick has reached its pile: count it and let the winner lead.
 void TrickReachedPile(Match& m, bool ours) {
     StopTrickCards(m);

@@ -8,10 +8,6 @@
 namespace pellow {
 
 namespace {
-bool FirstLeadOfDeal(const Match& m) {
-    return m.trickCount == 0 && m.ourPileCount == 0 && m.theirPileCount == 0;
-}
-
 // The first trick card, counting from 0, that is not the winning card: the one whose arrival
 // stands for the whole movement.
 int TrickTestCard(const Match& m) {
@@ -37,6 +33,10 @@ void AddTrickToPile(Match& m, std::array<CardSprite, 53>& pile, int& pileCount,
         if (m.trickCards[i].gathered && takenCount < kCards) taken[takenCount++] = m.trickCodes[i];
 }
 }  // namespace
+
+bool FirstLeadOfDeal(const Match& m) {
+    return m.trickCount == 0 && m.ourPileCount == 0 && m.theirPileCount == 0;
+}
 
 int HitTestHand(Match& m, int pointerX, int pointerY) {
     if (m.userHasChosen) return -1;

@@ -5,6 +5,8 @@
 
 namespace pellow {
 
+// Nothing has been played or taken yet in this deal: the card led now fixes trumps.
+bool FirstLeadOfDeal(const Match& m);
 int HitTestHand(Match& m, int pointerX, int pointerY);
 bool HoldsSuit(const Match& m, const CardSprite& card);
 bool IsLegalPlay(const Match& m, const CardSprite& card);

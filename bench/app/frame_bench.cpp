@@ -46,7 +46,7 @@ void Launch(const char* deck, const char* resolution) {
     m.screenHeight = m.resolution == "800x600" ? 600 : 768;
     GameMain::resourceBase = Folder().string() + "/";
     GameMain::unpackBase = UnpackResources(GameMain::resourceBase, m.packFileName);
-    GameMain::StartGame(GameMain::Screen::Memory);
+    GameMain::StartGame(modDX::DisplayKind::Memory);
     m.clock = &frameClock;
 }
 

@@ -62,7 +62,7 @@ protected:
         GameMain::resourceBase = folder.string() + "/";
         GameMain::unpackBase = UnpackResources(GameMain::resourceBase, m.packFileName);
         ASSERT_TRUE(fs::exists(folder / "res"));
-        GameMain::StartGame(GameMain::Screen::Memory);
+        GameMain::StartGame(modDX::DisplayKind::Memory);
         // Frames count the time, so the short pauses pass without real waiting.
         m.clock = &clock;
         GameMain::idleWait = [](int) {};

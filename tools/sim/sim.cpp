@@ -116,7 +116,7 @@ private:
     void ClickSeatZero() {
         int code = -1;
         if (options_.seat0 == SeatZeroPolicy::Rules) {
-            if (m_.trickCount == 0 && m_.ourPileCount == 0 && m_.theirPileCount == 0)
+            if (FirstLeadOfDeal(m_))
                 m_.trumpSuit = rules_.ChooseTrump(m_, userSeat);
             code = rules_.ChooseCard(m_, userSeat);
         } else {
