@@ -33,7 +33,6 @@ namespace {
 std::optional<MersenneRandom> random;
 modDX::DXTickClock tickClock;
 modDX::DXSoundRequests sounds;
-modDX::DXMessageRequests messages;
 RulesPlayer computer;
 
 // What the last presented picture showed; a frame that would show the same is skipped.
@@ -81,9 +80,10 @@ const std::string kCaption = CaptionLine();
 
 int IdleTimeout(const Match& m, std::uint32_t nowTick, int secondsIntoMinute) {
     int wait = std::min(kLongestIdleWait, (60 - secondsIntoMinute) * 1000);
-    if (m.statusText == Phase::Paused) {
-        const std::uint32_t elapsed = nowTick - m.pauseStartTick;
-        const int left = elapsed > m.pauseLength ? 0 : static_cast<int>(m.pauseLength - elapsed) + 1;
+    const DealMotion& t = m.motion;
+    if (t.statusText == Phase::Paused) {
+        const std::uint32_t elapsed = nowTick - t.pauseStartTick;
+        const int left = elapsed > t.pauseLength ? 0 : static_cast<int>(t.pauseLength - elapsed) + 1;
         wait = std::min(wait, left);
     }
     return std::max(wait, 1);
@@ -102,7 +102,7 @@ void DeleteUnpackedFilesOnce() {
 
 void Form1_Load(modDX::DisplayKind screen) {
     try {
-        unpackBase = UnpackResources(resourceBase, match.packFileName);
+        unpackBase = UnpackResources(resourceBase, match.settings.packFileName);
     } catch (const ResourceError& e) {
         UnloadStartupDialog();
         modDX::ShowMessageBox(std::string("Pellow cannot start.\n") + e.what());
@@ -120,22 +120,21 @@ void StartGame(modDX::DisplayKind screen) {
                              }});
     modDX::SetCloseHandler(QuitGame);
 
-    m.winThreshold = 79;
     UnloadStartupDialog();
+    m.layout = MakeTableLayout(m.settings.screen, m.settings.slowAnimation);
     random.emplace(TimeOfDaySeed());
     m.random = &*random;
     m.clock = &tickClock;
     m.sounds = &sounds;
-    m.messages = &messages;
     m.computer = &computer;
 
-    modDX::DirectX(m.screenWidth, m.screenHeight, screen);
+    modDX::DirectX(ScreenWidth(m.settings.screen), ScreenHeight(m.settings.screen), screen);
     modDX::GiveMeInput();
     modDX::KeyBoard();
     modDX::Mouse();
     modDX::InitSound();
     modDX::LoadSounds(Resolve);
-    LoadBitmaps(m, Resolve);
+    LoadBitmaps(m.settings, Resolve);
     modDX::SetClipRect();
     NewDeal(m);
     running = true;
@@ -168,9 +167,11 @@ bool RunFrame() {
         return false;
     }
     modDX::HandlePauseKey();
-    if (modDX::KeyDown(modDX::keyR)) RequestReorder(m);
-    m.clickedCard = -1;
-    if (modDX::MouseButton(0)) UserClick(m, modDX::mouseX, modDX::mouseY, modDX::paused);
+    const bool movingBefore = AnyCardMoving(m.motion);
+    const FrameInput input{modDX::KeyDown(modDX::keyR), modDX::MouseButton(0), modDX::mouseX,
+                           modDX::mouseY, modDX::paused};
+    const bool picked = StepFrame(m, input);
+    if (!m.fault.empty()) modDX::ShutDown(m.fault);
     if (modDX::paused) {
         idleWait(kPausedWait);
         lastLook.valid = false;
@@ -178,15 +179,10 @@ bool RunFrame() {
     }
     modDX::RecoverSurfaces();
 
-    const bool movingBefore = AnyCardMoving(m);
-    UpdateMatch(m);
-    const bool picked = m.clickedCard >= 0;
-    SendClickedCard(m);
-
     // A frame identical to the last one presented is neither drawn nor presented: the loop
     // waits for the next event or frame time instead, so a waiting game costs no CPU.
-    FrameLook look{m.statusText, modDX::mouseX, modDX::mouseY, CurrentClockText(), true};
-    if (!movingBefore && !AnyCardMoving(m) && !picked && look == lastLook) {
+    FrameLook look{m.motion.statusText, modDX::mouseX, modDX::mouseY, CurrentClockText(), true};
+    if (!movingBefore && !AnyCardMoving(m.motion) && !picked && look == lastLook) {
         idleWait(IdleTimeout(m, m.clock->TickCount(), SecondsIntoMinute()));
         return false;
     }

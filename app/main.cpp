@@ -36,5 +36,5 @@ int main(int argc, char** argv) {
         }
     }
     GameMain::resourceBase = BaseFolder(ProgramFolder(argv[0]));
-    return RunStartupDialog(GameMain::match, [screen] { GameMain::Form1_Load(screen); });
+    return RunStartupDialog(GameMain::match.settings, [screen] { GameMain::Form1_Load(screen); });
 }

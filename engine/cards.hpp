@@ -1,23 +1,18 @@
 #pragma once
-// Card tables, card rules and trick settling.
+// Card picture names and settling a trick on the table.
+#include <string>
+
 #include "match.hpp"
 
 namespace pellow {
 
-void MakeCardFileNames(Match& m);
-void MakeCardTables(Match& m);
+// The picture file of a card inside its deck's folder: "AC.BMP", "10D.BMP", "KS.BMP".
+std::string CardFileName(int code);
 
-// Points of a card to the side that takes it, under the current trumps.
-int CardPoints(const Match& m, const CardSprite& card);
-int CardPoints(const Match& m, int code);
-// True when the challenger (played later) beats the holder (winning so far). False while the
-// table is empty.
-bool CardBeats(const Match& m, int challenger, int holder);
-int Strength(const Match& m, int code);
-
-int SeatAtOffset(const Match& m, int offset);
-void ResolveTrick(Match& m);
+// A card has landed and the rules core has settled the trick it completed (`winner` is the
+// seat that took it): the trick is gathered towards the winning card and the winner leads next.
+void ResolveTrick(Match& m, int winner);
+// The points of the tricks that have reached their piles.
 void SumDealPoints(Match& m);
-void ResetDealCounters(Match& m);
 
 }  // namespace pellow

@@ -22,110 +22,76 @@ constexpr int kUserStepDesign = 42;
 
 }  // namespace
 
-void SetLayout(Match& m) {
-    const bool small = m.resolution == "800x600";
-    m.moveFrames = m.slowAnimation ? 40 : 20;
-    m.playFrames = m.moveFrames / 2;
-    m.dealDivisor = 1;
-    for (int s = 0; s < 4; ++s) {
-        m.spotDesignX[s] = kSpotDesignX[s];
-        m.spotDesignY[s] = kSpotDesignY[s];
-    }
-    m.scoreHeaderGap = "   ";
-    if (small) {
-        m.cardWidth = 108;
-        m.cardHeight = 151;
-        m.handAnchorX = {155, 620, 300, 5};
-        m.handAnchorY = {420, 220, 5, 220};
-        m.handStep = {Scaled(kUserStepDesign), 5, 5, 5};
-        m.ourPileX = 20;
-        m.ourPileY = 400;
-        m.theirPileX = 592;
-        m.theirPileY = 5;
-        m.arriveToleranceX = m.arriveToleranceY = 8;
-        m.scatterX = m.scatterY = 8;
-        m.spotJitterX = 20;
-        m.spotJitterY = 16;
-        m.stockBaseX = 5;
-        m.stockOffset = 8;
-        m.stockStep = 1;
-        m.stockY = 4;
-        m.scoreRowX = 273;
-        m.scoreRowY = 94;
-        m.scoreRowStep = 31;
-        m.scoreTotalX = 273;
-        m.scoreTotalY = 438;
-        m.scoreResultX = 273;
-        m.scoreResultY = 469;
-        m.scorePageX = 156;
-        m.scorePageY = 4;
-        m.clockX = 700;
-        m.clockY = 572;
-        m.layoutWidth = 800;
-        m.layoutHeight = 600;
+TableLayout MakeTableLayout(ScreenSize screen, bool slowAnimation) {
+    TableLayout l;
+    l.moveFrames = slowAnimation ? 40 : 20;
+    l.playFrames = l.moveFrames / 2;
+    if (screen == ScreenSize::Small800x600) {
+        l.cardWidth = 108;
+        l.cardHeight = 151;
+        l.handAnchorX = {155, 620, 300, 5};
+        l.handAnchorY = {420, 220, 5, 220};
+        l.handStep = {Scaled(kUserStepDesign), 5, 5, 5};
+        l.ourPileX = 20;
+        l.ourPileY = 400;
+        l.theirPileX = 592;
+        l.theirPileY = 5;
+        l.arriveToleranceX = l.arriveToleranceY = 8;
+        l.scatterX = l.scatterY = 8;
+        l.spotJitterX = 20;
+        l.spotJitterY = 16;
+        l.stockBaseX = 5;
+        l.stockOffset = 8;
+        l.stockY = 4;
+        for (int s = 0; s < 4; ++s) {
+            l.spotX[s] = Scaled(kSpotDesignX[s]);
+            l.spotY[s] = Scaled(kSpotDesignY[s]);
+        }
     } else {
         // Our 1024 x 768 table: the design values whose 0.78125 scaling gives the small screen,
         // with larger cards (138 x 193) that still leave every hand, pile and spot clear.
-        m.cardWidth = 138;
-        m.cardHeight = 193;
-        m.handAnchorX = {198, 794, 384, 6};
-        m.handAnchorY = {538, 282, 6, 282};
-        m.handStep = {kUserStepDesign, 6, 6, 6};
-        m.ourPileX = 26;
-        m.ourPileY = 512;
-        m.theirPileX = 758;
-        m.theirPileY = 6;
-        m.arriveToleranceX = m.arriveToleranceY = 10;
-        m.scatterX = m.scatterY = 10;
-        m.spotJitterX = 26;
-        m.spotJitterY = 20;
-        m.stockBaseX = 6;
-        m.stockOffset = 10;
-        m.stockStep = 1;
-        m.stockY = 5;
-        // The score page keeps its 800 x 600 proportions (the font does not grow) and is moved
-        // by the same amount in x and y, because the line above the totals is placed from
-        // scoreRowX: it stays eight pixels above the totals only if both move together.
-        m.scoreRowX = 273 + 112;
-        m.scoreRowY = 94 + 112;
-        m.scoreRowStep = 31;
-        m.scoreTotalX = 273 + 112;
-        m.scoreTotalY = 438 + 112;
-        m.scoreResultX = 273 + 112;
-        m.scoreResultY = 469 + 112;
-        m.scorePageX = 156 + 112;
-        m.scorePageY = 4 + 112;
-        m.clockX = 878;
-        m.clockY = 732;
-        m.layoutWidth = 1024;
-        m.layoutHeight = 768;
+        l.cardWidth = 138;
+        l.cardHeight = 193;
+        l.handAnchorX = {198, 794, 384, 6};
+        l.handAnchorY = {538, 282, 6, 282};
+        l.handStep = {kUserStepDesign, 6, 6, 6};
+        l.ourPileX = 26;
+        l.ourPileY = 512;
+        l.theirPileX = 758;
+        l.theirPileY = 6;
+        l.arriveToleranceX = l.arriveToleranceY = 10;
+        l.scatterX = l.scatterY = 10;
+        l.spotJitterX = 26;
+        l.spotJitterY = 20;
+        l.stockBaseX = 6;
+        l.stockOffset = 10;
+        l.stockY = 5;
+        for (int s = 0; s < 4; ++s) {
+            l.spotX[s] = kSpotDesignX[s];
+            l.spotY[s] = kSpotDesignY[s];
+        }
     }
+    return l;
 }
 
 void SetTableSpots(Match& m) {
-    const bool small = m.resolution == "800x600";
-    for (auto& spot : m.tableSpots) spot = TableSpot{};
+    for (auto& spot : m.motion.tableSpots) spot = TableSpot{};
     for (int s = 0; s < 4; ++s) {
-        m.tableSpots[s].x = small ? Scaled(m.spotDesignX[s]) : m.spotDesignX[s];
-        m.tableSpots[s].y = small ? Scaled(m.spotDesignY[s]) : m.spotDesignY[s];
-        m.tableSpots[s].occupied = false;
+        m.motion.tableSpots[s].x = m.layout.spotX[s];
+        m.motion.tableSpots[s].y = m.layout.spotY[s];
     }
 }
 
 void Shuffle(Match& m) {
-    m.shuffleDrawn.fill(-1);
+    // Draws until every code has come up once: the deck order is the order of first draws.
+    std::array<bool, kCards> drawn{};
     int count = 0;
     while (count < kCards) {
         const int r = RandomBelow(m, kCards);
-        bool drawn = false;
-        for (int i = 0; i < count && !drawn; ++i) drawn = m.shuffleDrawn[i] == r;
-        if (drawn) continue;
-        m.deckCards[count].card = r;
-        m.shuffleDrawn[count] = r;
-        ++count;
+        if (drawn[r]) continue;
+        drawn[r] = true;
+        m.motion.deckCards[count++].card = r;
     }
-    for (int i = 0; i < kCards; ++i)
-        if (m.shuffleDrawn[i] == -1) ShowMessage(m, "Error in Shuffle");
 }
 
 int NextDealer(Match& m) {
@@ -139,28 +105,27 @@ int NextDealer(Match& m) {
 }
 
 void MakeDealOrder(Match& m) {
-    for (int k = 0; k < 4; ++k) m.dealOrder[k] = (m.turnSeat + k) % 4;
+    for (int k = 0; k < 4; ++k) m.motion.dealOrder[k] = (m.motion.turnSeat + k) % 4;
 }
 
 void DealCardToSeat(Match& m, CardSprite& card, int seat) {
     card.faceUp = seat == userSeat;
-    const int x = m.handAnchorX[seat] + m.handStep[seat] * HandCount(m, seat);
-    LaunchToPoint(m, card, x, m.handAnchorY[seat]);
+    const int x = m.layout.handAnchorX[seat] + m.layout.handStep[seat] * m.deal.handCount[seat];
+    LaunchToPoint(m, card, x, m.layout.handAnchorY[seat]);
 }
 
 void AddDealtCard(Match& m, CardSprite& card) {
-    const int seat = m.dealOrder[m.receivingSeatIndex];
-    int& count = HandCount(m, seat);
+    const int seat = m.motion.dealOrder[m.motion.receivingSeatIndex];
+    const int count = m.deal.handCount[seat];
     if (count >= 13) return;  // a seat never holds more than 13 cards
-    CardSprite& slot = HandSprites(m, seat)[count];
+    CardSprite& slot = HandSprites(m.motion, seat)[count];
     slot.x = card.x;
     slot.y = card.y;
     slot.card = card.card;
     slot.inUse = true;
     slot.faceUp = seat == userSeat;
     slot.moving = false;
-    HandCodes(m, seat)[count] = card.card;
-    ++count;
+    GiveCard(m.deal, seat, card.card);
 }
 
 void ParkCard(CardSprite& card) {
@@ -170,40 +135,44 @@ void ParkCard(CardSprite& card) {
     card.inUse = false;
 }
 
-int FindTwoOfDiamonds(const Match& m) {
-    for (int seat = 0; seat < 4; ++seat) {
-        const auto& codes = HandCodes(m, seat);
-        for (int i = 0; i < HandCount(m, seat); ++i)
-            if (m.cardSuit[codes[i]] == kDiamonds && m.cardRank[codes[i]] == 2) return seat;
-    }
+int FindTwoOfDiamonds(const DealState& d) {
+    for (int seat = 0; seat < 4; ++seat)
+        for (int i = 0; i < d.handCount[seat]; ++i)
+            if (SuitOf(d.hand[seat][i]) == kDiamonds && RankOf(d.hand[seat][i]) == 2) return seat;
     return 0;
 }
 
 void SetFirstLeader(Match& m) {
-    if (!m.firstDealDone) {
-        m.firstDealDone = true;
-        m.dealerSeat = FindTwoOfDiamonds(m);
-        m.turnSeat = (m.dealerSeat + 1) % 4;
+    int& turn = m.motion.turnSeat;
+    if (!m.score.firstDealDone) {
+        m.score.firstDealDone = true;
+        m.dealerSeat = FindTwoOfDiamonds(m.deal);
+        turn = (m.dealerSeat + 1) % 4;
     } else {
-        m.turnSeat = (m.turnSeat + 1) % 4;
+        turn = (turn + 1) % 4;
     }
+    // The turn steps down once before the first card: the seat below this one leads.
+    BeginPlay(m.deal, NextSeat(turn));
 }
 
 void SortUserHand(Match& m) {
+    auto& hand = m.motion.userHand;
     std::array<int, 13> listed{};
     int n = 0;
     for (int i = 0; i <= 12; ++i)
-        if (m.userHand[i].inUse) listed[n++] = m.userHand[i].card;
+        if (hand[i].inUse) listed[n++] = hand[i].card;
     std::array<int, 13> sorted{};
     int k = 0;
     for (int suit = 0; suit < 4; ++suit)
         for (int strength = 12; strength >= 0; --strength)
             for (int i = 0; i < n; ++i)
-                if (m.cardSuit[listed[i]] == suit && Strength(m, listed[i]) == strength)
+                if (SuitOf(listed[i]) == suit && StrengthOf(listed[i]) == strength)
                     sorted[k++] = listed[i];
     k = 0;
     for (int i = 0; i <= 12; ++i)
-        if (m.userHand[i].inUse) m.userHand[i].card = sorted[k++];
+        if (hand[i].inUse) hand[i].card = sorted[k++];
+    // The rules core keeps the user's cards in the order they are shown.
+    for (int i = 0; i < n; ++i) m.deal.hand[userSeat][i] = static_cast<std::int8_t>(sorted[i]);
 }
 
 void StartMove(CardSprite& card, float x, float y, int frames) {
@@ -216,51 +185,67 @@ void StartMove(CardSprite& card, float x, float y, int frames) {
     card.stepY = std::fabs(card.targetY - card.y) / static_cast<float>(frames);
 }
 
+void StepOnce(CardSprite& card) {
+    card.x += static_cast<float>(card.dirX) * card.stepX;
+    card.y += static_cast<float>(card.dirY) * card.stepY;
+}
+
+bool HasArrived(const CardSprite& card, const TableLayout& l) {
+    return std::fabs(card.x - card.targetX) <= static_cast<float>(l.arriveToleranceX) &&
+           std::fabs(card.y - card.targetY) <= static_cast<float>(l.arriveToleranceY);
+}
+
+int FramesToArrive(CardSprite card, const TableLayout& l) {
+    for (int f = 1; f <= 1000; ++f) {
+        StepOnce(card);
+        if (HasArrived(card, l)) return f;
+    }
+    return -1;
+}
+
 void GatherHand(Match& m, int x, int y) {
-    if (AnyCardMoving(m)) return;
+    if (AnyCardMoving(m.motion)) return;
     PlayCardSound(m);
     for (int i = 1; i <= 12; ++i) {
-        CardSprite& c = m.userHand[i];
+        CardSprite& c = m.motion.userHand[i];
         if (!c.inUse) continue;
         c.homeX = RoundHalfEven(c.x);
         c.homeY = RoundHalfEven(c.y);
         c.faceUp = true;
-        StartMove(c, static_cast<float>(x), static_cast<float>(y), m.moveFrames);
+        StartMove(c, static_cast<float>(x), static_cast<float>(y), m.layout.moveFrames);
     }
 }
 
 void SpreadHand(Match& m) {
-    if (AnyCardMoving(m)) return;
+    if (AnyCardMoving(m.motion)) return;
     PlaySignSound(m);
     for (int i = 1; i <= 12; ++i) {
-        CardSprite& c = m.userHand[i];
+        CardSprite& c = m.motion.userHand[i];
         if (!c.inUse) continue;
         c.faceUp = true;
-        StartMove(c, static_cast<float>(c.homeX), static_cast<float>(c.homeY), m.moveFrames);
+        StartMove(c, static_cast<float>(c.homeX), static_cast<float>(c.homeY), m.layout.moveFrames);
     }
 }
 
-bool AnyCardMoving(const Match& m) {
+bool AnyCardMoving(const DealMotion& t) {
     for (int seat = 0; seat < 4; ++seat) {
-        const auto& hand = HandSprites(m, seat);
+        const auto& hand = HandSprites(t, seat);
         for (int i = 0; i <= 12; ++i)
             if (hand[i].moving) return true;
     }
     for (int i = 0; i < kCards; ++i)
-        if (m.deckCards[i].moving) return true;
-    for (int i = 0; i < m.trickCount; ++i)
-        if (m.trickCards[i].moving) return true;
+        if (t.deckCards[i].moving) return true;
+    for (int i = 0; i < t.trickCount; ++i)
+        if (t.trickCards[i].moving) return true;
     return false;
 }
 
 void LaunchCard(Match& m, CardSprite& card, int x, int y) {
-    int frames = m.playFrames;
-    if (m.statusText == Phase::DealingCards) frames = frames / m.dealDivisor;
-    StartMove(card, static_cast<float>(x), static_cast<float>(y), frames);
+    StartMove(card, static_cast<float>(x), static_cast<float>(y), m.layout.playFrames);
 }
 
 void LaunchToPoint(Match& m, CardSprite& card, int x, int y) {
-    if (AnyCardMoving(m)) return;
+    if (AnyCardMoving(m.motion)) return;
     PlayCardSound(m);
     LaunchCard(m, card, x, y);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "cards.hpp"
 #include "deal.hpp"
@@ -15,117 +16,143 @@ constexpr std::uint32_t kPauseAfterCard = 700;
 
 // The trick has reached its pile: count it and let the winner lead.
 void TrickReachedPile(Match& m, bool ours) {
+    DealMotion& t = m.motion;
     StopTrickCards(m);
     if (ours) AddTrickToOurPile(m);
     else AddTrickToTheirPile(m);
     ClearTakenCards(m);
-    m.statusText = Phase::NormalPlay;
+    t.statusText = Phase::NormalPlay;
     CheckEndOfDeal(m);
     // Undoes in advance the step down that begins the next turn.
-    m.turnSeat = m.turnSeat + 1;
-    if (m.turnSeat == 4) m.turnSeat = 0;
+    t.turnSeat = t.turnSeat + 1;
+    if (t.turnSeat == 4) t.turnSeat = 0;
 }
 
 void ComputerMoves(Match& m) {
-    if (FirstLeadOfDeal(m)) m.trumpSuit = m.computer->ChooseTrump(m, m.turnSeat);
-    const int code = m.computer->ChooseCard(m, m.turnSeat);
-    m.aiCardIndex = FindHandIndex(m, code, m.turnSeat);
-    CardSprite& card = HandSprites(m, m.turnSeat)[m.aiCardIndex];
+    DealMotion& t = m.motion;
+    const int seat = t.turnSeat;
+    if (FirstLeadOfDeal(m.deal)) m.deal.trumps = static_cast<std::int8_t>(m.computer->ChooseTrump(m.deal, seat));
+    const int code = m.computer->ChooseCard(m.deal, seat);
+    const int index = FindHandIndex(m, code, seat);
+    // A card the seat may not play is refused, never sent: the deal stops for the owner to report.
+    if (m.deal.toPlay != seat || index < 0 || !MayPlay(m.deal, seat, code) ||
+        (FirstLeadOfDeal(m.deal) && SuitOf(code) != m.deal.trumps)) {
+        if (m.fault.empty())
+            m.fault = "seat " + std::to_string(seat) + " chose card " + std::to_string(code) +
+                      ", which it may not play";
+        return;
+    }
+    t.aiCardIndex = index;
+    CardSprite& card = HandSprites(t, seat)[index];
     card.faceUp = true;
     PlayCardToTable(m, card);
 }
 
 void UpdateNormalPlay(Match& m) {
-    if (AnyCardMoving(m)) {
-        for (int i = 0; i <= 12 && m.statusText == Phase::NormalPlay; ++i) StepCard(m, m.userHand[i]);
+    DealMotion& t = m.motion;
+    if (AnyCardMoving(t)) {
+        for (int i = 0; i <= 12 && t.statusText == Phase::NormalPlay; ++i) StepCard(m, t.userHand[i]);
     }
-    if (m.statusText != Phase::NormalPlay || m.waitingForUser) return;
-    if (AnyCardMoving(m)) {
-        if (m.turnSeat >= rightSeat && m.turnSeat <= leftSeat)
-            StepCard(m, HandSprites(m, m.turnSeat)[m.aiCardIndex]);
+    if (t.statusText != Phase::NormalPlay || t.waitingForUser || !m.fault.empty()) return;
+    if (AnyCardMoving(t)) {
+        if (t.turnSeat >= rightSeat && t.turnSeat <= leftSeat)
+            StepCard(m, HandSprites(t, t.turnSeat)[t.aiCardIndex]);
         return;
     }
     // The next turn begins.
-    if (m.pauseDone) m.pauseDone = false;
-    m.turnSeat = m.turnSeat - 1;
-    if (m.turnSeat == -1) m.turnSeat = 3;
-    if (m.turnSeat == userSeat) {
-        m.userHasChosen = false;
-        m.userCardInFlight = false;
-        m.waitingForUser = true;
+    if (t.pauseDone) t.pauseDone = false;
+    t.turnSeat = t.turnSeat - 1;
+    if (t.turnSeat == -1) t.turnSeat = 3;
+    if (t.turnSeat == userSeat) {
+        t.userHasChosen = false;
+        t.userCardInFlight = false;
+        t.waitingForUser = true;
     } else {
         ComputerMoves(m);
+        // A refused card leaves the turn where it was, so no seat is skipped.
+        if (!m.fault.empty()) t.turnSeat = (t.turnSeat + 1) % 4;
     }
 }
 
 void DealNextCard(Match& m) {
-    if (AnyCardMoving(m)) {
-        if (m.nextDeckCard > 0) StepCard(m, m.deckCards[m.nextDeckCard - 1]);
+    DealMotion& t = m.motion;
+    if (AnyCardMoving(t)) {
+        if (t.nextDeckCard > 0) StepCard(m, t.deckCards[t.nextDeckCard - 1]);
         return;
     }
-    if (m.nextDeckCard >= kCards) return;
-    m.receivingSeatIndex = m.dealSeatIndex;
-    DealCardToSeat(m, m.deckCards[m.nextDeckCard], m.dealOrder[m.dealSeatIndex]);
-    ++m.nextDeckCard;
-    ++m.dealtToSeat;
-    ++m.cardsDealt;
-    if (m.dealtToSeat == 13) {
-        m.dealtToSeat = 0;
-        m.dealSeatIndex = m.dealSeatIndex - 1;
-        if (m.dealSeatIndex == -1) m.dealSeatIndex = 3;
+    if (t.nextDeckCard >= kCards) return;
+    t.receivingSeatIndex = t.dealSeatIndex;
+    DealCardToSeat(m, t.deckCards[t.nextDeckCard], t.dealOrder[t.dealSeatIndex]);
+    ++t.nextDeckCard;
+    ++t.dealtToSeat;
+    ++t.cardsDealt;
+    if (t.dealtToSeat == 13) {
+        t.dealtToSeat = 0;
+        t.dealSeatIndex = t.dealSeatIndex - 1;
+        if (t.dealSeatIndex == -1) t.dealSeatIndex = 3;
     }
 }
 }  // namespace
 
+bool StepFrame(Match& m, const FrameInput& input) {
+    if (input.reorder) RequestReorder(m);
+    m.motion.clickedCard = -1;
+    if (input.click) UserClick(m, input.x, input.y, input.paused);
+    if (input.paused) return false;
+    UpdateMatch(m);
+    const bool picked = m.motion.clickedCard >= 0;
+    SendClickedCard(m);
+    return picked;
+}
+
 void StartPause(Match& m, std::uint32_t milliseconds) {
-    m.statusBeforePause = m.statusText;
-    m.statusText = Phase::Paused;
-    m.pauseStartTick = m.clock->TickCount();
-    m.pauseLength = milliseconds;
+    DealMotion& t = m.motion;
+    t.statusBeforePause = t.statusText;
+    t.statusText = Phase::Paused;
+    t.pauseStartTick = m.clock->TickCount();
+    t.pauseLength = milliseconds;
 }
 
 void StepCard(Match& m, CardSprite& card) {
     if (!card.moving) return;
-    card.x += static_cast<float>(card.dirX) * card.stepX;
-    card.y += static_cast<float>(card.dirY) * card.stepY;
+    StepOnce(card);
     CardArrived(m, card);
 }
 
 void CardArrived(Match& m, CardSprite& card) {
-    if (!card.moving) return;
-    if (std::fabs(card.x - card.targetX) > static_cast<float>(m.arriveToleranceX) ||
-        std::fabs(card.y - card.targetY) > static_cast<float>(m.arriveToleranceY))
-        return;
+    DealMotion& t = m.motion;
+    if (!card.moving || !HasArrived(card, m.layout)) return;
     card.moving = false;
-    switch (m.statusText) {
-        case Phase::NormalPlay:
-            ++m.cardsPlayed;
-            ++m.trickPlayed;
+    switch (t.statusText) {
+        case Phase::NormalPlay: {
             PutCardOnTable(m, card);
             RemoveFromHand(m, card);
             card.inUse = false;
-            ResolveTrick(m);
-            if (m.userCardInFlight) m.waitingForUser = false;
-            if (m.statusText == Phase::NormalPlay) CheckEndOfDeal(m);
-            if (!m.pauseDone) StartPause(m, kPauseAfterCard);
+            t.lastPlayer = t.turnSeat;
+            const int winner = PlayCard(m.deal, card.card);
+            if (winner >= 0) ResolveTrick(m, winner);
+            if (t.userCardInFlight) t.waitingForUser = false;
+            if (t.statusText == Phase::NormalPlay) CheckEndOfDeal(m);
+            if (!t.pauseDone) StartPause(m, kPauseAfterCard);
             break;
+        }
         case Phase::DealingCards:
             AddDealtCard(m, card);
             ParkCard(card);
-            if (m.cardsDealt == kCards) {
-                m.statusText = Phase::NormalPlay;
+            if (t.cardsDealt == kCards) {
+                t.statusText = Phase::NormalPlay;
                 SetFirstLeader(m);
-                m.dealtToSeat = 0;
+                t.dealtToSeat = 0;
             }
             LayOutStock(m);
             break;
         case Phase::WeGathering:
             StopTrickCards(m);
-            m.statusText = Phase::WeGetting;
+            t.statusText = Phase::WeGetting;
             break;
         case Phase::TheyGathering:
             StopTrickCards(m);
-            m.statusText = Phase::TheyGetting;
+            t.statusText = Phase::TheyGetting;
             break;
         case Phase::WeGetting:
             TrickReachedPile(m, true);
@@ -136,11 +163,11 @@ void CardArrived(Match& m, CardSprite& card) {
         case Phase::GatherAroundFirstCard:
             StopHandCards(m);
             SortUserHand(m);
-            m.statusText = Phase::SpreadAheadFirstCard;
+            t.statusText = Phase::SpreadAheadFirstCard;
             break;
         case Phase::SpreadAheadFirstCard:
             StopHandCards(m);
-            m.statusText = m.statusBeforeReorder;
+            t.statusText = t.statusBeforeReorder;
             break;
         default:
             break;
@@ -148,12 +175,13 @@ void CardArrived(Match& m, CardSprite& card) {
 }
 
 void UpdateMatch(Match& m) {
-    switch (m.statusText) {
+    DealMotion& t = m.motion;
+    switch (t.statusText) {
         case Phase::Paused:
             // Unsigned difference: correct across the tick counter's wrap-around.
-            if (m.clock->TickCount() - m.pauseStartTick > m.pauseLength) {
-                m.statusText = m.statusBeforePause;
-                m.pauseDone = true;
+            if (m.clock->TickCount() - t.pauseStartTick > t.pauseLength) {
+                t.statusText = t.statusBeforePause;
+                t.pauseDone = true;
             }
             break;
         case Phase::NormalPlay:
@@ -164,24 +192,23 @@ void UpdateMatch(Match& m) {
             break;
         case Phase::WeGathering:
         case Phase::TheyGathering:
-            if (AnyCardMoving(m)) StepTrickCards(m);
+            if (AnyCardMoving(t)) StepTrickCards(m);
             else GatherTrick(m);
             break;
         case Phase::WeGetting:
-            if (AnyCardMoving(m)) StepTrickCards(m);
-            else CarryTrickToPile(m, m.ourPileX, m.ourPileY);
+            if (AnyCardMoving(t)) StepTrickCards(m);
+            else CarryTrickToPile(m, m.layout.ourPileX, m.layout.ourPileY);
             break;
         case Phase::TheyGetting:
-            if (AnyCardMoving(m)) StepTrickCards(m);
-            else CarryTrickToPile(m, m.theirPileX, m.theirPileY);
+            if (AnyCardMoving(t)) StepTrickCards(m);
+            else CarryTrickToPile(m, m.layout.theirPileX, m.layout.theirPileY);
             break;
         case Phase::GatherAroundFirstCard:
-            if (AnyCardMoving(m)) StepGatheredHand(m);
-            else GatherHand(m, RoundHalfEven(m.userHand[0].x),
-                            RoundHalfEven(m.userHand[0].y));
+            if (AnyCardMoving(t)) StepGatheredHand(m);
+            else GatherHand(m, RoundHalfEven(t.userHand[0].x), RoundHalfEven(t.userHand[0].y));
             break;
         case Phase::SpreadAheadFirstCard:
-            if (AnyCardMoving(m)) StepGatheredHand(m);
+            if (AnyCardMoving(t)) StepGatheredHand(m);
             else SpreadHand(m);
             break;
         case Phase::EndOfMatch:
@@ -190,125 +217,121 @@ void UpdateMatch(Match& m) {
 }
 
 void LayOutStock(Match& m) {
-    const int top = std::min(m.nextDeckCard + 7, kCards - 1);
-    for (int i = top; i >= m.nextDeckCard; --i) {
-        CardSprite& c = m.deckCards[i];
-        const int x = m.stockBaseX + m.stockOffset - (i - m.nextDeckCard) * m.stockStep;
+    DealMotion& t = m.motion;
+    const TableLayout& l = m.layout;
+    const int top = std::min(t.nextDeckCard + 7, kCards - 1);
+    for (int i = top; i >= t.nextDeckCard; --i) {
+        CardSprite& c = t.deckCards[i];
+        const int x = l.stockBaseX + l.stockOffset - (i - t.nextDeckCard);
         c.x = static_cast<float>(x);
-        c.y = static_cast<float>(m.stockY);
+        c.y = static_cast<float>(l.stockY);
         c.homeX = x;
-        c.homeY = m.stockY;
+        c.homeY = l.stockY;
         c.inUse = true;
         c.faceUp = false;
     }
 }
 
 void NewDeal(Match& m) {
-    if (m.matchOver) {
-        m.matchOver = false;
-        m.dealHistoryCount = 0;
-        m.firstDealDone = false;
-        m.ourMatchPoints = 0;
-        m.theirMatchPoints = 0;
-        m.winThreshold = 79;
-    }
-    for (int seat = 0; seat < 4; ++seat)
-        for (int suit = 0; suit < 4; ++suit) m.voidKnown[seat][suit] = -1;
-    ResetDealCounters(m);
-    m.trickPlayed = 0;
-    m.dealtToSeat = 0;
+    DealMotion& t = m.motion;
+    const TableLayout& l = m.layout;
+    if (m.score.matchOver) m.score = MatchScore{};
+    m.deal = DealState{};
+    t.ourDealScore = 0;
+    t.theirDealScore = 0;
+    t.dealtToSeat = 0;
     SetTableSpots(m);
 
-    m.waitingForUser = false;
-    m.userCardInFlight = false;
-    m.trickCount = 0;
-    m.ourPileCount = 0;
-    m.theirPileCount = 0;
-    m.cardsPlayed = 0;
-    m.clickedCard = -1;
+    t.waitingForUser = false;
+    t.userCardInFlight = false;
+    t.trickCount = 0;
+    t.ourPileCount = 0;
+    t.theirPileCount = 0;
+    t.clickedCard = -1;
 
-    for (int i = 0; i <= 50; ++i) m.ourPile[i].inUse = m.theirPile[i].inUse = false;
+    for (int i = 0; i <= 50; ++i) t.ourPile[i].inUse = t.theirPile[i].inUse = false;
     for (int i = 0; i <= 11; ++i) {
-        m.deckCards[i].inUse = true;
-        m.deckCards[i].faceUp = false;
+        t.deckCards[i].inUse = true;
+        t.deckCards[i].faceUp = false;
     }
     for (int i = 0; i < kCards; ++i) {
-        m.deckCards[i].width = m.cardWidth;
-        m.deckCards[i].height = m.cardHeight;
-        m.deckCards[i].moving = false;
+        t.deckCards[i].width = l.cardWidth;
+        t.deckCards[i].height = l.cardHeight;
+        t.deckCards[i].moving = false;
     }
 
     for (int k = 0; k <= 12; ++k) {
         for (int seat = 0; seat < 4; ++seat) {
-            CardSprite& c = HandSprites(m, seat)[k];
+            CardSprite& c = HandSprites(t, seat)[k];
             c.inUse = false;
             c.moving = false;
             c.card = 1;
-            c.width = m.cardWidth;
-            c.height = m.cardHeight;
+            c.width = l.cardWidth;
+            c.height = l.cardHeight;
         }
-        CardSprite& u = m.userHand[k];
-        u.homeX = m.handAnchorX[userSeat] + m.handStep[userSeat] * k;
-        u.homeY = m.handAnchorY[userSeat];
+        CardSprite& u = t.userHand[k];
+        u.homeX = l.handAnchorX[userSeat] + l.handStep[userSeat] * k;
+        u.homeY = l.handAnchorY[userSeat];
         // Placeholder homes of the computer seats; a slot is drawn only once dealt.
-        m.leftHand[k].homeX = 10;
-        m.leftHand[k].homeY = 260 + 8 * k;
-        m.partnerHand[k].homeX = 200 + 8 * k;
-        m.partnerHand[k].homeY = 15;
-        m.rightHand[k].homeX = 400;
-        m.rightHand[k].homeY = 260 + 8 * k;
+        t.leftHand[k].homeX = 10;
+        t.leftHand[k].homeY = 260 + 8 * k;
+        t.partnerHand[k].homeX = 200 + 8 * k;
+        t.partnerHand[k].homeY = 15;
+        t.rightHand[k].homeX = 400;
+        t.rightHand[k].homeY = 260 + 8 * k;
         for (int seat = 0; seat < 4; ++seat) {
-            CardSprite& c = HandSprites(m, seat)[k];
+            CardSprite& c = HandSprites(t, seat)[k];
             c.x = static_cast<float>(c.homeX);
             c.y = static_cast<float>(c.homeY);
             if (seat != userSeat) c.faceUp = false;
         }
     }
     for (int i = 0; i <= 20; ++i) {
-        m.trickCards[i].inUse = false;
-        m.trickCards[i].faceUp = true;
+        t.trickCards[i].inUse = false;
+        t.trickCards[i].faceUp = true;
     }
 
     LayOutStock(m);
     Shuffle(m);
-    m.nextDeckCard = 0;
+    t.nextDeckCard = 0;
     m.dealerSeat = NextDealer(m);
-    m.turnSeat = m.dealerSeat;
-    m.dealSeatIndex = 0;
+    t.turnSeat = m.dealerSeat;
+    t.dealSeatIndex = 0;
     MakeDealOrder(m);
-    m.statusText = Phase::DealingCards;
+    t.statusText = Phase::DealingCards;
     PlayEffect(m, SoundEffect::Shuffle);
-    m.cardsDealt = 0;
-    m.userHasChosen = false;
+    t.cardsDealt = 0;
+    t.userHasChosen = false;
 }
 
 void CheckEndOfDeal(Match& m) {
-    if (m.cardsPlayed != kCards) return;
-    m.statusText = Phase::EndOfMatch;
+    if (!DealOver(m.deal)) return;
+    m.motion.statusText = Phase::EndOfMatch;
     ScoreDeal(m);
 }
 
 void ScoreDeal(Match& m) {
-    if (m.dealHistoryCount >= kDealHistory) {
+    MatchScore& s = m.score;
+    if (s.dealHistoryCount >= kDealHistory) {
         // Only endless ties get here: keep the most recent deals, oldest dropped first.
-        std::copy(m.ourDealPoints.begin() + 1, m.ourDealPoints.end(), m.ourDealPoints.begin());
-        std::copy(m.theirDealPoints.begin() + 1, m.theirDealPoints.end(), m.theirDealPoints.begin());
-        m.dealHistoryCount = kDealHistory - 1;
+        std::copy(s.ourDealPoints.begin() + 1, s.ourDealPoints.end(), s.ourDealPoints.begin());
+        std::copy(s.theirDealPoints.begin() + 1, s.theirDealPoints.end(), s.theirDealPoints.begin());
+        s.dealHistoryCount = kDealHistory - 1;
     }
-    m.ourDealPoints[m.dealHistoryCount] = m.ourDealScore;
-    m.theirDealPoints[m.dealHistoryCount] = m.theirDealScore;
-    ++m.dealHistoryCount;
-    m.ourMatchPoints += m.ourDealScore;
-    m.theirMatchPoints += m.theirDealScore;
-    m.resultText = "";
-    if (m.ourMatchPoints > m.winThreshold && m.ourMatchPoints > m.theirMatchPoints) {
-        m.matchOver = true;
-        m.resultText = "We Won!";
+    s.ourDealPoints[s.dealHistoryCount] = m.motion.ourDealScore;
+    s.theirDealPoints[s.dealHistoryCount] = m.motion.theirDealScore;
+    ++s.dealHistoryCount;
+    s.ourMatchPoints += m.motion.ourDealScore;
+    s.theirMatchPoints += m.motion.theirDealScore;
+    s.resultText = "";
+    if (s.ourMatchPoints > kWinThreshold && s.ourMatchPoints > s.theirMatchPoints) {
+        s.matchOver = true;
+        s.resultText = "We Won!";
         PlayEffect(m, SoundEffect::WinGame);
-    } else if (m.theirMatchPoints > m.winThreshold && m.theirMatchPoints > m.ourMatchPoints) {
-        m.resultText = "We lost!";
+    } else if (s.theirMatchPoints > kWinThreshold && s.theirMatchPoints > s.ourMatchPoints) {
+        s.resultText = "We lost!";
         PlayEffect(m, SoundEffect::LoseGame);
-        m.matchOver = true;
+        s.matchOver = true;
     } else {
         PlayEffect(m, SoundEffect::Intro);
     }

@@ -4,6 +4,20 @@
 
 namespace pellow {
 
+// What the player did in one frame, as the frame driver read it.
+struct FrameInput {
+    bool reorder = false;  // R
+    bool click = false;    // the left button is held at (x, y)
+    int x = 0;
+    int y = 0;
+    bool paused = false;   // the game is paused (P)
+};
+
+// One frame of the match, the same in the game, the simulator, the benchmarks and the tests:
+// the player's input, then one step of the phase machine unless paused. Returns whether the
+// player picked a card this frame.
+bool StepFrame(Match& m, const FrameInput& input);
+
 void NewDeal(Match& m);
 void LayOutStock(Match& m);
 void UpdateMatch(Match& m);

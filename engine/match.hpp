@@ -1,27 +1,32 @@
 #pragma once
-// The one match: cards, hands, trick, piles, scores, turn, phase and table layout. The phase
-// machine, the computer player and the drawing all read and write this single object.
+// The one match, held by lifetime so that a reader knows what each reset touches:
+//   settings  chosen in the start-up dialog, fixed for the launch;
+//   layout    where cards go and how fast they move on the chosen screen, fixed for the launch;
+//   score     the match's totals and deal history, wiped when a new match begins;
+//   deal      the rules state of the deal being played (rules.hpp), wiped by every NewDeal;
+//   motion    the sprites, the phase and the timed pause that animate the deal, also per deal.
+// The phase machine owns motion and calls the rules core when a card lands; the computer player
+// reads only `deal`; drawing reads motion and score.
 #include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "rules.hpp"
 #include "services.hpp"
 
 namespace pellow {
 
-// Card codes are rank-major in picture-file order: code / 4 is A, 2..10, J, Q, K and code % 4
-// is clubs, diamonds, hearts, spades. Suit *codes* follow another order (see below).
-inline constexpr int kCards = 52;
-inline constexpr int kClubs = 0, kHearts = 1, kSpades = 2, kDiamonds = 3;
+enum class ScreenSize { Small800x600, Large1024x768 };
+inline int ScreenWidth(ScreenSize s) { return s == ScreenSize::Small800x600 ? 800 : 1024; }
+inline int ScreenHeight(ScreenSize s) { return s == ScreenSize::Small800x600 ? 600 : 768; }
 
-inline constexpr int userSeat = 0;
-inline constexpr int rightSeat = 1;
-inline constexpr int partnerSeat = 2;
-inline constexpr int leftSeat = 3;
-
-// Team 1 ("WE") is seats 0 and 2, team 2 ("THEY") seats 1 and 3.
-inline constexpr int TeamOfSeat(int seat) { return (seat % 2 == 0) ? 1 : 2; }
+struct LaunchSettings {
+    std::string packFileName = "res002.pak";
+    std::string deckFolder;
+    ScreenSize screen = ScreenSize::Large1024x768;
+    bool slowAnimation = false;
+};
 
 struct CardSprite {
     float x = 0.0f;
@@ -50,6 +55,22 @@ struct TableSpot {
     bool occupied = false;
 };
 
+// Card sizes, hand and pile positions, landing spots and animation speeds for one screen.
+struct TableLayout {
+    int cardWidth = 108;
+    int cardHeight = 151;
+    std::array<int, 4> handAnchorX{}, handAnchorY{}, handStep{};
+    int ourPileX = 0, ourPileY = 0, theirPileX = 0, theirPileY = 0;
+    int moveFrames = 20;
+    int playFrames = 10;
+    int arriveToleranceX = 8, arriveToleranceY = 8;
+    int scatterX = 8, scatterY = 8;
+    int spotJitterX = 20, spotJitterY = 16;
+    int stockBaseX = 5, stockOffset = 8, stockY = 4;
+    // Where each seat's card lands on the table, before the jitter.
+    std::array<int, 4> spotX{}, spotY{};
+};
+
 // The phase of a deal. Each value stands for exactly one of the texts of PhaseText.
 enum class Phase {
     DealingCards,
@@ -68,72 +89,44 @@ std::string_view PhaseText(Phase phase);
 
 inline constexpr int kDealHistory = 41;
 
-struct Match {
-    // ---- Services wired in by the owner (never owned here) ----
-    RandomSource* random = nullptr;
-    TickClock* clock = nullptr;
-    SoundRequests* sounds = nullptr;
-    MessageRequests* messages = nullptr;
-    ComputerPlayer* computer = nullptr;
+struct MatchScore {
+    std::array<int, kDealHistory> ourDealPoints{}, theirDealPoints{};
+    int dealHistoryCount = 0;
+    int ourMatchPoints = 0, theirMatchPoints = 0;
+    bool matchOver = false;
+    std::string resultText;
+    // The first deal of a match finds its dealer by the two of diamonds.
+    bool firstDealDone = false;
+};
 
-    // ---- Start-up settings (written by the start-up dialog, read afterwards) ----
-    std::string packFileName = "res002.pak";
-    std::string deckFolder;
-    std::string resolution;  // "800x600"; anything else means 1024 x 768
-    int screenWidth = 800;
-    int screenHeight = 600;
-    bool slowAnimation = false;
-
-    // ---- Card tables (filled once by MakeCardFileNames / MakeCardTables) ----
-    std::array<std::string, 56> cardFileName{};
-    std::array<int, 55> cardRank{};
-    std::array<int, 55> cardSuit{};
-    std::array<int, 14> rankOrder{};  // indexed by face rank 1..13
-
-    // ---- Hands: drawn sprites plus the compact code lists the computer reads ----
+struct DealMotion {
+    // ---- Sprites: the hands, the stock, the trick and the two piles as drawn ----
     std::array<CardSprite, 16> userHand{}, rightHand{}, partnerHand{}, leftHand{};
-    std::array<int, 16> userHandCodes{}, rightHandCodes{}, partnerHandCodes{}, leftHandCodes{};
-    int userHandCount = 0, rightHandCount = 0, partnerHandCount = 0, leftHandCount = 0;
-
-    // ---- Stock, trick, piles ----
     std::array<CardSprite, 53> deckCards{};
     std::array<CardSprite, 36> trickCards{};
     int trickCount = 0;
-    std::array<int, 36> trickCodes{};
-    int trickCodeCount = 0;
-    int trickPlayed = 0;
-    int cardsPlayed = 0;
     std::array<CardSprite, 53> ourPile{}, theirPile{};
     int ourPileCount = 0, theirPileCount = 0;
-    std::array<int, 56> ourTakenCodes{}, theirTakenCodes{};
-    int ourTakenCount = 0, theirTakenCount = 0;
+    std::array<TableSpot, 31> tableSpots{};
 
-    // ---- Turn and trick outcome ----
-    int turnSeat = 0;
-    int dealerSeat = 0;
-    int trumpSuit = 0;
-    int trickWinner = 0;
-    int trickWinnerCard = 0;
-    int trickTakenBy = 1;
-    int lastTrickWinner = 0;
-    int lastPlayer = 0;
-    // [seat][suit code]: -1 = may still hold the suit, 0 = a computer seat failed to follow it.
-    int voidKnown[5][5] = {};
-    bool firstDealDone = false;
-    bool dealerChosen = false;
+    // ---- The phase machine ----
     Phase statusText = Phase::DealingCards;
+    // Steps down one seat at the start of every turn, and is left one above a trick's winner.
+    int turnSeat = 0;
+    int trickWinnerCard = 0;
+    int lastPlayer = 0;
+    // Points of the tricks that have reached their piles; the score page shows these.
+    int ourDealScore = 0, theirDealScore = 0;
 
-    // ---- Shuffle and deal ----
-    std::array<int, 54> shuffleDrawn{};
+    // ---- Dealing ----
     std::array<int, 5> dealOrder{};
     int nextDeckCard = 0;
     int dealSeatIndex = 0;
     int receivingSeatIndex = 0;
     int dealtToSeat = 0;
     int cardsDealt = 0;
-    std::array<TableSpot, 31> tableSpots{};
 
-    // ---- Turn state and the timed pause ----
+    // ---- Turns and the timed pause ----
     bool waitingForUser = false;
     bool userHasChosen = false;
     bool userCardInFlight = false;
@@ -144,51 +137,35 @@ struct Match {
     bool pauseDone = false;
     int clickedCard = -1;
     Phase statusBeforeReorder = Phase::NormalPlay;
-
-    // ---- Deal scores and the match ----
-    int ourDealScore = 0, theirDealScore = 0;
-    int ourMatchPoints = 0, theirMatchPoints = 0;
-    std::array<int, kDealHistory> ourDealPoints{}, theirDealPoints{};
-    int dealHistoryCount = 0;
-    int winThreshold = 79;
-    bool matchOver = false;
-    std::string resultText;
-
-    // ---- Layout (set by SetLayout for the chosen screen) ----
-    int cardWidth = 108;
-    int cardHeight = 151;
-    std::array<int, 4> handAnchorX{}, handAnchorY{}, handStep{};
-    int ourPileX = 0, ourPileY = 0, theirPileX = 0, theirPileY = 0;
-    int moveFrames = 20;
-    int playFrames = 10;
-    int dealDivisor = 1;
-    int arriveToleranceX = 8, arriveToleranceY = 8;
-    int scatterX = 8, scatterY = 8;
-    int spotJitterX = 20, spotJitterY = 16;
-    int stockBaseX = 5, stockOffset = 8, stockStep = 1, stockY = 4;
-    std::array<int, 4> spotDesignX{}, spotDesignY{};
-    int scoreRowX = 0, scoreRowY = 0, scoreRowStep = 0;
-    int scoreTotalX = 0, scoreTotalY = 0;
-    int scoreResultX = 0, scoreResultY = 0;
-    int scorePageX = 0, scorePageY = 0;
-    int clockX = 0, clockY = 0;
-    std::string scoreHeaderGap = "   ";
-    int layoutWidth = 800, layoutHeight = 600;
 };
 
-// ---- Seat-indexed views of the hands ----
-std::array<CardSprite, 16>& HandSprites(Match& m, int seat);
-const std::array<CardSprite, 16>& HandSprites(const Match& m, int seat);
-std::array<int, 16>& HandCodes(Match& m, int seat);
-const std::array<int, 16>& HandCodes(const Match& m, int seat);
-int& HandCount(Match& m, int seat);
-int HandCount(const Match& m, int seat);
+struct Match {
+    // ---- Services wired in by the owner (never owned here) ----
+    RandomSource* random = nullptr;
+    TickClock* clock = nullptr;
+    SoundRequests* sounds = nullptr;
+    ComputerPlayer* computer = nullptr;
 
-// One draw of the game's generator, and Int(Rnd * n) as the game uses it (0..n-1).
-float Rnd(Match& m);
+    LaunchSettings settings;
+    TableLayout layout;
+    MatchScore score;
+    // Who deals rotates across deals and matches for the whole launch.
+    bool dealerChosen = false;
+    int dealerSeat = 0;
+    DealState deal;
+    DealMotion motion;
+    // Set when the computer player answers with a card its seat may not play: the phase
+    // machine refuses it and the deal stops there, for the owner to report.
+    std::string fault;
+};
+
+// ---- Seat-indexed view of the hand sprites ----
+std::array<CardSprite, 16>& HandSprites(DealMotion& t, int seat);
+const std::array<CardSprite, 16>& HandSprites(const DealMotion& t, int seat);
+
+// Int(Rnd * n) as the game draws it (0..n-1), from the one generator.
 int RandomBelow(Match& m, int n);
 void PlayEffect(Match& m, SoundEffect effect);
-void ShowMessage(Match& m, const std::string& text);
 void PlayCardSound(Match& m);
 void PlaySignSound(Match& m);
 

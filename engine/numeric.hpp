@@ -1,6 +1,5 @@
 #pragma once
-// The game's two ways of turning a number into an integer: rounding with halves to the even
-// neighbour (layout scaling, card positions) and Int, which rounds toward minus infinity.
+// Rounding with halves to the even neighbour (layout scaling, card positions), and a sign.
 #include <cmath>
 
 namespace pellow {
@@ -9,8 +8,6 @@ inline int RoundHalfEven(double v) {
     // nearbyint follows the current rounding mode, which is round-to-nearest-even by default.
     return static_cast<int>(std::nearbyint(v));
 }
-
-inline int Int(double v) { return static_cast<int>(std::floor(v)); }
 
 inline int Sign(float v) { return (v > 0.0f) - (v < 0.0f); }
 

@@ -10,223 +10,200 @@ namespace pellow {
 namespace {
 // The first trick card, counting from 0, that is not the winning card: the one whose arrival
 // stands for the whole movement.
-int TrickTestCard(const Match& m) {
-    for (int p = 0; p < m.trickCount; ++p)
-        if (p % 4 != m.trickWinnerCard % 4) return p;
+int TrickTestCard(const DealMotion& t) {
+    for (int p = 0; p < t.trickCount; ++p)
+        if (p % 4 != t.trickWinnerCard % 4) return p;
     return 0;
 }
 
-void AddTrickToPile(Match& m, std::array<CardSprite, 53>& pile, int& pileCount,
-                    std::array<int, 56>& taken, int& takenCount) {
-    for (int i = 0; i < m.trickCount; ++i) {
-        const CardSprite& t = m.trickCards[i];
-        if (!t.gathered || pileCount >= static_cast<int>(pile.size())) continue;
+void AddTrickToPile(DealMotion& t, std::array<CardSprite, 53>& pile, int& pileCount) {
+    for (int i = 0; i < t.trickCount; ++i) {
+        const CardSprite& c = t.trickCards[i];
+        if (!c.gathered || pileCount >= static_cast<int>(pile.size())) continue;
         CardSprite& p = pile[pileCount++];
-        p.card = t.card;
-        p.x = t.x;
-        p.y = t.y;
+        p.card = c.card;
+        p.x = c.x;
+        p.y = c.y;
         p.inUse = true;
-        p.faceUp = t.faceUp;
+        p.faceUp = c.faceUp;
         p.moving = false;
     }
-    for (int i = 0; i < m.trickCodeCount; ++i)
-        if (m.trickCards[i].gathered && takenCount < kCards) taken[takenCount++] = m.trickCodes[i];
 }
 }  // namespace
 
-bool FirstLeadOfDeal(const Match& m) {
-    return m.trickCount == 0 && m.ourPileCount == 0 && m.theirPileCount == 0;
-}
-
 int HitTestHand(Match& m, int pointerX, int pointerY) {
-    if (m.userHasChosen) return -1;
+    DealMotion& t = m.motion;
+    if (t.userHasChosen) return -1;
     for (int i = 12; i >= 0; --i) {
-        const CardSprite& c = m.userHand[i];
+        const CardSprite& c = t.userHand[i];
         if (!c.inUse || c.moving) continue;
         const bool hit = c.x < pointerX && pointerX < c.x + c.width && c.y < pointerY &&
                          pointerY < c.y + c.height;
-        if (hit && IsLegalPlay(m, c)) {
-            m.userCardInFlight = true;
-            m.userHasChosen = true;
+        if (hit && MayPlay(m.deal, userSeat, c.card)) {
+            t.userCardInFlight = true;
+            t.userHasChosen = true;
             return i;
         }
     }
     return -1;
 }
 
-bool HoldsSuit(const Match& m, const CardSprite& card) {
-    for (int i = 0; i <= 12; ++i)
-        if (m.userHand[i].inUse && m.cardSuit[m.userHand[i].card] == m.cardSuit[card.card]) return true;
-    return false;
-}
-
-bool IsLegalPlay(const Match& m, const CardSprite& card) {
-    if (m.trickCount <= 0) return true;
-    const CardSprite& led = m.trickCards[0];
-    return !(m.cardSuit[card.card] != m.cardSuit[led.card] && HoldsSuit(m, led));
-}
-
 void PlayCardToTable(Match& m, CardSprite& card) {
-    if (AnyCardMoving(m)) return;
-    m.clickedCard = -1;
+    DealMotion& t = m.motion;
+    if (AnyCardMoving(t)) return;
+    t.clickedCard = -1;
     PlayCardSound(m);
-    const int spot = m.turnSeat;
-    const int x = m.tableSpots[spot].x + RandomBelow(m, m.spotJitterX);
-    const int y = m.tableSpots[spot].y + RandomBelow(m, m.spotJitterY);
+    const int spot = t.turnSeat;
+    const int x = t.tableSpots[spot].x + RandomBelow(m, m.layout.spotJitterX);
+    const int y = t.tableSpots[spot].y + RandomBelow(m, m.layout.spotJitterY);
     LaunchCard(m, card, x, y);
     card.spot = spot;
-    m.tableSpots[spot].occupied = true;
+    t.tableSpots[spot].occupied = true;
 }
 
 int FindHandIndex(const Match& m, int code, int seat) {
-    if (seat < rightSeat || seat > leftSeat) return 0;
-    const auto& hand = HandSprites(m, seat);
+    const auto& hand = HandSprites(m.motion, seat);
     for (int i = 0; i <= 12; ++i)
-        if (hand[i].card == code) return i;
-    return 0;
+        if (hand[i].inUse && hand[i].card == code) return i;
+    return -1;
 }
 
 void PutCardOnTable(Match& m, CardSprite& card) {
-    if (m.trickCount >= static_cast<int>(m.trickCards.size())) return;
-    CardSprite& t = m.trickCards[m.trickCount];
-    t.card = card.card;
-    t.x = card.x;
-    t.y = card.y;
-    t.inUse = true;
-    t.faceUp = true;
-    t.moving = false;
-    t.gathered = false;
-    t.spot = card.spot;
-    m.tableSpots[card.spot].occupied = true;
-    ++m.trickCount;
-    m.trickCodes[m.trickCodeCount++] = card.card;
+    DealMotion& t = m.motion;
+    if (t.trickCount >= static_cast<int>(t.trickCards.size())) return;
+    CardSprite& c = t.trickCards[t.trickCount];
+    c.card = card.card;
+    c.x = card.x;
+    c.y = card.y;
+    c.inUse = true;
+    c.faceUp = true;
+    c.moving = false;
+    c.gathered = false;
+    c.spot = card.spot;
+    t.tableSpots[card.spot].occupied = true;
+    ++t.trickCount;
 }
 
 void RemoveFromHand(Match& m, CardSprite& card) {
     card.x = static_cast<float>(card.homeX);
     card.y = static_cast<float>(card.homeY);
     card.inUse = false;
-    const int seat = m.turnSeat;
-    const auto& hand = HandSprites(m, seat);
-    auto& codes = HandCodes(m, seat);
-    int n = 0;
-    for (int i = 0; i <= 12; ++i)
-        if (hand[i].inUse) codes[n++] = hand[i].card;
-    HandCount(m, seat) = n;
-    card.faceUp = seat == userSeat;
+    card.faceUp = m.motion.turnSeat == userSeat;
 }
 
 void GatherTrick(Match& m) {
-    if (AnyCardMoving(m)) return;
+    DealMotion& t = m.motion;
+    if (AnyCardMoving(t)) return;
     PlayCardSound(m);
-    const float wx = m.trickCards[m.trickWinnerCard].x;
-    const float wy = m.trickCards[m.trickWinnerCard].y;
-    for (int i = 0; i < m.trickCount; ++i) {
-        if (i == m.trickWinnerCard) continue;
-        CardSprite& c = m.trickCards[i];
+    const float wx = t.trickCards[t.trickWinnerCard].x;
+    const float wy = t.trickCards[t.trickWinnerCard].y;
+    for (int i = 0; i < t.trickCount; ++i) {
+        if (i == t.trickWinnerCard) continue;
+        CardSprite& c = t.trickCards[i];
         c.faceUp = true;
-        const float tx = static_cast<float>(RandomBelow(m, m.scatterX)) + wx;
-        const float ty = static_cast<float>(RandomBelow(m, m.scatterY)) + wy;
-        StartMove(c, tx, ty, m.moveFrames);
+        const float tx = static_cast<float>(RandomBelow(m, m.layout.scatterX)) + wx;
+        const float ty = static_cast<float>(RandomBelow(m, m.layout.scatterY)) + wy;
+        StartMove(c, tx, ty, m.layout.moveFrames);
     }
 }
 
 void CarryTrickToPile(Match& m, int px, int py) {
-    if (AnyCardMoving(m)) return;
+    DealMotion& t = m.motion;
+    if (AnyCardMoving(t)) return;
     PlaySignSound(m);
-    for (int i = 0; i < m.trickCount; ++i) {
-        CardSprite& c = m.trickCards[i];
+    for (int i = 0; i < t.trickCount; ++i) {
+        CardSprite& c = t.trickCards[i];
         if (!c.gathered) continue;
         c.faceUp = false;
-        const int tx = RandomBelow(m, m.scatterX) + px;
-        const int ty = RandomBelow(m, m.scatterY) + py;
-        StartMove(c, static_cast<float>(tx), static_cast<float>(ty), m.moveFrames);
-        m.tableSpots[c.spot].occupied = false;
+        const int tx = RandomBelow(m, m.layout.scatterX) + px;
+        const int ty = RandomBelow(m, m.layout.scatterY) + py;
+        StartMove(c, static_cast<float>(tx), static_cast<float>(ty), m.layout.moveFrames);
+        t.tableSpots[c.spot].occupied = false;
     }
 }
 
 void StepTrickCards(Match& m) {
-    for (int i = 0; i < m.trickCount; ++i) {
-        CardSprite& c = m.trickCards[i];
-        if (!c.moving) continue;
-        c.x += static_cast<float>(c.dirX) * c.stepX;
-        c.y += static_cast<float>(c.dirY) * c.stepY;
+    DealMotion& t = m.motion;
+    for (int i = 0; i < t.trickCount; ++i) {
+        CardSprite& c = t.trickCards[i];
+        if (c.moving) StepOnce(c);
     }
-    CardSprite& test = m.trickCards[TrickTestCard(m)];
+    CardSprite& test = t.trickCards[TrickTestCard(t)];
     if (test.moving) CardArrived(m, test);
 }
 
 void StopTrickCards(Match& m) {
-    for (int i = 0; i < m.trickCount; ++i) m.trickCards[i].moving = false;
+    for (int i = 0; i < m.motion.trickCount; ++i) m.motion.trickCards[i].moving = false;
 }
 
-void AddTrickToOurPile(Match& m) {
-    AddTrickToPile(m, m.ourPile, m.ourPileCount, m.ourTakenCodes, m.ourTakenCount);
-}
+void AddTrickToOurPile(Match& m) { AddTrickToPile(m.motion, m.motion.ourPile, m.motion.ourPileCount); }
 
 void AddTrickToTheirPile(Match& m) {
-    AddTrickToPile(m, m.theirPile, m.theirPileCount, m.theirTakenCodes, m.theirTakenCount);
+    AddTrickToPile(m.motion, m.motion.theirPile, m.motion.theirPileCount);
 }
 
 void ClearTakenCards(Match& m) {
-    for (auto& spot : m.tableSpots) spot.occupied = false;
-    for (int i = 0; i < m.trickCount; ++i) m.trickCards[i].gathered = false;
-    m.trickCount = 0;
-    m.trickCodeCount = 0;
+    DealMotion& t = m.motion;
+    for (auto& spot : t.tableSpots) spot.occupied = false;
+    for (int i = 0; i < t.trickCount; ++i) t.trickCards[i].gathered = false;
+    t.trickCount = 0;
     SumDealPoints(m);
 }
 
 void StepGatheredHand(Match& m) {
+    auto& hand = m.motion.userHand;
     int test = 0;
     for (int i = 1; i <= 12; ++i) {
-        CardSprite& c = m.userHand[i];
+        CardSprite& c = hand[i];
         if (!c.moving) continue;
-        c.x += static_cast<float>(c.dirX) * c.stepX;
-        c.y += static_cast<float>(c.dirY) * c.stepY;
+        StepOnce(c);
         test = i;
     }
-    if (m.userHand[test].moving) CardArrived(m, m.userHand[test]);
+    if (hand[test].moving) CardArrived(m, hand[test]);
 }
 
 void StopHandCards(Match& m) {
-    for (int i = 1; i <= 12; ++i) m.userHand[i].moving = false;
+    for (int i = 1; i <= 12; ++i) m.motion.userHand[i].moving = false;
 }
 
 bool UserMayPick(const Match& m, bool paused) {
-    return !paused && m.statusText == Phase::NormalPlay && m.turnSeat == userSeat &&
-           m.waitingForUser && !m.userHasChosen && !AnyCardMoving(m);
+    const DealMotion& t = m.motion;
+    return !paused && t.statusText == Phase::NormalPlay && t.turnSeat == userSeat &&
+           t.waitingForUser && !t.userHasChosen && !AnyCardMoving(t);
 }
 
 void UserClick(Match& m, int x, int y, bool paused) {
-    if (m.statusText == Phase::EndOfMatch) {
+    if (m.motion.statusText == Phase::EndOfMatch) {
         NewDeal(m);
         return;
     }
     // A pick taken while cards move or the game is paused could never be sent, and would
     // leave the turn with no way to play: such clicks are simply not picks.
-    if (UserMayPick(m, paused)) m.clickedCard = HitTestHand(m, x, y);
+    if (UserMayPick(m, paused)) m.motion.clickedCard = HitTestHand(m, x, y);
 }
 
 void SendClickedCard(Match& m) {
-    if (m.clickedCard < 0) return;
-    if (m.statusText != Phase::NormalPlay || AnyCardMoving(m)) {
+    DealMotion& t = m.motion;
+    if (t.clickedCard < 0) return;
+    if (t.statusText != Phase::NormalPlay || AnyCardMoving(t)) {
         // Never send a card outside normal play; give the turn back to the player instead.
-        m.clickedCard = -1;
-        m.userHasChosen = false;
-        m.userCardInFlight = false;
+        t.clickedCard = -1;
+        t.userHasChosen = false;
+        t.userCardInFlight = false;
         return;
     }
-    CardSprite& card = m.userHand[m.clickedCard];
-    if (FirstLeadOfDeal(m)) m.trumpSuit = m.cardSuit[card.card];
+    CardSprite& card = t.userHand[t.clickedCard];
+    if (FirstLeadOfDeal(m.deal)) m.deal.trumps = static_cast<std::int8_t>(SuitOf(card.card));
     PlayCardToTable(m, card);
 }
 
 bool RequestReorder(Match& m) {
-    if (m.statusText != Phase::NormalPlay || m.userHandCount <= 12 || m.turnSeat != userSeat ||
-        AnyCardMoving(m))
+    const DealMotion& t = m.motion;
+    if (t.statusText != Phase::NormalPlay || m.deal.handCount[userSeat] <= 12 ||
+        t.turnSeat != userSeat || AnyCardMoving(t))
         return false;
-    m.statusBeforeReorder = m.statusText;
-    m.statusText = Phase::GatherAroundFirstCard;
+    m.motion.statusBeforeReorder = t.statusText;
+    m.motion.statusText = Phase::GatherAroundFirstCard;
     return true;
 }
 

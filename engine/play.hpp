@@ -1,16 +1,13 @@
 #pragma once
-// Playing a card, taking tricks, the life of a trick on the table, and the user's input as the
-// frame driver hands it over.
+// Sending a card to the table and the life of a trick there, and the user's input as the frame
+// driver hands it over. Which cards may be played is the rules core's (rules.hpp).
 #include "match.hpp"
 
 namespace pellow {
 
-// Nothing has been played or taken yet in this deal: the card led now fixes trumps.
-bool FirstLeadOfDeal(const Match& m);
 int HitTestHand(Match& m, int pointerX, int pointerY);
-bool HoldsSuit(const Match& m, const CardSprite& card);
-bool IsLegalPlay(const Match& m, const CardSprite& card);
 void PlayCardToTable(Match& m, CardSprite& card);
+// The slot of `code` in the seat's hand sprites, or -1 when the seat does not show it.
 int FindHandIndex(const Match& m, int code, int seat);
 void PutCardOnTable(Match& m, CardSprite& card);
 void RemoveFromHand(Match& m, CardSprite& card);

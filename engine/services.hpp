@@ -1,13 +1,14 @@
 #pragma once
-// What the engine needs from the outside world. The app wires real implementations in; tests
-// wire fakes, so a whole deal can run without a screen, a sound card or a clock.
+// What the engine needs from the outside world. The app wires real implementations in; the
+// simulator, the benchmarks and the tests wire the plain ones at the end of this file, so a whole
+// deal runs without a screen, a sound card or a clock.
 #include <cstdint>
 #include <random>
-#include <string>
+#include <vector>
 
 namespace pellow {
 
-struct Match;
+struct DealState;
 
 enum class SoundEffect {
     CardFlip1, CardFlip2, CardFlip3,
@@ -36,32 +37,48 @@ public:
     virtual void PlaySound(SoundEffect effect) = 0;
 };
 
-class MessageRequests {
-public:
-    virtual ~MessageRequests() = default;
-    virtual void ShowMessage(const std::string& text) = 0;
-};
-
-// The computer seats' decisions, asked by the phase machine.
+// The computer seats' decisions, asked by the phase machine. A player reads only what the
+// seat may know of the deal; the rules core records what the seat shows by playing.
 class ComputerPlayer {
 public:
     virtual ~ComputerPlayer() = default;
-    virtual int ChooseTrump(const Match& m, int seat) = 0;
-    // May record what the seat has shown about its own hand (voidKnown), nothing else.
-    virtual int ChooseCard(Match& m, int seat) = 0;
+    // The suit of trumps for a computer seat about to lead the deal's first trick.
+    virtual int ChooseTrump(const DealState& d, int seat) = 0;
+    // The card the seat to play (d.toPlay == seat) plays now. For the first lead of a deal the
+    // caller has set d.trumps to ChooseTrump's answer first.
+    virtual int ChooseCard(const DealState& d, int seat) = 0;
 };
+
+// ---- Plain implementations for running without the platform ----
 
 // std::mt19937 behind the RandomSource interface; its owner seeds it once.
 class MersenneRandom final : public RandomSource {
 public:
     explicit MersenneRandom(std::uint32_t seed) : gen_(seed) {}
     float Rnd() override {
+        ++draws;
         // 24 random bits fill a float's mantissa exactly, so the result is never 1.0.
         return static_cast<float>(gen_() >> 8) * (1.0f / 16777216.0f);
     }
+    long draws = 0;
 
 private:
     std::mt19937 gen_;
+};
+
+// A clock its owner moves: by hand in tests, a frame at a time in the simulator.
+class ManualClock final : public TickClock {
+public:
+    std::uint32_t TickCount() override { return now; }
+    // The tick of frame n when frames come at 60 a second.
+    void SetFrame(long frame) { now = static_cast<std::uint32_t>(frame * 1000 / 60); }
+    std::uint32_t now = 0;
+};
+
+class RecordingSounds final : public SoundRequests {
+public:
+    void PlaySound(SoundEffect e) override { played.push_back(e); }
+    std::vector<SoundEffect> played;
 };
 
 }  // namespace pellow

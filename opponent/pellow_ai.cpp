@@ -3,8 +3,6 @@
 #include <bit>
 #include <cstdlib>
 
-#include "engine/cards.hpp"
-
 namespace pellow {
 
 namespace {
@@ -12,20 +10,16 @@ namespace {
 // Below every score a card can get, even a forbidden one, so the first card always beats it.
 constexpr float kNoScore = -10000.0f;
 
-int SuitOf(const Match& m, const CardSprite& card) { return m.cardSuit[card.card]; }
-int StrengthOf(const Match& m, const CardSprite& card) { return Strength(m, card.card); }
-int LedSuit(const Match& m) { return SuitOf(m, m.trickCards[0]); }
-
-// The cards a seat has seen (both taken piles, the table and its own hand), one bit per
+// The cards a seat has seen (both teams' taken cards, the table and its own hand), one bit per
 // strength in each suit. The judgements all count from it.
 class SeenCards {
 public:
-    SeenCards(const Match& m, int handCount, const AiHand& hand) {
-        auto see = [&](const CardSprite& c) { bits_[SuitOf(m, c)] |= 1u << StrengthOf(m, c); };
-        for (int i = 0; i < m.ourPileCount; ++i) see(m.ourPile[i]);
-        for (int i = 0; i < m.theirPileCount; ++i) see(m.theirPile[i]);
-        for (int i = 0; i < m.trickCount; ++i) see(m.trickCards[i]);
-        for (int i = 0; i < handCount; ++i) see(hand[i]);
+    SeenCards(const DealState& d, int seat) {
+        auto see = [&](int c) { bits_[SuitOf(c)] |= 1u << StrengthOf(c); };
+        for (int team = 0; team < 2; ++team)
+            for (int i = 0; i < d.takenCount[team]; ++i) see(d.taken[team][i]);
+        for (int i = 0; i < d.trickCount; ++i) see(d.trick[i]);
+        for (int i = 0; i < d.handCount[seat]; ++i) see(d.hand[seat][i]);
     }
     int Higher(int suit, int strength) const { return std::popcount(bits_[suit] >> (strength + 1)); }
     int Lower(int suit, int strength) const {
@@ -37,112 +31,95 @@ private:
     unsigned bits_[4] = {};
 };
 
-bool SafeToLead(const Match& m, const SeenCards& seen, int suit) {
-    if (suit == m.trumpSuit) return true;
-    if (m.voidKnown[SeatAtOffset(m, 1)][suit] == 0 || m.voidKnown[SeatAtOffset(m, 3)][suit] == 0)
+bool SafeToLead(const DealState& d, int seat, const SeenCards& seen, int suit) {
+    if (suit == d.trumps) return true;
+    if (d.voidKnown[(seat + 1) % 4][suit] == 0 || d.voidKnown[(seat + 3) % 4][suit] == 0)
         return false;
     return 13 - seen.InSuit(suit) > 8;
 }
 
-bool TopTrumpLed(const Match& m, const SeenCards& seen) {
-    if (m.trickCount <= 0) return false;  // nothing led yet: slot 0 may hold an old card
-    const CardSprite& led = m.trickCards[0];
-    if (!IsTrump(m, led)) return false;
-    const int strength = StrengthOf(m, led);
-    return 12 - strength - seen.Higher(m.trumpSuit, strength) == 0;
+bool TopTrumpLed(const DealState& d, const SeenCards& seen) {
+    if (d.trickCount <= 0) return false;  // nothing led yet
+    const int led = d.trick[0];
+    if (!IsTrump(d, led)) return false;
+    const int strength = StrengthOf(led);
+    return 12 - strength - seen.Higher(d.trumps, strength) == 0;
 }
 
 // Shared by WinsTrick and WinsFollowingSuit, which differ only in whether a trump on a plain lead
 // counts.
-bool WouldWin(const Match& m, const CardSprite& card, bool trumpOnlyOnTrumpLead) {
-    if (m.trickCount <= 0) return false;
-    const int strength = StrengthOf(m, card);
-    const CardSprite& led = m.trickCards[0];
-    if (IsTrump(m, card)) {
-        if (trumpOnlyOnTrumpLead && !IsTrump(m, led)) return false;
-        for (int i = 0; i < m.trickCount; ++i)
-            if (IsTrump(m, m.trickCards[i]) && StrengthOf(m, m.trickCards[i]) > strength)
-                return false;
+bool WouldWin(const DealState& d, int card, bool trumpOnlyOnTrumpLead) {
+    if (d.trickCount <= 0) return false;
+    const int strength = StrengthOf(card);
+    const int led = d.trick[0];
+    if (IsTrump(d, card)) {
+        if (trumpOnlyOnTrumpLead && !IsTrump(d, led)) return false;
+        for (int i = 0; i < d.trickCount; ++i)
+            if (IsTrump(d, d.trick[i]) && StrengthOf(d.trick[i]) > strength) return false;
         return true;
     }
-    if (SuitOf(m, card) != SuitOf(m, led) || StrengthOf(m, led) >= strength) return false;
-    for (int i = 1; i < m.trickCount; ++i) {
-        const CardSprite& later = m.trickCards[i];
-        if (IsTrump(m, later)) return false;
-        if (SuitOf(m, later) == SuitOf(m, led) && StrengthOf(m, later) >= strength) return false;
+    if (SuitOf(card) != SuitOf(led) || StrengthOf(led) >= strength) return false;
+    for (int i = 1; i < d.trickCount; ++i) {
+        const int later = d.trick[i];
+        if (IsTrump(d, later)) return false;
+        if (SuitOf(later) == SuitOf(led) && StrengthOf(later) >= strength) return false;
     }
     return true;
 }
 
 }  // namespace
 
-AiHand HandOfSeat(const Match& m, int seat) {
-    AiHand hand{};
-    const auto& codes = HandCodes(m, seat);
-    for (int i = 0; i < HandCount(m, seat); ++i) hand[i].card = codes[i];
-    return hand;
+int CountHigherSeen(const DealState& d, int seat, int card) {
+    return SeenCards(d, seat).Higher(SuitOf(card), StrengthOf(card));
 }
 
-int CountHigherSeen(const Match& m, const CardSprite& card, int handCount, const AiHand& hand) {
-    return SeenCards(m, handCount, hand).Higher(SuitOf(m, card), StrengthOf(m, card));
+int CountLowerSeen(const DealState& d, int seat, int card) {
+    return SeenCards(d, seat).Lower(SuitOf(card), StrengthOf(card));
 }
 
-int CountLowerSeen(const Match& m, const CardSprite& card, int handCount, const AiHand& hand) {
-    return SeenCards(m, handCount, hand).Lower(SuitOf(m, card), StrengthOf(m, card));
+int CountSuitSeen(const DealState& d, int seat, int suit) { return SeenCards(d, seat).InSuit(suit); }
+
+int IsTrump(const DealState& d, int card) { return SuitOf(card) == d.trumps ? 1 : 0; }
+
+bool WinsTrick(const DealState& d, int card) { return WouldWin(d, card, false); }
+
+bool WinsFollowingSuit(const DealState& d, int card) { return WouldWin(d, card, true); }
+
+bool PartnerWinsAsThird(const DealState& d) {
+    return d.trickCount == 2 && !CardBeats(d.trick[1], d.trick[0], d.trumps);
 }
 
-int CountSuitSeen(const Match& m, int handCount, const AiHand& hand, int suit) {
-    return SeenCards(m, handCount, hand).InSuit(suit);
+bool PartnerWinsAsFourth(const DealState& d) {
+    if (d.trickCount != 3) return false;
+    const int partner = d.trick[1];
+    return CardBeats(partner, d.trick[2], d.trumps) && CardBeats(partner, d.trick[0], d.trumps);
 }
 
-int IsTrump(const Match& m, const CardSprite& card) { return SuitOf(m, card) == m.trumpSuit ? 1 : 0; }
-
-bool WinsTrick(const Match& m, const CardSprite& card) { return WouldWin(m, card, false); }
-
-bool WinsFollowingSuit(const Match& m, const CardSprite& card) { return WouldWin(m, card, true); }
-
-bool PartnerWinsAsThird(const Match& m) {
-    return m.trickCount % 4 == 2 && !CardBeats(m, m.trickCards[1].card, m.trickCards[0].card);
-}
-
-bool PartnerWinsAsFourth(const Match& m) {
-    if (m.trickCount % 4 != 3) return false;
-    const int partner = m.trickCards[1].card;
-    return CardBeats(m, partner, m.trickCards[2].card) && CardBeats(m, partner, m.trickCards[0].card);
-}
-
-int TrickPoints(const Match& m) {
+int TrickPoints(const DealState& d) {
     int sum = 0;
-    for (int i = 0; i < m.trickCount; ++i) sum += CardPoints(m, m.trickCards[i]);
+    for (int i = 0; i < d.trickCount; ++i) sum += CardPoints(d.trick[i], d.trumps);
     return sum;
 }
 
-bool SuitSafeToLead(const Match& m, int handCount, const AiHand& hand, int suit) {
-    return SafeToLead(m, SeenCards(m, handCount, hand), suit);
+bool SuitSafeToLead(const DealState& d, int seat, int suit) {
+    return SafeToLead(d, seat, SeenCards(d, seat), suit);
 }
 
-bool LeadIsTopTrump(const Match& m, int handCount, const AiHand& hand) {
-    return TopTrumpLed(m, SeenCards(m, handCount, hand));
-}
+bool LeadIsTopTrump(const DealState& d, int seat) { return TopTrumpLed(d, SeenCards(d, seat)); }
 
-bool HoldsLeadSuit(const Match& m, int handCount, const AiHand& hand) {
-    const int led = LedSuit(m);
-    for (int i = 0; i < handCount; ++i)
-        if (SuitOf(m, hand[i]) == led) return true;
+bool HoldsLeadSuit(const DealState& d, int seat) { return HoldsSuit(d, seat, LedSuit(d)); }
+
+bool HasCard(const DealState& d, int seat, int strength, int suit) {
+    for (int i = 0; i < d.handCount[seat]; ++i)
+        if (SuitOf(d.hand[seat][i]) == suit && StrengthOf(d.hand[seat][i]) == strength) return true;
     return false;
 }
 
-bool HasCard(const Match& m, int strength, int suit, int handCount, const AiHand& hand) {
-    for (int i = 0; i < handCount; ++i)
-        if (SuitOf(m, hand[i]) == suit && StrengthOf(m, hand[i]) == strength) return true;
-    return false;
-}
-
-float TrumpSuitScore(const Match& m, int suit, int handCount, const AiHand& hand) {
+float TrumpSuitScore(const DealState& d, int seat, int suit) {
     float score = 0.0f;
     float weight = 100.0f;
     for (int strength = 12; strength >= 0; --strength) {
-        if (HasCard(m, strength, suit, handCount, hand))
+        if (HasCard(d, seat, strength, suit))
             score += weight;
         else
             weight /= 2.0f;
@@ -150,13 +127,11 @@ float TrumpSuitScore(const Match& m, int suit, int handCount, const AiHand& hand
     return score;
 }
 
-int ChooseTrump(const Match& m, int seat) {
-    const AiHand hand = HandOfSeat(m, seat);
-    const int count = HandCount(m, seat);
+int ChooseTrump(const DealState& d, int seat) {
     int choice = 0;
     float best = -100.0f;
     for (int suit = 0; suit < 4; ++suit) {
-        const float score = TrumpSuitScore(m, suit, count, hand);
+        const float score = TrumpSuitScore(d, seat, suit);
         if (score > best) {  // strictly: a tie keeps the lower suit code
             best = score;
             choice = suit;
@@ -165,39 +140,40 @@ int ChooseTrump(const Match& m, int seat) {
     return choice;
 }
 
-void ScoreHand(const Match& m, int handCount, const AiHand& hand, HandEvals& evals) {
-    const bool partnerWinsAsFourth = PartnerWinsAsFourth(m);
-    const bool partnerWinsAsThird = PartnerWinsAsThird(m);
-    const int trickPoints = TrickPoints(m);
+void ScoreHand(const DealState& d, int seat, HandEvals& evals) {
+    const bool partnerWinsAsFourth = PartnerWinsAsFourth(d);
+    const bool partnerWinsAsThird = PartnerWinsAsThird(d);
+    const int trickPoints = TrickPoints(d);
     const float T = static_cast<float>(trickPoints);
-    const SeenCards seen(m, handCount, hand);
+    const SeenCards seen(d, seat);
+    const int handCount = d.handCount[seat];
 
     // With the partner's lead winning and points on the table, the card led and the trumps
     // decide for the whole hand whether to feed the partner or hold back.
     bool leadIsTop = false;
     bool leadIsExposed = false;
     if (partnerWinsAsThird && trickPoints > 0) {
-        const int ledSuit = LedSuit(m);
-        const int ledStrength = StrengthOf(m, m.trickCards[0]);
-        leadIsTop = TopTrumpLed(m, seen);
+        const int ledSuit = LedSuit(d);
+        const int ledStrength = StrengthOf(d.trick[0]);
+        leadIsTop = TopTrumpLed(d, seen);
         leadIsExposed = seen.Lower(ledSuit, ledStrength) + seen.Higher(ledSuit, ledStrength) <= 5 ||
-                        seen.InSuit(m.trumpSuit) <= 5;
+                        seen.InSuit(d.trumps) <= 5;
     }
 
     for (int i = 0; i < handCount; ++i) {
-        const CardSprite& card = hand[i];
+        const int card = d.hand[seat][i];
         CardEval& e = evals[i];
-        e.suit = SuitOf(m, card);
-        const int strength = StrengthOf(m, card);
+        e.suit = SuitOf(card);
+        const int strength = StrengthOf(card);
         const int higher = seen.Higher(e.suit, strength);
         const int lower = seen.Lower(e.suit, strength);
-        e.points = CardPoints(m, card);
+        e.points = CardPoints(card, d.trumps);
         e.base = static_cast<float>(std::abs(higher - lower) + strength) +
                  static_cast<float>(higher + lower) / 10.0f;
-        e.rank = m.cardRank[card.card];
-        e.wins = WinsTrick(m, card);
-        e.isTrump = IsTrump(m, card);
-        e.winsFollowing = WinsFollowingSuit(m, card);
+        e.rank = RankOf(card);
+        e.wins = WinsTrick(d, card);
+        e.isTrump = IsTrump(d, card);
+        e.winsFollowing = WinsFollowingSuit(d, card);
 
         const float t = static_cast<float>(e.isTrump);
         const float p = static_cast<float>(e.points);
@@ -218,8 +194,8 @@ void ScoreHand(const Match& m, int handCount, const AiHand& hand, HandEvals& eva
                 e.score = e.base - 4.0f * t + gift;
         } else if (partnerWinsAsThird) {
             e.score = -e.base - 4.0f * t - 4.0f * p;
-        } else if (m.trickCount == 0) {
-            const bool master = 12 - strength - higher == 0 && SafeToLead(m, seen, e.suit);
+        } else if (d.trickCount == 0) {
+            const bool master = 12 - strength - higher == 0 && SafeToLead(d, seat, seen, e.suit);
             e.score = master ? e.base + 4.0f * t + 8.0f * p : e.base - 4.0f * t - 4.0f * p;
         } else if (trickPoints > 0) {
             if (!e.wins)
@@ -234,40 +210,34 @@ void ScoreHand(const Match& m, int handCount, const AiHand& hand, HandEvals& eva
     }
 
     // The duty to follow suit, and the first lead of a deal being a trump.
-    if (m.trickCount > 0) {
-        if (HoldsLeadSuit(m, handCount, hand)) {
-            const int led = LedSuit(m);
+    if (d.trickCount > 0) {
+        if (HoldsLeadSuit(d, seat)) {
+            const int led = LedSuit(d);
             for (int i = 0; i < handCount; ++i)
                 if (evals[i].suit != led) evals[i].score = kForbiddenScore;
         }
-    } else if (m.ourPileCount == 0 && m.theirPileCount == 0) {
+    } else if (FirstLeadOfDeal(d)) {
         for (int i = 0; i < handCount; ++i)
-            if (evals[i].suit != m.trumpSuit) evals[i].score = kForbiddenScore;
+            if (evals[i].suit != d.trumps) evals[i].score = kForbiddenScore;
     }
 }
 
-int PickCard(Match& m, int handCount, const AiHand& hand) {
+int ChooseCard(const DealState& d, int seat) {
     HandEvals evals{};
-    ScoreHand(m, handCount, hand, evals);
+    ScoreHand(d, seat, evals);
     int chosen = -1;
     float best = kNoScore;
-    for (int i = 0; i < handCount; ++i) {
+    for (int i = 0; i < d.handCount[seat]; ++i) {
         if (evals[i].score > best) {  // strictly: the earlier card keeps a tie
             best = evals[i].score;
             chosen = i;
         }
     }
-    if (chosen < 0) return -1;
-
-    if (m.trickCount > 0 && evals[chosen].suit != LedSuit(m) && m.turnSeat != userSeat)
-        m.voidKnown[m.turnSeat][LedSuit(m)] = 0;
-    return hand[chosen].card;
+    return chosen < 0 ? -1 : d.hand[seat][chosen];
 }
 
-int ChooseCard(Match& m, int seat) { return PickCard(m, HandCount(m, seat), HandOfSeat(m, seat)); }
+int RulesPlayer::ChooseTrump(const DealState& d, int seat) { return pellow::ChooseTrump(d, seat); }
 
-int RulesPlayer::ChooseTrump(const Match& m, int seat) { return pellow::ChooseTrump(m, seat); }
-
-int RulesPlayer::ChooseCard(Match& m, int seat) { return pellow::ChooseCard(m, seat); }
+int RulesPlayer::ChooseCard(const DealState& d, int seat) { return pellow::ChooseCard(d, seat); }
 
 }  // namespace pellow

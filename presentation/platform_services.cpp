@@ -2,12 +2,8 @@
 
 #include <SDL.h>
 
-#include "presentation/dx.hpp"
-
 namespace pellow::modDX {
 
 std::uint32_t DXTickClock::TickCount() { return SDL_GetTicks(); }
-
-void DXMessageRequests::ShowMessage(const std::string& text) { ShowMessageBox(text); }
 
 }  // namespace pellow::modDX

@@ -16,7 +16,7 @@ modDX::Surface scorePageSurface;
 std::array<modDX::Surface, 4> lineSurface;
 clsDXBitmapFont digitFont;
 clsDXBitmapFont deluxeFont;
-std::array<clsDXBitmapFont, 12> scoreFonts;
+std::array<clsDXBitmapFont, 11> scoreFonts;
 
 namespace {
 
@@ -52,18 +52,17 @@ void LoadFont(clsDXBitmapFont& font, const modDX::PathResolver& resolve, std::st
 
 }  // namespace
 
-std::string DeckFolder(const Match& m) { return "res\\" + m.deckFolder + "\\"; }
+std::string DeckFolder(const LaunchSettings& settings) { return "res\\" + settings.deckFolder + "\\"; }
 
-void LoadBitmaps(Match& m, const modDX::PathResolver& resolve) {
-    const bool small = m.resolution == "800x600";
+void LoadBitmaps(const LaunchSettings& settings, const modDX::PathResolver& resolve) {
+    const bool small = settings.screen == ScreenSize::Small800x600;
     LoadPicture(backgroundSurface, resolve,
                 small ? "res\\bitmaps\\Back_800x600.bmp" : "res\\bitmaps\\Back_1024x768.bmp");
-    const std::string deck = DeckFolder(m);
+    const std::string deck = DeckFolder(settings);
     LoadPicture(cardBackSurface, resolve, deck + "S_cardback.bmp");
     modDX::SetColorKey(cardBackSurface, 2);
-    MakeCardFileNames(m);
     for (int i = 0; i < kCards; ++i) {
-        LoadPicture(cardSurface[i], resolve, deck + m.cardFileName[i]);
+        LoadPicture(cardSurface[i], resolve, deck + CardFileName(i));
         modDX::SetColorKey(cardSurface[i], 2);
     }
     LoadPicture(scorePageSurface, resolve,
@@ -117,68 +116,69 @@ std::string Pad5(int value) {
 }
 
 void DrawTable(const Match& m, std::string_view clockText, std::string_view caption) {
-    DrawPile(m.ourPile, m.ourPileCount);
-    DrawPile(m.theirPile, m.theirPileCount);
+    const DealMotion& t = m.motion;
+    DrawPile(t.ourPile, t.ourPileCount);
+    DrawPile(t.theirPile, t.theirPileCount);
 
-    const CardSprite& last = m.deckCards[51];
-    if (last.moving) DrawSprite(last, m.turnSeat == userSeat);
+    const CardSprite& last = t.deckCards[51];
+    if (last.moving) DrawSprite(last, t.turnSeat == userSeat);
     else if (last.inUse) DrawSprite(last, true);
 
-    for (int i = 0; i < m.trickCount; ++i)
-        if (m.trickCards[i].inUse) DrawSprite(m.trickCards[i], m.trickCards[i].faceUp);
+    for (int i = 0; i < t.trickCount; ++i)
+        if (t.trickCards[i].inUse) DrawSprite(t.trickCards[i], t.trickCards[i].faceUp);
 
-    DrawHand(m.partnerHand, false);
-    DrawHand(m.rightHand, false);
-    DrawHand(m.leftHand, false);
-    DrawHand(m.userHand, true);
+    DrawHand(t.partnerHand, false);
+    DrawHand(t.rightHand, false);
+    DrawHand(t.leftHand, false);
+    DrawHand(t.userHand, true);
 
-    const int n = m.nextDeckCard;
+    const int n = t.nextDeckCard;
     const int shown = n <= 45 ? 6 : 51 - n;
     const int hi = n > 0 ? n + shown : 7;
     const int lo = n > 0 ? n - 1 : 0;
     for (int i = std::min(hi, kCards - 1); i >= lo; --i)
-        if (m.deckCards[i].inUse) DrawSprite(m.deckCards[i], m.deckCards[i].faceUp);
+        if (t.deckCards[i].inUse) DrawSprite(t.deckCards[i], t.deckCards[i].faceUp);
 
-    if (m.statusText == Phase::EndOfMatch) DrawScorePage(m);
+    const ScorePageLayout l = ScorePageFor(m.settings.screen);
+    if (t.statusText == Phase::EndOfMatch) DrawScorePage(m.score, l);
 
-    digitFont.XPos = static_cast<float>(m.clockX);
-    digitFont.YPos = static_cast<float>(m.clockY);
+    digitFont.XPos = static_cast<float>(l.clockX);
+    digitFont.YPos = static_cast<float>(l.clockY);
     digitFont.DrawText(modDX::backBuffer, clockText, true);
     deluxeFont.XPos = 5.0f;
-    deluxeFont.YPos = static_cast<float>(m.clockY);
+    deluxeFont.YPos = static_cast<float>(l.clockY);
     deluxeFont.DrawText(modDX::backBuffer, caption, true);
 }
 
-void DrawScorePage(const Match& m) {
+void DrawScorePage(const MatchScore& score, const ScorePageLayout& l) {
     Blit(backgroundSurface, 0, 0, false);
-    Blit(scorePageSurface, m.scorePageX, m.scorePageY);
-    Blit(lineSurface[0], m.scoreRowX - 50, m.scoreRowY + 23);
-    Blit(lineSurface[2], m.scorePageX + 180, m.scoreRowY - 30);
-    // The line above the totals is placed from the rows' x reference, as the page is drawn.
-    Blit(lineSurface[1], m.scoreRowX - 50, m.scoreRowX + 157);
-    DrawScoreTable(m);
+    Blit(scorePageSurface, l.pageX, l.pageY);
+    Blit(lineSurface[0], l.HeadLineX(), l.HeadLineY());
+    Blit(lineSurface[2], l.VertLineX(), l.VertLineY());
+    Blit(lineSurface[1], l.TotalsLineX(), l.TotalsLineY());
+    DrawScoreTable(score, l);
 }
 
-std::vector<ScoreLine> ScoreTableLines(const Match& m) {
+std::vector<ScoreLine> ScoreTableLines(const MatchScore& score, const ScorePageLayout& l) {
     std::vector<ScoreLine> lines;
-    const int x = m.scoreRowX - 40;
-    lines.push_back({0, x, m.scoreRowY, "   We" + m.scoreHeaderGap + "They "});
+    const int x = l.RowTextX();
+    lines.push_back({0, x, l.rowY, "   We   They "});
     // A long match (endless ties) shows its most recent deals: more rows would run into the
     // totals and past the fonts that are loaded.
-    const int rows = std::min(m.dealHistoryCount, kScoreRowsShown);
-    const int first = m.dealHistoryCount - rows;
+    const int rows = std::min(score.dealHistoryCount, kScoreRowsShown);
+    const int first = score.dealHistoryCount - rows;
     for (int k = 1; k <= rows; ++k) {
         const int deal = first + k - 1;
-        lines.push_back({k, x, m.scoreRowY + k * m.scoreRowStep,
-                         Pad5(m.ourDealPoints[deal]) + Pad5(m.theirDealPoints[deal])});
+        lines.push_back({k, x, l.rowY + k * l.rowStep,
+                         Pad5(score.ourDealPoints[deal]) + Pad5(score.theirDealPoints[deal])});
     }
-    lines.push_back({9, m.scoreTotalX - 40, m.scoreTotalY, Pad5(m.ourMatchPoints) + Pad5(m.theirMatchPoints)});
-    lines.push_back({10, m.scoreResultX - 60, m.scoreResultY, m.resultText});
+    lines.push_back({9, l.TotalTextX(), l.totalY, Pad5(score.ourMatchPoints) + Pad5(score.theirMatchPoints)});
+    lines.push_back({10, l.ResultTextX(), l.resultY, score.resultText});
     return lines;
 }
 
-void DrawScoreTable(const Match& m) {
-    for (const ScoreLine& line : ScoreTableLines(m)) {
+void DrawScoreTable(const MatchScore& score, const ScorePageLayout& l) {
+    for (const ScoreLine& line : ScoreTableLines(score, l)) {
         clsDXBitmapFont& font = scoreFonts[line.font];
         font.XPos = static_cast<float>(line.x);
         font.YPos = static_cast<float>(line.y);

@@ -9,6 +9,7 @@
 #include "engine/match.hpp"
 #include "presentation/bitmap_font.hpp"
 #include "presentation/dx.hpp"
+#include "presentation/score_page_layout.hpp"
 #include "presentation/sound.hpp"
 
 namespace pellow {
@@ -22,13 +23,14 @@ extern modDX::Surface scorePageSurface;
 extern std::array<modDX::Surface, 4> lineSurface;
 extern clsDXBitmapFont digitFont;
 extern clsDXBitmapFont deluxeFont;
-extern std::array<clsDXBitmapFont, 12> scoreFonts;
+// One handwriting font per score-page line: heading, ten deal rows (totals and result share 9, 10).
+extern std::array<clsDXBitmapFont, 11> scoreFonts;
 
 // The folder of the chosen deck's pictures, relative to the resource base ("res\\Royal\\").
-std::string DeckFolder(const Match& m);
+std::string DeckFolder(const LaunchSettings& settings);
 
-// Loads every picture and font (the card tables are built on the way).
-void LoadBitmaps(Match& m, const modDX::PathResolver& resolve);
+// Loads every picture and font for the chosen deck and screen.
+void LoadBitmaps(const LaunchSettings& settings, const modDX::PathResolver& resolve);
 // Frees them, in the order the game quits.
 void ReleaseBitmaps();
 
@@ -37,8 +39,6 @@ std::string ClockText(int hour24, int minute);
 // The current local time as ClockText gives it.
 std::string CurrentClockText();
 
-// The deal rows the score page has room for above the totals.
-inline constexpr int kScoreRowsShown = 10;
 // Five characters, right-aligned: the width of one score column.
 std::string Pad5(int value);
 
@@ -50,10 +50,10 @@ struct ScoreLine {
     std::string text;
 };
 // The heading, the deal rows that fit (the most recent ones), the totals and the result.
-std::vector<ScoreLine> ScoreTableLines(const Match& m);
+std::vector<ScoreLine> ScoreTableLines(const MatchScore& score, const ScorePageLayout& l);
 
 void DrawTable(const Match& m, std::string_view clockText, std::string_view caption);
-void DrawScorePage(const Match& m);
-void DrawScoreTable(const Match& m);
+void DrawScorePage(const MatchScore& score, const ScorePageLayout& l);
+void DrawScoreTable(const MatchScore& score, const ScorePageLayout& l);
 
 }  // namespace pellow

@@ -6,9 +6,9 @@
 
 namespace pellow {
 
-// Shows the start-up dialog modally on the settings in `match`.
+// Shows the start-up dialog modally on the launch settings.
 //
-// Play stores the choices in `match`, computes the layout and calls `loadForm1`, which unpacks
+// Play stores the choices in `settings` and calls `loadForm1`, which unpacks
 // the resources and launches the game and is not expected to return. "Exit", the window's
 // close box or Escape before Play end the dialog without calling `loadForm1`, so nothing is
 // unpacked and no "res" folder is made.
@@ -17,7 +17,7 @@ namespace pellow {
 // "Exit", after closing the window, or if `loadForm1` ever returns. The program ends by
 // returning from Main; nothing here calls exit(). An exception thrown by `loadForm1` closes the
 // dialog and is rethrown from here.
-int RunStartupDialog(Match& match, std::function<void()> loadForm1);
+int RunStartupDialog(LaunchSettings& settings, std::function<void()> loadForm1);
 
 // The launch's "unload frmStartup": hides the dialog's window before the game's screen opens.
 // Play has already cleared endOnUnload, so this does not end the program. Does nothing when no

@@ -12,11 +12,11 @@ std::string VersionText(int major, int minor, int revision) {
            std::to_string(revision);
 }
 
-frmStartup::frmStartup(Match& match, StartupDialogHost host)
-    : match_(match), host_(std::move(host)) {}
+frmStartup::frmStartup(LaunchSettings& settings, StartupDialogHost host)
+    : settings_(settings), host_(std::move(host)) {}
 
 void frmStartup::Form_Load() {
-    match_.packFileName = "res002.pak";
+    settings_.packFileName = "res002.pak";
     currentTab = 0;
     show_tabs();
     SSTab1Tab = 0;
@@ -68,26 +68,16 @@ void frmStartup::Label11_Click() {
 void frmStartup::Command1_Click() {
     endOnUnload = false;
     if (Option[2]) {
-        match_.deckFolder = "Roya2";
-        match_.resolution = "800x600";
+        settings_.deckFolder = "Roya2";
+        settings_.screen = ScreenSize::Small800x600;
     }
     if (Option[4]) {
-        match_.deckFolder = "Royal";
-        match_.resolution = "800x600";
+        settings_.deckFolder = "Royal";
+        settings_.screen = ScreenSize::Small800x600;
     }
-    // The 1024 x 768 decks keep the resolution empty, which every reader takes as 1024 x 768,
-    // but they need a picture folder of their own.
-    if (Option[3]) match_.deckFolder = "Vintage";
-    if (Option[1]) match_.deckFolder = "Worn";
-    if (Check3) match_.slowAnimation = true;
-    SetLayout(match_);
-    if (match_.resolution == "800x600") {
-        match_.screenWidth = 800;
-        match_.screenHeight = 600;
-    } else {
-        match_.screenWidth = 1024;
-        match_.screenHeight = 768;
-    }
+    if (Option[3]) settings_.deckFolder = "Vintage";
+    if (Option[1]) settings_.deckFolder = "Worn";
+    if (Check3) settings_.slowAnimation = true;
     if (host_.loadForm1) host_.loadForm1();
 }
 

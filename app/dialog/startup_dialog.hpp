@@ -25,7 +25,7 @@ std::string VersionText(int major, int minor, int revision);
 
 class frmStartup {
 public:
-    frmStartup(Match& match, StartupDialogHost host);
+    frmStartup(LaunchSettings& settings, StartupDialogHost host);
 
     void Form_Load();
     void Form_Unload();
@@ -53,7 +53,7 @@ private:
     void show_tabs();
     void SelectOption(int number);
 
-    Match& match_;
+    LaunchSettings& settings_;
     StartupDialogHost host_;
 };
 

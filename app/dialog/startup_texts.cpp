@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "dialog_version.hpp"
+#include "engine/rules.hpp"
 
 namespace pellow {
 
@@ -26,7 +27,7 @@ std::vector<TextLine> RulesText() {
         otherTotal += row.otherwise;
     }
     const int dealTotal = trumpTotal + 3 * otherTotal;
-    const std::string win = std::to_string(kRulesWinThreshold);
+    const std::string win = std::to_string(kWinThreshold);
 
     std::vector<TextLine> t;
     t.push_back({Kind::Heading, "The players"});
@@ -75,7 +76,7 @@ std::vector<TextLine> RulesText() {
     t.push_back({Kind::Body,
                  "After each deal the points each team took are added to its match total. A "
                  "team wins the match when its total passes " + win +
-                     " (so reaches " + std::to_string(kRulesWinThreshold + 1) +
+                     " (so reaches " + std::to_string(kWinThreshold + 1) +
                      " or more) and is higher than the other team's. While no team has done so, "
                      "another deal follows."});
     return t;

@@ -67,8 +67,6 @@ inline constexpr std::array<PointsRow, 6> kPointsTable = {{
     {"Queen", 12, 2, 0},
     {"Jack", 11, 1, 0},
 }};
-// The total a team must pass to win the match, as the rules state it.
-inline constexpr int kRulesWinThreshold = 79;
 
 std::vector<TextLine> RulesText();
 std::vector<TextLine> CreditsText();

@@ -141,8 +141,8 @@ Fl_Text_Display* TextPage(int x, int y, int w, int h, const std::vector<TextLine
 
 class StartupWindow {
 public:
-    StartupWindow(Match& match, std::function<void()> loadForm1)
-        : form_(match, Host(std::move(loadForm1))) {
+    StartupWindow(LaunchSettings& settings, std::function<void()> loadForm1)
+        : form_(settings, Host(std::move(loadForm1))) {
         Build();
     }
 
@@ -421,9 +421,9 @@ void ReadToolkitOptionsWithoutSaving() {
 
 }  // namespace
 
-int RunStartupDialog(Match& match, std::function<void()> loadForm1) {
+int RunStartupDialog(LaunchSettings& settings, std::function<void()> loadForm1) {
     ReadToolkitOptionsWithoutSaving();
-    StartupWindow dialog(match, std::move(loadForm1));
+    StartupWindow dialog(settings, std::move(loadForm1));
     activeDialog = &dialog;
     struct Clear {
         ~Clear() { activeDialog = nullptr; }

@@ -21,12 +21,7 @@ using namespace pellow;
 
 namespace {
 
-class FrameClock final : public TickClock {
-public:
-    std::uint32_t TickCount() override { return now; }
-    std::uint32_t now = 0;
-};
-FrameClock frameClock;
+ManualClock frameClock;
 
 fs::path Folder() {
     const fs::path folder = fs::temp_directory_path() / ("pellow-bench-" + std::to_string(::getpid()));
@@ -39,13 +34,10 @@ void Launch(const char* deck, const char* resolution) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     Match& m = GameMain::match;
     m = Match{};
-    m.deckFolder = deck;
-    m.resolution = resolution;
-    SetLayout(m);
-    m.screenWidth = m.resolution == "800x600" ? 800 : 1024;
-    m.screenHeight = m.resolution == "800x600" ? 600 : 768;
+    m.settings.deckFolder = deck;
+    m.settings.screen = std::string_view(resolution) == "800x600" ? ScreenSize::Small800x600 : ScreenSize::Large1024x768;
     GameMain::resourceBase = Folder().string() + "/";
-    GameMain::unpackBase = UnpackResources(GameMain::resourceBase, m.packFileName);
+    GameMain::unpackBase = UnpackResources(GameMain::resourceBase, m.settings.packFileName);
     GameMain::StartGame(modDX::DisplayKind::Memory);
     m.clock = &frameClock;
 }
@@ -53,16 +45,16 @@ void Launch(const char* deck, const char* resolution) {
 // Plays on until three cards lie on the table and the hands are still nearly full.
 void MidTrick() {
     Match& m = GameMain::match;
-    for (int i = 0; i < 100000 && !(m.trickCodeCount == 3 && m.statusText == Phase::Paused); ++i) {
+    for (int i = 0; i < 100000 && !(m.motion.trickCount == 3 && m.motion.statusText == Phase::Paused); ++i) {
         frameClock.now += 17;
+        FrameInput input;
         if (UserMayPick(m, false))
-            for (int s = 0; s <= 12; ++s)
-                if (m.userHand[s].inUse && IsLegalPlay(m, m.userHand[s])) {
-                    UserClick(m, static_cast<int>(m.userHand[s].x) + 3, static_cast<int>(m.userHand[s].y) + 40, false);
+            for (const CardSprite& c : m.motion.userHand)
+                if (c.inUse && MayPlay(m.deal, userSeat, c.card)) {
+                    input = {false, true, static_cast<int>(c.x) + 3, static_cast<int>(c.y) + 40, false};
                     break;
                 }
-        UpdateMatch(m);
-        SendClickedCard(m);
+        StepFrame(m, input);
     }
 }
 
@@ -71,7 +63,7 @@ void BusyFrame(benchmark::State& state, const char* deck, const char* resolution
     MidTrick();
     for (auto _ : state) {
         modDX::BltSurface(backgroundSurface, modDX::backBuffer, modDX::Rect{}, 0, 0, false);
-        UpdateMatch(GameMain::match);
+        StepFrame(GameMain::match, FrameInput{});
         DrawTable(GameMain::match, CurrentClockText(), GameMain::CaptionLine());
         modDX::DrawMouseCursor(lineSurface[3], 16, 16, 32, 32, true);
         benchmark::DoNotOptimize(modDX::backBuffer.raw());

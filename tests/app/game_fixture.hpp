@@ -24,12 +24,6 @@ namespace pellow {
 
 namespace fs = std::filesystem;
 
-class FakeClockForGame final : public TickClock {
-public:
-    std::uint32_t TickCount() override { return now; }
-    std::uint32_t now = 0;
-};
-
 struct QuitSignal {
     int status;
 };
@@ -54,13 +48,10 @@ protected:
     void Launch(const std::string& deck, const std::string& resolution) {
         Match& m = GameMain::match;
         m = Match{};
-        m.deckFolder = deck;
-        m.resolution = resolution;
-        SetLayout(m);
-        m.screenWidth = resolution == "800x600" ? 800 : 1024;
-        m.screenHeight = resolution == "800x600" ? 600 : 768;
+        m.settings.deckFolder = deck;
+        m.settings.screen = resolution == "800x600" ? ScreenSize::Small800x600 : ScreenSize::Large1024x768;
         GameMain::resourceBase = folder.string() + "/";
-        GameMain::unpackBase = UnpackResources(GameMain::resourceBase, m.packFileName);
+        GameMain::unpackBase = UnpackResources(GameMain::resourceBase, m.settings.packFileName);
         ASSERT_TRUE(fs::exists(folder / "res"));
         GameMain::StartGame(modDX::DisplayKind::Memory);
         // Frames count the time, so the short pauses pass without real waiting.
@@ -84,7 +75,7 @@ protected:
     // Frames without input until the condition holds.
     void Until(const std::function<bool()>& done, int limit = 100000) {
         for (int i = 0; i < limit && !done(); ++i) Frame();
-        ASSERT_TRUE(done()) << "phase " << PhaseText(GameMain::match.statusText);
+        ASSERT_TRUE(done()) << "phase " << PhaseText(GameMain::match.motion.statusText);
     }
 
     bool UsersTurn() const {
@@ -99,7 +90,7 @@ protected:
     static int RoundHalfEvenInt(float v) { return static_cast<int>(std::nearbyint(v)); }
 
     void ClickSlot(int slot) {
-        const auto [x, y] = Visible(GameMain::match.userHand[slot]);
+        const auto [x, y] = Visible(GameMain::match.motion.userHand[slot]);
         Frame(x, y, true);
         Frame(x, y, false);
     }
@@ -108,15 +99,15 @@ protected:
     std::pair<int, int> IllegalSpot() const {
         const Match& m = GameMain::match;
         for (int i = 12; i >= 0; --i) {
-            const CardSprite& c = m.userHand[i];
+            const CardSprite& c = m.motion.userHand[i];
             if (!c.inUse) continue;
             for (int dx : {3, 60, 100}) {
                 const int px = RoundHalfEvenInt(c.x) + dx, py = RoundHalfEvenInt(c.y) + c.height / 2;
                 bool any = false, allIllegal = true;
-                for (const CardSprite& o : m.userHand) {
+                for (const CardSprite& o : m.motion.userHand) {
                     if (!o.inUse || !(o.x < px && px < o.x + o.width && o.y < py && py < o.y + o.height)) continue;
                     any = true;
-                    allIllegal = allIllegal && !IsLegalPlay(m, o);
+                    allIllegal = allIllegal && !MayPlay(m.deal, userSeat, (o).card);
                 }
                 if (any && allIllegal) return {px, py};
             }
@@ -124,7 +115,7 @@ protected:
         return {-1, -1};
     }
 
-    FakeClockForGame clock;
+    ManualClock clock;
     fs::path folder;
     std::string shownMessage = "none";
     long frames = 0;

@@ -23,62 +23,62 @@ TEST_F(GameTest, PlaysWholeDealsAndQuits) {
     bool reordered = false, pausedOnce = false, triedIllegal = false;
     int deals = 0;
     while (deals < 2) {
-        Until([&] { return UsersTurn() || m.statusText == Phase::EndOfMatch; });
-        if (m.statusText == Phase::EndOfMatch) {
+        Until([&] { return UsersTurn() || m.motion.statusText == Phase::EndOfMatch; });
+        if (m.motion.statusText == Phase::EndOfMatch) {
             ++deals;
             // The score page shows what the engine recorded.
-            const auto lines = ScoreTableLines(m);
+            const auto lines = ScoreTableLines(m.score, ScorePageFor(m.settings.screen));
             ASSERT_GE(lines.size(), 3u);
             EXPECT_EQ(lines.front().text, "   We   They ");
-            EXPECT_EQ(lines[lines.size() - 2].text, Pad5(m.ourMatchPoints) + Pad5(m.theirMatchPoints));
-            EXPECT_EQ(lines[1].text, Pad5(m.ourDealPoints[0]) + Pad5(m.theirDealPoints[0]));
-            EXPECT_EQ(lines.back().text, m.resultText);
-            EXPECT_EQ(m.ourDealScore + m.theirDealScore, 80);
+            EXPECT_EQ(lines[lines.size() - 2].text, Pad5(m.score.ourMatchPoints) + Pad5(m.score.theirMatchPoints));
+            EXPECT_EQ(lines[1].text, Pad5(m.score.ourDealPoints[0]) + Pad5(m.score.theirDealPoints[0]));
+            EXPECT_EQ(lines.back().text, m.score.resultText);
+            EXPECT_EQ(m.motion.ourDealScore + m.motion.theirDealScore, 80);
             // A click starts the next deal and is not also a card pick.
             Frame(400, 300, true);
-            EXPECT_EQ(m.statusText, Phase::DealingCards);
-            EXPECT_EQ(m.clickedCard, -1);
+            EXPECT_EQ(m.motion.statusText, Phase::DealingCards);
+            EXPECT_EQ(m.motion.clickedCard, -1);
             Frame(400, 300, false);
             continue;
         }
-        if (!reordered && m.userHandCount == 13) {
+        if (!reordered && m.deal.handCount[userSeat] == 13) {
             Frame(-1, -1, false, modDX::keyR);
-            EXPECT_EQ(m.statusText, Phase::GatherAroundFirstCard);
-            Until([&] { return m.statusText == Phase::NormalPlay && UsersTurn(); });
+            EXPECT_EQ(m.motion.statusText, Phase::GatherAroundFirstCard);
+            Until([&] { return m.motion.statusText == Phase::NormalPlay && UsersTurn(); });
             reordered = true;
         }
         if (!pausedOnce) {
-            const auto before = m.userHand;
+            const auto before = m.motion.userHand;
             for (int i = 0; i < 5; ++i) Frame(-1, -1, false, modDX::keyP);  // held: pauses once
             EXPECT_TRUE(modDX::paused);
-            const auto [x, y] = Visible(m.userHand[0]);
+            const auto [x, y] = Visible(m.motion.userHand[0]);
             Frame(x, y, true);  // a click while paused is not a pick
             Frame(x, y, false);
-            EXPECT_FALSE(m.userHasChosen);
+            EXPECT_FALSE(m.motion.userHasChosen);
             Frame(-1, -1, false, modDX::keyP);
             EXPECT_FALSE(modDX::paused);
-            EXPECT_EQ(m.userHand[0].x, before[0].x);
+            EXPECT_EQ(m.motion.userHand[0].x, before[0].x);
             pausedOnce = true;
         }
         int legal = -1;
         for (int i = 0; i <= 12 && legal < 0; ++i)
-            if (m.userHand[i].inUse && IsLegalPlay(m, m.userHand[i])) legal = i;
+            if (m.motion.userHand[i].inUse && MayPlay(m.deal, userSeat, (m.motion.userHand[i]).card)) legal = i;
         ASSERT_GE(legal, 0);
         const auto [ix, iy] = IllegalSpot();
         if (ix >= 0) {
-            const int held = m.userHandCount;
+            const int held = m.deal.handCount[userSeat];
             Frame(ix, iy, true);
             Frame(ix, iy, false);
-            EXPECT_FALSE(m.userHasChosen);
-            EXPECT_EQ(m.userHandCount, held);
-            EXPECT_FALSE(AnyCardMoving(m));
+            EXPECT_FALSE(m.motion.userHasChosen);
+            EXPECT_EQ(m.deal.handCount[userSeat], held);
+            EXPECT_FALSE(AnyCardMoving(m.motion));
             triedIllegal = true;
         }
-        const int card = m.userHand[legal].card;
-        const int before = m.trickCodeCount;
+        const int card = m.motion.userHand[legal].card;
+        const int before = m.motion.trickCount;
         ClickSlot(legal);
-        Until([&] { return m.trickCodeCount > before || m.trickCodeCount == 0; });
-        EXPECT_TRUE(m.trickCodeCount == 0 || m.trickCodes[m.trickCodeCount - 1] == card);
+        Until([&] { return m.motion.trickCount > before || m.motion.trickCount == 0; });
+        EXPECT_TRUE(m.motion.trickCount == 0 || m.motion.trickCards[m.motion.trickCount - 1].card == card);
     }
     EXPECT_TRUE(reordered);
     EXPECT_TRUE(triedIllegal);
@@ -105,15 +105,15 @@ TEST_F(GameTest, TwentyDealsWithoutGrowingMemory) {
     Match& m = GameMain::match;
     std::vector<std::size_t> heapAtDeal;
     while (heapAtDeal.size() < 22) {
-        Until([&] { return UsersTurn() || m.statusText == Phase::EndOfMatch; });
-        if (m.statusText == Phase::EndOfMatch) {
+        Until([&] { return UsersTurn() || m.motion.statusText == Phase::EndOfMatch; });
+        if (m.motion.statusText == Phase::EndOfMatch) {
             heapAtDeal.push_back(mallinfo2().uordblks);
             Frame(400, 300, true);
             Frame(400, 300, false);
             continue;
         }
         for (int i = 0; i <= 12; ++i)
-            if (m.userHand[i].inUse && IsLegalPlay(m, m.userHand[i])) {
+            if (m.motion.userHand[i].inUse && MayPlay(m.deal, userSeat, (m.motion.userHand[i]).card)) {
                 ClickSlot(i);
                 break;
             }

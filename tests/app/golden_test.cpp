@@ -18,12 +18,8 @@ protected:
     void FreshMatch() {
         Match& m = GameMain::match;
         Match fresh;
-        fresh.deckFolder = m.deckFolder;
-        fresh.resolution = m.resolution;
-        fresh.screenWidth = m.screenWidth;
-        fresh.screenHeight = m.screenHeight;
-        MakeCardFileNames(fresh);
-        SetLayout(fresh);
+        fresh.settings = m.settings;
+        fresh.layout = m.layout;
         fresh.random = &random;
         fresh.clock = &clock;
         fresh.computer = &rules;
@@ -35,18 +31,17 @@ protected:
     void Step() {
         Match& m = GameMain::match;
         clock.now += 17;
-        m.clickedCard = -1;
+        FrameInput input;
         if (UserMayPick(m, false)) {
             for (int i = 0; i <= 12; ++i) {
-                const CardSprite& c = m.userHand[i];
-                if (c.inUse && IsLegalPlay(m, c)) {
-                    UserClick(m, static_cast<int>(c.x) + 3, static_cast<int>(c.y) + 40, false);
+                const CardSprite& c = m.motion.userHand[i];
+                if (c.inUse && MayPlay(m.deal, userSeat, c.card)) {
+                    input = {false, true, static_cast<int>(c.x) + 3, static_cast<int>(c.y) + 40, false};
                     break;
                 }
             }
         }
-        UpdateMatch(m);
-        SendClickedCard(m);
+        StepFrame(m, input);
     }
 
     void StepUntil(const std::function<bool()>& done) {
@@ -58,7 +53,8 @@ protected:
     std::uint64_t Compose(const std::string& name) {
         modDX::BltSurface(backgroundSurface, modDX::backBuffer, modDX::Rect{}, 0, 0, false);
         DrawTable(GameMain::match, "10:30 AM", GameMain::CaptionLine());
-        modDX::cursorPos = {GameMain::match.screenWidth / 2, GameMain::match.screenHeight / 2};
+        const ScreenSize screen = GameMain::match.settings.screen;
+        modDX::cursorPos = {ScreenWidth(screen) / 2, ScreenHeight(screen) / 2};
         modDX::DrawMouseCursor(lineSurface[3], 16, 16, 32, 32, true);
         modDX::SaveScreenshot(std::string(PELLOW_GOLDEN_OUT) + "/golden-" + name + ".bmp");
         std::uint64_t h = 1469598103934665603ull;
@@ -74,23 +70,23 @@ protected:
         Match& m = GameMain::match;
         std::map<std::string, std::uint64_t> got;
         FreshMatch();
-        StepUntil([&] { return m.trickCodeCount == 3 && m.statusText == Phase::Paused; });
+        StepUntil([&] { return m.motion.trickCount == 3 && m.motion.statusText == Phase::Paused; });
         got["midtrick-" + size] = Compose("midtrick-" + size);
 
         StepUntil([&] {
-            return std::max(m.ourPileCount, m.theirPileCount) >= 16 && m.trickCodeCount == 2 &&
-                   m.statusText == Phase::Paused;
+            return std::max(m.motion.ourPileCount, m.motion.theirPileCount) >= 16 && m.motion.trickCount == 2 &&
+                   m.motion.statusText == Phase::Paused;
         });
         got["piles-" + size] = Compose("piles-" + size);
 
-        m.statusText = Phase::EndOfMatch;
-        m.ourDealScore = 45;
-        m.theirDealScore = 35;
+        m.motion.statusText = Phase::EndOfMatch;
+        m.motion.ourDealScore = 45;
+        m.motion.theirDealScore = 35;
         ScoreDeal(m);
-        m.ourDealScore = 40;
-        m.theirDealScore = 40;
+        m.motion.ourDealScore = 40;
+        m.motion.theirDealScore = 40;
         ScoreDeal(m);
-        ASSERT_EQ(m.resultText, "We Won!");
+        ASSERT_EQ(m.score.resultText, "We Won!");
         got["score-" + size] = Compose("score-" + size);
 
         const std::string file = PELLOW_GOLDEN_FILE;

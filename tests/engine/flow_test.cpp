@@ -9,56 +9,40 @@
 #include "engine/cards.hpp"
 #include "engine/deal.hpp"
 #include "engine/play.hpp"
-#include "support/engine_fakes.hpp"
+#include "engine/services.hpp"
 #include "support/scripted_player.hpp"
 
 namespace pellow {
 namespace {
 
-// Frames a movement takes: it ends at the first step that brings the card within the arrival
-// tolerance of its target, which for short moves comes before the nominal frame count.
-int FramesToArrive(const CardSprite& start, int tolerance) {
-    CardSprite c = start;
-    for (int f = 1; f <= 1000; ++f) {
-        c.x += static_cast<float>(c.dirX) * c.stepX;
-        c.y += static_cast<float>(c.dirY) * c.stepY;
-        if (std::fabs(c.x - c.targetX) <= tolerance && std::fabs(c.y - c.targetY) <= tolerance) return f;
-    }
-    return -1;
-}
-
-// Drives the match as the frame loop does, minus the drawing: input, UpdateMatch, send.
+// Drives the match as the frame loop does, minus the drawing.
 class FlowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m.random = &rnd;
         m.clock = &clock;
         m.sounds = &sounds;
-        m.messages = &messages;
         m.computer = &player;
-        m.resolution = "800x600";
-        MakeCardFileNames(m);
-        SetLayout(m);
+        m.settings.screen = ScreenSize::Small800x600;
+        m.layout = MakeTableLayout(m.settings.screen, false);
     }
 
     // One frame at 60 Hz; the user plays the first legal card of their hand when asked.
     void Frame(bool autoUser = true) {
         clock.now += 17;
-        m.clickedCard = -1;
-        if (autoUser && UserMayPick(m, false)) ClickFirstLegal();
-        UpdateMatch(m);
-        SendClickedCard(m);
+        FrameInput input;
+        if (autoUser && UserMayPick(m, false)) input = ClickOnFirstLegal();
+        StepFrame(m, input);
         ++frames;
     }
 
-    void ClickFirstLegal() {
+    FrameInput ClickOnFirstLegal() const {
         for (int i = 0; i <= 12; ++i) {
-            const CardSprite& c = m.userHand[i];
-            if (c.inUse && IsLegalPlay(m, c)) {
-                UserClick(m, static_cast<int>(c.x) + 3, static_cast<int>(c.y) + 60, false);
-                return;
-            }
+            const CardSprite& c = m.motion.userHand[i];
+            if (c.inUse && MayPlay(m.deal, userSeat, c.card))
+                return {false, true, static_cast<int>(c.x) + 3, static_cast<int>(c.y) + 60, false};
         }
+        return {};
     }
 
     // Runs frames until the condition holds; fails the test after a generous limit.
@@ -67,19 +51,18 @@ protected:
             if (done()) return;
             Frame(autoUser);
         }
-        FAIL() << "condition not reached, phase " << PhaseText(m.statusText);
+        FAIL() << "condition not reached, phase " << PhaseText(m.motion.statusText);
     }
 
     void DealOut() {
         NewDeal(m);
-        RunUntil([&] { return m.statusText != Phase::DealingCards; });
+        RunUntil([&] { return m.motion.statusText != Phase::DealingCards; });
     }
 
     Match m;
-    FakeRandom rnd{11};
-    FakeClock clock;
+    MersenneRandom rnd{11};
+    ManualClock clock;
     RecordingSounds sounds;
-    RecordingMessages messages;
     ScriptedPlayer player;
     long frames = 0;
 };
@@ -88,34 +71,34 @@ TEST_F(FlowTest, DealGivesThirteenConsecutiveCardsPerSeatInDealOrder) {
     for (int deal = 0; deal < 6; ++deal) {
         NewDeal(m);
         EXPECT_EQ(sounds.played.back(), SoundEffect::Shuffle);
-        const auto order = m.dealOrder;
-        const auto stock = m.deckCards;
-        EXPECT_EQ(order[0], m.turnSeat);
-        RunUntil([&] { return m.statusText != Phase::DealingCards; });
-        ASSERT_EQ(m.statusText, Phase::NormalPlay);
+        const auto order = m.motion.dealOrder;
+        const auto stock = m.motion.deckCards;
+        EXPECT_EQ(order[0], m.motion.turnSeat);
+        RunUntil([&] { return m.motion.statusText != Phase::DealingCards; });
+        ASSERT_EQ(m.motion.statusText, Phase::NormalPlay);
         const int receivers[4] = {order[0], order[3], order[2], order[1]};
         for (int block = 0; block < 4; ++block) {
             const int seat = receivers[block];
-            ASSERT_EQ(HandCount(m, seat), 13);
+            ASSERT_EQ(m.deal.handCount[seat], 13);
             for (int k = 0; k < 13; ++k) {
-                EXPECT_EQ(HandCodes(m, seat)[k], stock[13 * block + k].card);
-                EXPECT_EQ(HandSprites(m, seat)[k].faceUp, seat == userSeat);
+                EXPECT_EQ(m.deal.hand[seat][k], stock[13 * block + k].card);
+                EXPECT_EQ(HandSprites(m.motion, seat)[k].faceUp, seat == userSeat);
             }
         }
         // Each dealt card flew for exactly playFrames frames.
-        EXPECT_EQ(m.cardsDealt, 52);
-        EXPECT_EQ(m.nextDeckCard, 52);
+        EXPECT_EQ(m.motion.cardsDealt, 52);
+        EXPECT_EQ(m.motion.nextDeckCard, 52);
         // Finish the deal so the next one starts from the score page.
-        RunUntil([&] { return m.statusText == Phase::EndOfMatch; });
+        RunUntil([&] { return m.motion.statusText == Phase::EndOfMatch; });
     }
 }
 
 TEST_F(FlowTest, UsersDealtCardsLieAtTheirHomes) {
     DealOut();
     for (int k = 0; k < 13; ++k) {
-        EXPECT_NEAR(m.userHand[k].x, 155 + 33 * k, 0.01);
-        EXPECT_NEAR(m.userHand[k].y, 420, 0.01);
-        EXPECT_EQ(m.userHand[k].homeX, 155 + 33 * k);
+        EXPECT_NEAR(m.motion.userHand[k].x, 155 + 33 * k, 0.01);
+        EXPECT_NEAR(m.motion.userHand[k].y, 420, 0.01);
+        EXPECT_EQ(m.motion.userHand[k].homeX, 155 + 33 * k);
     }
 }
 
@@ -123,69 +106,74 @@ TEST_F(FlowTest, FirstLeadFixesTrumpsOnceAndTheTwoOfDiamondsLeads) {
     for (int deal = 0; deal < 8; ++deal) {
         player.calls.clear();
         DealOut();
-        const int leader = (m.turnSeat + 3) % 4;
+        const int leader = (m.motion.turnSeat + 3) % 4;
         if (deal == 0) {
-            EXPECT_EQ(leader, FindTwoOfDiamonds(m));
+            EXPECT_EQ(leader, FindTwoOfDiamonds(m.deal));
         } else {
             EXPECT_EQ(leader, m.dealerSeat);  // the dealer leads later deals
         }
-        RunUntil([&] { return m.trickCodeCount == 1; });
+        RunUntil([&] { return m.deal.cardsPlayed == 1; });
         if (leader == userSeat) {
             EXPECT_TRUE(std::none_of(player.calls.begin(), player.calls.end(), [](auto c) { return c.trump; }));
-            EXPECT_EQ(m.trumpSuit, m.cardSuit[m.trickCodes[0]]);
+            EXPECT_EQ(m.deal.trumps, SuitOf(m.deal.trick[0]));
         } else {
             ASSERT_GE(player.calls.size(), 2u);
             EXPECT_TRUE(player.calls[0].trump);
             EXPECT_EQ(player.calls[0].seat, leader);
             EXPECT_FALSE(player.calls[1].trump);
         }
-        const int trumps = m.trumpSuit;
-        RunUntil([&] { return m.statusText == Phase::EndOfMatch; });
+        const int trumps = m.deal.trumps;
+        RunUntil([&] { return m.motion.statusText == Phase::EndOfMatch; });
         EXPECT_EQ(std::count_if(player.calls.begin(), player.calls.end(), [](auto c) { return c.trump; }),
                   leader == userSeat ? 0 : 1);
-        EXPECT_EQ(m.trumpSuit, trumps);
-        m.matchOver = false;  // keep the match going so the leader rule for later deals applies
+        EXPECT_EQ(m.deal.trumps, trumps);
+        m.score.matchOver = false;  // keep the match going so the leader rule for later deals applies
     }
 }
 
 TEST_F(FlowTest, PauseOfSevenHundredMillisecondsAfterEveryCard) {
     DealOut();
     for (int card = 1; card <= 4; ++card) {
-        RunUntil([&] { return m.statusText == Phase::Paused; });
-        EXPECT_EQ(m.trickCodeCount, card);
-        const auto start = m.pauseStartTick;
+        RunUntil([&] { return m.motion.statusText == Phase::Paused; });
+        EXPECT_EQ(m.motion.trickCount, card);
+        const auto start = m.motion.pauseStartTick;
         // Time stands still: the pause holds however many frames pass, and nothing moves.
         clock.now = start + 700;
         for (int i = 0; i < 50; ++i) {
             UpdateMatch(m);
-            ASSERT_EQ(m.statusText, Phase::Paused);
+            ASSERT_EQ(m.motion.statusText, Phase::Paused);
         }
         clock.now = start + 701;
         UpdateMatch(m);
-        EXPECT_TRUE(m.pauseDone);
+        EXPECT_TRUE(m.motion.pauseDone);
         if (card < 4) {
-            EXPECT_EQ(m.statusText, Phase::NormalPlay);
+            EXPECT_EQ(m.motion.statusText, Phase::NormalPlay);
         } else {
             // The gather starts only after the fourth card's pause.
-            EXPECT_TRUE(m.statusText == Phase::WeGathering || m.statusText == Phase::TheyGathering);
-            for (int i = 0; i < 4; ++i) EXPECT_FALSE(m.trickCards[i].moving);
+            EXPECT_TRUE(m.motion.statusText == Phase::WeGathering || m.motion.statusText == Phase::TheyGathering);
+            for (int i = 0; i < 4; ++i) EXPECT_FALSE(m.motion.trickCards[i].moving);
         }
     }
 }
 
 TEST_F(FlowTest, GatherThenCarryWithTheirTargetsAndFrameCounts) {
     for (bool slow : {false, true}) {
-        m.slowAnimation = slow;
-        SetLayout(m);
+        m.layout = MakeTableLayout(m.settings.screen, slow);
         DealOut();
-        RunUntil([&] { return m.statusText == Phase::WeGathering || m.statusText == Phase::TheyGathering; });
-        const bool ours = m.statusText == Phase::WeGathering;
-        const int winner = m.trickWinnerCard;
-        const float wx = m.trickCards[winner].x, wy = m.trickCards[winner].y;
+        RunUntil([&] { return m.motion.statusText == Phase::WeGathering || m.motion.statusText == Phase::TheyGathering; });
+        const bool ours = m.motion.statusText == Phase::WeGathering;
+        const int winner = m.motion.trickWinnerCard;
+        // The rules core took the trick the moment its fourth card landed; the table catches up.
+        const int team = ours ? 0 : 1;
+        ASSERT_GE(m.deal.takenCount[team], 4);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(m.deal.taken[team][m.deal.takenCount[team] - 4 + i], m.motion.trickCards[i].card);
+        EXPECT_EQ(TeamOf(m.deal.lastTrickWinner), team);
+        const float wx = m.motion.trickCards[winner].x, wy = m.motion.trickCards[winner].y;
 
         UpdateMatch(m);  // GatherTrick launches the three other cards
         for (int i = 0; i < 4; ++i) {
-            const CardSprite& c = m.trickCards[i];
+            const CardSprite& c = m.motion.trickCards[i];
             EXPECT_EQ(c.moving, i != winner);
             if (i == winner) continue;
             EXPECT_GE(c.targetX, wx);
@@ -194,23 +182,22 @@ TEST_F(FlowTest, GatherThenCarryWithTheirTargetsAndFrameCounts) {
             EXPECT_LT(c.targetY, wy + 8);
             EXPECT_TRUE(c.faceUp);
         }
-        const CardSprite gatherTest = m.trickCards[winner == 0 ? 1 : 0];
-        const int expectedGather = FramesToArrive(gatherTest, m.arriveToleranceX);
-        EXPECT_LE(expectedGather, m.moveFrames);
+        const CardSprite gatherTest = m.motion.trickCards[winner == 0 ? 1 : 0];
+        const int expectedGather = FramesToArrive(gatherTest, m.layout);
+        EXPECT_LE(expectedGather, m.layout.moveFrames);
         int gatherFrames = 0;
-        while (AnyCardMoving(m)) {
+        while (AnyCardMoving(m.motion)) {
             UpdateMatch(m);
             ++gatherFrames;
         }
         EXPECT_EQ(gatherFrames, expectedGather);
-        EXPECT_EQ(m.statusText, ours ? Phase::WeGetting : Phase::TheyGetting);
+        EXPECT_EQ(m.motion.statusText, ours ? Phase::WeGetting : Phase::TheyGetting);
 
-        const int pileBefore = ours ? m.ourPileCount : m.theirPileCount;
-        const int takenBefore = ours ? m.ourTakenCount : m.theirTakenCount;
+        const int pileBefore = ours ? m.motion.ourPileCount : m.motion.theirPileCount;
         UpdateMatch(m);  // the carry
-        const int px = ours ? m.ourPileX : m.theirPileX, py = ours ? m.ourPileY : m.theirPileY;
+        const int px = ours ? m.layout.ourPileX : m.layout.theirPileX, py = ours ? m.layout.ourPileY : m.layout.theirPileY;
         for (int i = 0; i < 4; ++i) {
-            const CardSprite& c = m.trickCards[i];
+            const CardSprite& c = m.motion.trickCards[i];
             EXPECT_TRUE(c.moving);
             EXPECT_FALSE(c.faceUp);
             EXPECT_GE(c.targetX, px);
@@ -218,59 +205,55 @@ TEST_F(FlowTest, GatherThenCarryWithTheirTargetsAndFrameCounts) {
             EXPECT_GE(c.targetY, py);
             EXPECT_LT(c.targetY, py + 8);
         }
-        const int expectedCarry = FramesToArrive(m.trickCards[winner == 0 ? 1 : 0], m.arriveToleranceX);
-        EXPECT_LE(expectedCarry, m.moveFrames);
+        const int expectedCarry = FramesToArrive(m.motion.trickCards[winner == 0 ? 1 : 0], m.layout);
+        EXPECT_LE(expectedCarry, m.layout.moveFrames);
         int carryFrames = 0;
-        while (m.trickCount > 0) {
+        while (m.motion.trickCount > 0) {
             UpdateMatch(m);
             ++carryFrames;
         }
         EXPECT_EQ(carryFrames, expectedCarry);
-        EXPECT_EQ(ours ? m.ourPileCount : m.theirPileCount, pileBefore + 4);
-        EXPECT_EQ(ours ? m.ourTakenCount : m.theirTakenCount, takenBefore + 4);
-        EXPECT_EQ(m.trickCodeCount, 0);
-        EXPECT_EQ(m.statusText, Phase::NormalPlay);
-        int taken = 0;
-        for (int i = 0; i < m.ourTakenCount; ++i) taken += CardPoints(m, m.ourTakenCodes[i]);
-        EXPECT_EQ(m.ourDealScore, taken);
+        EXPECT_EQ(ours ? m.motion.ourPileCount : m.motion.theirPileCount, pileBefore + 4);
+        EXPECT_EQ(m.motion.statusText, Phase::NormalPlay);
+        EXPECT_EQ(m.motion.ourDealScore, DealPoints(m.deal, 0));
         // The winner leads next.
-        EXPECT_EQ((m.turnSeat + 3) % 4, m.trickWinner);
+        EXPECT_EQ((m.motion.turnSeat + 3) % 4, m.deal.lastTrickWinner);
+        EXPECT_EQ(m.deal.toPlay, m.deal.lastTrickWinner);
     }
 }
 
 TEST_F(FlowTest, PlayedCardFliesForPlayFramesAndLandsNearItsSpot) {
     for (bool slow : {false, true}) {
-        m.slowAnimation = slow;
-        SetLayout(m);
+        m.layout = MakeTableLayout(m.settings.screen, slow);
         DealOut();
         for (int card = 0; card < 8; ++card) {
-            RunUntil([&] { return AnyCardMoving(m) && m.statusText == Phase::NormalPlay; });
-            const int seat = m.turnSeat;
+            RunUntil([&] { return AnyCardMoving(m.motion) && m.motion.statusText == Phase::NormalPlay; });
+            const int seat = m.motion.turnSeat;
             const CardSprite* flying = nullptr;
             for (int s2 = 0; s2 < 4 && !flying; ++s2)
-                for (auto& c : HandSprites(m, s2))
+                for (auto& c : HandSprites(m.motion, s2))
                     if (c.moving) flying = &c;
             ASSERT_NE(flying, nullptr);
-            const int expected = FramesToArrive(*flying, m.arriveToleranceX);
+            const int expected = FramesToArrive(*flying, m.layout);
             const float tx = flying->targetX, ty = flying->targetY;
-            EXPECT_LE(expected, m.playFrames);
-            EXPECT_GE(expected, m.playFrames - 1);
-            EXPECT_GE(tx, m.tableSpots[seat].x);
-            EXPECT_LT(tx, m.tableSpots[seat].x + 20);
-            EXPECT_GE(ty, m.tableSpots[seat].y);
-            EXPECT_LT(ty, m.tableSpots[seat].y + 16);
+            EXPECT_LE(expected, m.layout.playFrames);
+            EXPECT_GE(expected, m.layout.playFrames - 1);
+            EXPECT_GE(tx, m.motion.tableSpots[seat].x);
+            EXPECT_LT(tx, m.motion.tableSpots[seat].x + 20);
+            EXPECT_GE(ty, m.motion.tableSpots[seat].y);
+            EXPECT_LT(ty, m.motion.tableSpots[seat].y + 16);
             int flight = 0;
-            const int before = m.trickCodeCount;
-            while (m.trickCodeCount == before) {
+            const int before = m.deal.cardsPlayed;
+            while (m.deal.cardsPlayed == before) {
                 Frame();
                 ++flight;
             }
             EXPECT_EQ(flight, expected);
-            const CardSprite& t = m.trickCards[m.trickCount - 1];
+            const CardSprite& t = m.motion.trickCards[m.motion.trickCount - 1];
             EXPECT_EQ(t.spot, seat);
-            EXPECT_NEAR(t.x, tx, m.arriveToleranceX);
-            EXPECT_NEAR(t.y, ty, m.arriveToleranceY);
-            RunUntil([&] { return m.statusText == Phase::NormalPlay && !AnyCardMoving(m); });
+            EXPECT_NEAR(t.x, tx, m.layout.arriveToleranceX);
+            EXPECT_NEAR(t.y, ty, m.layout.arriveToleranceY);
+            RunUntil([&] { return m.motion.statusText == Phase::NormalPlay && !AnyCardMoving(m.motion); });
         }
     }
 }
@@ -279,23 +262,23 @@ TEST_F(FlowTest, TrickWonBySeatZeroMakesTheUserLead) {
     bool seen = false;
     for (int deal = 0; deal < 5 && !seen; ++deal) {
         DealOut();
-        while (m.statusText != Phase::EndOfMatch && !seen) {
-            RunUntil([&] { return m.statusText == Phase::WeGetting || m.statusText == Phase::EndOfMatch; });
-            if (m.statusText == Phase::EndOfMatch || m.trickWinner != userSeat) {
-                if (m.statusText != Phase::EndOfMatch) Frame();
+        while (m.motion.statusText != Phase::EndOfMatch && !seen) {
+            RunUntil([&] { return m.motion.statusText == Phase::WeGetting || m.motion.statusText == Phase::EndOfMatch; });
+            if (m.motion.statusText == Phase::EndOfMatch || m.deal.lastTrickWinner != userSeat) {
+                if (m.motion.statusText != Phase::EndOfMatch) Frame();
                 continue;
             }
-            RunUntil([&] { return m.statusText == Phase::NormalPlay; });
-            EXPECT_EQ(m.turnSeat, 1);
-            if (m.cardsPlayed < 52) {
+            RunUntil([&] { return m.motion.statusText == Phase::NormalPlay; });
+            EXPECT_EQ(m.motion.turnSeat, 1);
+            if (m.deal.cardsPlayed < 52) {
                 Frame(false);
-                EXPECT_EQ(m.turnSeat, userSeat);
-                EXPECT_TRUE(m.waitingForUser);
-                EXPECT_FALSE(m.userHasChosen);
+                EXPECT_EQ(m.motion.turnSeat, userSeat);
+                EXPECT_TRUE(m.motion.waitingForUser);
+                EXPECT_FALSE(m.motion.userHasChosen);
             }
             seen = true;
         }
-        m.matchOver = true;
+        m.score.matchOver = true;
     }
     EXPECT_TRUE(seen);
 }
@@ -304,210 +287,210 @@ TEST_F(FlowTest, ReorderRoundTripSortsTheHandAndRestoresThePhase) {
     // Find a deal in which the user is the first to play, so all 13 cards are held.
     for (int tries = 0; tries < 40; ++tries) {
         DealOut();
-        if ((m.turnSeat + 3) % 4 == userSeat) break;
-        m.matchOver = true;
+        if ((m.motion.turnSeat + 3) % 4 == userSeat) break;
+        m.score.matchOver = true;
     }
-    ASSERT_EQ((m.turnSeat + 3) % 4, userSeat);
+    ASSERT_EQ((m.motion.turnSeat + 3) % 4, userSeat);
     Frame(false);  // the user's turn begins
-    ASSERT_TRUE(m.waitingForUser);
-    const auto codesBefore = m.userHandCodes;
+    ASSERT_TRUE(m.motion.waitingForUser);
     ASSERT_TRUE(RequestReorder(m));
-    EXPECT_EQ(m.statusText, Phase::GatherAroundFirstCard);
-    EXPECT_EQ(m.statusBeforeReorder, Phase::NormalPlay);
+    EXPECT_EQ(m.motion.statusText, Phase::GatherAroundFirstCard);
+    EXPECT_EQ(m.motion.statusBeforeReorder, Phase::NormalPlay);
 
     int gather = 0;
     UpdateMatch(m);  // gathers onto card 0
-    while (m.statusText == Phase::GatherAroundFirstCard) {
+    while (m.motion.statusText == Phase::GatherAroundFirstCard) {
         // Clicking a card while the hand moves is not a pick and does not use up the turn.
         UserClick(m, 160, 480, false);
-        EXPECT_EQ(m.clickedCard, -1);
+        EXPECT_EQ(m.motion.clickedCard, -1);
         UpdateMatch(m);
         ++gather;
     }
-    EXPECT_EQ(gather, m.moveFrames);
-    EXPECT_EQ(m.statusText, Phase::SpreadAheadFirstCard);
-    RunUntil([&] { return m.statusText == Phase::NormalPlay; }, false);
+    EXPECT_EQ(gather, m.layout.moveFrames);
+    EXPECT_EQ(m.motion.statusText, Phase::SpreadAheadFirstCard);
+    RunUntil([&] { return m.motion.statusText == Phase::NormalPlay; }, false);
     for (int k = 0; k < 13; ++k) {
-        EXPECT_NEAR(m.userHand[k].x, 155 + 33 * k, 8.0);
-        EXPECT_FALSE(m.userHand[k].moving);
+        EXPECT_NEAR(m.motion.userHand[k].x, 155 + 33 * k, 8.0);
+        EXPECT_FALSE(m.motion.userHand[k].moving);
     }
     for (int k = 0; k + 1 < 13; ++k) {
-        const int a = m.userHand[k].card, b = m.userHand[k + 1].card;
-        EXPECT_TRUE(m.cardSuit[a] < m.cardSuit[b] ||
-                    (m.cardSuit[a] == m.cardSuit[b] && Strength(m, a) > Strength(m, b)));
+        const int a = m.motion.userHand[k].card, b = m.motion.userHand[k + 1].card;
+        EXPECT_TRUE(SuitOf(a) < SuitOf(b) ||
+                    (SuitOf(a) == SuitOf(b) && StrengthOf(a) > StrengthOf(b)));
     }
-    EXPECT_EQ(m.userHandCodes, codesBefore);  // the compact list keeps the dealt order
-    EXPECT_FALSE(m.userHasChosen);
+    // The rules core holds the user's cards in the order shown.
+    for (int k = 0; k < 13; ++k) EXPECT_EQ(m.deal.hand[userSeat][k], m.motion.userHand[k].card);
+    EXPECT_FALSE(m.motion.userHasChosen);
     // The turn is still the user's and a click now plays.
-    ClickFirstLegal();
-    EXPECT_GE(m.clickedCard, 0);
+    EXPECT_TRUE(StepFrame(m, ClickOnFirstLegal()));
 }
 
 TEST_F(FlowTest, ReorderRefusedOutsideTheUsersFullHandTurn) {
     DealOut();
-    m.turnSeat = 2;
+    m.motion.turnSeat = 2;
     EXPECT_FALSE(RequestReorder(m));
-    m.turnSeat = userSeat;
-    m.userHand[3].moving = true;
+    m.motion.turnSeat = userSeat;
+    m.motion.userHand[3].moving = true;
     EXPECT_FALSE(RequestReorder(m));
-    m.userHand[3].moving = false;
-    m.userHandCount = 12;
+    m.motion.userHand[3].moving = false;
+    m.deal.handCount[userSeat] = 12;
     EXPECT_FALSE(RequestReorder(m));
-    EXPECT_EQ(m.statusText, Phase::NormalPlay);
+    EXPECT_EQ(m.motion.statusText, Phase::NormalPlay);
 }
 
 TEST_F(FlowTest, PicksWhilePausedOrMovingAreNotLostNorStuck) {
     for (int tries = 0; tries < 40; ++tries) {
         DealOut();
-        if ((m.turnSeat + 3) % 4 == userSeat) break;
-        m.matchOver = true;
+        if ((m.motion.turnSeat + 3) % 4 == userSeat) break;
+        m.score.matchOver = true;
     }
     Frame(false);
-    ASSERT_TRUE(m.waitingForUser);
-    const CardSprite& c = m.userHand[12];
+    ASSERT_TRUE(m.motion.waitingForUser);
+    const CardSprite& c = m.motion.userHand[12];
     const int x = static_cast<int>(c.x) + 50, y = static_cast<int>(c.y) + 50;
 
     UserClick(m, x, y, /*paused=*/true);
-    EXPECT_EQ(m.clickedCard, -1);
-    EXPECT_FALSE(m.userHasChosen);
+    EXPECT_EQ(m.motion.clickedCard, -1);
+    EXPECT_FALSE(m.motion.userHasChosen);
 
-    m.partnerHand[0].moving = true;  // something still moves
+    m.motion.partnerHand[0].moving = true;  // something still moves
     UserClick(m, x, y, false);
-    EXPECT_EQ(m.clickedCard, -1);
-    EXPECT_FALSE(m.userHasChosen);
-    m.partnerHand[0].moving = false;
+    EXPECT_EQ(m.motion.clickedCard, -1);
+    EXPECT_FALSE(m.motion.userHasChosen);
+    m.motion.partnerHand[0].moving = false;
 
     UserClick(m, x, y, false);
-    EXPECT_EQ(m.clickedCard, 12);
+    EXPECT_EQ(m.motion.clickedCard, 12);
     // A card is never sent outside normal play; the turn is handed back instead.
-    m.statusText = Phase::GatherAroundFirstCard;
+    m.motion.statusText = Phase::GatherAroundFirstCard;
     SendClickedCard(m);
-    EXPECT_FALSE(m.userHand[12].moving);
-    EXPECT_FALSE(m.userHasChosen);
-    m.statusText = Phase::NormalPlay;
+    EXPECT_FALSE(m.motion.userHand[12].moving);
+    EXPECT_FALSE(m.motion.userHasChosen);
+    m.motion.statusText = Phase::NormalPlay;
     UserClick(m, x, y, false);
-    EXPECT_EQ(m.clickedCard, 12);
+    EXPECT_EQ(m.motion.clickedCard, 12);
     SendClickedCard(m);
-    EXPECT_TRUE(m.userHand[12].moving);
-    EXPECT_EQ(m.trumpSuit, m.cardSuit[m.userHand[12].card]);  // the first lead fixes trumps
+    EXPECT_TRUE(m.motion.userHand[12].moving);
+    EXPECT_EQ(m.deal.trumps, SuitOf(m.motion.userHand[12].card));  // the first lead fixes trumps
 }
 
 TEST_F(FlowTest, HitTestTakesTheTopmostLegalCard) {
     DealOut();
-    m.trickCount = 0;
-    const CardSprite& s7 = m.userHand[7];
+    m.motion.trickCount = 0;
+    const CardSprite& s7 = m.motion.userHand[7];
     const int px = static_cast<int>(s7.x) + 10, py = static_cast<int>(s7.y) + 10;  // slot 7 lies over 6
     EXPECT_EQ(HitTestHand(m, px, py), 7);
-    m.userHasChosen = false;
+    m.motion.userHasChosen = false;
     // Slot 7 illegal (another suit led while the hand holds it): slot 6 beneath is taken.
-    const int suit7 = m.cardSuit[m.userHand[7].card];
-    const int suit6 = m.cardSuit[m.userHand[6].card];
+    const int suit7 = SuitOf(m.motion.userHand[7].card);
+    const int suit6 = SuitOf(m.motion.userHand[6].card);
     if (suit6 != suit7) {
-        m.trickCount = 1;
-        m.trickCards[0].card = m.userHand[6].card;
+        m.deal.trickCount = 1;
+        m.deal.trick[0] = static_cast<std::int8_t>(m.motion.userHand[6].card);
         EXPECT_EQ(HitTestHand(m, px, py), 6);
     }
-    m.userHasChosen = true;
+    m.motion.userHasChosen = true;
     EXPECT_EQ(HitTestHand(m, px, py), -1);
 }
 
 TEST_F(FlowTest, DealEndsInEndOfMatchAfterTheFiftySecondCard) {
     DealOut();
-    RunUntil([&] { return m.cardsPlayed == 52; });
-    EXPECT_NE(m.statusText, Phase::EndOfMatch);  // the last trick still travels
-    RunUntil([&] { return m.statusText == Phase::EndOfMatch; });
-    EXPECT_EQ(m.ourDealScore + m.theirDealScore, 80);
-    EXPECT_EQ(m.ourPileCount + m.theirPileCount, 52);
-    EXPECT_EQ(m.dealHistoryCount, 1);
+    RunUntil([&] { return m.deal.cardsPlayed == 52; });
+    EXPECT_NE(m.motion.statusText, Phase::EndOfMatch);  // the last trick still travels
+    RunUntil([&] { return m.motion.statusText == Phase::EndOfMatch; });
+    EXPECT_EQ(m.motion.ourDealScore + m.motion.theirDealScore, 80);
+    EXPECT_EQ(m.motion.ourPileCount + m.motion.theirPileCount, 52);
+    EXPECT_EQ(m.score.dealHistoryCount, 1);
     for (int i = 0; i < 200; ++i) UpdateMatch(m);
-    EXPECT_EQ(m.statusText, Phase::EndOfMatch);
+    EXPECT_EQ(m.motion.statusText, Phase::EndOfMatch);
     // A click on the score page starts the next deal and is not also a pick.
     UserClick(m, 200, 480, false);
-    EXPECT_EQ(m.statusText, Phase::DealingCards);
-    EXPECT_EQ(m.clickedCard, -1);
+    EXPECT_EQ(m.motion.statusText, Phase::DealingCards);
+    EXPECT_EQ(m.motion.clickedCard, -1);
 }
 
 class ScoringTest : public FlowTest {
 protected:
     void Deal(int ours, int theirs) {
-        m.ourDealScore = ours;
-        m.theirDealScore = theirs;
+        m.motion.ourDealScore = ours;
+        m.motion.theirDealScore = theirs;
         ScoreDeal(m);
     }
 };
 
 TEST_F(ScoringTest, AllEightyInTheFirstDealWins) {
     Deal(80, 0);
-    EXPECT_TRUE(m.matchOver);
-    EXPECT_EQ(m.resultText, "We Won!");
+    EXPECT_TRUE(m.score.matchOver);
+    EXPECT_EQ(m.score.resultText, "We Won!");
     EXPECT_EQ(sounds.played.back(), SoundEffect::WinGame);
 }
 
 TEST_F(ScoringTest, FortyFiveThirtyFiveThenFortyFortyWins) {
     Deal(45, 35);
-    EXPECT_FALSE(m.matchOver);
-    EXPECT_EQ(m.resultText, "");
+    EXPECT_FALSE(m.score.matchOver);
+    EXPECT_EQ(m.score.resultText, "");
     EXPECT_EQ(sounds.played.back(), SoundEffect::Intro);
     Deal(40, 40);
-    EXPECT_EQ(m.ourMatchPoints, 85);
-    EXPECT_EQ(m.theirMatchPoints, 75);
-    EXPECT_TRUE(m.matchOver);
-    EXPECT_EQ(m.resultText, "We Won!");
-    EXPECT_EQ(m.dealHistoryCount, 2);
-    EXPECT_EQ(m.ourDealPoints[0], 45);
-    EXPECT_EQ(m.theirDealPoints[1], 40);
+    EXPECT_EQ(m.score.ourMatchPoints, 85);
+    EXPECT_EQ(m.score.theirMatchPoints, 75);
+    EXPECT_TRUE(m.score.matchOver);
+    EXPECT_EQ(m.score.resultText, "We Won!");
+    EXPECT_EQ(m.score.dealHistoryCount, 2);
+    EXPECT_EQ(m.score.ourDealPoints[0], 45);
+    EXPECT_EQ(m.score.theirDealPoints[1], 40);
 }
 
 TEST_F(ScoringTest, TiesGoOnAndTheyCanLose) {
     Deal(40, 40);
     Deal(40, 40);
-    EXPECT_FALSE(m.matchOver);
-    EXPECT_EQ(m.ourMatchPoints, 80);
+    EXPECT_FALSE(m.score.matchOver);
+    EXPECT_EQ(m.score.ourMatchPoints, 80);
     EXPECT_EQ(sounds.played.back(), SoundEffect::Intro);
     Deal(30, 50);
-    EXPECT_TRUE(m.matchOver);
-    EXPECT_EQ(m.resultText, "We lost!");
+    EXPECT_TRUE(m.score.matchOver);
+    EXPECT_EQ(m.score.resultText, "We lost!");
     EXPECT_EQ(sounds.played.back(), SoundEffect::LoseGame);
 }
 
 TEST_F(ScoringTest, SeventyNineIsNotEnough) {
     Deal(79, 1);
-    EXPECT_FALSE(m.matchOver);
-    EXPECT_EQ(m.resultText, "");
+    EXPECT_FALSE(m.score.matchOver);
+    EXPECT_EQ(m.score.resultText, "");
 }
 
 TEST_F(ScoringTest, NextDealAfterAWonMatchResetsIt) {
     Deal(80, 0);
-    m.firstDealDone = true;
+    m.score.firstDealDone = true;
     NewDeal(m);
-    EXPECT_FALSE(m.matchOver);
-    EXPECT_EQ(m.dealHistoryCount, 0);
-    EXPECT_EQ(m.ourMatchPoints, 0);
-    EXPECT_EQ(m.theirMatchPoints, 0);
-    EXPECT_FALSE(m.firstDealDone);
-    EXPECT_EQ(m.winThreshold, 79);
+    EXPECT_FALSE(m.score.matchOver);
+    EXPECT_EQ(m.score.dealHistoryCount, 0);
+    EXPECT_EQ(m.score.ourMatchPoints, 0);
+    EXPECT_EQ(m.score.theirMatchPoints, 0);
+    EXPECT_FALSE(m.score.firstDealDone);
 }
 
 TEST_F(ScoringTest, EndlessTiesKeepTheMostRecentDeals) {
     for (int d = 0; d < 60; ++d) Deal(40, 40);
-    EXPECT_FALSE(m.matchOver);
-    EXPECT_EQ(m.dealHistoryCount, kDealHistory);
-    EXPECT_EQ(m.ourMatchPoints, 2400);
-    EXPECT_EQ(m.theirMatchPoints, 2400);
+    EXPECT_FALSE(m.score.matchOver);
+    EXPECT_EQ(m.score.dealHistoryCount, kDealHistory);
+    EXPECT_EQ(m.score.ourMatchPoints, 2400);
+    EXPECT_EQ(m.score.theirMatchPoints, 2400);
 }
 
 TEST_F(ScoringTest, FullHistoryDropsTheOldestDeal) {
-    m.winThreshold = 1000000;  // lets uneven deals go on, to tell them apart
-    for (int d = 0; d < 60; ++d) Deal(40 - d % 3, 40 + d % 3);
-    EXPECT_FALSE(m.matchOver);
-    EXPECT_EQ(m.dealHistoryCount, kDealHistory);
+    // Uneven deals tell the entries apart; they would end the match, so it is kept going.
+    for (int d = 0; d < 60; ++d) {
+        Deal(40 - d % 3, 40 + d % 3);
+        m.score.matchOver = false;
+    }
+    EXPECT_EQ(m.score.dealHistoryCount, kDealHistory);
     int ours = 0, theirs = 0;
     for (int d = 0; d < 60; ++d) ours += 40 - d % 3, theirs += 40 + d % 3;
-    EXPECT_EQ(m.ourMatchPoints, ours);
-    EXPECT_EQ(m.theirMatchPoints, theirs);
+    EXPECT_EQ(m.score.ourMatchPoints, ours);
+    EXPECT_EQ(m.score.theirMatchPoints, theirs);
     // The last entry is the 60th deal, the first the 20th.
-    EXPECT_EQ(m.ourDealPoints[kDealHistory - 1], 40 - 59 % 3);
-    EXPECT_EQ(m.ourDealPoints[0], 40 - 19 % 3);
+    EXPECT_EQ(m.score.ourDealPoints[kDealHistory - 1], 40 - 59 % 3);
+    EXPECT_EQ(m.score.ourDealPoints[0], 40 - 19 % 3);
 }
 
 }  // namespace

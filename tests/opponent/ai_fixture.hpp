@@ -1,5 +1,5 @@
 #pragma once
-// A match set up card by card for judging one computer decision. Cards are named the way their
+// A deal set up card by card for judging one computer decision. Cards are named the way their
 // pictures are ("9H", "10S", "AD"); trumps are spades and seat 1 is to move unless a test says so.
 #include <gtest/gtest.h>
 
@@ -14,54 +14,43 @@ namespace pellow {
 class AiTest : public ::testing::Test {
 protected:
     AiTest() {
-        MakeCardFileNames(m);
-        for (int seat = 0; seat < 4; ++seat)
-            for (int suit = 0; suit < 4; ++suit) m.voidKnown[seat][suit] = -1;
-        m.trumpSuit = kSpades;
-        m.turnSeat = rightSeat;
+        d.trumps = kSpades;
+        d.toPlay = rightSeat;
     }
 
-    int Code(const std::string& name) const {
+    static int Code(const std::string& name) {
         for (int c = 0; c < kCards; ++c)
-            if (m.cardFileName[c] == name + ".BMP") return c;
+            if (CardFileName(c) == name + ".BMP") return c;
         ADD_FAILURE() << "no card " << name;
         return 0;
     }
-    CardSprite Card(const std::string& name) const {
-        CardSprite c;
-        c.card = Code(name);
-        return c;
-    }
+    static int Card(const std::string& name) { return Code(name); }
 
-    void Hand(std::initializer_list<const char*> names) { handCount = Fill(hand, names); }
-    void Table(std::initializer_list<const char*> names) { m.trickCount = Fill(m.trickCards, names); }
-    void OurPile(std::initializer_list<const char*> names) { m.ourPileCount = Fill(m.ourPile, names); }
-    void TheirPile(std::initializer_list<const char*> names) {
-        m.theirPileCount = Fill(m.theirPile, names);
-    }
-    // The seat's own code list, which ChooseTrump and ChooseCard read.
+    // The hand of the seat to move.
+    void Hand(std::initializer_list<const char*> names) { Fill(d.hand[d.toPlay], d.handCount[d.toPlay], names); }
+    void Table(std::initializer_list<const char*> names) { Fill(d.trick, d.trickCount, names); }
+    void OurPile(std::initializer_list<const char*> names) { Fill(d.taken[0], d.takenCount[0], names); }
+    void TheirPile(std::initializer_list<const char*> names) { Fill(d.taken[1], d.takenCount[1], names); }
     void SeatHolds(int seat, std::initializer_list<const char*> names) {
-        int& n = HandCount(m, seat);
-        n = 0;
-        for (const char* name : names) HandCodes(m, seat)[n++] = Code(name);
+        Fill(d.hand[seat], d.handCount[seat], names);
     }
 
     template <class Slots>
-    int Fill(Slots& slots, std::initializer_list<const char*> names) {
+    void Fill(Slots& slots, std::int8_t& count, std::initializer_list<const char*> names) {
         int n = 0;
         for (const char* name : names) {
             if (n == static_cast<int>(slots.size())) {
                 ADD_FAILURE() << "more cards than slots";
                 break;
             }
-            slots[n++].card = Code(name);  // the judgements read nothing else
+            slots[n++] = static_cast<std::int8_t>(Code(name));
         }
-        return n;
+        count = static_cast<std::int8_t>(n);
+        // As in a real deal: a lead is the deal's first exactly when nothing is on the table or taken.
+        d.cardsPlayed = static_cast<std::int8_t>(d.takenCount[0] + d.takenCount[1] + d.trickCount);
     }
 
-    Match m;
-    AiHand hand{};
-    int handCount = 0;
+    DealState d;
 };
 
 }  // namespace pellow

@@ -9,21 +9,19 @@ namespace {
 
 class ScoreTableTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m.resolution = "800x600";
-        SetLayout(m);
-    }
     void Deal(int ours, int theirs) {
-        m.ourDealScore = ours;
-        m.theirDealScore = theirs;
+        m.motion.ourDealScore = ours;
+        m.motion.theirDealScore = theirs;
         ScoreDeal(m);
     }
+    std::vector<ScoreLine> Lines() const { return ScoreTableLines(m.score, page); }
     Match m;
+    const ScorePageLayout page = ScorePageFor(ScreenSize::Small800x600);
 };
 
 TEST_F(ScoreTableTest, RowsTotalsAndResultWhereThePageWantsThem) {
     Deal(45, 35);
-    auto lines = ScoreTableLines(m);
+    auto lines = Lines();
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0].text, "   We   They ");
     EXPECT_EQ(lines[0].x, 233);
@@ -37,33 +35,47 @@ TEST_F(ScoreTableTest, RowsTotalsAndResultWhereThePageWantsThem) {
     EXPECT_EQ(lines[3].y, 469);
 
     Deal(40, 40);
-    lines = ScoreTableLines(m);
+    lines = Lines();
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[2].text, "   40   40");
     EXPECT_EQ(lines[3].text, "   85   75");
     EXPECT_EQ(lines[4].text, "We Won!");
 
     Match first;
-    first.resolution = "800x600";
-    SetLayout(first);
-    first.ourDealScore = 80;
-    first.theirDealScore = 0;
+    first.motion.ourDealScore = 80;
+    first.motion.theirDealScore = 0;
     ScoreDeal(first);
-    EXPECT_EQ(ScoreTableLines(first)[1].text, "   80    0");
+    EXPECT_EQ(ScoreTableLines(first.score, page)[1].text, "   80    0");
 }
 
 // Endless ties: the page keeps to the rows it has room and fonts for, showing the latest deals.
 TEST_F(ScoreTableTest, LongMatchesShowTheMostRecentDealsAboveTheTotals) {
     for (int d = 0; d < 15; ++d) Deal(40, 40);
-    m.ourDealPoints[14] = 41;  // tell the last deal apart
-    const auto lines = ScoreTableLines(m);
+    m.score.ourDealPoints[14] = 41;  // tell the last deal apart
+    const auto lines = Lines();
     ASSERT_EQ(lines.size(), 1u + kScoreRowsShown + 2u);
-    const int totalsLine = m.scoreRowX + 157;
+    const int totalsLine = page.TotalsLineY();
     for (const auto& l : lines) EXPECT_LE(l.font, 10) << l.text;  // only fonts 0..10 are loaded
     for (int row = 1; row <= kScoreRowsShown; ++row)
         EXPECT_LE(lines[row].y + 27, totalsLine + 1) << "row runs into the totals: " << lines[row].text;
     EXPECT_EQ(lines[kScoreRowsShown].text, "   41   40");
     EXPECT_EQ(lines[lines.size() - 2].text, "  600  600");
+}
+
+TEST(ScorePageLayoutTest, BothScreensPlaceThePageTheClockAndThePenLines) {
+    const ScorePageLayout small = ScorePageFor(ScreenSize::Small800x600);
+    const int want[] = {273, 94, 31, 273, 438, 273, 469, 156, 4, 700, 572};
+    const int got[] = {small.rowX, small.rowY, small.rowStep, small.totalX, small.totalY, small.resultX,
+                       small.resultY, small.pageX, small.pageY, small.clockX, small.clockY};
+    for (int i = 0; i < 11; ++i) EXPECT_EQ(got[i], want[i]) << i;
+
+    const ScorePageLayout large = ScorePageFor(ScreenSize::Large1024x768);
+    // The clock text ("hh:mm AM", 8 glyphs at a 17-pixel advance, 19 wide) fits on the screen.
+    EXPECT_LE(large.clockX + 7 * 17 + 19, 1024);
+    EXPECT_LE(large.clockY + 27, 768);
+    // The line above the totals is placed from rowX and must sit just above the totals on both.
+    EXPECT_EQ(small.TotalsLineY(), small.totalY - 8);
+    EXPECT_EQ(large.TotalsLineY(), large.totalY - 8);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include "engine/match.hpp"
 #include "presentation/sound.hpp"
 #include "presentation/test_support.hpp"
-#include "support/engine_fakes.hpp"
+#include "engine/services.hpp"
 
 namespace pellow::testing {
 namespace {
@@ -49,7 +49,7 @@ TEST_F(NoAudioDevice, EverythingStaysSilent) {
     modDX::LoadSounds(Resolver());
     for (int i = 0; i < kSoundEffectCount; ++i) EXPECT_FALSE(SoundFor(Effect(i)).loaded()) << i;
 
-    FakeRandom rnd(3);
+    MersenneRandom rnd(3);
     m.random = &rnd;
     m.sounds = &requests;
     PlayCardSound(m);
@@ -71,7 +71,7 @@ protected:
 
 TEST_F(DummyAudio, EngineCardAndSignSoundsPlayTheDrawnEffect) {
     modDX::LoadSounds(Resolver());
-    FakeRandom rnd(11), same(11);
+    MersenneRandom rnd(11), same(11);
     m.random = &rnd;
     m.sounds = &requests;
     Match predictor;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/cards.hpp"
+#include "engine/rules.hpp"
 #include "engine/deal.hpp"
 #include "engine/flow.hpp"
 #include "engine/play.hpp"
@@ -19,20 +20,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class SimClock final : public TickClock {
-public:
-    std::uint32_t TickCount() override { return static_cast<std::uint32_t>(frame * 1000 / 60); }
-    long frame = 0;
-};
-
 // Counts and times the computer's decisions, and checks each one before the table sees it.
 class TimedPlayer final : public ComputerPlayer {
 public:
     explicit TimedPlayer(ComputerPlayer& inner) : inner_(inner) {}
-    int ChooseTrump(const Match& m, int seat) override { return inner_.ChooseTrump(m, seat); }
-    int ChooseCard(Match& m, int seat) override {
+    int ChooseTrump(const DealState& d, int seat) override { return inner_.ChooseTrump(d, seat); }
+    int ChooseCard(const DealState& d, int seat) override {
         const auto start = Clock::now();
-        const int code = inner_.ChooseCard(m, seat);
+        const int code = inner_.ChooseCard(d, seat);
         seconds += std::chrono::duration<double>(Clock::now() - start).count();
         ++decisions;
         return code;
@@ -47,7 +42,7 @@ private:
 template <typename Array>
 void JsonArray(std::ostream& out, const Array& values, int count) {
     out << '[';
-    for (int i = 0; i < count; ++i) out << (i ? "," : "") << values[i];
+    for (int i = 0; i < count; ++i) out << (i ? "," : "") << int{values[i]};
     out << ']';
 }
 
@@ -68,10 +63,9 @@ public:
         m_.random = &random_;
         m_.clock = &clock_;
         m_.computer = &player_;
-        m_.resolution = o.resolution;
-        m_.slowAnimation = o.slowAnimation;
-        MakeCardFileNames(m_);
-        SetLayout(m_);
+        m_.settings.screen = o.screen;
+        m_.settings.slowAnimation = o.slowAnimation;
+        m_.layout = MakeTableLayout(o.screen, o.slowAnimation);
     }
 
     SimStats Run() {
@@ -79,7 +73,7 @@ public:
         NewDeal(m_);
         OnNewDeal();
         while (stats_.ok && stats_.matches < options_.matches) Frame();
-        stats_.frames = clock_.frame;
+        stats_.frames = frame_;
         stats_.decisions = player_.decisions;
         stats_.decisionSeconds = player_.seconds;
         stats_.seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -91,115 +85,106 @@ private:
         if (!stats_.ok) return;
         stats_.ok = false;
         std::ostringstream s;
-        s << what << " (seed " << options_.seed << ", frame " << clock_.frame << ")";
+        s << what << " (seed " << options_.seed << ", frame " << frame_ << ")";
         stats_.violation = s.str();
     }
 
     // One frame as the game's frame driver runs it, with seat 0 clicking when it may pick.
+    // One frame as the game's frame driver runs it, with seat 0 clicking when it may pick.
     void Frame() {
-        ++clock_.frame;
+        ++frame_;
+        clock_.SetFrame(frame_);
         framesInDeal_++;
-        Snapshot();
-        m_.clickedCard = -1;
-        if (m_.statusText == Phase::EndOfMatch) {
-            UserClick(m_, 400, 300, false);
-            OnNewDeal();
-        } else if (UserMayPick(m_, false)) {
-            ClickSeatZero();
+        prev_ = m_.deal;
+        prevPhase_ = m_.motion.statusText;
+        FrameInput input;
+        const bool newDeal = m_.motion.statusText == Phase::EndOfMatch;
+        const bool pick = !newDeal && UserMayPick(m_, false);
+        if (newDeal) {
+            input = {false, true, 400, 300, false};
+        } else if (pick) {
+            if (!ClickSeatZero(input)) return;
         }
-        UpdateMatch(m_);
-        SendClickedCard(m_);
+        const bool picked = StepFrame(m_, input);
+        if (newDeal) OnNewDeal();
+        if (pick && !picked) Fail("a click on a legal card was not taken");
+        if (!m_.fault.empty()) Fail(m_.fault);
         Check();
         if (framesInDeal_ > 200000) Fail("deal does not end");
     }
 
-    void ClickSeatZero() {
+    // Where seat 0 clicks for the card its policy picks.
+    bool ClickSeatZero(FrameInput& input) {
         int code = -1;
         if (options_.seat0 == SeatZeroPolicy::Rules) {
-            if (FirstLeadOfDeal(m_))
-                m_.trumpSuit = rules_.ChooseTrump(m_, userSeat);
-            code = rules_.ChooseCard(m_, userSeat);
+            DealState d = m_.deal;
+            if (FirstLeadOfDeal(d)) d.trumps = static_cast<std::int8_t>(rules_.ChooseTrump(d, userSeat));
+            code = rules_.ChooseCard(d, userSeat);
         } else {
-            std::vector<int> legal;
-            for (int i = 0; i <= 12; ++i)
-                if (m_.userHand[i].inUse && IsLegalPlay(m_, m_.userHand[i])) legal.push_back(m_.userHand[i].card);
-            if (legal.empty()) return Fail("seat 0 has no legal card");
-            code = legal[std::uniform_int_distribution<std::size_t>(0, legal.size() - 1)(picker_)];
+            const CardList legal = LegalCards(m_.deal);
+            if (legal.count == 0) return Fail("seat 0 has no legal card"), false;
+            code = legal.card[std::uniform_int_distribution<std::size_t>(0, static_cast<std::size_t>(legal.count) - 1)(picker_)];
         }
-        int slot = -1;
-        for (int i = 0; i <= 12; ++i)
-            if (m_.userHand[i].inUse && m_.userHand[i].card == code) slot = i;
-        if (slot < 0) return Fail("seat 0 chose a card it does not hold");
-        const CardSprite& c = m_.userHand[slot];
+        const int slot = FindHandIndex(m_, code, userSeat);
+        if (slot < 0) return Fail("seat 0 chose a card it does not hold"), false;
+        const CardSprite& c = m_.motion.userHand[slot];
         // A point on the card's own visible strip, left of the next card in the fan.
-        UserClick(m_, static_cast<int>(c.x) + 2, static_cast<int>(c.y) + c.height / 2, false);
-        if (m_.clickedCard != slot) Fail("a click on a legal card was not taken");
+        input = {false, true, static_cast<int>(c.x) + 2, static_cast<int>(c.y) + c.height / 2, false};
+        return true;
     }
 
-    void Snapshot() {
-        for (int s = 0; s < 4; ++s) {
-            prevCodes_[s] = HandCodes(m_, s);
-            prevCount_[s] = HandCount(m_, s);
-        }
-        prevTrick_ = m_.trickCodeCount;
-        prevPhase_ = m_.statusText;
-    }
-
-    bool Held(int seat, int suit) const {
-        for (int i = 0; i < prevCount_[seat]; ++i)
-            if (m_.cardSuit[prevCodes_[seat][i]] == suit) return true;
-        return false;
-    }
+    bool Held(int seat, int suit) const { return HoldsSuit(prev_, seat, suit); }
 
     void Check() {
         CheckCardsAccounted();
-        if (m_.trickCodeCount == prevTrick_ + 1) CheckPlay();
-        if (prevPhase_ == Phase::DealingCards && m_.statusText == Phase::NormalPlay) OnDealt();
-        if (m_.statusText == Phase::EndOfMatch && prevPhase_ != Phase::EndOfMatch) OnDealEnd();
+        if (m_.deal.cardsPlayed == prev_.cardsPlayed + 1) CheckPlay();
+        if (prevPhase_ == Phase::DealingCards && m_.motion.statusText == Phase::NormalPlay) OnDealt();
+        if (m_.motion.statusText == Phase::EndOfMatch && prevPhase_ != Phase::EndOfMatch) OnDealEnd();
     }
 
     void CheckCardsAccounted() {
+        const DealMotion& t = m_.motion;
+        const DealState& d = m_.deal;
         std::array<int, kCards> seen{};
         auto count = [&](int code) {
             if (code < 0 || code >= kCards) return Fail("card code out of range");
             ++seen[code];
         };
-        if (m_.statusText == Phase::DealingCards || prevPhase_ == Phase::DealingCards) {
-            for (int i = m_.nextDeckCard; i < kCards; ++i) count(m_.deckCards[i].card);
-            if (m_.nextDeckCard > 0 && m_.deckCards[m_.nextDeckCard - 1].moving)
-                count(m_.deckCards[m_.nextDeckCard - 1].card);
+        if (t.statusText == Phase::DealingCards || prevPhase_ == Phase::DealingCards) {
+            for (int i = t.nextDeckCard; i < kCards; ++i) count(t.deckCards[i].card);
+            if (t.nextDeckCard > 0 && t.deckCards[t.nextDeckCard - 1].moving)
+                count(t.deckCards[t.nextDeckCard - 1].card);
         }
         for (int s = 0; s < 4; ++s)
-            for (int i = 0; i < HandCount(m_, s); ++i) count(HandCodes(m_, s)[i]);
-        for (int i = 0; i < m_.trickCodeCount; ++i) count(m_.trickCodes[i]);
-        for (int i = 0; i < m_.ourTakenCount; ++i) count(m_.ourTakenCodes[i]);
-        for (int i = 0; i < m_.theirTakenCount; ++i) count(m_.theirTakenCodes[i]);
+            for (int i = 0; i < d.handCount[s]; ++i) count(d.hand[s][i]);
+        for (int i = 0; i < d.trickCount; ++i) count(d.trick[i]);
+        for (int team = 0; team < 2; ++team)
+            for (int i = 0; i < d.takenCount[team]; ++i) count(d.taken[team][i]);
         for (int c = 0; c < kCards; ++c)
             if (seen[c] != 1) {
                 std::ostringstream s;
-                s << "card " << c << " seen " << seen[c] << " times in phase " << PhaseText(m_.statusText);
+                s << "card " << c << " seen " << seen[c] << " times in phase " << PhaseText(t.statusText);
                 return Fail(s.str());
             }
     }
 
+    // The card that landed this frame, checked against the deal as it was before it.
     void CheckPlay() {
-        const int seat = m_.lastPlayer;
-        const int code = m_.trickCodes[m_.trickCodeCount - 1];
-        bool held = false;
-        for (int i = 0; i < prevCount_[seat]; ++i) held = held || prevCodes_[seat][i] == code;
-        if (!held) Fail("seat played a card it did not hold");
-        const int suit = m_.cardSuit[code];
-        if (m_.trickCodeCount > 1) {
-            const int led = m_.cardSuit[m_.trickCodes[0]];
+        const int seat = m_.motion.lastPlayer;
+        const int code = m_.deal.trick[(prev_.trickCount) % 4];
+        if (seat != prev_.toPlay) Fail("a seat played out of turn");
+        if (!Holds(prev_, seat, code)) Fail("seat played a card it did not hold");
+        const int suit = SuitOf(code);
+        if (prev_.trickCount > 0) {
+            const int led = LedSuit(prev_);
             if (suit != led && Held(seat, led)) Fail("seat did not follow suit");
-        } else if (m_.ourTakenCount == 0 && m_.theirTakenCount == 0 && suit != m_.trumpSuit) {
+            if (seat != userSeat && suit != led) voidShown_[seat][led] = true;
+        } else if (FirstLeadOfDeal(prev_) && suit != m_.deal.trumps) {
             Fail("the first lead of the deal is not a trump");
         }
-        if (m_.trickCodeCount > 1 && seat != userSeat && suit != m_.cardSuit[m_.trickCodes[0]])
-            voidShown_[seat][m_.cardSuit[m_.trickCodes[0]]] = true;
         for (int s = 0; s < 4; ++s)
-            for (int t = 0; t < 4; ++t)
-                if (m_.voidKnown[s][t] == 0 && !voidShown_[s][t])
+            for (int u = 0; u < 4; ++u)
+                if (m_.deal.voidKnown[s][u] == 0 && !voidShown_[s][u])
                     Fail("voidKnown written for a seat that did not fail to follow");
         TracePlay(seat, code);
     }
@@ -209,78 +194,82 @@ private:
         for (auto& row : voidShown_) row.fill(false);
         if (!options_.trace) return;
         *options_.trace << "{\"event\":\"deal\",\"dealerSeat\":" << m_.dealerSeat << ",\"deckCards\":[";
-        for (int i = 0; i < kCards; ++i) *options_.trace << (i ? "," : "") << m_.deckCards[i].card;
+        for (int i = 0; i < kCards; ++i) *options_.trace << (i ? "," : "") << m_.motion.deckCards[i].card;
         *options_.trace << "]}\n";
     }
 
     void OnDealt() {
         if (!options_.trace) return;
         auto& t = *options_.trace;
+        const DealState& d = m_.deal;
         t << "{\"event\":\"dealt\",\"userHandCodes\":";
-        JsonArray(t, m_.userHandCodes, m_.userHandCount);
+        JsonArray(t, d.hand[userSeat], d.handCount[userSeat]);
         t << ",\"rightHandCodes\":";
-        JsonArray(t, m_.rightHandCodes, m_.rightHandCount);
+        JsonArray(t, d.hand[rightSeat], d.handCount[rightSeat]);
         t << ",\"partnerHandCodes\":";
-        JsonArray(t, m_.partnerHandCodes, m_.partnerHandCount);
+        JsonArray(t, d.hand[partnerSeat], d.handCount[partnerSeat]);
         t << ",\"leftHandCodes\":";
-        JsonArray(t, m_.leftHandCodes, m_.leftHandCount);
-        t << ",\"dealerSeat\":" << m_.dealerSeat << ",\"leader\":" << (m_.turnSeat + 3) % 4 << "}\n";
+        JsonArray(t, d.hand[leftSeat], d.handCount[leftSeat]);
+        t << ",\"dealerSeat\":" << m_.dealerSeat << ",\"leader\":" << int{d.toPlay} << "}\n";
     }
 
+    // What the seat saw when it played: the deal before the card.
     void TracePlay(int seat, int code) {
         if (!options_.trace) return;
         auto& t = *options_.trace;
         t << "{\"event\":\"play\",\"turnSeat\":" << seat << ",\"hand\":";
-        JsonArray(t, prevCodes_[seat], prevCount_[seat]);
+        JsonArray(t, prev_.hand[seat], prev_.handCount[seat]);
         t << ",\"trickCodes\":";
-        JsonArray(t, m_.trickCodes, m_.trickCodeCount - 1);
+        JsonArray(t, prev_.trick, prev_.trickCount);
         t << ",\"ourPile\":";
-        JsonArray(t, m_.ourTakenCodes, m_.ourTakenCount);
+        JsonArray(t, prev_.taken[0], prev_.takenCount[0]);
         t << ",\"theirPile\":";
-        JsonArray(t, m_.theirTakenCodes, m_.theirTakenCount);
-        t << ",\"trumpSuit\":" << m_.trumpSuit << ",\"voidKnown\":[";
+        JsonArray(t, prev_.taken[1], prev_.takenCount[1]);
+        t << ",\"trumpSuit\":" << int{m_.deal.trumps} << ",\"voidKnown\":[";
         for (int s = 0; s < 4; ++s) {
             t << (s ? "," : "");
-            JsonArray(t, m_.voidKnown[s], 4);
+            JsonArray(t, m_.deal.voidKnown[s], 4);
         }
         t << "],\"card\":" << code << "}\n";
     }
 
     void OnDealEnd() {
+        const MatchScore& score = m_.score;
+        const DealMotion& t = m_.motion;
         ++stats_.deals;
-        stats_.ourPoints += m_.ourDealScore;
-        stats_.theirPoints += m_.theirDealScore;
-        if (m_.ourDealScore + m_.theirDealScore != 80) Fail("deal points do not sum to 80");
-        if (m_.ourPileCount + m_.theirPileCount != kCards) Fail("piles do not hold 52 cards");
-        const bool weWin = m_.ourMatchPoints > 79 && m_.ourMatchPoints > m_.theirMatchPoints;
-        const bool theyWin = m_.theirMatchPoints > 79 && m_.theirMatchPoints > m_.ourMatchPoints;
-        if (m_.matchOver != (weWin || theyWin)) Fail("match end does not follow the totals");
-        if (m_.resultText != (weWin ? "We Won!" : theyWin ? "We lost!" : "")) Fail("wrong result text");
-        if (m_.matchOver) {
+        stats_.ourPoints += t.ourDealScore;
+        stats_.theirPoints += t.theirDealScore;
+        if (t.ourDealScore + t.theirDealScore != 80) Fail("deal points do not sum to 80");
+        if (t.ourPileCount + t.theirPileCount != kCards) Fail("piles do not hold 52 cards");
+        const bool weWin = score.ourMatchPoints > kWinThreshold && score.ourMatchPoints > score.theirMatchPoints;
+        const bool theyWin =
+            score.theirMatchPoints > kWinThreshold && score.theirMatchPoints > score.ourMatchPoints;
+        if (score.matchOver != (weWin || theyWin)) Fail("match end does not follow the totals");
+        if (score.resultText != (weWin ? "We Won!" : theyWin ? "We lost!" : "")) Fail("wrong result text");
+        if (score.matchOver) {
             ++stats_.matches;
             (weWin ? stats_.weWon : stats_.theyWon)++;
         }
         if (!options_.trace) return;
-        *options_.trace << "{\"event\":\"end\",\"ourDealScore\":" << m_.ourDealScore
-                        << ",\"theirDealScore\":" << m_.theirDealScore
-                        << ",\"ourMatchPoints\":" << m_.ourMatchPoints
-                        << ",\"theirMatchPoints\":" << m_.theirMatchPoints
-                        << ",\"resultText\":" << JsonString(m_.resultText) << "}\n";
+        *options_.trace << "{\"event\":\"end\",\"ourDealScore\":" << t.ourDealScore
+                        << ",\"theirDealScore\":" << t.theirDealScore
+                        << ",\"ourMatchPoints\":" << score.ourMatchPoints
+                        << ",\"theirMatchPoints\":" << score.theirMatchPoints
+                        << ",\"resultText\":" << JsonString(score.resultText) << "}\n";
     }
 
     const SimOptions& options_;
     Match m_;
     MersenneRandom random_;
     std::mt19937 picker_;
-    SimClock clock_;
+    ManualClock clock_;
+    long frame_ = 0;
     RulesPlayer rules_;
     TimedPlayer player_;
     SimStats stats_;
     long framesInDeal_ = 0;
-    std::array<std::array<int, 16>, 4> prevCodes_{};
-    std::array<int, 4> prevCount_{};
+    DealState prev_;  // the deal at the start of the frame
     std::array<std::array<bool, 4>, 4> voidShown_{};
-    int prevTrick_ = 0;
     Phase prevPhase_ = Phase::DealingCards;
 };
 

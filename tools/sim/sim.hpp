@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "engine/services.hpp"
+#include "engine/match.hpp"
 
 namespace pellow {
 
@@ -18,7 +18,7 @@ struct SimOptions {
     std::ostream* trace = nullptr;       // one JSON object per line when set
     ComputerPlayer* computer = nullptr;  // the rule set when null
     bool slowAnimation = false;
-    std::string resolution = "800x600";
+    ScreenSize screen = ScreenSize::Small800x600;
 };
 
 struct SimStats {

@@ -3,17 +3,19 @@
 #include <cstdio>
 
 #include "app/dialog/run_startup_dialog.hpp"
-#include "engine/match.hpp"
+#include "engine/deal.hpp"
 
 int main() {
-    pellow::Match match;
-    const int status = pellow::RunStartupDialog(match, [&match] {
+    pellow::LaunchSettings settings;
+    const int status = pellow::RunStartupDialog(settings, [&settings] {
         pellow::UnloadStartupDialog();
+        const pellow::TableLayout layout = pellow::MakeTableLayout(settings.screen, settings.slowAnimation);
+        const bool small = settings.screen == pellow::ScreenSize::Small800x600;
         std::printf("launched deckFolder=%s resolution=%s screen=%dx%d slowAnimation=%d "
                     "moveFrames=%d playFrames=%d\n",
-                    match.deckFolder.c_str(), match.resolution.c_str(), match.screenWidth,
-                    match.screenHeight, match.slowAnimation ? 1 : 0, match.moveFrames,
-                    match.playFrames);
+                    settings.deckFolder.c_str(), small ? "800x600" : "", pellow::ScreenWidth(settings.screen),
+                    pellow::ScreenHeight(settings.screen), settings.slowAnimation ? 1 : 0, layout.moveFrames,
+                    layout.playFrames);
         std::fflush(stdout);
     });
     std::printf("dialog ended %d\n", status);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/cards.hpp"
+#include "engine/deal.hpp"
 
 namespace pellow {
 namespace {
@@ -14,26 +15,27 @@ namespace {
 // The settings as the launch sees them when Play hands over to it.
 struct Launched {
     std::string deckFolder;
-    std::string resolution;
-    int screenWidth = 0;
-    int screenHeight = 0;
+    ScreenSize screen = ScreenSize::Large1024x768;
     bool slowAnimation = false;
     int moveFrames = 0;
     int playFrames = 0;
-    int layoutWidth = 0;
     bool endOnUnload = true;
 };
 
+// What the launch makes of the settings.
+Launched LaunchOf(const LaunchSettings& s, bool endOnUnload) {
+    const TableLayout l = MakeTableLayout(s.screen, s.slowAnimation);
+    return {s.deckFolder, s.screen, s.slowAnimation, l.moveFrames, l.playFrames, endOnUnload};
+}
+
 class StartupDialogTest : public ::testing::Test {
 protected:
-    StartupDialogTest() : form(match, Host()) {}
+    StartupDialogTest() : form(settings, Host()) {}
 
     StartupDialogHost Host() {
         StartupDialogHost host;
         host.loadForm1 = [this] {
-            launches.push_back({match.deckFolder, match.resolution, match.screenWidth,
-                                match.screenHeight, match.slowAnimation, match.moveFrames,
-                                match.playFrames, match.layoutWidth, form.endOnUnload});
+            launches.push_back(LaunchOf(settings, form.endOnUnload));
         };
         host.endProgram = [this] { ++programEnds; };
         host.informationBox = [this](const std::string& text, const std::string& title) {
@@ -61,7 +63,7 @@ protected:
         return launches.empty() ? Launched{} : launches.back();
     }
 
-    Match match;
+    LaunchSettings settings;
     std::vector<Launched> launches;
     int programEnds = 0;
     std::vector<std::pair<std::string, std::string>> boxes;
@@ -69,9 +71,9 @@ protected:
 };
 
 TEST_F(StartupDialogTest, LoadSetsPackNameVersionAndEndOnUnload) {
-    match.packFileName.clear();
+    settings.packFileName.clear();
     form.Form_Load();
-    EXPECT_EQ(match.packFileName, "res002.pak");
+    EXPECT_EQ(settings.packFileName, "res002.pak");
     EXPECT_TRUE(form.endOnUnload);
     EXPECT_EQ(form.Label3, "Version " PELLOW_PROJECT_VERSION);
     EXPECT_EQ(VersionText(1, 5, 0), "Version 1.5.0");
@@ -81,10 +83,7 @@ TEST_F(StartupDialogTest, LoadSetsPackNameVersionAndEndOnUnload) {
 TEST_F(StartupDialogTest, PlayAtOnceGivesRoyalAt800x600WithNormalSpeed) {
     const Launched l = PlayWith(0, false);  // no deck clicked
     EXPECT_EQ(l.deckFolder, "Royal");
-    EXPECT_EQ(l.resolution, "800x600");
-    EXPECT_EQ(l.screenWidth, 800);
-    EXPECT_EQ(l.screenHeight, 600);
-    EXPECT_EQ(l.layoutWidth, 800);
+    EXPECT_EQ(l.screen, ScreenSize::Small800x600);
     EXPECT_FALSE(l.slowAnimation);
     EXPECT_EQ(l.moveFrames, 20);
     EXPECT_FALSE(l.endOnUnload) << "the launch unloads the dialog without ending the program";
@@ -94,9 +93,7 @@ TEST_F(StartupDialogTest, PlayAtOnceGivesRoyalAt800x600WithNormalSpeed) {
 struct DeckCase {
     int option;
     const char* folder;
-    const char* resolution;
-    int width;
-    int height;
+    ScreenSize screen;
 };
 
 class DeckChoiceTest : public StartupDialogTest,
@@ -106,24 +103,21 @@ TEST_P(DeckChoiceTest, PlayStoresTheDeckAndItsScreen) {
     const DeckCase c = GetParam();
     const Launched l = PlayWith(c.option, false);
     EXPECT_EQ(l.deckFolder, c.folder);
-    EXPECT_EQ(l.resolution, c.resolution);
-    EXPECT_EQ(l.screenWidth, c.width);
-    EXPECT_EQ(l.screenHeight, c.height);
-    EXPECT_EQ(l.layoutWidth, c.width) << "the layout must be computed for the chosen screen";
+    EXPECT_EQ(l.screen, c.screen);
 
     // The caption promises the resolution the deck really gets.
     const std::string caption = kDeckCaptions[c.option];
     const std::string suffix =
-        c.width == 800 ? "[800x600 resolution]" : "[1024x768 resolution]";
+        c.screen == ScreenSize::Small800x600 ? "[800x600 resolution]" : "[1024x768 resolution]";
     ASSERT_GE(caption.size(), suffix.size());
     EXPECT_EQ(caption.substr(caption.size() - suffix.size()), suffix);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFourDecks, DeckChoiceTest,
-                         ::testing::Values(DeckCase{4, "Royal", "800x600", 800, 600},
-                                           DeckCase{2, "Roya2", "800x600", 800, 600},
-                                           DeckCase{3, "Vintage", "", 1024, 768},
-                                           DeckCase{1, "Worn", "", 1024, 768}),
+                         ::testing::Values(DeckCase{4, "Royal", ScreenSize::Small800x600},
+                                           DeckCase{2, "Roya2", ScreenSize::Small800x600},
+                                           DeckCase{3, "Vintage", ScreenSize::Large1024x768},
+                                           DeckCase{1, "Worn", ScreenSize::Large1024x768}),
                          [](const ::testing::TestParamInfo<DeckCase>& info) {
                              return std::string(info.param.folder);
                          });
@@ -132,14 +126,15 @@ TEST(SlowAnimation, DoublesEveryMovementOnBothScreens) {
     for (int option : {4, 2, 3, 1}) {
         int frames[2][2] = {};
         for (int slow = 0; slow < 2; ++slow) {
-            Match match;
+            LaunchSettings settings;
             StartupDialogHost host;
             host.loadForm1 = [&] {
-                frames[slow][0] = match.moveFrames;
-                frames[slow][1] = match.playFrames;
-                EXPECT_EQ(match.slowAnimation, slow == 1);
+                const Launched l = LaunchOf(settings, false);
+                frames[slow][0] = l.moveFrames;
+                frames[slow][1] = l.playFrames;
+                EXPECT_EQ(settings.slowAnimation, slow == 1);
             };
-            frmStartup form(match, host);
+            frmStartup form(settings, host);
             form.Form_Load();
             if (option == 2) form.Option2_Click();
             if (option == 3) form.Option3_Click();
@@ -201,7 +196,7 @@ TEST_F(StartupDialogTest, PreviewFollowsThe800x600DecksAndOneDeckIsSelected) {
     form.Command1_Click();
     ASSERT_EQ(launches.size(), 1u);
     EXPECT_EQ(launches[0].deckFolder, "Worn");
-    EXPECT_EQ(launches[0].screenWidth, 1024);
+    EXPECT_EQ(launches[0].screen, ScreenSize::Large1024x768);
 }
 
 TEST_F(StartupDialogTest, ExitAndClosingBeforePlayEndTheProgramWithoutLaunching) {
@@ -209,7 +204,7 @@ TEST_F(StartupDialogTest, ExitAndClosingBeforePlayEndTheProgramWithoutLaunching)
     form.Command2_Click();
     EXPECT_EQ(programEnds, 1);
 
-    Match other;
+    LaunchSettings other;
     int ends = 0;
     int loads = 0;
     frmStartup closed(other, {[&] { ++loads; }, [&] { ++ends; }, nullptr});
@@ -223,7 +218,7 @@ TEST_F(StartupDialogTest, ExitAndClosingBeforePlayEndTheProgramWithoutLaunching)
 TEST(StartupDialogUnload, ByTheLaunchAfterPlayKeepsTheProgram) {
     // The launch unloads the dialog from inside Play.
     StartupDialogHost host;
-    Match m;
+    LaunchSettings m;
     int ends = 0;
     frmStartup* self = nullptr;
     host.loadForm1 = [&] { self->Form_Unload(); };
@@ -248,27 +243,27 @@ TEST_F(StartupDialogTest, WebAddressOnlyShowsTheMessage) {
 
 // The rules page teaches the game, so what it says must be what the game does.
 TEST(RulesText, PointsAndWinningMatchTheGame) {
-    Match m;
-    MakeCardFileNames(m);
     for (int trumps = 0; trumps < 4; ++trumps) {
-        m.trumpSuit = trumps;
         int dealTotal = 0;
         for (int code = 0; code < kCards; ++code) {
-            const int points = CardPoints(m, code);
+            const int points = CardPoints(code, trumps);
             dealTotal += points;
             int stated = 0;
             for (const PointsRow& row : kPointsTable) {
-                if (row.rank == m.cardRank[code]) {
-                    stated = m.cardSuit[code] == trumps ? row.inTrumps : row.otherwise;
+                if (row.rank == RankOf(code)) {
+                    stated = SuitOf(code) == trumps ? row.inTrumps : row.otherwise;
                 }
             }
-            EXPECT_EQ(points, stated) << "card " << m.cardFileName[code] << " trumps " << trumps;
+            EXPECT_EQ(points, stated) << "card " << CardFileName(code) << " trumps " << trumps;
         }
         std::string all;
         for (const TextLine& line : RulesText()) all += line.text + "\n";
         EXPECT_NE(all.find("worth " + std::to_string(dealTotal) + " points"), std::string::npos);
     }
-    EXPECT_EQ(kRulesWinThreshold, Match{}.winThreshold);
+    const std::string threshold = std::to_string(kWinThreshold);
+    std::string all;
+    for (const TextLine& line : RulesText()) all += line.text + "\n";
+    EXPECT_NE(all.find("passes " + threshold), std::string::npos);
 }
 
 }  // namespace

@@ -74,9 +74,8 @@ protected:
 const std::vector<std::string> kDeckPrefixes = {"Royal_", "Roya2_", "Vintage_", "Worn_"};
 
 std::vector<std::string> CardNames() {
-    pellow::Match m;
-    pellow::MakeCardFileNames(m);
-    std::vector<std::string> names(m.cardFileName.begin(), m.cardFileName.begin() + 52);
+    std::vector<std::string> names;
+    for (int code = 0; code < pellow::kCards; ++code) names.push_back(pellow::CardFileName(code));
     names.push_back("S_cardback.bmp");
     return names;
 }

@@ -65,40 +65,33 @@ TEST(Simulator, TraceHoldsEveryPlayOfEveryDeal) {
     EXPECT_EQ(plays, 52 * s.deals);
 }
 
-// A seat that plays its first card whatever was led: the checker must catch it.
+// A seat that plays its first card whatever was led, and one that answers with no card at all:
+// the phase machine must refuse both, and the simulator report it with the seed and frame.
 class Renegade final : public ComputerPlayer {
 public:
-    int ChooseTrump(const Match& m, int seat) override { return rules.ChooseTrump(m, seat); }
-    int ChooseCard(Match& m, int seat) override {
-        if (m.trickCount == 0) return rules.ChooseCard(m, seat);
-        return HandCodes(m, seat)[0];
+    int ChooseTrump(const DealState& d, int seat) override { return rules.ChooseTrump(d, seat); }
+    int ChooseCard(const DealState& d, int seat) override {
+        if (d.trickCount == 0) return rules.ChooseCard(d, seat);
+        return empty ? -1 : d.hand[seat][0];
     }
     RulesPlayer rules;
+    bool empty = false;
 };
 
-// A seat that claims the user is void in every suit it sees led.
-class Gossip final : public ComputerPlayer {
-public:
-    int ChooseTrump(const Match& m, int seat) override { return rules.ChooseTrump(m, seat); }
-    int ChooseCard(Match& m, int seat) override {
-        if (m.trickCount > 0) m.voidKnown[0][m.cardSuit[m.trickCards[0].card]] = 0;
-        return rules.ChooseCard(m, seat);
+TEST(Simulator, RefusesACardTheSeatMayNotPlayAndReportsSeedAndFrame) {
+    for (const bool empty : {false, true}) {
+        Renegade renegade;
+        renegade.empty = empty;
+        const SimStats r = Simulate(9, SeatZeroPolicy::Rules, nullptr, &renegade, 5);
+        EXPECT_FALSE(r.ok);
+        EXPECT_NE(r.violation.find(empty ? "chose card -1, which it may not play" : "which it may not play"),
+                  std::string::npos)
+            << r.violation;
+        EXPECT_NE(r.violation.find("seed 9"), std::string::npos);
+        EXPECT_NE(r.violation.find("frame "), std::string::npos);
+        // Refused, not played: no card was seen twice or played out of turn on the way.
+        EXPECT_EQ(r.violation.find("seen"), std::string::npos) << r.violation;
     }
-    RulesPlayer rules;
-};
-
-TEST(Simulator, ReportsBrokenRulesWithSeedAndFrame) {
-    Renegade renegade;
-    const SimStats r = Simulate(9, SeatZeroPolicy::Rules, nullptr, &renegade, 5);
-    EXPECT_FALSE(r.ok);
-    EXPECT_NE(r.violation.find("follow suit"), std::string::npos) << r.violation;
-    EXPECT_NE(r.violation.find("seed 9"), std::string::npos);
-    EXPECT_NE(r.violation.find("frame "), std::string::npos);
-
-    Gossip gossip;
-    const SimStats g = Simulate(9, SeatZeroPolicy::Rules, nullptr, &gossip, 5);
-    EXPECT_FALSE(g.ok);
-    EXPECT_NE(g.violation.find("voidKnown"), std::string::npos) << g.violation;
 }
 
 TEST(Simulator, SlowAnimationDoublesTheFrames) {
@@ -116,7 +109,7 @@ TEST(Simulator, LargeTablePlaysToo) {
     SimOptions o;
     o.seed = 12;
     o.matches = 5;
-    o.resolution = "";
+    o.screen = ScreenSize::Large1024x768;
     const SimStats s = RunSimulation(o);
     EXPECT_TRUE(s.ok) << s.violation;
     EXPECT_EQ(s.matches, 5);
