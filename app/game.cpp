@@ -2,51 +2,20 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 #include <iostream>
-#include <memory>
-#include <optional>
+#include <utility>
 
 #include "app/dialog/run_startup_dialog.hpp"
 #include "engine/deal.hpp"
 #include "engine/flow.hpp"
 #include "engine/play.hpp"
-#include "opponent/pellow_ai.hpp"
-#include "presentation/dx.hpp"
-#include "presentation/input.hpp"
-#include "presentation/platform_services.hpp"
-#include "presentation/sound.hpp"
-#include "presentation/table.hpp"
 #include "resources/unpack.hpp"
 
-namespace pellow::GameMain {
-
-Match match;
-std::string resourceBase;
-std::string unpackBase;
-bool running = false;
-void (*idleWait)(int) = modDX::WaitForEvent;
+namespace pellow {
 
 namespace {
-
-std::optional<MersenneRandom> random;
-modDX::DXTickClock tickClock;
-modDX::DXSoundRequests sounds;
-RulesPlayer computer;
-
-// What the last presented picture showed; a frame that would show the same is skipped.
-struct FrameLook {
-    Phase phase = Phase::DealingCards;
-    std::int32_t mouseX = -1, mouseY = -1;
-    std::string clock;
-    bool valid = false;
-    bool operator==(const FrameLook& o) const {
-        return valid && o.valid && phase == o.phase && mouseX == o.mouseX && mouseY == o.mouseY &&
-               clock == o.clock;
-    }
-};
-FrameLook lastLook;
 
 // While paused only a key press matters, and that wakes the wait at once.
 constexpr int kPausedWait = 250;
@@ -58,8 +27,6 @@ int SecondsIntoMinute() {
     localtime_r(&now, &local);
     return local.tm_sec;
 }
-
-std::string Resolve(std::string_view relative) { return ResolveResourcePath(unpackBase, relative); }
 
 std::uint32_t TimeOfDaySeed() {
     const auto now = std::chrono::system_clock::now().time_since_epoch();
@@ -89,10 +56,24 @@ int IdleTimeout(const Match& m, std::uint32_t nowTick, int secondsIntoMinute) {
     return std::max(wait, 1);
 }
 
-void DeleteUnpackedFilesOnce() {
+bool Game::FrameLook::operator==(const FrameLook& o) const {
+    return valid && o.valid && phase == o.phase && mouseX == o.mouseX && mouseY == o.mouseY &&
+           clock == o.clock;
+}
+
+Game::Game() : idleWait([this](int milliseconds) { display_.WaitForEvent(milliseconds); }) {
+    SetEndHooks({});
+}
+
+void Game::SetEndHooks(EndHooks hooks) {
+    if (!hooks.showMessage) hooks.showMessage = modDX::ShowMessageBox;
+    if (!hooks.endProcess) hooks.endProcess = [](int status) { std::exit(status); };
+    hooks_ = std::move(hooks);
+}
+
+void Game::DeleteUnpackedFilesOnce() {
     if (unpackBase.empty()) return;
-    const std::string base = unpackBase;
-    unpackBase.clear();
+    const std::string base = std::exchange(unpackBase, std::string());
     try {
         DeleteUnpackedFiles(base);
     } catch (const ResourceError& e) {
@@ -100,105 +81,120 @@ void DeleteUnpackedFilesOnce() {
     }
 }
 
-void Form1_Load(modDX::DisplayKind screen) {
-    try {
-        unpackBase = UnpackResources(resourceBase, match.settings.packFileName);
-    } catch (const ResourceError& e) {
-        UnloadStartupDialog();
-        modDX::ShowMessageBox(std::string("Pellow cannot start.\n") + e.what());
-        std::exit(EXIT_FAILURE);
-    }
-    LaunchGame(screen);
+void Game::End(const std::string& message) {
+    input_.ShowSystemCursor(true);
+    input_.UnAcquireMouse();
+    input_.UnAcquireKeyBoard();
+    audio_.CloseSound();
+    display_.Release();
+    input_.CloseInput();
+    if (!message.empty()) hooks_.showMessage(message);
+    // Whatever ends the program, the unpacked files must not stay behind.
+    DeleteUnpackedFilesOnce();
+    hooks_.endProcess(message.empty() ? 0 : 1);
 }
 
-void StartGame(modDX::DisplayKind screen) {
+void Game::Form1_Load(modDX::DisplayKind screen) {
+    try {
+        unpackBase = UnpackResources(resourceBase, match.settings.packFileName);
+        StartGame(screen);
+    } catch (const ResourceError& e) {
+        UnloadStartupDialog();
+        End(std::string("Pellow cannot start.\n") + e.what());
+        return;
+    } catch (const modDX::LoadError& e) {
+        End(e.what());
+        return;
+    }
+    FrameLoop();
+}
+
+void Game::StartGame(modDX::DisplayKind screen) {
     Match& m = match;
-    // Whatever ends the program from here on, the unpacked files must not stay behind.
-    modDX::SetShutDownHooks({nullptr, [](int status) {
-                                 DeleteUnpackedFilesOnce();
-                                 std::exit(status);
-                             }});
-    modDX::SetCloseHandler(QuitGame);
+    display_.SetCloseHandler([this] { QuitGame(); });
+    const modDX::PathResolver resolve = [this](std::string_view relative) {
+        return ResolveResourcePath(unpackBase, relative);
+    };
 
     UnloadStartupDialog();
     m.layout = MakeTableLayout(m.settings.screen, m.settings.slowAnimation);
-    random.emplace(TimeOfDaySeed());
-    m.random = &*random;
-    m.clock = &tickClock;
-    m.sounds = &sounds;
-    m.computer = &computer;
+    random_.emplace(TimeOfDaySeed());
+    m.random = &*random_;
+    m.clock = &tickClock_;
+    m.sounds = &audio_;
+    m.computer = &computer_;
 
-    modDX::DirectX(ScreenWidth(m.settings.screen), ScreenHeight(m.settings.screen), screen);
-    modDX::GiveMeInput();
-    modDX::KeyBoard();
-    modDX::Mouse();
-    modDX::InitSound();
-    modDX::LoadSounds(Resolve);
-    LoadBitmaps(m.settings, Resolve);
-    modDX::SetClipRect();
+    display_.DirectX(ScreenWidth(m.settings.screen), ScreenHeight(m.settings.screen), screen);
+    input_.GiveMeInput();
+    input_.KeyBoard();
+    input_.Mouse();
+    audio_.InitSound();
+    // A sound that cannot be loaded only goes silent; the game plays on.
+    for (const std::string& silent : audio_.LoadSounds(resolve))
+        std::cerr << "Sound not loaded: " << silent << '\n';
+    table_.LoadBitmaps(m.settings, resolve);
+    display_.SetClipRect();
     NewDeal(m);
     running = true;
-    modDX::ShowSystemCursor(false);
-    modDX::BltSurface(backgroundSurface, modDX::backBuffer, modDX::Rect{}, 0, 0, false);
+    input_.ShowSystemCursor(false);
+    display_.BltSurface(table_.background(), display_.backBuffer(), modDX::Rect{}, 0, 0, false);
     DeleteUnpackedFilesOnce();
-    lastLook = FrameLook{};
+    lastLook_ = FrameLook{};
 }
 
-void FrameLoop() {
+void Game::FrameLoop() {
     while (running) {
         RunFrame();
-        modDX::DoEvents();
+        display_.DoEvents();
     }
     QuitGame();
     std::abort();  // QuitGame ends the process
 }
 
-void LaunchGame(modDX::DisplayKind screen) {
-    StartGame(screen);
-    FrameLoop();
-}
-
-bool RunFrame() {
+bool Game::RunFrame() {
     Match& m = match;
-    modDX::ReadKeyBoard();
-    modDX::ReadMouse();
-    if (modDX::KeyDown(modDX::keyEscape)) {
+    input_.ReadKeyBoard();
+    input_.ReadMouse();
+    if (input_.KeyDown(modDX::keyEscape)) {
         QuitGame();
         return false;
     }
-    modDX::HandlePauseKey();
+    input_.HandlePauseKey();
     const bool movingBefore = AnyCardMoving(m.motion);
-    const FrameInput input{modDX::KeyDown(modDX::keyR), modDX::MouseButton(0), modDX::mouseX,
-                           modDX::mouseY, modDX::paused};
-    const bool picked = StepFrame(m, input);
-    if (!m.fault.empty()) modDX::ShutDown(m.fault);
-    if (modDX::paused) {
-        idleWait(kPausedWait);
-        lastLook.valid = false;
+    const FrameInput frameInput{input_.KeyDown(modDX::keyR), input_.MouseButton(0), input_.mouseX(),
+                                input_.mouseY(), input_.Paused()};
+    const bool picked = StepFrame(m, frameInput);
+    if (!m.fault.empty()) {
+        End(m.fault);
         return false;
     }
-    modDX::RecoverSurfaces();
+    if (input_.Paused()) {
+        idleWait(kPausedWait);
+        lastLook_.valid = false;
+        return false;
+    }
+    display_.RecoverSurfaces();
 
     // A frame identical to the last one presented is neither drawn nor presented: the loop
     // waits for the next event or frame time instead, so a waiting game costs no CPU.
-    FrameLook look{m.motion.statusText, modDX::mouseX, modDX::mouseY, CurrentClockText(), true};
-    if (!movingBefore && !AnyCardMoving(m.motion) && !picked && look == lastLook) {
+    FrameLook look{m.motion.statusText, input_.mouseX(), input_.mouseY(), CurrentClockText(), true};
+    if (!movingBefore && !AnyCardMoving(m.motion) && !picked && look == lastLook_) {
         idleWait(IdleTimeout(m, m.clock->TickCount(), SecondsIntoMinute()));
         return false;
     }
-    modDX::BltSurface(backgroundSurface, modDX::backBuffer, modDX::Rect{}, 0, 0, false);
-    DrawTable(m, look.clock, kCaption);
-    modDX::DrawMouseCursor(lineSurface[3], 16, 16, 32, 32, true);
-    modDX::FlipScreen();
-    lastLook = look;
+    display_.BltSurface(table_.background(), display_.backBuffer(), modDX::Rect{}, 0, 0, false);
+    table_.DrawTable(m, look.clock, kCaption);
+    input_.DrawMouseCursor(table_.pointer(), 16, 16, 32, 32, true);
+    display_.FlipScreen();
+    lastLook_ = look;
     return true;
 }
 
-void QuitGame() {
-    ReleaseBitmaps();
-    modDX::ReleaseSounds();
+void Game::QuitGame() {
+    table_.ReleaseBitmaps();
+    audio_.ReleaseSounds();
     DeleteUnpackedFilesOnce();
-    modDX::ShutDown("");
+    End("");
 }
 
-}  // namespace pellow::GameMain
+}  // namespace pellow

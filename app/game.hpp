@@ -1,39 +1,93 @@
 #pragma once
-// The spine of the running game: the launch sequence, one frame, and the way the game quits.
+// The spine of the running game: the Game owns the screen, input, sound, pictures, the match
+// and the launch settings, and runs the launch sequence, the frames and the way the game ends.
+// Every failure that ends the program ends it through Game::End.
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "engine/match.hpp"
+#include "opponent/pellow_ai.hpp"
 #include "presentation/dx.hpp"
+#include "presentation/input.hpp"
+#include "presentation/platform_services.hpp"
+#include "presentation/sound.hpp"
+#include "presentation/table.hpp"
 
-namespace pellow::GameMain {
+namespace pellow {
 
-// The one match every part of the game shares.
-extern Match match;
-// The program's folder, ending in one '/'.
-extern std::string resourceBase;
-// Where the resources were unpacked this run (resourceBase, or a private folder).
-extern std::string unpackBase;
-extern bool running;
-// How a frame with nothing new to show waits: for the next event, or at most this long.
-extern void (*idleWait)(int milliseconds);
 // How long a frame with nothing new to show may wait before something on the table changes by
 // itself (the short pause after a card ends, or the clock's minute turns).
 int IdleTimeout(const Match& m, std::uint32_t nowTick, int secondsIntoMinute);
 
-// Unpacks the resources and launches the game; returns only when the game did not start.
-void Form1_Load(modDX::DisplayKind screen);
-// Launch steps 1 to 14: everything up to the first frame.
-void StartGame(modDX::DisplayKind screen);
-// Launch step 15: the frame loop. Does not return.
-[[noreturn]] void FrameLoop();
-void LaunchGame(modDX::DisplayKind screen);
-// One frame: input, match, drawing, presentation. Returns whether a picture was presented.
-bool RunFrame();
-void QuitGame();
-// Removes the unpacked tree if it is still there (every way out of the program calls this).
-void DeleteUnpackedFilesOnce();
-
 // The 13-character caption line drawn beside the clock.
 std::string CaptionLine();
 
-}  // namespace pellow::GameMain
+class Game {
+public:
+    Game();
+    Game(const Game&) = delete;
+    Game& operator=(const Game&) = delete;
+
+    // The one match every part of the game shares.
+    Match match;
+    // The program's folder, ending in one '/'.
+    std::string resourceBase;
+    // Where the resources were unpacked this run (resourceBase, or a private folder).
+    std::string unpackBase;
+    bool running = false;
+    // How a frame with nothing new to show waits: for the next event, or at most this long.
+    std::function<void(int milliseconds)> idleWait;
+
+    // The last steps of End, replaceable so tests can watch them without the process ending.
+    struct EndHooks {
+        std::function<void(const std::string&)> showMessage;  // message box with an OK button
+        std::function<void(int)> endProcess;                  // exit status
+    };
+    // Unset hooks fall back to the message box and exit().
+    void SetEndHooks(EndHooks hooks);
+
+    // Unpacks the resources and launches the game. Does not return unless the game could not
+    // start and the end hooks returned.
+    void Form1_Load(modDX::DisplayKind screen);
+    // Launch steps 1 to 14: everything up to the first frame. Throws modDX::LoadError.
+    void StartGame(modDX::DisplayKind screen);
+    // Launch step 15: the frame loop. Does not return.
+    [[noreturn]] void FrameLoop();
+    // One frame: input, match, drawing, presentation. Returns whether a picture was presented.
+    bool RunFrame();
+    void QuitGame();
+    // Releases the display, sound and input, shows a non-empty message, removes the unpacked
+    // files and ends the process: status 0 for an empty message, 1 otherwise.
+    void End(const std::string& message);
+    // Removes the unpacked tree if it is still there (every way out of the program calls this).
+    void DeleteUnpackedFilesOnce();
+
+    modDX::Display& display() { return display_; }
+    modDX::Input& input() { return input_; }
+    modDX::Audio& audio() { return audio_; }
+    TableView& table() { return table_; }
+
+private:
+    // What the last presented picture showed; a frame that would show the same is skipped.
+    struct FrameLook {
+        Phase phase = Phase::DealingCards;
+        std::int32_t mouseX = -1, mouseY = -1;
+        std::string clock;
+        bool valid = false;
+        bool operator==(const FrameLook& o) const;
+    };
+
+    modDX::Display display_;
+    modDX::Input input_{display_};
+    modDX::Audio audio_;
+    TableView table_{display_};
+    std::optional<MersenneRandom> random_;
+    modDX::DXTickClock tickClock_;
+    RulesPlayer computer_;
+    FrameLook lastLook_;
+    EndHooks hooks_;
+};
+
+}  // namespace pellow

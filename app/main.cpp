@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "app/dialog/run_startup_dialog.hpp"
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    GameMain::resourceBase = BaseFolder(ProgramFolder(argv[0]));
-    return RunStartupDialog(GameMain::match.settings, [screen] { GameMain::Form1_Load(screen); });
+    // Lives until the process ends; the game ends it from inside the dialog's Play.
+    auto game = std::make_unique<Game>();
+    game->resourceBase = BaseFolder(ProgramFolder(argv[0]));
+    return RunStartupDialog(game->match.settings, [&game, screen] { game->Form1_Load(screen); });
 }

@@ -18,17 +18,15 @@ public:
     std::int32_t height = 0;
     modDX::Surface dds;
 
-    // VidMem is accepted for the callers' sake; fonts always live in system memory.
-    void CreateSpriteFromFile(const std::string& strFile, int intWidth, int intHeight, int Colums,
-                              bool VidMem);
+    // Throws modDX::LoadError when the picture cannot be loaded.
+    void CreateSpriteFromFile(const std::string& strFile, int intWidth, int intHeight, int Colums);
     void SetTransColor(int color);
-    // Draws sText, one byte per character, with its left edge at XPos and top at YPos.
-    void DrawText(modDX::Surface& DstSurface, std::string_view sText, bool ColKey);
+    // Draws sText, one byte per character, with its left edge at XPos and top at YPos, cut at
+    // the display's clip rectangle.
+    void DrawText(const modDX::Display& display, modDX::Surface& DstSurface, std::string_view sText,
+                  bool ColKey);
 
 private:
-    void DrawChar(modDX::Surface& DstSurface, float x, bool ColKey);
-
-    std::int16_t glyphIndex = 0;
     std::int16_t colums = 0;
 };
 

@@ -1,47 +1,14 @@
 #include "presentation/dx.hpp"
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <utility>
 
 #include "presentation/dx_internal.hpp"
-#include "presentation/input.hpp"
-#include "presentation/sound.hpp"
 
 namespace pellow::modDX {
 
-Surface backBuffer;
-int screenWidth = 0;
-int screenHeight = 0;
-Rect backRect;
-std::int32_t clipLeft = 0, clipTop = 0, clipRight = 0, clipBottom = 0;
-
 namespace {
-
-SDL_Window* window = nullptr;
-SDL_Renderer* renderer = nullptr;
-SDL_Texture* texture = nullptr;
-bool videoStarted = false;
-bool textureLost = false;
-int refreshRate = 60;
-Uint64 lastFlip = 0;
-
-bool shuttingDown = false;
-std::string nestedReport;
-std::function<void()> closeHandler;
-
-void DefaultEnd(int status) {
-    SDL_Quit();
-    std::exit(status);
-}
-
-ShutDownHooks DefaultHooks() { return {ShowMessageBox, DefaultEnd}; }
-
-ShutDownHooks hooks = DefaultHooks();
-
-bool AllZero(const Rect& r) { return r.left == 0 && r.top == 0 && r.right == 0 && r.bottom == 0; }
 
 // The copy underneath BltSurface. Like the hardware copy it replaces, it never clips: a
 // rectangle that is empty, inverted, outside the source, or a copy that would not fit inside
@@ -68,65 +35,63 @@ void BltFast(Surface& destination, std::int64_t x, std::int64_t y, Surface& sour
     SDL_LowerBlit(source.raw(), &from, destination.raw(), &to);
 }
 
-bool MakeTexture() {
-    if (texture) SDL_DestroyTexture(texture);
-    texture = SDL_CreateTexture(renderer, detail::kBackBufferFormat, SDL_TEXTUREACCESS_STREAMING,
-                                screenWidth, screenHeight);
-    return texture != nullptr;
+bool MakeTexture(Display::Platform& p, int width, int height) {
+    if (p.texture) SDL_DestroyTexture(p.texture);
+    p.texture = SDL_CreateTexture(p.renderer, detail::kBackBufferFormat,
+                                  SDL_TEXTUREACCESS_STREAMING, width, height);
+    return p.texture != nullptr;
 }
 
-bool MakeRenderer() {
-    if (texture) SDL_DestroyTexture(texture);
-    texture = nullptr;
-    if (renderer) SDL_DestroyRenderer(renderer);
+bool MakeRenderer(Display::Platform& p, int width, int height) {
+    if (p.texture) SDL_DestroyTexture(p.texture);
+    p.texture = nullptr;
+    if (p.renderer) SDL_DestroyRenderer(p.renderer);
     // The picture is composed in system memory anyway, so the software renderer presents it
     // without loading a 3D driver: far less memory, and no slower for one copy per frame. A
     // player can still ask for another driver through SDL's environment variables.
     SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_PRESENTVSYNC);
-    if (!renderer) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
-    if (!renderer) return false;
+    p.renderer = SDL_CreateRenderer(p.window, -1, SDL_RENDERER_PRESENTVSYNC);
+    if (!p.renderer) p.renderer = SDL_CreateRenderer(p.window, -1, SDL_RENDERER_SOFTWARE);
+    if (!p.renderer) return false;
     // The back buffer keeps its own size; the window shows it scaled, aspect kept.
-    SDL_RenderSetLogicalSize(renderer, screenWidth, screenHeight);
-    return MakeTexture();
-}
-
-void ReleaseDisplay() {
-    if (texture) SDL_DestroyTexture(texture);
-    if (renderer) SDL_DestroyRenderer(renderer);
-    if (window) SDL_DestroyWindow(window);
-    texture = nullptr;
-    renderer = nullptr;
-    window = nullptr;
-    backBuffer.reset();
-    if (videoStarted) SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    videoStarted = false;
-    textureLost = false;
-    lastFlip = 0;
-    backRect = Rect{};
-    clipLeft = clipTop = clipRight = clipBottom = 0;
+    SDL_RenderSetLogicalSize(p.renderer, width, height);
+    return MakeTexture(p, width, height);
 }
 
 // Where the driver does not wait for the retrace, wait out the rest of the refresh period
 // here, so a movement takes the same number of visible frames everywhere and the loop never
 // spins. A present that did wait leaves (almost) nothing to wait for.
-void PaceFrame() {
+void PaceFrame(Display::Platform& p) {
     const Uint64 frequency = SDL_GetPerformanceFrequency();
-    const Uint64 period = frequency / static_cast<Uint64>(refreshRate);
+    const Uint64 period = frequency / static_cast<Uint64>(p.refreshRate);
     const Uint64 slack = frequency / 500;  // 2 ms: retrace timing jitter
     Uint64 now = SDL_GetPerformanceCounter();
-    if (lastFlip != 0) {
-        const Uint64 elapsed = now - lastFlip;
+    if (p.lastFlip != 0) {
+        const Uint64 elapsed = now - p.lastFlip;
         if (elapsed + slack < period) {
             SDL_Delay(static_cast<Uint32>((period - elapsed) * 1000 / frequency));
             now = SDL_GetPerformanceCounter();
         }
     }
-    lastFlip = now;
+    p.lastFlip = now;
+}
+
+// The back buffer drawn into the window's texture and the renderer's output, not yet shown.
+void Compose(Display::Platform& p, const Surface& backBuffer) {
+    SDL_UpdateTexture(p.texture, nullptr, backBuffer.raw()->pixels, backBuffer.raw()->pitch);
+    SDL_SetRenderDrawColor(p.renderer, 0, 0, 0, 255);
+    SDL_RenderClear(p.renderer);
+    SDL_RenderCopy(p.renderer, p.texture, nullptr, nullptr);
 }
 
 }  // namespace
+
+LoadError::LoadError(std::string procedure, long number, const std::string& description)
+    : std::runtime_error("Error in function " + procedure + "() \nError Number: " +
+                         std::to_string(number) + "\n" + description),
+      procedure_(std::move(procedure)),
+      number_(number) {}
 
 // ---- Surface ----
 
@@ -202,109 +167,23 @@ void Surface::useColorKey(bool use) {
     keyActive_ = want;
 }
 
-// ---- The layer's internals ----
-
 namespace detail {
 
-SDL_Window* Window() { return window; }
-SDL_Renderer* Renderer() { return renderer; }
 bool EventsRunning() { return SDL_WasInit(SDL_INIT_EVENTS) != 0; }
-
-void HandleEvent(const SDL_Event& event) {
-    switch (event.type) {
-        case SDL_QUIT:
-            // The window manager's close: the game window's unload.
-            if (closeHandler) {
-                closeHandler();
-            } else {
-                ShutDown("");
-            }
-            break;
-        case SDL_RENDER_TARGETS_RESET:
-        case SDL_RENDER_DEVICE_RESET:
-            textureLost = true;
-            break;
-        default:
-            break;
-    }
-}
-
-bool LoadPicture(Surface& surface, const std::string& path, const std::string& procedure) {
-    SDL_Surface* loaded = SDL_LoadBMP(path.c_str());
-    if (!loaded) {
-        ReportError(procedure, errPictureFile, SDL_GetError());
-        return false;
-    }
-    // Converted once, so every copy is a plain 16-bit copy.
-    SDL_Surface* converted = SDL_ConvertSurfaceFormat(loaded, kBackBufferFormat, 0);
-    SDL_FreeSurface(loaded);
-    if (!converted) {
-        ReportError(procedure, errPictureFormat, SDL_GetError());
-        return false;
-    }
-    SDL_SetSurfaceBlendMode(converted, SDL_BLENDMODE_NONE);
-    surface.adopt(converted);
-    return true;
-}
 
 }  // namespace detail
 
-// ---- Operations ----
+// ---- Pictures ----
 
-void DirectX(int width, int height, DisplayKind kind) {
-    systemCursorShown = true;
-    if (window || backBuffer.exists()) ReleaseDisplay();
-    screenWidth = width;
-    screenHeight = height;
-
-    if (kind != DisplayKind::Memory) {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-            ReportError("DirectX", errDisplayStart, SDL_GetError());
-            return;
-        }
-        videoStarted = true;
-        SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
-        if (kind == DisplayKind::FullScreen) {
-            // Full screen takes the desktop as it is: the player's display mode is never
-            // switched. The window is also made at the desktop's own size and place, so it
-            // covers the screen even where no window manager applies the full-screen state.
-            SDL_Rect desktop{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height};
-            SDL_GetDisplayBounds(0, &desktop);
-            window = SDL_CreateWindow("Pellow", desktop.x, desktop.y, desktop.w, desktop.h,
-                                      SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
-        } else {
-            window = SDL_CreateWindow("Pellow", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                      width, height, SDL_WINDOW_SHOWN);
-        }
-        if (!window) {
-            ReportError("DirectX", errWindow, SDL_GetError());
-            return;
-        }
-        if (!MakeRenderer()) {
-            ReportError("DirectX", errRenderer, SDL_GetError());
-            return;
-        }
-        SDL_DisplayMode mode{};
-        const int display = SDL_GetWindowDisplayIndex(window);
-        refreshRate = (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 &&
-                       mode.refresh_rate > 0)
-                          ? mode.refresh_rate
-                          : 60;
-    }
-
-    SDL_Surface* buffer =
-        SDL_CreateRGBSurfaceWithFormat(0, width, height, 16, detail::kBackBufferFormat);
-    if (!buffer) {
-        ReportError("DirectX", errBackBuffer, SDL_GetError());
-        return;
-    }
-    backBuffer.adopt(buffer);
-    ClearBackBuffer();
-    backRect = Rect{0, 0, width, height};
-}
-
-void CreateSurfaceFromFile(Surface& surface, const std::string& path) {
-    detail::LoadPicture(surface, path, "CreateSurfaceFromFile");
+void CreateSurfaceFromFile(Surface& surface, const std::string& path, const std::string& procedure) {
+    SDL_Surface* loaded = SDL_LoadBMP(path.c_str());
+    if (!loaded) throw LoadError(procedure, errPictureFile, SDL_GetError());
+    // Converted once, so every copy is a plain 16-bit copy.
+    SDL_Surface* converted = SDL_ConvertSurfaceFormat(loaded, detail::kBackBufferFormat, 0);
+    SDL_FreeSurface(loaded);
+    if (!converted) throw LoadError(procedure, errPictureFormat, SDL_GetError());
+    SDL_SetSurfaceBlendMode(converted, SDL_BLENDMODE_NONE);
+    surface.adopt(converted);
 }
 
 void SetColorKey(Surface& surface, int mode) {
@@ -318,142 +197,175 @@ void SetColorKey(Surface& surface, int mode) {
     }
 }
 
-void BltSurface(Surface& source, Surface& destination, const Rect& rect, int x, int y,
-                bool useColorKey) {
+// ---- Display ----
+
+Display::Display() : platform_(std::make_unique<Platform>()) {}
+
+Display::~Display() { Release(); }
+
+void Display::Release() {
+    Platform& p = *platform_;
+    if (p.texture) SDL_DestroyTexture(p.texture);
+    if (p.renderer) SDL_DestroyRenderer(p.renderer);
+    if (p.window) SDL_DestroyWindow(p.window);
+    if (p.videoStarted) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    p = Platform{};
+    backBuffer_.reset();
+    clip_ = Rect{};
+}
+
+void Display::DirectX(int width, int height, DisplayKind kind) {
+    Release();
+    closeRequested_ = false;
+    width_ = width;
+    height_ = height;
+    Platform& p = *platform_;
+
+    if (kind != DisplayKind::Memory) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+            throw LoadError("DirectX", errDisplayStart, SDL_GetError());
+        p.videoStarted = true;
+        SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+        if (kind == DisplayKind::FullScreen) {
+            // Full screen takes the desktop as it is: the player's display mode is never
+            // switched. The window is also made at the desktop's own size and place, so it
+            // covers the screen even where no window manager applies the full-screen state.
+            SDL_Rect desktop{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height};
+            SDL_GetDisplayBounds(0, &desktop);
+            p.window = SDL_CreateWindow("Pellow", desktop.x, desktop.y, desktop.w, desktop.h,
+                                        SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
+        } else {
+            p.window = SDL_CreateWindow("Pellow", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                        width, height, SDL_WINDOW_SHOWN);
+        }
+        if (!p.window) throw LoadError("DirectX", errWindow, SDL_GetError());
+        if (!MakeRenderer(p, width, height))
+            throw LoadError("DirectX", errRenderer, SDL_GetError());
+        SDL_DisplayMode mode{};
+        const int display = SDL_GetWindowDisplayIndex(p.window);
+        p.refreshRate = (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 &&
+                         mode.refresh_rate > 0)
+                            ? mode.refresh_rate
+                            : 60;
+    }
+
+    SDL_Surface* buffer =
+        SDL_CreateRGBSurfaceWithFormat(0, width, height, 16, detail::kBackBufferFormat);
+    if (!buffer) throw LoadError("DirectX", errBackBuffer, SDL_GetError());
+    backBuffer_.adopt(buffer);
+    ClearBackBuffer();
+}
+
+void Display::SetClipRect() { clip_ = Rect{0, 0, width_, height_}; }
+
+void Display::BltSurface(Surface& source, Surface& destination, const Rect& rect, int x, int y,
+                         bool useColorKey) const {
     std::int64_t left = rect.left, top = rect.top, right = rect.right, bottom = rect.bottom;
     std::int64_t px = x, py = y;
     const std::int64_t w = right - left;
     const std::int64_t h = bottom - top;
-    if (px + w > clipRight) right = left + clipRight - px;
-    if (py + h > clipBottom) bottom = top + clipBottom - py;
-    if (px < clipLeft) {
-        left = left + clipLeft - px;
-        px = clipLeft;
+    if (px + w > clip_.right) right = left + clip_.right - px;
+    if (py + h > clip_.bottom) bottom = top + clip_.bottom - py;
+    if (px < clip_.left) {
+        left = left + clip_.left - px;
+        px = clip_.left;
     }
-    if (py < clipTop) {
-        top = top + clipTop - py;
-        py = clipTop;
+    if (py < clip_.top) {
+        top = top + clip_.top - py;
+        py = clip_.top;
     }
     BltFast(destination, px, py, source, left, top, right, bottom, useColorKey);
 }
 
-void ClearBackBuffer() {
-    if (!backBuffer.exists()) return;
-    if (AllZero(backRect)) {
-        SDL_FillRect(backBuffer.raw(), nullptr, 0);
-    } else {
-        FillRect(backBuffer, backRect, 0);
-    }
+void Display::ClearBackBuffer() {
+    if (backBuffer_.exists()) SDL_FillRect(backBuffer_.raw(), nullptr, 0);
 }
 
-void SetClipRect() {
-    clipLeft = 0;
-    clipTop = 0;
-    clipRight = screenWidth;
-    clipBottom = screenHeight;
+void Display::FlipScreen() {
+    Platform& p = *platform_;
+    if (!p.window || !backBuffer_.exists()) return;
+    if (!p.texture && !MakeTexture(p, width_, height_) && !MakeRenderer(p, width_, height_)) return;
+    Compose(p, backBuffer_);
+    SDL_RenderPresent(p.renderer);
+    PaceFrame(p);
 }
 
-void FlipScreen() {
-    if (!window || !backBuffer.exists()) return;
-    if (!texture && !MakeTexture() && !MakeRenderer()) return;
-    SDL_UpdateTexture(texture, nullptr, backBuffer.raw()->pixels, backBuffer.raw()->pitch);
-    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-    SDL_RenderClear(renderer);
-    SDL_RenderCopy(renderer, texture, nullptr, nullptr);
-    SDL_RenderPresent(renderer);
-    PaceFrame();
-}
-
-bool DisplayReady() {
-    if (!window) return true;
-    const Uint32 flags = SDL_GetWindowFlags(window);
+bool Display::DisplayReady() const {
+    if (!platform_->window) return true;
+    const Uint32 flags = SDL_GetWindowFlags(platform_->window);
     return (flags & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) == 0;
 }
 
-void RecoverSurfaces() {
+void Display::RecoverSurfaces() {
     // Surfaces live in system memory and keep their pictures, so nothing is reloaded: a hidden
     // or minimised window is waited for (sleeping on the event queue), and a renderer that
     // lost its textures gets them made again.
-    while (!DisplayReady()) {
+    while (!DisplayReady() && !closeRequested_) {
         SDL_Event event;
-        if (SDL_WaitEventTimeout(&event, 100)) detail::HandleEvent(event);
+        if (SDL_WaitEventTimeout(&event, 100)) HandleEvent(event);
     }
     DoEvents();
-    if (textureLost && window) {
-        textureLost = false;
-        if (!MakeTexture()) MakeRenderer();
+    Platform& p = *platform_;
+    if (p.textureLost && p.window) {
+        p.textureLost = false;
+        if (!MakeTexture(p, width_, height_)) MakeRenderer(p, width_, height_);
     }
 }
 
-void ShutDown(const std::string& message) {
-    if (shuttingDown) {
-        // A failure while shutting down is reported by the shutdown already under way.
-        if (!message.empty()) nestedReport += (nestedReport.empty() ? "" : "\n\n") + message;
-        return;
+bool Display::SaveScreenshot(const std::string& bmpPath) {
+    Platform& p = *platform_;
+    if (!p.window) {
+        return backBuffer_.exists() && SDL_SaveBMP(backBuffer_.raw(), bmpPath.c_str()) == 0;
     }
-    shuttingDown = true;
-    nestedReport.clear();
-
-    ShowSystemCursor(true);
-    UnAcquireMouse();
-    UnAcquireKeyBoard();
-    CloseSound();
-    ReleaseDisplay();
-    CloseInput();
-
-    std::string shown = message;
-    if (!nestedReport.empty()) shown += (shown.empty() ? "" : "\n\n") + nestedReport;
-    if (!shown.empty()) hooks.showMessage(shown);
-    // A report that arrives while the message is up still makes the exit a failure.
-    const int status = (shown.empty() && nestedReport.empty()) ? 0 : 1;
-    nestedReport.clear();
-    shuttingDown = false;
-    hooks.endProcess(status);
+    if (!p.texture) return false;
+    Compose(p, backBuffer_);
+    int w = 0, h = 0;
+    if (SDL_GetRendererOutputSize(p.renderer, &w, &h) != 0) return false;
+    SDL_Surface* shot = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (!shot) return false;
+    // Read the whole output, bars included: the logical viewport would hide them.
+    SDL_RenderSetLogicalSize(p.renderer, 0, 0);
+    SDL_RenderSetViewport(p.renderer, nullptr);
+    const bool read = SDL_RenderReadPixels(p.renderer, nullptr, SDL_PIXELFORMAT_ARGB8888,
+                                           shot->pixels, shot->pitch) == 0;
+    SDL_RenderSetLogicalSize(p.renderer, width_, height_);
+    const bool saved = read && SDL_SaveBMP(shot, bmpPath.c_str()) == 0;
+    SDL_FreeSurface(shot);
+    return saved;
 }
 
-std::string ErrorReport(const std::string& procedure, long number, const std::string& description) {
-    return "Error in function " + procedure + "() \nError Number: " + std::to_string(number) +
-           "\n" + description;
+void Display::HandleEvent(const SDL_Event& event) {
+    switch (event.type) {
+        case SDL_QUIT:
+            // The window manager's close: the game window's unload.
+            closeRequested_ = true;
+            if (closeHandler_) closeHandler_();
+            break;
+        case SDL_RENDER_TARGETS_RESET:
+        case SDL_RENDER_DEVICE_RESET:
+            platform_->textureLost = true;
+            break;
+        default:
+            break;
+    }
 }
 
-void ReportError(const std::string& procedure, long number, const std::string& description) {
-    ShutDown(ErrorReport(procedure, number, description));
-}
-
-void DoEvents() {
+void Display::DoEvents() {
     if (!detail::EventsRunning()) return;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
-        detail::HandleEvent(event);
-        if (!detail::EventsRunning()) break;  // the event shut the game down
+        HandleEvent(event);
+        if (!detail::EventsRunning()) break;  // the event ended the game
     }
 }
 
-void PauseWait() {
-    if (detail::EventsRunning()) {
-        // Leaves the event queued for the pump at the end of the pass.
-        SDL_WaitEventTimeout(nullptr, 10);
-    } else {
-        SDL_Delay(10);
-    }
-}
-
-void WaitForEvent(int milliseconds) {
+void Display::WaitForEvent(int milliseconds) {
     if (milliseconds <= 0) return;
     if (detail::EventsRunning()) SDL_WaitEventTimeout(nullptr, milliseconds);
     else SDL_Delay(static_cast<Uint32>(milliseconds));
 }
 
-void SetCloseHandler(std::function<void()> handler) { closeHandler = std::move(handler); }
-
-void SetShutDownHooks(ShutDownHooks newHooks) {
-    ShutDownHooks defaults = DefaultHooks();
-    if (!newHooks.showMessage) newHooks.showMessage = defaults.showMessage;
-    if (!newHooks.endProcess) newHooks.endProcess = defaults.endProcess;
-    hooks = std::move(newHooks);
-}
-
-void ResetShutDownHooks() { hooks = DefaultHooks(); }
+void Display::SetCloseHandler(std::function<void()> handler) { closeHandler_ = std::move(handler); }
 
 // ---- Helpers ----
 
@@ -488,30 +400,6 @@ std::uint16_t GetPixel(const Surface& surface, int x, int y) {
     const std::uint16_t value = reinterpret_cast<const std::uint16_t*>(row)[x];
     if (mustLock) SDL_UnlockSurface(s);
     return value;
-}
-
-bool SaveScreenshot(const std::string& bmpPath) {
-    if (!window) {
-        return backBuffer.exists() && SDL_SaveBMP(backBuffer.raw(), bmpPath.c_str()) == 0;
-    }
-    if (!texture) return false;
-    SDL_UpdateTexture(texture, nullptr, backBuffer.raw()->pixels, backBuffer.raw()->pitch);
-    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-    SDL_RenderClear(renderer);
-    SDL_RenderCopy(renderer, texture, nullptr, nullptr);
-    int w = 0, h = 0;
-    if (SDL_GetRendererOutputSize(renderer, &w, &h) != 0) return false;
-    SDL_Surface* shot = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
-    if (!shot) return false;
-    // Read the whole output, bars included: the logical viewport would hide them.
-    SDL_RenderSetLogicalSize(renderer, 0, 0);
-    SDL_RenderSetViewport(renderer, nullptr);
-    const bool read = SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888,
-                                           shot->pixels, shot->pitch) == 0;
-    SDL_RenderSetLogicalSize(renderer, screenWidth, screenHeight);
-    const bool saved = read && SDL_SaveBMP(shot, bmpPath.c_str()) == 0;
-    SDL_FreeSurface(shot);
-    return saved;
 }
 
 }  // namespace pellow::modDX

@@ -1,16 +1,21 @@
 #pragma once
 // Display and surfaces: the one back buffer every picture is copied onto, the pictures
-// themselves, the clipped copy, the presented frame and the way the program ends.
+// themselves, the clipped copy, the presented frame and the window system's events.
 //
 // Surfaces live in system memory in the back buffer's 16-bit RGB565 format, so nothing is
 // converted per frame and nothing is lost when the window is hidden or the renderer resets.
 // Without a window (DisplayKind::Memory) the back buffer is an ordinary in-memory surface:
 // every drawing operation works and FlipScreen presents nothing.
+//
+// Set-up steps that fail throw LoadError; the game shows its report and ends.
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <stdexcept>
 #include <string>
 
 struct SDL_Surface;
+union SDL_Event;
 
 namespace pellow::modDX {
 
@@ -42,9 +47,7 @@ public:
     SDL_Surface* raw() const { return surface_; }
     void adopt(SDL_Surface* surface);
 
-    // The source colour key, applied or not per copy.
-    bool hasColorKey() const { return hasKey_; }
-    std::uint32_t colorKey() const { return key_; }
+    // Sets the source colour key, applied or not per copy.
     void setColorKey(std::uint32_t key);
     // Switches the platform key on or off for the next copy; only touches the platform when
     // the state changes, since that invalidates its copy routines.
@@ -63,34 +66,6 @@ enum class DisplayKind {
     Memory,      // no window at all: back buffer and surfaces only
 };
 
-// ---- Module state ----
-extern Surface backBuffer;
-extern int screenWidth;
-extern int screenHeight;
-extern Rect backRect;
-extern std::int32_t clipLeft, clipTop, clipRight, clipBottom;
-
-// ---- Operations ----
-void DirectX(int width, int height, DisplayKind kind = DisplayKind::FullScreen);
-// Loads a BMP file into a new surface in the back buffer's pixel format.
-void CreateSurfaceFromFile(Surface& surface, const std::string& path);
-// Mode 1: pure black transparent; mode 2: pure magenta transparent; other modes: nothing.
-void SetColorKey(Surface& surface, int mode);
-void BltSurface(Surface& source, Surface& destination, const Rect& rect, int x, int y,
-                bool useColorKey);
-void ClearBackBuffer();
-void SetClipRect();
-void FlipScreen();
-bool DisplayReady();
-void RecoverSurfaces();
-// Releases the display, sound and input, shows a non-empty message, and ends the process:
-// exit status 0 for an empty message, 1 otherwise.
-void ShutDown(const std::string& message);
-
-// The three-line fatal report of a set-up procedure, handed to ShutDown.
-std::string ErrorReport(const std::string& procedure, long number, const std::string& description);
-void ReportError(const std::string& procedure, long number, const std::string& description);
-
 // Error numbers of this layer's set-up procedures.
 enum ErrorNumber : long {
     errDisplayStart = 1001,
@@ -102,26 +77,86 @@ enum ErrorNumber : long {
     errInputStart = 1011,
 };
 
-// Lets the window system process pending events once: the game's message pump. Closing the
-// window runs the close handler.
-void DoEvents();
-// While paused the frame does nothing; this waits for the next event or a few milliseconds so
-// the loop does not spin.
-void PauseWait();
-// Sleeps until the window system has an event or the time is up; the event stays queued for the
-// message pump. Without a window it only sleeps.
-void WaitForEvent(int milliseconds);
-// What closing the game window does; the app sets it to QuitGame. Unset, it shuts down.
-void SetCloseHandler(std::function<void()> handler);
+// A set-up procedure that failed. what() is the three-line report the player is shown.
+class LoadError : public std::runtime_error {
+public:
+    LoadError(std::string procedure, long number, const std::string& description);
+    const std::string& procedure() const { return procedure_; }
+    long number() const { return number_; }
 
-// The last steps of ShutDown, replaceable so tests can watch them without the process ending.
-struct ShutDownHooks {
-    std::function<void(const std::string&)> showMessage;  // message box with an OK button
-    std::function<void(int)> endProcess;                  // exit status
+private:
+    std::string procedure_;
+    long number_;
 };
-void SetShutDownHooks(ShutDownHooks hooks);
-// Restores the hooks that show a real message box and exit.
-void ResetShutDownHooks();
+
+// Loads a BMP file into a new surface in the back buffer's pixel format; a failure is reported
+// under `procedure`.
+void CreateSurfaceFromFile(Surface& surface, const std::string& path,
+                           const std::string& procedure = "CreateSurfaceFromFile");
+// Mode 1: pure black transparent; mode 2: pure magenta transparent; other modes: nothing.
+void SetColorKey(Surface& surface, int mode);
+
+// The screen: back buffer, clip rectangle and (unless DisplayKind::Memory) the window that
+// shows it. Releases everything when destroyed.
+class Display {
+public:
+    Display();
+    ~Display();
+    Display(const Display&) = delete;
+    Display& operator=(const Display&) = delete;
+
+    // Opens a display of the given size; throws LoadError under the name "DirectX".
+    void DirectX(int width, int height, DisplayKind kind = DisplayKind::FullScreen);
+    // Closes the window and frees the back buffer.
+    void Release();
+
+    Surface& backBuffer() { return backBuffer_; }
+    const Surface& backBuffer() const { return backBuffer_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+    // The clip is the whole screen from here on; until then copies draw nothing.
+    void SetClipRect();
+    // Copies `rect` of source (all zero: the whole source) to (x, y) of destination, cut at the
+    // clip rectangle.
+    void BltSurface(Surface& source, Surface& destination, const Rect& rect, int x, int y,
+                    bool useColorKey) const;
+    void ClearBackBuffer();
+    void FlipScreen();
+    // False while the window is minimised or hidden.
+    bool DisplayReady() const;
+    // Waits for a hidden window and remakes what a renderer reset lost.
+    void RecoverSurfaces();
+    // Writes the picture of the window as presented (letterbox bars included), or the back
+    // buffer when there is no window, to a BMP file. Returns false when it could not.
+    bool SaveScreenshot(const std::string& bmpPath);
+
+    // Lets the window system process pending events once: the game's message pump.
+    void DoEvents();
+    // Sleeps until the window system has an event or the time is up; the event stays queued
+    // for the message pump. Without a window it only sleeps.
+    void WaitForEvent(int milliseconds);
+    // What closing the window does. Unset, closing only sets CloseRequested().
+    void SetCloseHandler(std::function<void()> handler);
+    bool CloseRequested() const { return closeRequested_; }
+
+    // The platform's window and renderer, for the layer's own files (dx_internal.hpp).
+    struct Platform;
+    Platform& platform() const { return *platform_; }
+
+private:
+    // One window-system event the way the message pump handles it.
+    void HandleEvent(const SDL_Event& event);
+
+    std::unique_ptr<Platform> platform_;
+    Surface backBuffer_;
+    int width_ = 0;
+    int height_ = 0;
+    Rect clip_;
+    std::function<void()> closeHandler_;
+    bool closeRequested_ = false;
+};
+
 // A message box with only an OK button, when a display exists, and the text on stderr.
 void ShowMessageBox(const std::string& text);
 
@@ -131,8 +166,5 @@ std::uint16_t Rgb565(int red, int green, int blue);
 void CreateSurface(Surface& surface, int width, int height);
 void FillRect(Surface& surface, const Rect& rect, std::uint16_t color);
 std::uint16_t GetPixel(const Surface& surface, int x, int y);
-// Writes the picture of the window as presented (letterbox bars included), or the back buffer
-// when there is no window, to a BMP file. Returns false when it could not.
-bool SaveScreenshot(const std::string& bmpPath);
 
 }  // namespace pellow::modDX

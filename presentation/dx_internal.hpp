@@ -1,23 +1,29 @@
 #pragma once
-// Shared between the layer's own .cpp files only: the window, the renderer and the helpers
+// Shared between the layer's own .cpp files only: the display's platform state and the helpers
 // that touch the platform directly. Nothing outside presentation/ includes this.
 #include <SDL.h>
 
-#include <string>
-
 #include "presentation/dx.hpp"
 
-namespace pellow::modDX::detail {
+namespace pellow::modDX {
 
-SDL_Window* Window();
-SDL_Renderer* Renderer();
+// Everything of the platform a display holds, kept out of the public header.
+struct Display::Platform {
+    SDL_Window* window = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* texture = nullptr;
+    bool videoStarted = false;
+    bool textureLost = false;
+    int refreshRate = 60;
+    Uint64 lastFlip = 0;
+};
+
+namespace detail {
+
 // True while the window system's event queue is running (a display or the input system).
 bool EventsRunning();
-// Handles one window-system event the way the message pump does.
-void HandleEvent(const SDL_Event& event);
-// Loads a BMP into the back buffer's format; on failure reports as `procedure` and returns false.
-bool LoadPicture(Surface& surface, const std::string& path, const std::string& procedure);
 
 inline constexpr Uint32 kBackBufferFormat = SDL_PIXELFORMAT_RGB565;
 
-}  // namespace pellow::modDX::detail
+}  // namespace detail
+}  // namespace pellow::modDX

@@ -7,17 +7,6 @@
 
 namespace pellow::modDX {
 
-bool di = false;
-std::optional<InputDevice> mouseDevice, keyboardDevice;
-Point cursorPos;
-std::int32_t mouseX = 0, mouseY = 0;
-std::int32_t mouseMinX = 0, mouseMinY = 0, mouseMaxX = 0, mouseMaxY = 0;
-MouseState mouseState;
-std::array<std::uint8_t, 256> keyState{};
-bool systemCursorShown = true;
-bool paused = false;
-bool keyLatchP = false;
-
 namespace {
 
 struct KeyPair {
@@ -83,91 +72,69 @@ void MapKeyboardState(const std::uint8_t* platformKeys, int count,
         if (pair.platform < count && platformKeys[pair.platform]) out[pair.game] = 0x80;
 }
 
-void GiveMeInput() {
-    if (SDL_InitSubSystem(SDL_INIT_EVENTS) != 0) {
-        ReportError("GiveMeInput", errInputStart, SDL_GetError());
-        return;
-    }
-    di = true;
+Input::~Input() { CloseInput(); }
+
+void Input::GiveMeInput() {
+    if (SDL_InitSubSystem(SDL_INIT_EVENTS) != 0)
+        throw LoadError("GiveMeInput", errInputStart, SDL_GetError());
+    running_ = true;
 }
 
-void KeyBoard() {
-    if (!di) {
-        ReportError("KeyBoard", errInputStart, "The input system is not running.");
-        return;
-    }
-    keyboardDevice = InputDevice{};
+void Input::KeyBoard() {
+    if (!running_) throw LoadError("KeyBoard", errInputStart, "The input system is not running.");
+    keyboard_ = true;
     keyState.fill(0);
-    AcquireKeyBoard();
 }
 
-void Mouse() {
-    if (!di) {
-        ReportError("Mouse", errInputStart, "The input system is not running.");
-        return;
-    }
-    mouseDevice = InputDevice{};
-    SetMouseBounds(0, 0, backRect.right, backRect.bottom);
-    mouseX = screenWidth / 2;
-    mouseY = screenHeight / 2;
-    cursorPos = Point{mouseX, mouseY};
+void Input::Mouse() {
+    if (!running_) throw LoadError("Mouse", errInputStart, "The input system is not running.");
+    mouse_ = true;
+    SetMouseBounds(0, 0, display_.width(), display_.height());
+    mouseX_ = display_.width() / 2;
+    mouseY_ = display_.height() / 2;
+    cursorPos = Point{mouseX_, mouseY_};
     mouseState = MouseState{};
     // Put the pointer where the game says it starts.
-    if (SDL_Window* window = detail::Window()) {
+    const Display::Platform& p = display_.platform();
+    if (p.window) {
         int wx = 0, wy = 0;
-        SDL_RenderLogicalToWindow(detail::Renderer(), static_cast<float>(mouseX),
-                                  static_cast<float>(mouseY), &wx, &wy);
-        SDL_WarpMouseInWindow(window, wx, wy);
+        SDL_RenderLogicalToWindow(p.renderer, static_cast<float>(mouseX_),
+                                  static_cast<float>(mouseY_), &wx, &wy);
+        SDL_WarpMouseInWindow(p.window, wx, wy);
     }
-    AcquireMouse();
 }
 
-void AcquireMouse() {
-    if (mouseDevice) mouseDevice->acquired = true;
-}
+void Input::UnAcquireMouse() { mouse_ = false; }
 
-void AcquireKeyBoard() {
-    if (keyboardDevice) keyboardDevice->acquired = true;
-}
+void Input::UnAcquireKeyBoard() { keyboard_ = false; }
 
-void UnAcquireMouse() {
-    if (!mouseDevice) return;
-    mouseDevice->acquired = false;
-    mouseDevice.reset();
-}
-
-void UnAcquireKeyBoard() {
-    if (!keyboardDevice) return;
-    keyboardDevice->acquired = false;
-    keyboardDevice.reset();
-}
-
-void CloseInput() {
-    if (di) SDL_QuitSubSystem(SDL_INIT_EVENTS);
-    di = false;
+void Input::CloseInput() {
+    if (running_) SDL_QuitSubSystem(SDL_INIT_EVENTS);
+    running_ = false;
     keyState.fill(0);
     mouseState = MouseState{};
-    paused = false;
-    keyLatchP = false;
+    paused_ = false;
+    keyLatchP_ = false;
 }
 
-void SetMouseBounds(std::int32_t minX, std::int32_t minY, std::int32_t maxX, std::int32_t maxY) {
-    mouseMinX = minX;
-    mouseMinY = minY;
-    mouseMaxX = maxX;
-    mouseMaxY = maxY;
+void Input::SetMouseBounds(std::int32_t minX, std::int32_t minY, std::int32_t maxX, std::int32_t maxY) {
+    mouseMinX_ = minX;
+    mouseMinY_ = minY;
+    mouseMaxX_ = maxX;
+    mouseMaxY_ = maxY;
 }
 
-void ReadMouse() {
-    if (!mouseDevice) return;
-    if (detail::Window() && detail::Renderer()) {
+void Input::ReadMouse() {
+    if (!mouse_) return;
+    const Display::Platform& p = display_.platform();
+    if (p.window && p.renderer) {
         int wx = 0, wy = 0;
         const Uint32 buttons = SDL_GetMouseState(&wx, &wy);
         // Window pixels to back-buffer pixels: the window may show the buffer scaled. The
         // pointer's pixel is taken at its centre, halfway to the next one.
         float x0 = 0.0f, y0 = 0.0f, x1 = 0.0f, y1 = 0.0f;
-        SDL_RenderWindowToLogical(detail::Renderer(), wx, wy, &x0, &y0);
-        SDL_RenderWindowToLogical(detail::Renderer(), wx + 1, wy + 1, &x1, &y1);
+        SDL_RenderWindowToLogical(p.renderer, wx, wy, &x0, &y0);
+        SDL_RenderWindowToLogical(p.renderer, wx + 1, wy + 1, &x1, &y1);
         cursorPos = Point{static_cast<std::int32_t>(std::floor((x0 + x1) / 2)),
                           static_cast<std::int32_t>(std::floor((y0 + y1) / 2))};
         mouseState.rgbButtons[0] = (buttons & SDL_BUTTON_LMASK) ? 0x80 : 0;
@@ -175,46 +142,42 @@ void ReadMouse() {
         mouseState.rgbButtons[2] = (buttons & SDL_BUTTON_MMASK) ? 0x80 : 0;
         mouseState.rgbButtons[3] = (buttons & SDL_BUTTON_X1MASK) ? 0x80 : 0;
     }
-    mouseX = std::clamp(cursorPos.x, mouseMinX, std::max(mouseMinX, mouseMaxX));
-    mouseY = std::clamp(cursorPos.y, mouseMinY, std::max(mouseMinY, mouseMaxY));
+    mouseX_ = std::clamp(cursorPos.x, mouseMinX_, std::max(mouseMinX_, mouseMaxX_));
+    mouseY_ = std::clamp(cursorPos.y, mouseMinY_, std::max(mouseMinY_, mouseMaxY_));
 }
 
-bool MouseButton(int button) {
+bool Input::MouseButton(int button) const {
     if (button < 0 || button >= static_cast<int>(mouseState.rgbButtons.size())) return false;
     return mouseState.rgbButtons[static_cast<std::size_t>(button)] != 0;
 }
 
-void ReadKeyBoard() {
-    if (!keyboardDevice || !detail::Window()) return;
+void Input::ReadKeyBoard() {
+    if (!keyboard_ || !display_.platform().window) return;
     int count = 0;
     const Uint8* keys = SDL_GetKeyboardState(&count);
     MapKeyboardState(keys, count, keyState);
 }
 
-bool KeyDown(std::uint8_t scanCode) { return keyState[scanCode] != 0; }
-
-void DrawMouseCursor(Surface& cursor, std::int32_t hotX, std::int32_t hotY, std::int32_t width,
-                     std::int32_t height, bool useColorKey) {
+void Input::DrawMouseCursor(Surface& cursor, std::int32_t hotX, std::int32_t hotY,
+                            std::int32_t width, std::int32_t height, bool useColorKey) {
     ReadMouse();
-    BltSurface(cursor, backBuffer, Rect{0, 0, width, height}, mouseX - hotX, mouseY - hotY,
-               useColorKey);
+    display_.BltSurface(cursor, display_.backBuffer(), Rect{0, 0, width, height}, mouseX_ - hotX,
+                        mouseY_ - hotY, useColorKey);
 }
 
-void ShowSystemCursor(bool show) {
+void Input::ShowSystemCursor(bool show) {
     if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
-    systemCursorShown = show;
+    systemCursorShown_ = show;
 }
 
-void TogglePause() { paused = !paused; }
-
-void HandlePauseKey() {
+void Input::HandlePauseKey() {
     if (KeyDown(keyP)) {
-        if (!keyLatchP) {
-            TogglePause();
-            keyLatchP = true;
+        if (!keyLatchP_) {
+            paused_ = !paused_;
+            keyLatchP_ = true;
         }
     } else {
-        keyLatchP = false;
+        keyLatchP_ = false;
     }
 }
 

@@ -7,7 +7,6 @@
 // directly.
 #include <array>
 #include <cstdint>
-#include <optional>
 
 #include "presentation/dx.hpp"
 
@@ -23,47 +22,65 @@ struct Point {
 };
 
 struct MouseState {
-    std::int32_t lX = 0, lY = 0, lZ = 0;
     std::array<std::uint8_t, 4> rgbButtons{};
 };
 
-struct InputDevice {
-    bool acquired = false;
+// The input system of one display: devices, pointer, keys and the pause latch. Ends the input
+// system when destroyed.
+class Input {
+public:
+    explicit Input(Display& display) : display_(display) {}
+    ~Input();
+    Input(const Input&) = delete;
+    Input& operator=(const Input&) = delete;
+
+    // Set-up, in this order; each throws LoadError under its own name.
+    void GiveMeInput();
+    void KeyBoard();
+    void Mouse();
+    // Releases a device; reading it then does nothing.
+    void UnAcquireMouse();
+    void UnAcquireKeyBoard();
+    // Ends the input system, after the devices are released.
+    void CloseInput();
+    bool HasMouse() const { return mouse_; }
+    bool HasKeyboard() const { return keyboard_; }
+
+    void SetMouseBounds(std::int32_t minX, std::int32_t minY, std::int32_t maxX, std::int32_t maxY);
+    void ReadMouse();
+    bool MouseButton(int button) const;
+    // The pointer in back-buffer pixels, held within the bounds.
+    std::int32_t mouseX() const { return mouseX_; }
+    std::int32_t mouseY() const { return mouseY_; }
+    void ReadKeyBoard();
+    bool KeyDown(std::uint8_t scanCode) const { return keyState[scanCode] != 0; }
+    // Reads the pointer and draws the cursor picture's top-left width x height on the back
+    // buffer with its hot spot on the pointer.
+    void DrawMouseCursor(Surface& cursor, std::int32_t hotX, std::int32_t hotY, std::int32_t width,
+                         std::int32_t height, bool useColorKey);
+    void ShowSystemCursor(bool show);
+    bool SystemCursorShown() const { return systemCursorShown_; }
+
+    // The P key toggles the pause once per press: held over many frames it counts once.
+    void HandlePauseKey();
+    bool Paused() const { return paused_; }
+
+    // What the last read found (set directly when there is no window).
+    Point cursorPos;
+    MouseState mouseState;
+    std::array<std::uint8_t, 256> keyState{};
+
+private:
+    Display& display_;
+    bool running_ = false;
+    bool mouse_ = false;
+    bool keyboard_ = false;
+    std::int32_t mouseX_ = 0, mouseY_ = 0;
+    std::int32_t mouseMinX_ = 0, mouseMinY_ = 0, mouseMaxX_ = 0, mouseMaxY_ = 0;
+    bool systemCursorShown_ = true;
+    bool paused_ = false;
+    bool keyLatchP_ = false;
 };
-
-// ---- Module state ----
-extern bool di;  // the input system is running
-extern std::optional<InputDevice> mouseDevice, keyboardDevice;
-extern Point cursorPos;
-extern std::int32_t mouseX, mouseY;
-extern std::int32_t mouseMinX, mouseMinY, mouseMaxX, mouseMaxY;
-extern MouseState mouseState;
-extern std::array<std::uint8_t, 256> keyState;
-extern bool systemCursorShown;
-extern bool paused;
-extern bool keyLatchP;
-
-// ---- Operations ----
-void GiveMeInput();
-void KeyBoard();
-void Mouse();
-void AcquireMouse();
-void AcquireKeyBoard();
-void UnAcquireMouse();
-void UnAcquireKeyBoard();
-void SetMouseBounds(std::int32_t minX, std::int32_t minY, std::int32_t maxX, std::int32_t maxY);
-void ReadMouse();
-bool MouseButton(int button);
-void ReadKeyBoard();
-bool KeyDown(std::uint8_t scanCode);
-void DrawMouseCursor(Surface& cursor, std::int32_t hotX, std::int32_t hotY, std::int32_t width,
-                     std::int32_t height, bool useColorKey);
-void ShowSystemCursor(bool show);
-void TogglePause();
-// The P key toggles the pause once per press: held over many frames it counts once.
-void HandlePauseKey();
-// Ends the input system; ShutDown's last input step, after the devices are released.
-void CloseInput();
 
 // The game's scan code for a platform scan code, 0 for keys the game has no code for.
 std::uint8_t ScanCodeFromPlatform(int platformScanCode);

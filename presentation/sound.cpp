@@ -3,33 +3,14 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
-#include <iostream>
-
 namespace pellow::modDX {
-
-bool soundEnabled = false;
-
-// Each effect owns the mixer channel of its place in SoundEffect.
-SoundBuffer cardFlipSound1{0}, cardFlipSound2{1}, cardFlipSound3{2};
-SoundBuffer signSound1{3}, signSound2{4}, signSound3{5};
-SoundBuffer shuffleSound{6}, introSound{7}, winSound{8}, loseSound{9};
 
 namespace {
 
-bool audioOpen = false;
-
-struct NamedBuffer {
-    SoundBuffer* buffer;
-    const char* file;
-};
-
-// The loading order of the game.
-const NamedBuffer kSoundFiles[] = {
-    {&cardFlipSound1, "CARD_FLIP.WAV"}, {&cardFlipSound2, "CARD_FLIP2.WAV"},
-    {&cardFlipSound3, "CARD_FLIP3.WAV"}, {&signSound1, "SIGN1.WAV"},
-    {&signSound2, "SIGN2.WAV"},         {&signSound3, "SIGN3.WAV"},
-    {&shuffleSound, "SHUFFLE.WAV"},     {&introSound, "INTRO.WAV"},
-    {&winSound, "WIN_GAME.WAV"},        {&loseSound, "LOSE_GAME.WAV"},
+// The files in SoundEffect order, which is also the loading order of the game.
+constexpr const char* kSoundFiles[kSoundEffectCount] = {
+    "CARD_FLIP.WAV", "CARD_FLIP2.WAV", "CARD_FLIP3.WAV", "SIGN1.WAV",    "SIGN2.WAV",
+    "SIGN3.WAV",     "SHUFFLE.WAV",    "INTRO.WAV",      "WIN_GAME.WAV", "LOSE_GAME.WAV",
 };
 
 }  // namespace
@@ -38,71 +19,67 @@ SoundBuffer::~SoundBuffer() { reset(); }
 
 void SoundBuffer::reset() {
     if (chunk_) {
-        // A chunk must not be freed while the mixer may still read it.
-        if (audioOpen && channel_ >= 0) Mix_HaltChannel(channel_);
+        // A chunk must not be freed while the mixer may still read it. Chunks are only loaded
+        // while the device is open, and the device closes only after they are freed.
+        Mix_HaltChannel(channel_);
         Mix_FreeChunk(chunk_);
     }
     chunk_ = nullptr;
     starts_ = 0;
 }
 
-void SoundBuffer::adopt(Mix_Chunk* chunk) {
-    reset();
-    chunk_ = chunk;
+// Each effect owns the mixer channel of its place in SoundEffect.
+Audio::Audio() {
+    for (int i = 0; i < kSoundEffectCount; ++i) effects_[i].channel_ = i;
 }
 
-void InitSound() {
-    soundEnabled = false;
+Audio::~Audio() { CloseSound(); }
+
+void Audio::InitSound() {
+    CloseSound();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
     if (Mix_OpenAudio(MIX_DEFAULT_FREQUENCY, MIX_DEFAULT_FORMAT, 2, 1024) != 0) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return;
     }
-    audioOpen = true;
     Mix_AllocateChannels(kSoundEffectCount);
-    soundEnabled = true;
+    enabled_ = true;
 }
 
-void LoadSound(SoundBuffer& buffer, const std::string& path) {
-    if (!soundEnabled) return;
-    Mix_Chunk* chunk = Mix_LoadWAV(path.c_str());
-    if (!chunk) {
-        // Only this effect goes silent; the game plays on.
-        std::cerr << "Sound not loaded: " << path << ": " << Mix_GetError() << '\n';
+std::vector<std::string> Audio::LoadSounds(const PathResolver& resolve) {
+    std::vector<std::string> silent;
+    if (!enabled_) return silent;
+    for (int i = 0; i < kSoundEffectCount; ++i) {
+        const std::string path = resolve(std::string("res\\sounds\\") + kSoundFiles[i]);
+        SoundBuffer& buffer = effects_[i];
+        buffer.reset();
+        buffer.chunk_ = Mix_LoadWAV(path.c_str());
+        if (!buffer.chunk_) silent.push_back(path + ": " + Mix_GetError());
     }
-    buffer.adopt(chunk);
+    return silent;
 }
 
-void PlaySound(SoundBuffer& buffer, bool loop) {
-    if (!soundEnabled || !buffer.loaded()) return;
+SoundBuffer& Audio::SoundFor(SoundEffect effect) { return effects_[static_cast<int>(effect)]; }
+
+void Audio::PlaySound(SoundEffect effect) {
+    SoundBuffer& buffer = SoundFor(effect);
+    if (!enabled_ || !buffer.loaded()) return;
     // Asked again while it still plays, the effect carries on rather than starting twice.
-    if (buffer.channel() >= 0 && Mix_Playing(buffer.channel())) return;
-    if (Mix_PlayChannel(buffer.channel(), buffer.raw(), loop ? -1 : 0) >= 0) buffer.countStart();
+    if (Mix_Playing(buffer.channel_)) return;
+    if (Mix_PlayChannel(buffer.channel_, buffer.chunk_, 0) >= 0) ++buffer.starts_;
 }
 
-void LoadSounds(const PathResolver& resolve) {
-    for (const NamedBuffer& sound : kSoundFiles)
-        LoadSound(*sound.buffer, resolve(std::string("res\\sounds\\") + sound.file));
+void Audio::ReleaseSounds() {
+    for (SoundBuffer& buffer : effects_) buffer.reset();
 }
 
-SoundBuffer& SoundFor(SoundEffect effect) {
-    return *kSoundFiles[static_cast<int>(effect)].buffer;
-}
-
-void ReleaseSounds() {
-    for (const NamedBuffer& sound : kSoundFiles) sound.buffer->reset();
-}
-
-void CloseSound() {
+void Audio::CloseSound() {
     ReleaseSounds();
-    if (audioOpen) {
+    if (enabled_) {
         Mix_CloseAudio();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
-    audioOpen = false;
-    soundEnabled = false;
+    enabled_ = false;
 }
-
-void DXSoundRequests::PlaySound(SoundEffect effect) { modDX::PlaySound(SoundFor(effect), false); }
 
 }  // namespace pellow::modDX

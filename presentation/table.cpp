@@ -9,89 +9,78 @@
 
 namespace pellow {
 
-modDX::Surface backgroundSurface;
-modDX::Surface cardBackSurface;
-std::array<modDX::Surface, 53> cardSurface;
-modDX::Surface scorePageSurface;
-std::array<modDX::Surface, 4> lineSurface;
-clsDXBitmapFont digitFont;
-clsDXBitmapFont deluxeFont;
-std::array<clsDXBitmapFont, 11> scoreFonts;
-
 namespace {
-
-const modDX::Rect kWhole{};  // all zero: the whole picture
-
-void Blit(modDX::Surface& picture, int x, int y, bool key = true) {
-    modDX::BltSurface(picture, modDX::backBuffer, kWhole, x, y, key);
-}
-
-void DrawSprite(const CardSprite& c, bool face) {
-    Blit(face ? cardSurface[c.card] : cardBackSurface, RoundHalfEven(c.x), RoundHalfEven(c.y));
-}
-
-void DrawPile(const std::array<CardSprite, 53>& pile, int count) {
-    // A big pile shows only from its twelfth card on: the ones below are hidden anyway.
-    for (int i = count >= 12 ? 11 : 0; i < count; ++i)
-        if (pile[i].inUse) DrawSprite(pile[i], false);
-}
-
-void DrawHand(const std::array<CardSprite, 16>& hand, bool alwaysFace) {
-    for (int i = 0; i <= 12; ++i)
-        if (hand[i].inUse) DrawSprite(hand[i], alwaysFace || hand[i].faceUp);
-}
 
 void LoadPicture(modDX::Surface& s, const modDX::PathResolver& resolve, std::string_view file) {
     modDX::CreateSurfaceFromFile(s, resolve(file));
 }
 
 void LoadFont(clsDXBitmapFont& font, const modDX::PathResolver& resolve, std::string_view file) {
-    font.CreateSpriteFromFile(resolve(file), 19, 27, 20, false);
+    font.CreateSpriteFromFile(resolve(file), 19, 27, 20);
     font.SetTransColor(2);
 }
 
 }  // namespace
 
+void TableView::Blit(modDX::Surface& picture, int x, int y, bool key) {
+    display_.BltSurface(picture, display_.backBuffer(), modDX::Rect{}, x, y, key);
+}
+
+void TableView::DrawSprite(const CardSprite& c, bool face) {
+    Blit(face ? cardSurface_[c.card] : cardBackSurface_, RoundHalfEven(c.x), RoundHalfEven(c.y));
+}
+
+void TableView::DrawPile(const std::array<CardSprite, 53>& pile, int count) {
+    // A big pile shows only from its twelfth card on: the ones below are hidden anyway.
+    for (int i = count >= 12 ? 11 : 0; i < count; ++i)
+        if (pile[i].inUse) DrawSprite(pile[i], false);
+}
+
+void TableView::DrawHand(const std::array<CardSprite, 16>& hand, bool alwaysFace) {
+    for (int i = 0; i <= 12; ++i)
+        if (hand[i].inUse) DrawSprite(hand[i], alwaysFace || hand[i].faceUp);
+}
+
 std::string DeckFolder(const LaunchSettings& settings) { return "res\\" + settings.deckFolder + "\\"; }
 
-void LoadBitmaps(const LaunchSettings& settings, const modDX::PathResolver& resolve) {
+void TableView::LoadBitmaps(const LaunchSettings& settings, const modDX::PathResolver& resolve) {
     const bool small = settings.screen == ScreenSize::Small800x600;
-    LoadPicture(backgroundSurface, resolve,
+    LoadPicture(backgroundSurface_, resolve,
                 small ? "res\\bitmaps\\Back_800x600.bmp" : "res\\bitmaps\\Back_1024x768.bmp");
     const std::string deck = DeckFolder(settings);
-    LoadPicture(cardBackSurface, resolve, deck + "S_cardback.bmp");
-    modDX::SetColorKey(cardBackSurface, 2);
+    LoadPicture(cardBackSurface_, resolve, deck + "S_cardback.bmp");
+    modDX::SetColorKey(cardBackSurface_, 2);
     for (int i = 0; i < kCards; ++i) {
-        LoadPicture(cardSurface[i], resolve, deck + CardFileName(i));
-        modDX::SetColorKey(cardSurface[i], 2);
+        LoadPicture(cardSurface_[i], resolve, deck + CardFileName(i));
+        modDX::SetColorKey(cardSurface_[i], 2);
     }
-    LoadPicture(scorePageSurface, resolve,
+    LoadPicture(scorePageSurface_, resolve,
                 small ? "res\\bitmaps\\Scorepage_800x600.bmp" : "res\\bitmaps\\Scorepage.bmp");
-    modDX::SetColorKey(scorePageSurface, 2);
+    modDX::SetColorKey(scorePageSurface_, 2);
     const char* lines[4] = {"res\\bitmaps\\line_horz.bmp", "res\\bitmaps\\line_vert.bmp",
                             "res\\bitmaps\\line_horz.bmp", "res\\bitmaps\\mouse.bmp"};
     const int slots[4] = {0, 2, 1, 3};
     for (int i = 0; i < 4; ++i) {
-        LoadPicture(lineSurface[slots[i]], resolve, lines[i]);
-        modDX::SetColorKey(lineSurface[slots[i]], 2);
+        LoadPicture(lineSurface_[slots[i]], resolve, lines[i]);
+        modDX::SetColorKey(lineSurface_[slots[i]], 2);
     }
-    LoadFont(digitFont, resolve, "res\\fntFonts\\fntDigit.bmp");
-    LoadFont(deluxeFont, resolve, "res\\fntFonts\\fntDeluxe.bmp");
-    for (int i = 0; i <= 10; ++i) LoadFont(scoreFonts[i], resolve, "res\\fntFonts\\fntHandParker.bmp");
+    LoadFont(digitFont_, resolve, "res\\fntFonts\\fntDigit.bmp");
+    LoadFont(deluxeFont_, resolve, "res\\fntFonts\\fntDeluxe.bmp");
+    for (clsDXBitmapFont& font : scoreFonts_) LoadFont(font, resolve, "res\\fntFonts\\fntHandParker.bmp");
 }
 
-void ReleaseBitmaps() {
-    backgroundSurface.reset();
-    lineSurface[3].reset();
-    digitFont.dds.reset();
-    for (int i = 0; i <= 10; ++i) scoreFonts[i].dds.reset();
-    cardBackSurface.reset();
-    for (int i = 0; i < kCards; ++i) cardSurface[i].reset();
-    scorePageSurface.reset();
-    deluxeFont.dds.reset();
-    lineSurface[0].reset();
-    lineSurface[1].reset();
-    lineSurface[2].reset();
+void TableView::ReleaseBitmaps() {
+    backgroundSurface_.reset();
+    lineSurface_[3].reset();
+    digitFont_.dds.reset();
+    for (clsDXBitmapFont& font : scoreFonts_) font.dds.reset();
+    cardBackSurface_.reset();
+    for (int i = 0; i < kCards; ++i) cardSurface_[i].reset();
+    scorePageSurface_.reset();
+    deluxeFont_.dds.reset();
+    lineSurface_[0].reset();
+    lineSurface_[1].reset();
+    lineSurface_[2].reset();
 }
 
 std::string ClockText(int hour24, int minute) {
@@ -115,7 +104,7 @@ std::string Pad5(int value) {
     return digits;
 }
 
-void DrawTable(const Match& m, std::string_view clockText, std::string_view caption) {
+void TableView::DrawTable(const Match& m, std::string_view clockText, std::string_view caption) {
     const DealMotion& t = m.motion;
     DrawPile(t.ourPile, t.ourPileCount);
     DrawPile(t.theirPile, t.theirPileCount);
@@ -142,20 +131,20 @@ void DrawTable(const Match& m, std::string_view clockText, std::string_view capt
     const ScorePageLayout l = ScorePageFor(m.settings.screen);
     if (t.statusText == Phase::EndOfMatch) DrawScorePage(m.score, l);
 
-    digitFont.XPos = static_cast<float>(l.clockX);
-    digitFont.YPos = static_cast<float>(l.clockY);
-    digitFont.DrawText(modDX::backBuffer, clockText, true);
-    deluxeFont.XPos = 5.0f;
-    deluxeFont.YPos = static_cast<float>(l.clockY);
-    deluxeFont.DrawText(modDX::backBuffer, caption, true);
+    digitFont_.XPos = static_cast<float>(l.clockX);
+    digitFont_.YPos = static_cast<float>(l.clockY);
+    digitFont_.DrawText(display_, display_.backBuffer(), clockText, true);
+    deluxeFont_.XPos = 5.0f;
+    deluxeFont_.YPos = static_cast<float>(l.clockY);
+    deluxeFont_.DrawText(display_, display_.backBuffer(), caption, true);
 }
 
-void DrawScorePage(const MatchScore& score, const ScorePageLayout& l) {
-    Blit(backgroundSurface, 0, 0, false);
-    Blit(scorePageSurface, l.pageX, l.pageY);
-    Blit(lineSurface[0], l.HeadLineX(), l.HeadLineY());
-    Blit(lineSurface[2], l.VertLineX(), l.VertLineY());
-    Blit(lineSurface[1], l.TotalsLineX(), l.TotalsLineY());
+void TableView::DrawScorePage(const MatchScore& score, const ScorePageLayout& l) {
+    Blit(backgroundSurface_, 0, 0, false);
+    Blit(scorePageSurface_, l.pageX, l.pageY);
+    Blit(lineSurface_[0], l.HeadLineX(), l.HeadLineY());
+    Blit(lineSurface_[2], l.VertLineX(), l.VertLineY());
+    Blit(lineSurface_[1], l.TotalsLineX(), l.TotalsLineY());
     DrawScoreTable(score, l);
 }
 
@@ -177,12 +166,12 @@ std::vector<ScoreLine> ScoreTableLines(const MatchScore& score, const ScorePageL
     return lines;
 }
 
-void DrawScoreTable(const MatchScore& score, const ScorePageLayout& l) {
+void TableView::DrawScoreTable(const MatchScore& score, const ScorePageLayout& l) {
     for (const ScoreLine& line : ScoreTableLines(score, l)) {
-        clsDXBitmapFont& font = scoreFonts[line.font];
+        clsDXBitmapFont& font = scoreFonts_[static_cast<std::size_t>(line.font)];
         font.XPos = static_cast<float>(line.x);
         font.YPos = static_cast<float>(line.y);
-        font.DrawText(modDX::backBuffer, line.text, true);
+        font.DrawText(display_, display_.backBuffer(), line.text, true);
     }
 }
 

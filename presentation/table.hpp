@@ -10,29 +10,12 @@
 #include "presentation/bitmap_font.hpp"
 #include "presentation/dx.hpp"
 #include "presentation/score_page_layout.hpp"
-#include "presentation/sound.hpp"
+#include "presentation/sound.hpp"  // PathResolver
 
 namespace pellow {
 
-// ---- The game's pictures and fonts ----
-extern modDX::Surface backgroundSurface;
-extern modDX::Surface cardBackSurface;
-extern std::array<modDX::Surface, 53> cardSurface;
-extern modDX::Surface scorePageSurface;
-// 0 and 1: the horizontal score line; 2: the vertical one; 3: the pointer.
-extern std::array<modDX::Surface, 4> lineSurface;
-extern clsDXBitmapFont digitFont;
-extern clsDXBitmapFont deluxeFont;
-// One handwriting font per score-page line: heading, ten deal rows (totals and result share 9, 10).
-extern std::array<clsDXBitmapFont, 11> scoreFonts;
-
 // The folder of the chosen deck's pictures, relative to the resource base ("res\\Royal\\").
 std::string DeckFolder(const LaunchSettings& settings);
-
-// Loads every picture and font for the chosen deck and screen.
-void LoadBitmaps(const LaunchSettings& settings, const modDX::PathResolver& resolve);
-// Frees them, in the order the game quits.
-void ReleaseBitmaps();
 
 // "hh:mm AM": the time on a 12-hour clock as the table shows it.
 std::string ClockText(int hour24, int minute);
@@ -42,7 +25,7 @@ std::string CurrentClockText();
 // Five characters, right-aligned: the width of one score column.
 std::string Pad5(int value);
 
-// One text of the score page: which of scoreFonts draws it, where, and what.
+// One text of the score page: which of the score fonts draws it, where, and what.
 struct ScoreLine {
     int font = 0;
     int x = 0;
@@ -52,8 +35,44 @@ struct ScoreLine {
 // The heading, the deal rows that fit (the most recent ones), the totals and the result.
 std::vector<ScoreLine> ScoreTableLines(const MatchScore& score, const ScorePageLayout& l);
 
-void DrawTable(const Match& m, std::string_view clockText, std::string_view caption);
-void DrawScorePage(const MatchScore& score, const ScorePageLayout& l);
-void DrawScoreTable(const MatchScore& score, const ScorePageLayout& l);
+// The game's pictures and fonts, drawn onto the display's back buffer.
+class TableView {
+public:
+    explicit TableView(modDX::Display& display) : display_(display) {}
+
+    // Loads every picture and font for the chosen deck and screen; throws modDX::LoadError for
+    // the first one that cannot be loaded.
+    void LoadBitmaps(const LaunchSettings& settings, const modDX::PathResolver& resolve);
+    // Frees them, in the order the game quits.
+    void ReleaseBitmaps();
+
+    void DrawTable(const Match& m, std::string_view clockText, std::string_view caption);
+    void DrawScorePage(const MatchScore& score, const ScorePageLayout& l);
+    void DrawScoreTable(const MatchScore& score, const ScorePageLayout& l);
+
+    modDX::Surface& background() { return backgroundSurface_; }
+    modDX::Surface& card(int card) { return cardSurface_[static_cast<std::size_t>(card)]; }
+    // The mouse pointer's picture.
+    modDX::Surface& pointer() { return lineSurface_[3]; }
+
+private:
+    void Blit(modDX::Surface& picture, int x, int y, bool key = true);
+    void DrawSprite(const CardSprite& c, bool face);
+    void DrawPile(const std::array<CardSprite, 53>& pile, int count);
+    void DrawHand(const std::array<CardSprite, 16>& hand, bool alwaysFace);
+
+    modDX::Display& display_;
+    modDX::Surface backgroundSurface_;
+    modDX::Surface cardBackSurface_;
+    std::array<modDX::Surface, 53> cardSurface_;
+    modDX::Surface scorePageSurface_;
+    // 0 and 1: the horizontal score line; 2: the vertical one; 3: the pointer.
+    std::array<modDX::Surface, 4> lineSurface_;
+    clsDXBitmapFont digitFont_;
+    clsDXBitmapFont deluxeFont_;
+    // Indexed by ScoreLine::font: the heading's 0 and the rows' 1 up (the totals and the
+    // result use the last two).
+    std::array<clsDXBitmapFont, kScoreRowsShown + 1> scoreFonts_;
+};
 
 }  // namespace pellow

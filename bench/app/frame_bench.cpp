@@ -6,14 +6,12 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 
 #include "app/game.hpp"
 #include "engine/deal.hpp"
 #include "engine/flow.hpp"
 #include "engine/play.hpp"
-#include "presentation/dx.hpp"
-#include "presentation/input.hpp"
-#include "presentation/table.hpp"
 #include "resources/unpack.hpp"
 
 namespace fs = std::filesystem;
@@ -22,6 +20,7 @@ using namespace pellow;
 namespace {
 
 ManualClock frameClock;
+std::unique_ptr<Game> game;
 
 fs::path Folder() {
     const fs::path folder = fs::temp_directory_path() / ("pellow-bench-" + std::to_string(::getpid()));
@@ -32,19 +31,20 @@ fs::path Folder() {
 
 void Launch(const char* deck, const char* resolution) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    Match& m = GameMain::match;
-    m = Match{};
+    game.reset();  // one game at a time holds the audio device
+    game = std::make_unique<Game>();
+    Match& m = game->match;
     m.settings.deckFolder = deck;
     m.settings.screen = std::string_view(resolution) == "800x600" ? ScreenSize::Small800x600 : ScreenSize::Large1024x768;
-    GameMain::resourceBase = Folder().string() + "/";
-    GameMain::unpackBase = UnpackResources(GameMain::resourceBase, m.settings.packFileName);
-    GameMain::StartGame(modDX::DisplayKind::Memory);
+    game->resourceBase = Folder().string() + "/";
+    game->unpackBase = UnpackResources(game->resourceBase, m.settings.packFileName);
+    game->StartGame(modDX::DisplayKind::Memory);
     m.clock = &frameClock;
 }
 
 // Plays on until three cards lie on the table and the hands are still nearly full.
 void MidTrick() {
-    Match& m = GameMain::match;
+    Match& m = game->match;
     for (int i = 0; i < 100000 && !(m.motion.trickCount == 3 && m.motion.statusText == Phase::Paused); ++i) {
         frameClock.now += 17;
         FrameInput input;
@@ -62,11 +62,12 @@ void BusyFrame(benchmark::State& state, const char* deck, const char* resolution
     Launch(deck, resolution);
     MidTrick();
     for (auto _ : state) {
-        modDX::BltSurface(backgroundSurface, modDX::backBuffer, modDX::Rect{}, 0, 0, false);
-        StepFrame(GameMain::match, FrameInput{});
-        DrawTable(GameMain::match, CurrentClockText(), GameMain::CaptionLine());
-        modDX::DrawMouseCursor(lineSurface[3], 16, 16, 32, 32, true);
-        benchmark::DoNotOptimize(modDX::backBuffer.raw());
+        modDX::Display& display = game->display();
+        display.BltSurface(game->table().background(), display.backBuffer(), modDX::Rect{}, 0, 0, false);
+        StepFrame(game->match, FrameInput{});
+        game->table().DrawTable(game->match, CurrentClockText(), CaptionLine());
+        game->input().DrawMouseCursor(game->table().pointer(), 16, 16, 32, 32, true);
+        benchmark::DoNotOptimize(display.backBuffer().raw());
     }
 }
 
@@ -79,9 +80,9 @@ BENCHMARK(BM_BusyFrame1024)->Unit(benchmark::kMicrosecond);
 void BM_PlayToFirstFrame(benchmark::State& state) {
     for (auto _ : state) {
         Launch("Royal", "800x600");
-        GameMain::RunFrame();
+        game->RunFrame();
         state.PauseTiming();
-        ReleaseBitmaps();
+        game.reset();
         state.ResumeTiming();
     }
     rusage usage{};

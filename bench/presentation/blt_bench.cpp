@@ -7,9 +7,9 @@ namespace {
 
 using namespace pellow::modDX;
 
-void OpenMemoryDisplay(int w, int h) {
-    DirectX(w, h, DisplayKind::Memory);
-    SetClipRect();
+void OpenMemoryDisplay(Display& display, int w, int h) {
+    display.DirectX(w, h, DisplayKind::Memory);
+    display.SetClipRect();
 }
 
 // A card face: white with a magenta border two pixels wide (the transparent corners) and a
@@ -23,12 +23,13 @@ void MakeCard(Surface& card) {
 }
 
 void BM_BltKeyedCard(benchmark::State& state) {
-    OpenMemoryDisplay(1024, 768);
+    Display display;
+    OpenMemoryDisplay(display, 1024, 768);
     Surface card;
     MakeCard(card);
     int x = 0;
     for (auto _ : state) {
-        BltSurface(card, backBuffer, Rect{}, 100 + x, 300, true);
+        display.BltSurface(card, display.backBuffer(), Rect{}, 100 + x, 300, true);
         x = (x + 7) & 255;
         benchmark::ClobberMemory();
     }
@@ -40,12 +41,13 @@ BENCHMARK(BM_BltKeyedCard);
 void BM_BltBackground(benchmark::State& state) {
     const int w = static_cast<int>(state.range(0));
     const int h = static_cast<int>(state.range(1));
-    OpenMemoryDisplay(w, h);
+    Display display;
+    OpenMemoryDisplay(display, w, h);
     Surface background;
     CreateSurface(background, w, h);
     for (int y = 0; y < h; y += 8) FillRect(background, Rect{0, y, w, y + 4}, Rgb565(0, 120 + y % 64, 40));
     for (auto _ : state) {
-        BltSurface(background, backBuffer, Rect{}, 0, 0, false);
+        display.BltSurface(background, display.backBuffer(), Rect{}, 0, 0, false);
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations());

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/game.hpp"
@@ -15,9 +16,6 @@
 #include "engine/flow.hpp"
 #include "engine/play.hpp"
 #include "engine/services.hpp"
-#include "presentation/dx.hpp"
-#include "presentation/input.hpp"
-#include "presentation/table.hpp"
 #include "resources/unpack.hpp"
 
 namespace pellow {
@@ -43,43 +41,53 @@ protected:
         fs::copy_file(PELLOW_PAK_PATH, folder / "res002.pak");
     }
 
-    void TearDown() override { fs::remove_all(folder); }
+    void TearDown() override {
+        game.reset();
+        fs::remove_all(folder);
+    }
 
-    void Launch(const std::string& deck, const std::string& resolution) {
-        Match& m = GameMain::match;
-        m = Match{};
+    // The match set up as the start-up dialog leaves it, the end watched instead of ending the
+    // test process.
+    void Prepare(const std::string& deck, const std::string& resolution) {
+        game = std::make_unique<Game>();
+        Match& m = game->match;
         m.settings.deckFolder = deck;
         m.settings.screen = resolution == "800x600" ? ScreenSize::Small800x600 : ScreenSize::Large1024x768;
-        GameMain::resourceBase = folder.string() + "/";
-        GameMain::unpackBase = UnpackResources(GameMain::resourceBase, m.settings.packFileName);
+        game->resourceBase = folder.string() + "/";
+        game->SetEndHooks({[this](const std::string& text) { shownMessage = text; },
+                           [](int status) { throw QuitSignal{status}; }});
+    }
+
+    void Launch(const std::string& deck, const std::string& resolution) {
+        Prepare(deck, resolution);
+        game->unpackBase = UnpackResources(game->resourceBase, game->match.settings.packFileName);
         ASSERT_TRUE(fs::exists(folder / "res"));
-        GameMain::StartGame(modDX::DisplayKind::Memory);
+        game->StartGame(modDX::DisplayKind::Memory);
         // Frames count the time, so the short pauses pass without real waiting.
-        m.clock = &clock;
-        GameMain::idleWait = [](int) {};
-        modDX::SetShutDownHooks({[this](const std::string& text) { shownMessage = text; },
-                                 [](int status) { throw QuitSignal{status}; }});
+        game->match.clock = &clock;
+        game->idleWait = [](int) {};
     }
 
     // One frame with the given input held.
     void Frame(int x = -1, int y = -1, bool button = false, int key = 0) {
-        if (x >= 0) modDX::cursorPos = {x, y};
-        modDX::mouseState.rgbButtons[0] = button ? 0x80 : 0;
-        modDX::keyState.fill(0);
-        if (key) modDX::keyState[static_cast<std::size_t>(key)] = 0x80;
+        modDX::Input& input = game->input();
+        if (x >= 0) input.cursorPos = {x, y};
+        input.mouseState.rgbButtons[0] = button ? 0x80 : 0;
+        input.keyState.fill(0);
+        if (key) input.keyState[static_cast<std::size_t>(key)] = 0x80;
         clock.now += 17;
-        GameMain::RunFrame();
+        game->RunFrame();
         ++frames;
     }
 
     // Frames without input until the condition holds.
     void Until(const std::function<bool()>& done, int limit = 100000) {
         for (int i = 0; i < limit && !done(); ++i) Frame();
-        ASSERT_TRUE(done()) << "phase " << PhaseText(GameMain::match.motion.statusText);
+        ASSERT_TRUE(done()) << "phase " << PhaseText(game->match.motion.statusText);
     }
 
     bool UsersTurn() const {
-        const Match& m = GameMain::match;
+        const Match& m = game->match;
         return UserMayPick(m, false);
     }
 
@@ -90,14 +98,14 @@ protected:
     static int RoundHalfEvenInt(float v) { return static_cast<int>(std::nearbyint(v)); }
 
     void ClickSlot(int slot) {
-        const auto [x, y] = Visible(GameMain::match.motion.userHand[slot]);
+        const auto [x, y] = Visible(game->match.motion.userHand[slot]);
         Frame(x, y, true);
         Frame(x, y, false);
     }
 
     // A point where only illegal cards lie, or (-1, -1) when the hand has none.
     std::pair<int, int> IllegalSpot() const {
-        const Match& m = GameMain::match;
+        const Match& m = game->match;
         for (int i = 12; i >= 0; --i) {
             const CardSprite& c = m.motion.userHand[i];
             if (!c.inUse) continue;
@@ -115,6 +123,7 @@ protected:
         return {-1, -1};
     }
 
+    std::unique_ptr<Game> game;
     ManualClock clock;
     fs::path folder;
     std::string shownMessage = "none";

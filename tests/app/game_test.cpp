@@ -13,12 +13,12 @@ using GameTest = GameFixture;
 
 TEST_F(GameTest, PlaysWholeDealsAndQuits) {
     Launch("Royal", "800x600");
-    Match& m = GameMain::match;
+    Match& m = game->match;
     // Everything was loaded and the unpacked files are gone before the first frame.
     EXPECT_FALSE(fs::exists(folder / "res"));
-    EXPECT_TRUE(backgroundSurface.exists());
-    EXPECT_EQ(backgroundSurface.width(), 800);
-    EXPECT_EQ(cardSurface[51].width(), 108);
+    EXPECT_TRUE(game->table().background().exists());
+    EXPECT_EQ(game->table().background().width(), 800);
+    EXPECT_EQ(game->table().card(51).width(), 108);
 
     bool reordered = false, pausedOnce = false, triedIllegal = false;
     int deals = 0;
@@ -50,13 +50,13 @@ TEST_F(GameTest, PlaysWholeDealsAndQuits) {
         if (!pausedOnce) {
             const auto before = m.motion.userHand;
             for (int i = 0; i < 5; ++i) Frame(-1, -1, false, modDX::keyP);  // held: pauses once
-            EXPECT_TRUE(modDX::paused);
+            EXPECT_TRUE(game->input().Paused());
             const auto [x, y] = Visible(m.motion.userHand[0]);
             Frame(x, y, true);  // a click while paused is not a pick
             Frame(x, y, false);
             EXPECT_FALSE(m.motion.userHasChosen);
             Frame(-1, -1, false, modDX::keyP);
-            EXPECT_FALSE(modDX::paused);
+            EXPECT_FALSE(game->input().Paused());
             EXPECT_EQ(m.motion.userHand[0].x, before[0].x);
             pausedOnce = true;
         }
@@ -90,6 +90,12 @@ TEST_F(GameTest, PlaysWholeDealsAndQuits) {
         EXPECT_EQ(q.status, 0);
     }
     EXPECT_EQ(shownMessage, "none");  // quitting shows no message
+    // Everything was let go of on the way out, and the player has a pointer again.
+    EXPECT_FALSE(game->display().backBuffer().exists());
+    EXPECT_FALSE(game->audio().Enabled());
+    EXPECT_FALSE(game->input().HasMouse());
+    EXPECT_FALSE(game->input().HasKeyboard());
+    EXPECT_TRUE(game->input().SystemCursorShown());
     // Nothing is left beside the archive.
     int entries = 0;
     for (const auto& e : fs::directory_iterator(folder)) {
@@ -99,10 +105,46 @@ TEST_F(GameTest, PlaysWholeDealsAndQuits) {
     EXPECT_EQ(entries, 1);
 }
 
+// Launch failures end through one place: the report, status 1, everything released and
+// nothing left beside the archive.
+TEST_F(GameTest, LaunchFailuresEndWithTheirReport) {
+    Prepare("Royal", "800x600");
+    {
+        // Unpacked, but the screen cannot open.
+        const char* old = std::getenv("SDL_VIDEODRIVER");
+        const std::string saved = old ? old : "";
+        setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+        try {
+            game->Form1_Load(modDX::DisplayKind::Window);
+            ADD_FAILURE() << "the launch went on";
+        } catch (const QuitSignal& q) {
+            EXPECT_EQ(q.status, 1);
+        }
+        setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
+    }
+    EXPECT_EQ(shownMessage.rfind("Error in function DirectX() \nError Number: 1001\n", 0), 0u)
+        << shownMessage;
+    EXPECT_FALSE(fs::exists(folder / "res"));
+    EXPECT_FALSE(game->display().backBuffer().exists());
+
+    // No archive: nothing is unpacked.
+    Prepare("Royal", "800x600");
+    fs::remove(folder / "res002.pak");
+    try {
+        game->Form1_Load(modDX::DisplayKind::Memory);
+        ADD_FAILURE() << "the launch went on";
+    } catch (const QuitSignal& q) {
+        EXPECT_EQ(q.status, 1);
+    }
+    EXPECT_EQ(shownMessage.rfind("Pellow cannot start.\n", 0), 0u) << shownMessage;
+    EXPECT_NE(shownMessage.find("res002.pak\" is missing."), std::string::npos) << shownMessage;
+    EXPECT_TRUE(fs::is_empty(folder));
+}
+
 // Many deals through the real frame loop: what the heap holds must not grow from deal to deal.
 TEST_F(GameTest, TwentyDealsWithoutGrowingMemory) {
     Launch("Roya2", "800x600");
-    Match& m = GameMain::match;
+    Match& m = game->match;
     std::vector<std::size_t> heapAtDeal;
     while (heapAtDeal.size() < 22) {
         Until([&] { return UsersTurn() || m.motion.statusText == Phase::EndOfMatch; });

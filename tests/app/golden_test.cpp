@@ -16,7 +16,7 @@ class GoldenTest : public GameFixture {
 protected:
     // A fresh match with fixed seeds on the loaded table.
     void FreshMatch() {
-        Match& m = GameMain::match;
+        Match& m = game->match;
         Match fresh;
         fresh.settings = m.settings;
         fresh.layout = m.layout;
@@ -29,7 +29,7 @@ protected:
 
     // Advances the match as the frame loop does, the player taking their first legal card.
     void Step() {
-        Match& m = GameMain::match;
+        Match& m = game->match;
         clock.now += 17;
         FrameInput input;
         if (UserMayPick(m, false)) {
@@ -51,23 +51,26 @@ protected:
 
     // Composes one frame as the game does and returns its digest; the picture is kept as BMP.
     std::uint64_t Compose(const std::string& name) {
-        modDX::BltSurface(backgroundSurface, modDX::backBuffer, modDX::Rect{}, 0, 0, false);
-        DrawTable(GameMain::match, "10:30 AM", GameMain::CaptionLine());
-        const ScreenSize screen = GameMain::match.settings.screen;
-        modDX::cursorPos = {ScreenWidth(screen) / 2, ScreenHeight(screen) / 2};
-        modDX::DrawMouseCursor(lineSurface[3], 16, 16, 32, 32, true);
-        modDX::SaveScreenshot(std::string(PELLOW_GOLDEN_OUT) + "/golden-" + name + ".bmp");
+        modDX::Display& display = game->display();
+        modDX::Surface& backBuffer = display.backBuffer();
+        TableView& table = game->table();
+        display.BltSurface(table.background(), backBuffer, modDX::Rect{}, 0, 0, false);
+        table.DrawTable(game->match, "10:30 AM", CaptionLine());
+        const ScreenSize screen = game->match.settings.screen;
+        game->input().cursorPos = {ScreenWidth(screen) / 2, ScreenHeight(screen) / 2};
+        game->input().DrawMouseCursor(table.pointer(), 16, 16, 32, 32, true);
+        display.SaveScreenshot(std::string(PELLOW_GOLDEN_OUT) + "/golden-" + name + ".bmp");
         std::uint64_t h = 1469598103934665603ull;
-        for (int y = 0; y < modDX::backBuffer.height(); ++y)
-            for (int x = 0; x < modDX::backBuffer.width(); ++x) {
-                h ^= modDX::GetPixel(modDX::backBuffer, x, y);
+        for (int y = 0; y < backBuffer.height(); ++y)
+            for (int x = 0; x < backBuffer.width(); ++x) {
+                h ^= modDX::GetPixel(backBuffer, x, y);
                 h *= 1099511628211ull;
             }
         return h;
     }
 
     void CheckFrames(const std::string& size) {
-        Match& m = GameMain::match;
+        Match& m = game->match;
         std::map<std::string, std::uint64_t> got;
         FreshMatch();
         StepUntil([&] { return m.motion.trickCount == 3 && m.motion.statusText == Phase::Paused; });

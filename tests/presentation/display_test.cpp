@@ -9,8 +9,6 @@
 namespace pellow::testing {
 namespace {
 
-using modDX::backBuffer;
-using modDX::BltSurface;
 using modDX::GetPixel;
 using modDX::Rect;
 using modDX::Surface;
@@ -21,7 +19,6 @@ std::uint16_t ColumnColour(int x) { return modDX::Rgb565(8 * x, 252, 0); }
 class BltTest : public DisplayFixture {
 protected:
     void SetUp() override {
-        DisplayFixture::SetUp();
         OpenDisplay(800, 600);
         modDX::CreateSurface(picture, 32, 32);
         for (int x = 0; x < 32; ++x) modDX::FillRect(picture, Rect{x, 0, x + 1, 32}, ColumnColour(x));
@@ -30,55 +27,53 @@ protected:
 };
 
 TEST_F(BltTest, PartLeftOfTheScreenIsCutAndTheRestDrawnAtZero) {
-    BltSurface(picture, backBuffer, Rect{0, 0, 32, 32}, -10, 5, false);
-    EXPECT_EQ(GetPixel(backBuffer, 0, 5), ColumnColour(10));
-    EXPECT_EQ(GetPixel(backBuffer, 21, 36), ColumnColour(31));
-    EXPECT_EQ(GetPixel(backBuffer, 22, 5), 0);
-    EXPECT_EQ(GetPixel(backBuffer, 0, 37), 0);
+    display.BltSurface(picture, backBuffer(), Rect{0, 0, 32, 32}, -10, 5, false);
+    EXPECT_EQ(GetPixel(backBuffer(), 0, 5), ColumnColour(10));
+    EXPECT_EQ(GetPixel(backBuffer(), 21, 36), ColumnColour(31));
+    EXPECT_EQ(GetPixel(backBuffer(), 22, 5), 0);
+    EXPECT_EQ(GetPixel(backBuffer(), 0, 37), 0);
     EXPECT_EQ(PaintedPixels(), 22 * 32);
 }
 
 TEST_F(BltTest, ExplicitRectanglesAreCutAtTheRightBottomAndTopEdges) {
-    BltSurface(picture, backBuffer, Rect{0, 0, 32, 32}, 790, 590, false);
-    EXPECT_EQ(GetPixel(backBuffer, 790, 590), ColumnColour(0));
-    EXPECT_EQ(GetPixel(backBuffer, 799, 599), ColumnColour(9));
+    display.BltSurface(picture, backBuffer(), Rect{0, 0, 32, 32}, 790, 590, false);
+    EXPECT_EQ(GetPixel(backBuffer(), 790, 590), ColumnColour(0));
+    EXPECT_EQ(GetPixel(backBuffer(), 799, 599), ColumnColour(9));
     EXPECT_EQ(PaintedPixels(), 10 * 10);
 
-    modDX::ClearBackBuffer();
+    display.ClearBackBuffer();
     // Part of a picture: columns 4..11, cut 3 rows at the top.
-    BltSurface(picture, backBuffer, Rect{4, 0, 12, 20}, 100, -3, false);
-    EXPECT_EQ(GetPixel(backBuffer, 100, 0), ColumnColour(4));
-    EXPECT_EQ(GetPixel(backBuffer, 107, 16), ColumnColour(11));
+    display.BltSurface(picture, backBuffer(), Rect{4, 0, 12, 20}, 100, -3, false);
+    EXPECT_EQ(GetPixel(backBuffer(), 100, 0), ColumnColour(4));
+    EXPECT_EQ(GetPixel(backBuffer(), 107, 16), ColumnColour(11));
     EXPECT_EQ(PaintedPixels(), 8 * 17);
 }
 
 TEST_F(BltTest, WholePictureThatDoesNotFitDrawsNothing) {
     const Rect whole{};
-    BltSurface(picture, backBuffer, whole, 800 - 31, 10, false);  // one column too far right
-    BltSurface(picture, backBuffer, whole, 10, 600 - 31, false);  // one row too low
-    BltSurface(picture, backBuffer, whole, -1, 10, false);        // one column off the left
-    BltSurface(picture, backBuffer, whole, 10, -1, false);
+    display.BltSurface(picture, backBuffer(), whole, 800 - 31, 10, false);  // one column too far right
+    display.BltSurface(picture, backBuffer(), whole, 10, 600 - 31, false);  // one row too low
+    display.BltSurface(picture, backBuffer(), whole, -1, 10, false);        // one column off the left
+    display.BltSurface(picture, backBuffer(), whole, 10, -1, false);
     EXPECT_EQ(PaintedPixels(), 0);
-    EXPECT_TRUE(watch.statuses.empty()) << "a refused copy is not an error";
 
-    BltSurface(picture, backBuffer, whole, 800 - 32, 600 - 32, false);  // just fits
-    EXPECT_EQ(GetPixel(backBuffer, 799, 599), ColumnColour(31));
+    display.BltSurface(picture, backBuffer(), whole, 800 - 32, 600 - 32, false);  // just fits
+    EXPECT_EQ(GetPixel(backBuffer(), 799, 599), ColumnColour(31));
     EXPECT_EQ(PaintedPixels(), 32 * 32);
 }
 
 TEST_F(BltTest, EmptyInvertedAndOutOfPictureRectanglesDrawNothing) {
-    BltSurface(picture, backBuffer, Rect{10, 0, 10, 32}, 50, 50, false);  // empty
-    BltSurface(picture, backBuffer, Rect{20, 0, 10, 32}, 50, 50, false);  // inverted
-    BltSurface(picture, backBuffer, Rect{0, 0, 33, 32}, 50, 50, false);   // wider than the picture
-    BltSurface(picture, backBuffer, Rect{-1, 0, 8, 8}, 50, 50, false);    // starts before it
-    BltSurface(picture, backBuffer, Rect{0, 0, 32, 32}, 900, 50, false);  // wholly off the right
+    display.BltSurface(picture, backBuffer(), Rect{10, 0, 10, 32}, 50, 50, false);  // empty
+    display.BltSurface(picture, backBuffer(), Rect{20, 0, 10, 32}, 50, 50, false);  // inverted
+    display.BltSurface(picture, backBuffer(), Rect{0, 0, 33, 32}, 50, 50, false);   // wider than the picture
+    display.BltSurface(picture, backBuffer(), Rect{-1, 0, 8, 8}, 50, 50, false);    // starts before it
+    display.BltSurface(picture, backBuffer(), Rect{0, 0, 32, 32}, 900, 50, false);  // wholly off the right
     EXPECT_EQ(PaintedPixels(), 0);
 }
 
 class ColourKeyTest : public DisplayFixture {
 protected:
     void SetUp() override {
-        DisplayFixture::SetUp();
         OpenDisplay(64, 16);
         // A 3-pixel strip read from a file: magenta, black, grey.
         const auto file = Scratch() / "strip.bmp";
@@ -91,9 +86,9 @@ protected:
     }
     // What a copy of the strip onto colour kUnder leaves in the three pixels.
     std::vector<std::uint16_t> CopyStrip(bool useKey) {
-        modDX::FillRect(backBuffer, Rect{0, 0, 64, 16}, kUnder);
-        BltSurface(strip, backBuffer, Rect{}, 0, 0, useKey);
-        return {GetPixel(backBuffer, 0, 0), GetPixel(backBuffer, 1, 0), GetPixel(backBuffer, 2, 0)};
+        modDX::FillRect(backBuffer(), Rect{0, 0, 64, 16}, kUnder);
+        display.BltSurface(strip, backBuffer(), Rect{}, 0, 0, useKey);
+        return {GetPixel(backBuffer(), 0, 0), GetPixel(backBuffer(), 1, 0), GetPixel(backBuffer(), 2, 0)};
     }
     static constexpr std::uint16_t kUnder = 0x1234;
     const std::uint16_t grey = To565({128, 128, 128});
@@ -118,49 +113,37 @@ TEST_F(ColourKeyTest, ModesOneAndTwoKeyBlackAndMagentaAndOtherModesNothing) {
     EXPECT_EQ(CopyStrip(true), (Pixels{kUnder, 0, 0xFFFF}));
 }
 
-class ShutDownTest : public DisplayFixture {};
+class LoadErrorTest : public DisplayFixture {};
 
-TEST_F(ShutDownTest, MissingPictureEndsWithTheThreeLineReport) {
+TEST_F(LoadErrorTest, MissingPictureThrowsTheThreeLineReport) {
     OpenDisplay();
     Surface s;
-    modDX::CreateSurfaceFromFile(s, (Scratch() / "absent.bmp").string());
+    try {
+        modDX::CreateSurfaceFromFile(s, (Scratch() / "absent.bmp").string());
+        FAIL() << "no error";
+    } catch (const modDX::LoadError& e) {
+        EXPECT_EQ(e.procedure(), "CreateSurfaceFromFile");
+        EXPECT_EQ(e.number(), modDX::errPictureFile);
+        const std::string report = e.what();
+        const std::string head = "Error in function CreateSurfaceFromFile() \nError Number: 1005\n";
+        EXPECT_EQ(report.substr(0, head.size()), head);
+        EXPECT_GT(report.size(), head.size()) << "the description follows";
+    }
     EXPECT_FALSE(s.exists());
-    ASSERT_EQ(watch.messages.size(), 1u);
-    const std::string head = "Error in function CreateSurfaceFromFile() \nError Number: 1005\n";
-    EXPECT_EQ(watch.messages[0].substr(0, head.size()), head);
-    EXPECT_GT(watch.messages[0].size(), head.size()) << "the description follows";
-    EXPECT_EQ(watch.statuses, std::vector<int>{1});
-    EXPECT_FALSE(backBuffer.exists()) << "the display was released";
 }
 
-TEST_F(ShutDownTest, EmptyMessageEndsWithoutABoxAndStatusZero) {
-    OpenDisplay();
-    modDX::ShutDown("");
-    EXPECT_TRUE(watch.messages.empty());
-    EXPECT_EQ(watch.statuses, std::vector<int>{0});
-}
-
-TEST_F(ShutDownTest, AReportDuringShutDownDoesNotStartASecondOne) {
-    modDX::SetShutDownHooks({[this](const std::string& m) {
-                                 watch.messages.push_back(m);
-                                 modDX::ShutDown("second failure");
-                             },
-                             [this](int status) { watch.statuses.push_back(status); }});
-    modDX::ShutDown("first failure");
-    EXPECT_EQ(watch.messages, std::vector<std::string>{"first failure"});
-    EXPECT_EQ(watch.statuses, std::vector<int>{1});
-}
-
-TEST_F(ShutDownTest, DisplayThatCannotOpenIsReportedAsDirectX) {
+TEST_F(LoadErrorTest, DisplayThatCannotOpenIsReportedAsDirectX) {
     ScopedEnv driver("SDL_VIDEODRIVER", "no-such-driver");
-    OpenDisplay(800, 600, modDX::DisplayKind::Window);
-    ASSERT_EQ(watch.messages.size(), 1u);
-    EXPECT_EQ(watch.messages[0].rfind("Error in function DirectX() \nError Number: 1001\n", 0), 0u)
-        << watch.messages[0];
-    EXPECT_EQ(watch.statuses, std::vector<int>{1});
+    try {
+        OpenDisplay(800, 600, modDX::DisplayKind::Window);
+        FAIL() << "no error";
+    } catch (const modDX::LoadError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Error in function DirectX() \nError Number: 1001\n", 0), 0u)
+            << e.what();
+    }
 }
 
-TEST_F(ShutDownTest, MessageBoxTextAlsoGoesToStderr) {
+TEST_F(LoadErrorTest, MessageBoxTextAlsoGoesToStderr) {
     ScopedEnv noDisplay("DISPLAY", "");
     ::testing::internal::CaptureStderr();
     modDX::ShowMessageBox("Error in Shuffle");
@@ -171,15 +154,13 @@ TEST_F(ShutDownTest, MessageBoxTextAlsoGoesToStderr) {
 class WindowTest : public DisplayFixture {
 protected:
     void SetUp() override {
-        DisplayFixture::SetUp();
         OpenDisplay(320, 240, modDX::DisplayKind::Window);
-        ASSERT_TRUE(watch.messages.empty()) << watch.messages[0];
     }
     // The colour of the presented picture at (x, y), read back through a screenshot and brought
     // back to the back buffer's precision.
     std::uint16_t PresentedPixel(int x, int y) {
         const auto file = Scratch() / "shot.bmp";
-        EXPECT_TRUE(modDX::SaveScreenshot(file.string()));
+        EXPECT_TRUE(display.SaveScreenshot(file.string()));
         SDL_Surface* shot = SDL_LoadBMP(file.string().c_str());
         EXPECT_NE(shot, nullptr);
         if (!shot) return 0;
@@ -193,22 +174,22 @@ protected:
 };
 
 TEST_F(WindowTest, FlipScreenShowsTheSixteenBitBackBuffer) {
-    ASSERT_EQ(backBuffer.width(), 320);
-    ASSERT_EQ(backBuffer.height(), 240);
-    EXPECT_EQ(backBuffer.raw()->format->BitsPerPixel, 16);
+    ASSERT_EQ(backBuffer().width(), 320);
+    ASSERT_EQ(backBuffer().height(), 240);
+    EXPECT_EQ(backBuffer().raw()->format->BitsPerPixel, 16);
     const std::uint16_t blue = modDX::Rgb565(0, 0, 255), orange = modDX::Rgb565(255, 128, 0);
-    modDX::FillRect(backBuffer, Rect{0, 0, 320, 240}, blue);
-    modDX::FillRect(backBuffer, Rect{10, 10, 20, 20}, orange);
-    modDX::FlipScreen();
+    modDX::FillRect(backBuffer(), Rect{0, 0, 320, 240}, blue);
+    modDX::FillRect(backBuffer(), Rect{10, 10, 20, 20}, orange);
+    display.FlipScreen();
     EXPECT_EQ(PresentedPixel(15, 15), orange);
     EXPECT_EQ(PresentedPixel(100, 100), blue);
 }
 
 TEST_F(WindowTest, FramesArePacedWhenTheDriverDoesNotWait) {
     // Without a retrace to wait for, ten frames still take ten refresh periods (60 Hz).
-    modDX::FlipScreen();
+    display.FlipScreen();
     const Uint64 start = SDL_GetTicks64();
-    for (int i = 0; i < 10; ++i) modDX::FlipScreen();
+    for (int i = 0; i < 10; ++i) display.FlipScreen();
     EXPECT_GE(SDL_GetTicks64() - start, 140u);
 }
 
@@ -218,40 +199,41 @@ void PushQuit() {
     SDL_PushEvent(&quit);
 }
 
-TEST_F(WindowTest, ClosingTheWindowRunsTheCloseHandlerOrElseShutsDown) {
-    int closes = 0;
-    modDX::SetCloseHandler([&] { ++closes; });
+TEST_F(WindowTest, ClosingTheWindowRunsTheCloseHandlerOrElseIsOnlyNoted) {
+    display.DoEvents();
+    EXPECT_FALSE(display.CloseRequested());
     PushQuit();
-    modDX::DoEvents();
-    EXPECT_EQ(closes, 1);
-    EXPECT_TRUE(watch.statuses.empty());
+    display.DoEvents();
+    EXPECT_TRUE(display.CloseRequested());
+    EXPECT_TRUE(backBuffer().exists()) << "without a handler nothing is released";
 
-    modDX::SetCloseHandler(nullptr);
+    int closes = 0;
+    display.SetCloseHandler([&] { ++closes; });
     PushQuit();
-    modDX::DoEvents();
-    EXPECT_EQ(watch.statuses, std::vector<int>{0});
-    EXPECT_FALSE(backBuffer.exists());
+    display.DoEvents();
+    EXPECT_EQ(closes, 1);
 }
 
 TEST_F(WindowTest, AHiddenWindowIsWaitedForWhileEventsAreStillHandled) {
-    SDL_HideWindow(modDX::detail::Window());
-    EXPECT_FALSE(modDX::DisplayReady());
+    SDL_HideWindow(display.platform().window);
+    EXPECT_FALSE(display.DisplayReady());
     // Closing the game while its window is away ends the wait through the close handler.
+    int closes = 0;
+    display.SetCloseHandler([&] { ++closes; });
     PushQuit();
-    modDX::RecoverSurfaces();
-    EXPECT_EQ(watch.statuses, std::vector<int>{0});
+    display.RecoverSurfaces();
+    EXPECT_EQ(closes, 1);
 }
 
 TEST_F(WindowTest, RendererResetKeepsThePicturesAndPresentsAgain) {
     const std::uint16_t green = modDX::Rgb565(40, 255, 0);
-    modDX::FillRect(backBuffer, Rect{0, 0, 320, 240}, green);
+    modDX::FillRect(backBuffer(), Rect{0, 0, 320, 240}, green);
     SDL_Event reset{};
     reset.type = SDL_RENDER_DEVICE_RESET;
     SDL_PushEvent(&reset);
-    modDX::RecoverSurfaces();
-    modDX::FlipScreen();
+    display.RecoverSurfaces();
+    display.FlipScreen();
     EXPECT_EQ(PresentedPixel(5, 5), green);
-    EXPECT_TRUE(watch.statuses.empty());
 }
 
 }  // namespace

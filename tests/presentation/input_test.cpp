@@ -46,42 +46,42 @@ class InputTest : public DisplayFixture {
 protected:
     void Start(int w, int h, modDX::DisplayKind kind = modDX::DisplayKind::Memory) {
         OpenDisplay(w, h, kind);
-        modDX::GiveMeInput();
-        modDX::KeyBoard();
-        modDX::Mouse();
-        ASSERT_TRUE(watch.messages.empty()) << watch.messages[0];
+        input.GiveMeInput();
+        input.KeyBoard();
+        input.Mouse();
     }
-    void HoldP(bool down) { modDX::keyState[modDX::keyP] = down ? 0x80 : 0; }
+    void HoldP(bool down) { input.keyState[modDX::keyP] = down ? 0x80 : 0; }
+    modDX::Input input{display};
 };
 
 TEST_F(InputTest, PHeldOverManyFramesPausesOnceAndASecondPressResumes) {
     Start(800, 600);
     HoldP(true);
-    for (int frame = 0; frame < 5; ++frame) modDX::HandlePauseKey();
-    EXPECT_TRUE(modDX::paused);
+    for (int frame = 0; frame < 5; ++frame) input.HandlePauseKey();
+    EXPECT_TRUE(input.Paused());
     HoldP(false);
-    modDX::HandlePauseKey();
-    EXPECT_TRUE(modDX::paused);
+    input.HandlePauseKey();
+    EXPECT_TRUE(input.Paused());
     HoldP(true);
-    modDX::HandlePauseKey();
-    modDX::HandlePauseKey();
-    EXPECT_FALSE(modDX::paused);
+    input.HandlePauseKey();
+    input.HandlePauseKey();
+    EXPECT_FALSE(input.Paused());
 }
 
 TEST_F(InputTest, MouseStartsAtTheCentreAndIsHeldWithinTheScreen) {
     Start(1024, 768);
-    modDX::ReadMouse();
-    EXPECT_EQ(modDX::mouseX, 512);
-    EXPECT_EQ(modDX::mouseY, 384);
-    modDX::cursorPos = {5000, -3};
-    modDX::ReadMouse();
-    EXPECT_EQ(modDX::mouseX, 1024);
-    EXPECT_EQ(modDX::mouseY, 0);
-    modDX::SetMouseBounds(10, 20, 30, 40);
-    modDX::cursorPos = {0, 100};
-    modDX::ReadMouse();
-    EXPECT_EQ(modDX::mouseX, 10);
-    EXPECT_EQ(modDX::mouseY, 40);
+    input.ReadMouse();
+    EXPECT_EQ(input.mouseX(), 512);
+    EXPECT_EQ(input.mouseY(), 384);
+    input.cursorPos = {5000, -3};
+    input.ReadMouse();
+    EXPECT_EQ(input.mouseX(), 1024);
+    EXPECT_EQ(input.mouseY(), 0);
+    input.SetMouseBounds(10, 20, 30, 40);
+    input.cursorPos = {0, 100};
+    input.ReadMouse();
+    EXPECT_EQ(input.mouseX(), 10);
+    EXPECT_EQ(input.mouseY(), 40);
 }
 
 TEST_F(InputTest, CursorSpriteIsCentredOnThePointerAndClippedAtTheEdge) {
@@ -89,26 +89,32 @@ TEST_F(InputTest, CursorSpriteIsCentredOnThePointerAndClippedAtTheEdge) {
     modDX::Surface cursor;
     modDX::CreateSurface(cursor, 40, 40);
     modDX::FillRect(cursor, Rect{0, 0, 40, 40}, 0x07E0);
-    modDX::cursorPos = {5, 300};
-    modDX::DrawMouseCursor(cursor, 16, 16, 32, 32, true);
+    input.cursorPos = {5, 300};
+    input.DrawMouseCursor(cursor, 16, 16, 32, 32, true);
     // The sprite's top-left 32 x 32 at (-11, 284): 11 columns cut on the left.
-    EXPECT_EQ(GetPixel(modDX::backBuffer, 0, 284), 0x07E0);
-    EXPECT_EQ(GetPixel(modDX::backBuffer, 20, 315), 0x07E0);
+    EXPECT_EQ(GetPixel(backBuffer(), 0, 284), 0x07E0);
+    EXPECT_EQ(GetPixel(backBuffer(), 20, 315), 0x07E0);
     EXPECT_EQ(PaintedPixels(), 21 * 32);
 }
 
-TEST_F(InputTest, KeyboardWithoutTheInputSystemIsReported) {
+TEST_F(InputTest, DevicesWithoutTheInputSystemAreReported) {
     OpenDisplay();
-    modDX::KeyBoard();
-    ASSERT_EQ(watch.messages.size(), 1u);
-    EXPECT_EQ(watch.messages[0].rfind("Error in function KeyBoard() \nError Number: ", 0), 0u);
+    try {
+        input.KeyBoard();
+        FAIL() << "no error";
+    } catch (const modDX::LoadError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Error in function KeyBoard() \nError Number: 1011\n", 0), 0u);
+    }
+    EXPECT_THROW(input.Mouse(), modDX::LoadError);
+    EXPECT_FALSE(input.HasKeyboard());
+    EXPECT_FALSE(input.HasMouse());
 }
 
-TEST_F(InputTest, PausedPassesSleepInsteadOfSpinning) {
+TEST_F(InputTest, WaitingForEventsSleepsInsteadOfSpinning) {
     Start(800, 600);
     const auto wallStart = std::chrono::steady_clock::now();
     const std::clock_t cpuStart = std::clock();
-    for (int pass = 0; pass < 20; ++pass) modDX::PauseWait();
+    for (int pass = 0; pass < 20; ++pass) display.WaitForEvent(10);
     const double wallMs = std::chrono::duration<double, std::milli>(
                               std::chrono::steady_clock::now() - wallStart).count();
     const double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
@@ -123,25 +129,28 @@ protected:
 
 TEST_F(WindowInputTest, PointerIsReadFromTheWindowInBackBufferPixels) {
     Start(640, 480, modDX::DisplayKind::Window);
-    modDX::ReadMouse();
-    EXPECT_EQ(modDX::mouseX, 320) << "the pointer was put at the centre";
-    EXPECT_EQ(modDX::mouseY, 240);
-    SDL_WarpMouseInWindow(modDX::detail::Window(), 600, 17);
-    modDX::DoEvents();
-    modDX::ReadMouse();
-    EXPECT_EQ(modDX::mouseX, 600);
-    EXPECT_EQ(modDX::mouseY, 17);
-    EXPECT_FALSE(modDX::MouseButton(0));
+    input.ReadMouse();
+    EXPECT_EQ(input.mouseX(), 320) << "the pointer was put at the centre";
+    EXPECT_EQ(input.mouseY(), 240);
+    SDL_WarpMouseInWindow(display.platform().window, 600, 17);
+    display.DoEvents();
+    input.ReadMouse();
+    EXPECT_EQ(input.mouseX(), 600);
+    EXPECT_EQ(input.mouseY(), 17);
+    EXPECT_FALSE(input.MouseButton(0));
 }
 
-TEST_F(WindowInputTest, ShutDownShowsTheSystemPointerAgainAndReleasesTheDevices) {
+TEST_F(WindowInputTest, ReleasedDevicesAreNoLongerRead) {
     Start(640, 480, modDX::DisplayKind::Window);
-    modDX::ShowSystemCursor(false);
-    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
-    modDX::ShutDown("");
-    EXPECT_TRUE(modDX::systemCursorShown);
-    EXPECT_FALSE(modDX::mouseDevice.has_value());
-    EXPECT_FALSE(modDX::keyboardDevice.has_value());
+    input.UnAcquireMouse();
+    input.UnAcquireKeyBoard();
+    SDL_WarpMouseInWindow(display.platform().window, 600, 17);
+    display.DoEvents();
+    input.keyState[modDX::keyEscape] = 0x80;
+    input.ReadMouse();
+    input.ReadKeyBoard();
+    EXPECT_EQ(input.mouseX(), 320);
+    EXPECT_TRUE(input.KeyDown(modDX::keyEscape)) << "the keys were not read again";
 }
 
 }  // namespace

@@ -61,7 +61,7 @@ void MakeFont(clsDXBitmapFont& font, const std::string& file) {
         }
     }
     SDL_SaveBMP(picture.raw(), file.c_str());
-    font.CreateSpriteFromFile(file, 19, 27, 20, false);
+    font.CreateSpriteFromFile(file, 19, 27, 20);
     font.SetTransColor(2);
 }
 
@@ -88,7 +88,7 @@ void CardBlank(Surface& card, std::uint16_t face) {
     FillRect(card, Rect{1, 4, 107, 147}, face);
 }
 
-void MakeCardFace(Surface& card, clsDXBitmapFont& font, char rank, bool red) {
+void MakeCardFace(const Display& display, Surface& card, clsDXBitmapFont& font, char rank, bool red) {
     const std::uint16_t ink = red ? Rgb565(200, 20, 20) : Rgb565(20, 20, 20);
     CardBlank(card, Rgb565(250, 250, 245));
     const int pips[][2] = {{34, 40}, {74, 40}, {54, 75}, {34, 110}, {74, 110}};
@@ -98,7 +98,7 @@ void MakeCardFace(Surface& card, clsDXBitmapFont& font, char rank, bool red) {
     }
     font.XPos = 4;
     font.YPos = 4;
-    font.DrawText(card, std::string(1, rank), true);
+    font.DrawText(display, card, std::string(1, rank), true);
     SetColorKey(card, 2);
 }
 
@@ -131,7 +131,7 @@ void MakePointer(Surface& pointer) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     if (argc < 3) {
         std::fprintf(stderr, "usage: %s OUT.bmp SECONDS [window]\n", argv[0]);
         return 2;
@@ -140,51 +140,57 @@ int main(int argc, char** argv) {
     const double seconds = std::atof(argv[2]);
     const bool windowed = argc > 3 && std::string(argv[3]) == "window";
 
-    DirectX(kScreenW, kScreenH, windowed ? DisplayKind::Window : DisplayKind::FullScreen);
-    GiveMeInput();
-    KeyBoard();
-    Mouse();
+    Display display;
+    Input input(display);
+    display.DirectX(kScreenW, kScreenH, windowed ? DisplayKind::Window : DisplayKind::FullScreen);
+    input.GiveMeInput();
+    input.KeyBoard();
+    input.Mouse();
 
-    SetClipRect();
+    display.SetClipRect();
     clsDXBitmapFont font;
     MakeFont(font, out + ".font.bmp");
     Surface background, back, pointer, faces[4];
     MakeBackground(background);
     MakeCardBack(back);
     MakePointer(pointer);
-    MakeCardFace(faces[0], font, 'A', true);
-    MakeCardFace(faces[1], font, 'K', false);
-    MakeCardFace(faces[2], font, 'Q', true);
-    MakeCardFace(faces[3], font, '9', false);
-    ShowSystemCursor(false);
+    MakeCardFace(display, faces[0], font, 'A', true);
+    MakeCardFace(display, faces[1], font, 'K', false);
+    MakeCardFace(display, faces[2], font, 'Q', true);
+    MakeCardFace(display, faces[3], font, '9', false);
+    input.ShowSystemCursor(false);
 
     SDL_RendererInfo info{};
-    SDL_GetRendererInfo(detail::Renderer(), &info);
+    SDL_GetRendererInfo(display.platform().renderer, &info);
     std::printf("renderer %s%s\n", info.name, (info.flags & SDL_RENDERER_PRESENTVSYNC) ? " vsync" : "");
     const Uint64 end = SDL_GetTicks64() + static_cast<Uint64>(seconds * 1000);
+    Surface& backBuffer = display.backBuffer();
     int frames = 0;
-    while (SDL_GetTicks64() < end) {
-        ReadKeyBoard();
-        ReadMouse();
-        if (KeyDown(keyEscape)) break;
-        RecoverSurfaces();
-        BltSurface(background, backBuffer, Rect{}, 0, 0, false);
-        for (int i = 0; i < 4; ++i) BltSurface(faces[i], backBuffer, Rect{}, 200 + 110 * i, 380, true);
-        BltSurface(back, backBuffer, Rect{}, 346, 120, true);
-        BltSurface(back, backBuffer, Rect{}, 360, 126, true);
-        BltSurface(faces[1], backBuffer, Rect{}, 740, 40, true);  // runs off the right: not drawn
+    while (SDL_GetTicks64() < end && !display.CloseRequested()) {
+        input.ReadKeyBoard();
+        input.ReadMouse();
+        if (input.KeyDown(keyEscape)) break;
+        display.RecoverSurfaces();
+        display.BltSurface(background, backBuffer, Rect{}, 0, 0, false);
+        for (int i = 0; i < 4; ++i) display.BltSurface(faces[i], backBuffer, Rect{}, 200 + 110 * i, 380, true);
+        display.BltSurface(back, backBuffer, Rect{}, 346, 120, true);
+        display.BltSurface(back, backBuffer, Rect{}, 360, 126, true);
+        display.BltSurface(faces[1], backBuffer, Rect{}, 740, 40, true);  // runs off the right: not drawn
         font.XPos = 5;
         font.YPos = 572;
-        font.DrawText(backBuffer, "PELLOW", true);
+        font.DrawText(display, backBuffer, "PELLOW", true);
         font.XPos = 700;
-        font.DrawText(backBuffer, "12:34 PM", true);  // cut at the right edge
-        DrawMouseCursor(pointer, 16, 16, 32, 32, true);
-        FlipScreen();
-        DoEvents();
+        font.DrawText(display, backBuffer, "12:34 PM", true);  // cut at the right edge
+        input.DrawMouseCursor(pointer, 16, 16, 32, 32, true);
+        display.FlipScreen();
+        display.DoEvents();
         ++frames;
     }
-    const bool saved = SaveScreenshot(out);
-    std::printf("frames %d\nmouse %d %d\nsaved %s\n", frames, mouseX, mouseY, saved ? "yes" : "no");
+    const bool saved = display.SaveScreenshot(out);
+    std::printf("frames %d\nmouse %d %d\nsaved %s\n", frames, input.mouseX(), input.mouseY(), saved ? "yes" : "no");
     std::fflush(stdout);
-    ShutDown("");
+    input.ShowSystemCursor(true);
+} catch (const LoadError& e) {
+    ShowMessageBox(e.what());
+    return 1;
 }

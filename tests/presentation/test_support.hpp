@@ -1,6 +1,5 @@
 #pragma once
-// Small pictures and sounds made on the spot, and a display fixture whose shutdown is watched
-// instead of ending the test process.
+// Small pictures and sounds made on the spot, and a display fixture released after each test.
 #include <SDL.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -11,10 +10,8 @@
 #include <fstream>
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "presentation/dx.hpp"
-#include "presentation/input.hpp"
 
 namespace pellow::testing {
 
@@ -80,29 +77,15 @@ inline void WriteWav(const std::filesystem::path& path, int milliseconds) {
     }
 }
 
-// Records what ShutDown would show and the status it would end with.
-struct ShutDownWatch {
-    std::vector<std::string> messages;
-    std::vector<int> statuses;
-
-    void Install() {
-        modDX::SetShutDownHooks({[this](const std::string& m) { messages.push_back(m); },
-                                 [this](int status) { statuses.push_back(status); }});
-    }
-};
-
-// A display of the given kind with the clip rectangle set, torn down after each test.
+// A display of the given kind with the clip rectangle set, released after each test.
 class DisplayFixture : public ::testing::Test {
 protected:
-    void SetUp() override { watch.Install(); }
     void OpenDisplay(int w = 800, int h = 600,
                      modDX::DisplayKind kind = modDX::DisplayKind::Memory) {
-        modDX::DirectX(w, h, kind);
-        modDX::SetClipRect();
+        display.DirectX(w, h, kind);
+        display.SetClipRect();
     }
     void TearDown() override {
-        modDX::ShutDown("");
-        modDX::ResetShutDownHooks();
         std::error_code ignored;
         if (!scratch.empty()) std::filesystem::remove_all(scratch, ignored);
     }
@@ -110,16 +93,17 @@ protected:
         if (scratch.empty()) scratch = ScratchDir();
         return scratch;
     }
+    modDX::Surface& backBuffer() { return display.backBuffer(); }
     // Counts back-buffer pixels that are not colour 0.
-    static int PaintedPixels() {
+    int PaintedPixels() const {
         int n = 0;
-        for (int y = 0; y < modDX::backBuffer.height(); ++y)
-            for (int x = 0; x < modDX::backBuffer.width(); ++x)
-                n += modDX::GetPixel(modDX::backBuffer, x, y) != 0;
+        const modDX::Surface& buffer = display.backBuffer();
+        for (int y = 0; y < buffer.height(); ++y)
+            for (int x = 0; x < buffer.width(); ++x) n += modDX::GetPixel(buffer, x, y) != 0;
         return n;
     }
 
-    ShutDownWatch watch;
+    modDX::Display display;
     std::filesystem::path scratch;
 };
 
