@@ -10,6 +10,7 @@
 
 #include <jpeglib.h>
 
+#include "resources/file_formats.hpp"
 #include "resources/posix_file.hpp"
 #include "resources/unpack.hpp"
 
@@ -19,7 +20,7 @@ namespace {
 
 using detail::UniqueFd;
 
-constexpr std::int64_t kBmpHeaderSize = 14 + 40;
+constexpr std::int64_t kBmpHeaderSize = format::kBmpHeaderLength;
 // Enough for any sensible picture; stops a hostile header from asking for gigabytes.
 constexpr long kDecoderMemoryLimit = 256L * 1024 * 1024;
 
@@ -38,15 +39,6 @@ void OnJpegError(j_common_ptr cinfo) {
 // Warnings are counted and judged after decoding; nothing goes to stderr.
 void OnJpegMessage(j_common_ptr) {}
 
-void PutLE16(unsigned char* p, std::uint32_t v) {
-    p[0] = static_cast<unsigned char>(v);
-    p[1] = static_cast<unsigned char>(v >> 8);
-}
-void PutLE32(unsigned char* p, std::uint32_t v) {
-    PutLE16(p, v);
-    PutLE16(p + 2, v >> 16);
-}
-
 // Receives decoded RGB rows top to bottom and stores them bottom-up, as bitmaps keep them.
 class BitmapWriter {
 public:
@@ -62,19 +54,9 @@ public:
             why = "the picture is too large for a bitmap";
             return false;
         }
-        unsigned char h[kBmpHeaderSize] = {'B', 'M'};
-        PutLE32(h + 2, static_cast<std::uint32_t>(kBmpHeaderSize + imageSize));
-        PutLE32(h + 10, kBmpHeaderSize);
-        PutLE32(h + 14, 40);
-        PutLE32(h + 18, width);
-        PutLE32(h + 22, height);  // positive: rows stored bottom-up
-        PutLE16(h + 26, 1);       // planes
-        PutLE16(h + 28, 24);      // bits per pixel, uncompressed
-        PutLE32(h + 34, static_cast<std::uint32_t>(imageSize));
-        PutLE32(h + 38, 2835);  // 72 dots per inch
-        PutLE32(h + 42, 2835);
+        const auto h = format::BmpHeader(width, height, 24);
         row_.assign(static_cast<std::size_t>(rowBytes_), 0);
-        return Write(h, sizeof h, 0, why);
+        return Write(h.data(), h.size(), 0, why);
     }
 
     bool Row(std::uint32_t y, const unsigned char* rgb, std::string& why) {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "engine/numeric.hpp"
+#include "resources/file_formats.hpp"
 #include "resources/posix_file.hpp"
 
 namespace pellow {
@@ -18,12 +19,7 @@ using detail::UniqueFd;
 using detail::Quoted;
 using detail::WithErrno;
 
-std::int32_t ReadLE32(const unsigned char* p) {
-    const std::uint32_t v = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-                            (static_cast<std::uint32_t>(p[2]) << 16) |
-                            (static_cast<std::uint32_t>(p[3]) << 24);
-    return static_cast<std::int32_t>(v);
-}
+std::int32_t ReadLE32(const unsigned char* p) { return static_cast<std::int32_t>(format::ReadLE32(p)); }
 
 PakError Damaged(const std::string& path, const std::string& problem) {
     return PakError("The resource archive " + Quoted(path) + " is damaged: " + problem + ".");
@@ -76,8 +72,8 @@ void zulPAK::OpenQ2Pak(const std::string& PAKpath) {
     unsigned char head[16] = {};
     const std::int64_t got = ReadAt(fd.get(), head, sizeof head, 0);
     if (got < 0) throw PakError(WithErrno("The resource archive " + Quoted(PAKpath) + " cannot be read", errno));
-    if (got < 4 || std::memcmp(head, "PACK", 4) != 0) return;  // not an archive: keep what we had
-    if (got < 12) throw Damaged(PAKpath, "its header is cut short");
+    if (got < 4 || std::memcmp(head, format::kPakMagic, 4) != 0) return;  // not an archive: keep what we had
+    if (got < format::kPakHeaderLength) throw Damaged(PAKpath, "its header is cut short");
 
     PakHeader header;
     std::memcpy(header.Magic, head, 4);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "resources/file_formats.hpp"
+
 namespace pellow {
 
 // An archive that starts with "PACK" but cannot be used as one, or a file that cannot be read or
@@ -25,8 +27,8 @@ std::string EntryLabel(std::int32_t id, const std::string& field);
 
 class zulPAK {
 public:
-    static constexpr std::int32_t kNameLength = 56;
-    static constexpr std::int32_t kEntryLength = 64;
+    static constexpr std::int32_t kNameLength = format::kPakNameLength;
+    static constexpr std::int32_t kEntryLength = format::kPakEntryLength;
 
     // The stored name field of entry id, all 56 characters, padding included.
     // Every accessor throws std::out_of_range for an id outside 0..NumEntrys() or while no

@@ -20,8 +20,6 @@ namespace {
 
 constexpr const char* kRankIds[13] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "jack", "queen", "king"};
 constexpr const char* kSuitIds[4] = {"club", "diamond", "heart", "spade"};
-constexpr const char* kRankNames[13] = {"A", "2", "3", "4", "5", "6", "7", "8", "9", "10", "J", "Q", "K"};
-constexpr const char* kSuitNames[4] = {"C", "D", "H", "S"};
 constexpr int kBackCode = 52;
 
 struct Rect {
@@ -231,7 +229,6 @@ void Finish(RgbaImage& img, const DeckSpec& deckSpec, int code) {
 
 std::string CardElementId(int code) { return std::string(kSuitIds[code % 4]) + "_" + kRankIds[code / 4]; }
 
-std::string CardFileName(int code) { return std::string(kRankNames[code / 4]) + kSuitNames[code % 4] + ".BMP"; }
 
 Deck RenderDeck(const DeckSpec& deckSpec) { return RenderDecks({deckSpec}, 1)[0]; }
 

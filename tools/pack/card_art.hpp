@@ -32,8 +32,6 @@ struct Deck {
 
 // The element id of card code 0..51 in the SVG decks we use.
 std::string CardElementId(int code);
-// "AC.BMP" .. "KS.BMP".
-std::string CardFileName(int code);
 
 // Throws std::runtime_error when the deck cannot be read or an element is missing.
 Deck RenderDeck(const DeckSpec& deckSpec);

@@ -78,29 +78,28 @@ Image MakeContactSheet(const Artwork& art) {
 }
 
 Image MakeTablePreview(const Artwork& art, bool large) {
-    const int shift = large ? kLargeScreenShift : 0;
+    const int shift = large ? kLargeScreenShift : 0;  // where the cards beside the page go
     Image screen = large ? art.largeBackground : art.smallBackground;
-    const ScoreLayout L;
+    const ScorePageLayout L = ScorePageFor(large ? ScreenSize::Large1024x768 : ScreenSize::Small800x600);
     const Image& page = large ? art.largeScorePage : art.smallScorePage;
-    screen.Paste(page, L.pageX + shift, L.pageY + shift, &kMagenta);
-    screen.Paste(art.horizontalLine, L.headLineX + shift, L.headLineY + shift, &kMagenta);
-    screen.Paste(art.verticalLine, L.vertLineX + shift, L.vertLineY + shift, &kMagenta);
-    screen.Paste(art.horizontalLine, L.headLineX + shift, L.totalsLineY + shift, &kMagenta);
+    screen.Paste(page, L.pageX, L.pageY, &kMagenta);
+    screen.Paste(art.horizontalLine, L.HeadLineX(), L.HeadLineY(), &kMagenta);
+    screen.Paste(art.verticalLine, L.VertLineX(), L.VertLineY(), &kMagenta);
+    screen.Paste(art.horizontalLine, L.TotalsLineX(), L.TotalsLineY(), &kMagenta);
     const int deals[][2] = {{45, 35}, {40, 40}, {80, 0}, {15, 65}, {30, 50}, {52, 28}, {0, 80}, {35, 45}, {41, 39}, {44, 36}};
     const Image& hand = art.handFont.image;
-    DrawSheetText(screen, hand, L.rowX + shift, L.headingY + shift, "   We   They ");
+    DrawSheetText(screen, hand, L.RowTextX(), L.rowY, "   We   They ");
     int we = 0, they = 0;
     for (int k = 0; k < 10; ++k) {
-        DrawSheetText(screen, hand, L.rowX + shift, L.headingY + (k + 1) * L.rowStep + shift,
+        DrawSheetText(screen, hand, L.RowTextX(), L.rowY + (k + 1) * L.rowStep,
                       Pad(deals[k][0]) + Pad(deals[k][1]));
         we += deals[k][0];
         they += deals[k][1];
     }
-    DrawSheetText(screen, hand, L.rowX + shift, L.totalsY + shift, Pad(we) + Pad(they));
-    DrawSheetText(screen, hand, L.resultX + shift, L.resultY + shift, "We lost!");
-    const int clockX = large ? 900 : 700, clockY = large ? 732 : 572;
-    DrawSheetText(screen, art.digitFont.image, clockX, clockY, "09:41 PM");
-    DrawSheetText(screen, art.deluxeFont.image, 5, clockY, "Pellow  1.0.0");
+    DrawSheetText(screen, hand, L.TotalTextX(), L.totalY, Pad(we) + Pad(they));
+    DrawSheetText(screen, hand, L.ResultTextX(), L.resultY, "We lost!");
+    DrawSheetText(screen, art.digitFont.image, L.clockX, L.clockY, "09:41 PM");
+    DrawSheetText(screen, art.deluxeFont.image, 5, L.clockY, "Pellow  1.0.0");
     screen.Paste(art.pointer, 520 + shift - 16, 300 + shift - 16, &kMagenta);
     // A few cards on the table beside the page.
     const Deck& deck = art.decks[large ? 2 : 0];

@@ -1,5 +1,7 @@
 #include "pack_contents.hpp"
 
+#include "engine/cards.hpp"
+
 #include <algorithm>
 #include <future>
 #include <thread>

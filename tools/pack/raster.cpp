@@ -15,7 +15,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "little_endian.hpp"
+#include "resources/file_formats.hpp"
 
 namespace pellow::pack {
 
@@ -63,28 +63,9 @@ Image Image::Crop(int x, int y, int width, int height) const {
 
 namespace {
 
-// File header and BITMAPINFOHEADER of an uncompressed, bottom-up bitmap.
 std::vector<std::uint8_t> BmpHeaders(int width, int height, int bits, int colours) {
-    const std::uint32_t stride = ((width * bits / 8) + 3) & ~3u;
-    const std::uint32_t pixelOffset = 14 + 40 + colours * 4;
-    std::vector<std::uint8_t> v;
-    v.push_back('B');
-    v.push_back('M');
-    Put32(v, pixelOffset + stride * height);
-    Put32(v, 0);
-    Put32(v, pixelOffset);
-    Put32(v, 40);
-    Put32(v, width);
-    Put32(v, height);
-    Put16(v, 1);
-    Put16(v, bits);
-    Put32(v, 0);  // BI_RGB
-    Put32(v, stride * height);
-    Put32(v, 2835);  // 72 dpi
-    Put32(v, 2835);
-    Put32(v, colours);
-    Put32(v, 0);
-    return v;
+    const auto h = format::BmpHeader(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), bits, colours);
+    return {h.begin(), h.end()};
 }
 
 }  // namespace

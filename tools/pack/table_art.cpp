@@ -114,7 +114,7 @@ Image RenderFelt(int width, int height) {
 }
 
 Image RenderScorePage(const Image& background, int shift, int baseline, const std::string& titleFont) {
-    const ScoreLayout L;
+    const ScorePageLayout L = ScorePageFor(ScreenSize::Small800x600);
     const int w = kPageWidth + kShadowRight, h = kPageHeight + kShadowBottom;
     const int ox = L.pageX + shift, oy = L.pageY + shift;
     if (ox + w > background.Width() || oy + h > background.Height())
@@ -150,11 +150,11 @@ Image RenderScorePage(const Image& background, int shift, int baseline, const st
     };
     cairo_set_source_rgba(cr, 0.45, 0.6, 0.82, 0.55);
     cairo_set_line_width(cr, 1);
-    for (int k = 1; k <= L.dealRows; ++k) rule(L.headingY + k * L.rowStep);
-    rule(L.totalsY);
+    for (int k = 1; k <= kScoreRowsShown; ++k) rule(L.rowY + k * L.rowStep);
+    rule(L.totalY);
     rule(L.resultY);
     cairo_stroke(cr);
-    const double margin = L.resultX - L.pageX - 9.5;
+    const double margin = L.ResultTextX() - L.pageX - 9.5;
     cairo_set_source_rgba(cr, 0.85, 0.3, 0.3, 0.7);
     for (double mx : {margin - 3, margin}) {
         cairo_move_to(cr, mx, kBandHeight + 1);
@@ -225,9 +225,9 @@ Image RenderHorizontalLine() {
 }
 
 Image RenderVerticalLine() {
-    const ScoreLayout L;
+    const ScorePageLayout L = ScorePageFor(ScreenSize::Small800x600);
     // From above the heading down to just below the totals, clear of the result text.
-    return PenLine(5, L.totalsY + 28 - L.vertLineY, false);
+    return PenLine(5, L.totalY + 28 - L.VertLineY(), false);
 }
 
 Image RenderPointer() {

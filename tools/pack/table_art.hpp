@@ -2,20 +2,11 @@
 // The table's own pictures: the felt, the score pad and its pen lines, and the pointer.
 #include <string>
 
+#include "presentation/score_page_layout.hpp"
 #include "raster.hpp"
 
 namespace pellow::pack {
 
-// Where the game draws the score page and its texts on the 800 x 600 screen; the 1024 x 768
-// screen shows the same page moved by (112, 112).
-struct ScoreLayout {
-    int pageX = 156, pageY = 4;
-    int rowX = 233, headingY = 94, rowStep = 31, dealRows = 10;
-    int totalsY = 438, resultX = 213, resultY = 469;
-    int headLineX = 223, headLineY = 117, totalsLineY = 430;
-    int vertLineX = 336, vertLineY = 64;
-};
-inline constexpr int kLargeScreenShift = 112;
 
 // Felt with its nap, a soft light over the middle of the table and darker edges.
 Image RenderFelt(int width, int height);
