@@ -186,6 +186,9 @@ private:
             for (int u = 0; u < 4; ++u)
                 if (m_.deal.voidKnown[s][u] == 0 && !voidShown_[s][u])
                     Fail("voidKnown written for a seat that did not fail to follow");
+        // The same cards played on a copy without any frames must give the same deal.
+        if (FirstLeadOfDeal(prev_)) instant_ = prev_;
+        PlayCard(instant_, code);
         TracePlay(seat, code);
     }
 
@@ -241,6 +244,7 @@ private:
         stats_.theirPoints += t.theirDealScore;
         if (t.ourDealScore + t.theirDealScore != 80) Fail("deal points do not sum to 80");
         if (t.ourPileCount + t.theirPileCount != kCards) Fail("piles do not hold 52 cards");
+        CheckInstantDealAgrees();
         const bool weWin = score.ourMatchPoints > kWinThreshold && score.ourMatchPoints > score.theirMatchPoints;
         const bool theyWin =
             score.theirMatchPoints > kWinThreshold && score.theirMatchPoints > score.ourMatchPoints;
@@ -258,6 +262,23 @@ private:
                         << ",\"resultText\":" << JsonString(score.resultText) << "}\n";
     }
 
+    // The animated deal against the copy played with the instant rules: piles card for card, in
+    // the order the tricks were taken, and the deal's points.
+    void CheckInstantDealAgrees() {
+        const DealMotion& t = m_.motion;
+        const std::array<const std::array<CardSprite, 53>*, 2> piles{&t.ourPile, &t.theirPile};
+        const std::array<int, 2> pileCounts{t.ourPileCount, t.theirPileCount};
+        const std::array<int, 2> scores{t.ourDealScore, t.theirDealScore};
+        for (int team = 0; team < 2; ++team) {
+            if (instant_.takenCount[team] != pileCounts[team] || m_.deal.takenCount[team] != pileCounts[team])
+                return Fail("the instant deal's piles differ from the animated ones");
+            for (int i = 0; i < pileCounts[team]; ++i)
+                if (instant_.taken[team][i] != (*piles[team])[i].card || m_.deal.taken[team][i] != instant_.taken[team][i])
+                    return Fail("the instant deal's piles differ from the animated ones");
+            if (DealPoints(instant_, team) != scores[team]) return Fail("the instant deal scores differently");
+        }
+    }
+
     const SimOptions& options_;
     Match m_;
     MersenneRandom random_;
@@ -268,7 +289,8 @@ private:
     TimedPlayer player_;
     SimStats stats_;
     long framesInDeal_ = 0;
-    DealState prev_;  // the deal at the start of the frame
+    DealState prev_;     // the deal at the start of the frame
+    DealState instant_;  // the deal's cards played on a copy, no frames between
     std::array<std::array<bool, 4>, 4> voidShown_{};
     Phase prevPhase_ = Phase::DealingCards;
 };
