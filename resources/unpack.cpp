@@ -26,6 +26,9 @@ using detail::WithErrno;
 constexpr std::string_view kUnpackedMarker = "res\\Sounds\\CARD_FLIP.WAV";
 constexpr std::string_view kJpegBackground = "Back_800x600.jpg";
 constexpr std::string_view kBitmapBackground = "Back_800x600.bmp";
+// The only size at which the game draws it: the small table's.
+constexpr int kBackgroundWidth = 800;
+constexpr int kBackgroundHeight = 600;
 
 // Private folders made by UnpackResources and not yet removed: only these may be removed as a
 // whole by DeleteUnpackedFiles.
@@ -123,7 +126,7 @@ public:
         if (file.name == kJpegBackground) {
             const std::string bitmap = folder + std::string(kBitmapBackground);
             Claim(bitmap);
-            ConvertJpegToBitmap(path, bitmap);
+            ConvertJpegToBitmap(path, bitmap, kBackgroundWidth, kBackgroundHeight);
         }
     }
 

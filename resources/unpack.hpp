@@ -60,7 +60,9 @@ void DeleteUnpackedFiles(const std::string& base);
 std::string ResolveResourcePath(const std::string& base, std::string_view relative);
 
 // Decodes the JPEG file jpegPath and writes it to bmpPath as an uncompressed 24-bit Windows
-// bitmap of the same size. Throws ResourceError naming the file; leaves no partial bitmap.
-void ConvertJpegToBitmap(const std::string& jpegPath, const std::string& bmpPath);
+// bitmap of the same size, which must be width x height: a picture declaring any other size is
+// refused before anything is decoded or written. Throws ResourceError naming the file; leaves
+// no partial bitmap.
+void ConvertJpegToBitmap(const std::string& jpegPath, const std::string& bmpPath, int width, int height);
 
 }  // namespace pellow

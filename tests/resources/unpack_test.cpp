@@ -1,10 +1,12 @@
 #include "resources/unpack.hpp"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -104,7 +106,7 @@ TEST_F(UnpackTest, NamesEndAtTheFirstNulAndLoseSurroundingSpaces) {
 }
 
 TEST_F(UnpackTest, EntriesAreWrittenInDirectoryOrder) {
-    const std::string jpeg = test::EncodeTestCardJpeg(16, 16);
+    const std::string jpeg = test::EncodeTestCardJpeg(800, 600);
     WritePak({{"Sounds_CARD_FLIP.WAV", "first"},
               {"Bitmaps_Back_800x600.jpg", jpeg},
               {"Bitmaps_Back_800x600.bmp", "stored after the picture"},
@@ -138,13 +140,16 @@ TEST_F(UnpackTest, HalfDeletedTreeIsCompleted) {
 }
 
 TEST_F(UnpackTest, BackgroundJpegBecomesTheSamePictureAsABitmap) {
-    // An odd width makes every bitmap row carry padding.
-    const int width = 803, height = 601;
-    WritePak({{"Bitmaps_Back_800x600.jpg", test::EncodeTestCardJpeg(width, height)},
-              {"Sounds_CARD_FLIP.WAV", "flip"}});
+    WritePak({{"Bitmaps_Back_800x600.jpg", test::EncodeTestCardJpeg(800, 600)}, {"Sounds_CARD_FLIP.WAV", "flip"}});
     Unpack();
     ASSERT_TRUE(fs::exists(program / "res/Bitmaps/Back_800x600.jpg"));
-    SDL_Surface* loaded = SDL_LoadBMP((program / "res/Bitmaps/Back_800x600.bmp").c_str());
+    EXPECT_EQ(fs::file_size(program / "res/Bitmaps/Back_800x600.bmp"), 54u + 800 * 3 * 600);
+
+    // An odd width makes every bitmap row carry padding.
+    const int width = 803, height = 601;
+    WriteBytes(dir / "odd.jpg", test::EncodeTestCardJpeg(width, height));
+    ConvertJpegToBitmap(Path("odd.jpg"), Path("odd.bmp"), width, height);
+    SDL_Surface* loaded = SDL_LoadBMP(Path("odd.bmp").c_str());
     ASSERT_NE(loaded, nullptr) << SDL_GetError();
     EXPECT_EQ(loaded->format->BitsPerPixel, 24);
     SDL_Surface* rgb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGB24, 0);
@@ -165,6 +170,33 @@ TEST_F(UnpackTest, BackgroundJpegBecomesTheSamePictureAsABitmap) {
         }
     }
     SDL_FreeSurface(rgb);
+}
+
+// A background of any other size is refused before a byte of bitmap is written, however large
+// the size it declares: a few hundred bytes once made the unpacking write a gigabyte. Should the
+// picture be decoded after all, the file size limit stops it long before that.
+TEST_F(UnpackTest, BackgroundOfAnotherSizeIsRefusedBeforeItIsConverted) {
+    const std::string bomb = test::DeclareJpegSize(test::EncodeTestCardJpeg(16, 8), 5648, 65280);
+    const std::string small = test::EncodeTestCardJpeg(640, 480);
+    struct rlimit before {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    struct rlimit limited = before;
+    limited.rlim_cur = 16 << 20;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    for (const auto& [jpeg, size] : {std::pair{bomb, std::string("5648 x 65280")}, {small, "640 x 480"}}) {
+        SCOPED_TRACE(size);
+        WritePak({{"Sounds_CARD_FLIP.WAV", "flip"}, {"Bitmaps_Back_800x600.jpg", jpeg}});
+        EXPECT_LT(fs::file_size(program / "res002.pak"), 100000u);
+        const std::string msg = UnpackError();
+        EXPECT_NE(msg.find("Back_800x600.jpg\" cannot be converted to a bitmap: it is " + size +
+                           " pixels, not 800 x 600."),
+                  std::string::npos)
+            << msg;
+        EXPECT_EQ(NamesIn(program), std::vector<std::string>{"res002.pak"});
+    }
+    std::signal(SIGXFSZ, oldHandler);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &before), 0);
 }
 
 TEST_F(UnpackTest, UnsafeNamesStopTheUnpackingBeforeAnythingIsWritten) {

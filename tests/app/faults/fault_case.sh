@@ -116,6 +116,12 @@ bad_jpeg)
     spoilt_archive damage "Bitmaps_Back_800x600.jpg"
     expect_refusal "Back_800x600.jpg\" cannot be converted to a bitmap"
     ;;
+huge_jpeg)
+    # Decoded, it would fill the program's folder with a gigabyte of bitmap.
+    install_game "$program"
+    spoilt_archive huge "Bitmaps_Back_800x600.jpg"
+    expect_refusal "Back_800x600.jpg\" cannot be converted to a bitmap: it is 5648 x 65280 pixels, not 800 x 600."
+    ;;
 bad_bmp)
     install_game "$program"
     spoilt_archive damage "Royal_AC.BMP"
