@@ -257,18 +257,25 @@ TEST_F(UnpackTest, NeverWritesThroughSomethingInTheWay) {
     EXPECT_EQ(ReadBytes(program / "res"), "a file where the tree goes");
 }
 
-// The program's folder cannot be written: unpacking goes to a private folder below TMPDIR and
-// the removal takes that folder away too. Root may write anywhere, so as root the work is done
-// by a child process running as "nobody".
+// The program's folder cannot be written: unpacking goes to a private folder in the per-user
+// place, which the removal takes away again, the place with the last folder. A start killed
+// before its removal leaves its folder; the next start removes that, never one in use. Root may
+// write anywhere, so as root the work is done by a child process running as "nobody".
 TEST_F(UnpackTest, ReadOnlyProgramFolderUnpacksIntoAPrivateFolder) {
     const fs::path tmp = dir / "tmp";
+    const fs::path runtime = dir / "runtime";
     fs::create_directory(tmp);
+    fs::create_directory(runtime);
     WritePak({{"Sounds_CARD_FLIP.WAV", "flip"}, {"Royal_AC.BMP", "ace"}});
     fs::permissions(dir, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
     fs::permissions(tmp, fs::perms::all);
     fs::permissions(program, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                  fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
     fs::permissions(program / "res002.pak", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const uid_t player = ::geteuid() == 0 ? 65534 : ::geteuid();
+    ASSERT_EQ(::chown(runtime.c_str(), player, static_cast<gid_t>(-1)), 0);
+    fs::permissions(runtime, fs::perms::owner_all);
+    const std::string ownPlace = (tmp / ("pellow-" + std::to_string(player))).string() + "/";
 
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
@@ -277,15 +284,54 @@ TEST_F(UnpackTest, ReadOnlyProgramFolderUnpacksIntoAPrivateFolder) {
             std::fprintf(stderr, "in the child: %s\n", why.c_str());
             ::_exit(1);
         };
+        auto below = [](const std::string& path, const std::string& folder) { return path.rfind(folder, 0) == 0; };
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) fail("cannot become nobody");
         ::setenv("TMPDIR", tmp.c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        const std::string place = (runtime / "pellow").string() + "/";
         try {
-            const std::string used = Unpack();
-            if (used.rfind(tmp.string() + "/pellow-", 0) != 0) fail("unpacked into " + used);
-            if (ReadBytes(used + "res/Royal/AC.BMP") != "ace") fail("Royal/AC.BMP missing");
-            if (Unpack() == used) fail("second start reused the folder");
-            DeleteUnpackedFiles(used);
-            if (fs::exists(used)) fail("private folder left behind");
+            const std::string first = Unpack();
+            if (!below(first, place + "files-")) fail("unpacked into " + first);
+            if (ReadBytes(first + "res/Royal/AC.BMP") != "ace") fail("Royal/AC.BMP missing");
+
+            // A start killed after unpacking: its lock goes with it, its folder stays.
+            const pid_t killed = ::fork();
+            if (killed == 0) {
+                try {
+                    Unpack();
+                } catch (...) {
+                }
+                ::raise(SIGKILL);
+            }
+            int status = 0;
+            if (killed < 0 || ::waitpid(killed, &status, 0) != killed) fail("no killed start");
+            if (NamesIn(place).size() != 2) fail("the killed start left no folder");
+
+            // The next start removes that folder but not the first's, which is still in use.
+            const std::string second = Unpack();
+            if (!below(second, place + "files-") || second == first) fail("second start unpacked into " + second);
+            std::vector<std::string> both{fs::path(first).parent_path().filename().string(),
+                                          fs::path(second).parent_path().filename().string()};
+            std::sort(both.begin(), both.end());
+            if (NamesIn(place) != both) fail("not the two running starts' folders in the place");
+            DeleteUnpackedFiles(first);
+            if (!fs::exists(second + "res/Royal/AC.BMP")) fail("the first removal took the second's files");
+            DeleteUnpackedFiles(second);
+            if (fs::exists(place)) fail("the place was left when its last folder went");
+
+            // No runtime folder: the place is in the temporary folder.
+            ::unsetenv("XDG_RUNTIME_DIR");
+            const std::string third = Unpack();
+            if (!below(third, ownPlace + "files-")) fail("without a runtime folder, unpacked into " + third);
+            DeleteUnpackedFiles(third);
+
+            // A place others may write in is no private place: a lone folder of its own instead.
+            fs::create_directory(ownPlace);
+            fs::permissions(ownPlace, fs::perms::all);
+            const std::string fourth = Unpack();
+            if (below(fourth, ownPlace) || !below(fourth, (tmp / "pellow-").string())) fail("unpacked into " + fourth);
+            DeleteUnpackedFiles(fourth);
+            if (fs::exists(fourth)) fail("the lone folder was left behind");
         } catch (const std::exception& e) {
             fail(e.what());
         }
@@ -295,8 +341,9 @@ TEST_F(UnpackTest, ReadOnlyProgramFolderUnpacksIntoAPrivateFolder) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "see the child's message above";
     EXPECT_EQ(NamesIn(program), std::vector<std::string>{"res002.pak"});
-    // Only the second start's folder remains: it was never removed.
-    EXPECT_EQ(NamesIn(tmp).size(), 1u);
+    EXPECT_TRUE(NamesIn(runtime).empty());
+    // Only the place that others could write in, which the game did not make, is left.
+    EXPECT_EQ(NamesIn(tmp), std::vector<std::string>{"pellow-" + std::to_string(player)});
 }
 
 class RemovalTest : public UnpackTest {

@@ -2,8 +2,10 @@
 # of the game, and the ways a player starts, drives, watches and ends it. Source it from bash.
 #
 # The sandbox ($BOX) holds everything the program may see: game/ (the program and its archive),
-# home/, tmp/ ($TMPDIR) and cwd/ (its working folder). What the tests keep (screenshots, the
-# program's output) goes to $LOG, outside the sandbox.
+# home/, tmp/ ($TMPDIR) and cwd/ (its working folder). The session's runtime folder
+# ($XDG_RUNTIME_DIR) is $RUNTIME, outside the sandbox: on a desktop it belongs to the session,
+# and libraries below the game may use it. What the tests keep (screenshots, the program's
+# output) goes to $LOG, outside the sandbox.
 #
 # The program runs as on a desktop: on its own X server and inside a session of its own, with a
 # private session bus that lives outside the sandbox. Without one, the libraries below the game
@@ -67,7 +69,9 @@ make_sandbox() {
     trap cleanup EXIT
     chmod 755 "$ROOT"
     BOX=$ROOT/box
-    mkdir -p "$BOX/game" "$BOX/home" "$BOX/tmp" "$BOX/cwd"
+    RUNTIME=$ROOT/runtime
+    mkdir -p "$BOX/game" "$BOX/home" "$BOX/tmp" "$BOX/cwd" "$RUNTIME"
+    chmod 700 "$RUNTIME"
 }
 
 # install_game PROGRAM [ARCHIVE]: the program, and the archive beside it as res002.pak.
@@ -122,7 +126,7 @@ launch() {
     [ -n "$BUS_PID" ] || start_session_bus
     (
         cd "$BOX/cwd" &&
-            exec env HOME="$BOX/home" TMPDIR="$BOX/tmp" DBUS_SESSION_BUS_ADDRESS="$BUS_ADDRESS" \
+            exec env HOME="$BOX/home" TMPDIR="$BOX/tmp" XDG_RUNTIME_DIR="$RUNTIME" DBUS_SESSION_BUS_ADDRESS="$BUS_ADDRESS" \
                 SDL_AUDIODRIVER="$AUDIO_DRIVER" "$@" "${RUN_AS[@]}" "$BOX/game/pellow" --window
     ) >>"$LOG/stdout.txt" 2>>"$LOG/stderr.txt" &
     PID=$!
@@ -254,4 +258,4 @@ click_game() {
 
 shot_game() { import -window "$GAME_WID" "$1" 2>/dev/null; }
 
-tree_gone() { [ ! -e "$BOX/game/res" ] && [ -z "$(ls -A "$BOX/tmp")" ]; }
+tree_gone() { [ ! -e "$BOX/game/res" ] && [ -z "$(ls -A "$BOX/tmp")" ] && [ ! -e "$RUNTIME/pellow" ]; }
