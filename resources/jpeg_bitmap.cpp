@@ -3,6 +3,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,12 +40,14 @@ void OnJpegError(j_common_ptr cinfo) {
 // Warnings are counted and judged after decoding; nothing goes to stderr.
 void OnJpegMessage(j_common_ptr) {}
 
-// Receives decoded RGB rows top to bottom and stores them bottom-up, as bitmaps keep them.
+// Receives decoded RGB rows top to bottom and stores them bottom-up, as bitmaps keep them. The
+// file is made only once the picture's size has been accepted.
 class BitmapWriter {
 public:
-    explicit BitmapWriter(int fd) : fd_(fd) {}
+    explicit BitmapWriter(std::string path) : path_(std::move(path)) {}
 
-    // False with a reason when the picture cannot be written.
+    // False with a reason when the picture cannot be written; writeFailed() tells whether the
+    // file was the cause.
     bool Begin(std::uint32_t width, std::uint32_t height, std::string& why) {
         width_ = width;
         height_ = height;
@@ -54,6 +57,9 @@ public:
             why = "the picture is too large for a bitmap";
             return false;
         }
+        fd_ = UniqueFd(::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        if (!fd_) return Failed(why);
+        made_ = true;
         const auto h = format::BmpHeader(width, height, 24);
         row_.assign(static_cast<std::size_t>(rowBytes_), 0);
         return Write(h.data(), h.size(), 0, why);
@@ -68,22 +74,41 @@ public:
         return Write(row_.data(), row_.size(), kBmpHeaderSize + (height_ - 1 - y) * rowBytes_, why);
     }
 
+    // Closes the file, if one was made; a late write error shows here.
+    bool Close(std::string& why) {
+        if (!fd_ || fd_.close()) return true;
+        return Failed(why);
+    }
+    // Takes away what was written.
+    void Discard() {
+        fd_ = UniqueFd();
+        if (made_) ::unlink(path_.c_str());
+    }
+    bool writeFailed() const { return writeFailed_; }
+
 private:
     bool Write(const void* data, std::size_t size, std::int64_t offset, std::string& why) {
-        if (detail::WriteAt(fd_, data, size, offset)) return true;
+        return detail::WriteAt(fd_.get(), data, size, offset) || Failed(why);
+    }
+    bool Failed(std::string& why) {
         why = std::strerror(errno);
+        writeFailed_ = true;
         return false;
     }
 
-    int fd_;
+    std::string path_;
+    UniqueFd fd_;
+    bool made_ = false;
+    bool writeFailed_ = false;
     std::uint32_t width_ = 0, height_ = 0;
     std::int64_t rowBytes_ = 0;
     std::vector<unsigned char> row_;
 };
 
-// Decodes jpeg into out. Kept free of objects with destructors between setjmp and the calls
-// that may jump back to it.
-bool Decode(const std::vector<unsigned char>& jpeg, BitmapWriter& out, std::string& why) {
+// Decodes jpeg into out when its declared size is width x height. Kept free of objects with
+// destructors between setjmp and the calls that may jump back to it.
+bool Decode(const std::vector<unsigned char>& jpeg, JDIMENSION width, JDIMENSION height, BitmapWriter& out,
+            std::string& why) {
     jpeg_decompress_struct cinfo;
     ErrorManager err;
     cinfo.err = jpeg_std_error(&err.pub);
@@ -98,6 +123,14 @@ bool Decode(const std::vector<unsigned char>& jpeg, BitmapWriter& out, std::stri
     cinfo.mem->max_memory_to_use = kDecoderMemoryLimit;
     jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
     jpeg_read_header(&cinfo, TRUE);
+    // A few hundred bytes can declare a picture of gigabytes: only the size the game draws is
+    // decoded at all.
+    if (cinfo.image_width != width || cinfo.image_height != height) {
+        why = "it is " + std::to_string(cinfo.image_width) + " x " + std::to_string(cinfo.image_height) +
+              " pixels, not " + std::to_string(width) + " x " + std::to_string(height);
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
     cinfo.out_color_space = JCS_RGB;
     jpeg_start_decompress(&cinfo);
 
@@ -141,22 +174,22 @@ bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& data, st
 
 }  // namespace
 
-void ConvertJpegToBitmap(const std::string& jpegPath, const std::string& bmpPath) {
+void ConvertJpegToBitmap(const std::string& jpegPath, const std::string& bmpPath, int width, int height) {
     std::vector<unsigned char> jpeg;
     std::string why;
     if (!ReadWholeFile(jpegPath, jpeg, why))
         throw ResourceError("The picture " + detail::Quoted(jpegPath) + " cannot be read: " + why + ".");
+    if (width <= 0 || height <= 0)
+        throw ResourceError("The picture " + detail::Quoted(jpegPath) + " cannot be converted to a bitmap: no size is wanted.");
 
-    UniqueFd fd(::open(bmpPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (!fd) throw ResourceError(detail::WithErrno("The file " + detail::Quoted(bmpPath) + " cannot be written", errno));
-    BitmapWriter writer(fd.get());
-    const bool decoded = Decode(jpeg, writer, why);
-    const bool closed = fd.close();
-    if (decoded && closed) return;
-    ::unlink(bmpPath.c_str());
-    if (!decoded)
-        throw ResourceError("The picture " + detail::Quoted(jpegPath) + " cannot be converted to a bitmap: " + why + ".");
-    throw ResourceError(detail::WithErrno("The file " + detail::Quoted(bmpPath) + " cannot be written", errno));
+    BitmapWriter writer(bmpPath);
+    const bool converted = Decode(jpeg, static_cast<JDIMENSION>(width), static_cast<JDIMENSION>(height), writer, why) &&
+                           writer.Close(why);
+    if (converted) return;
+    writer.Discard();
+    if (writer.writeFailed())
+        throw ResourceError("The file " + detail::Quoted(bmpPath) + " cannot be written: " + why + ".");
+    throw ResourceError("The picture " + detail::Quoted(jpegPath) + " cannot be converted to a bitmap: " + why + ".");
 }
 
 }  // namespace pellow

@@ -4,9 +4,10 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <optional>
-#include <set>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -20,17 +21,32 @@ namespace {
 
 namespace fs = std::filesystem;
 using detail::Quoted;
+using detail::UniqueFd;
 using detail::WithErrno;
 
 // Its presence means a whole tree was unpacked before; it is the first sound the game loads.
 constexpr std::string_view kUnpackedMarker = "res\\Sounds\\CARD_FLIP.WAV";
 constexpr std::string_view kJpegBackground = "Back_800x600.jpg";
 constexpr std::string_view kBitmapBackground = "Back_800x600.bmp";
+// The only size at which the game draws it: the small table's.
+constexpr int kBackgroundWidth = 800;
+constexpr int kBackgroundHeight = 600;
+
+// A private folder: one start's own, below the per-user place (or, failing that, made alone in
+// the temporary folder). Its open descriptor is its lock, held while the start lives; the
+// system lets go of it however the start ends.
+struct PrivateFolder {
+    std::string path;   // ends in '/'
+    std::string place;  // the per-user place it is in, without the '/'; empty when none
+    UniqueFd lock;
+};
+
+constexpr std::string_view kPrivatePrefix = "files-";
 
 // Private folders made by UnpackResources and not yet removed: only these may be removed as a
 // whole by DeleteUnpackedFiles.
 std::mutex privateFoldersMutex;
-std::set<std::string> privateFolders;
+std::map<std::string, PrivateFolder> privateFolders;
 
 bool IsRealFolder(const std::string& path) {
     struct stat st {};
@@ -77,7 +93,86 @@ std::vector<PlannedFile> PlanEntries(const zulPAK& pak) {
     return plan;
 }
 
-std::string MakePrivateFolder() {
+UniqueFd OpenFolder(const std::string& path) {
+    return UniqueFd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+// The folder at path, opened and locked, provided it is still the one at path once the lock is
+// held: the last start out removes the per-user place, and another may make it anew.
+UniqueFd LockFolderAt(const std::string& path) {
+    UniqueFd fd = OpenFolder(path);
+    struct stat held {}, now {};
+    if (!fd || ::flock(fd.get(), LOCK_EX) != 0 || ::fstat(fd.get(), &held) != 0 || ::lstat(path.c_str(), &now) != 0 ||
+        held.st_dev != now.st_dev || held.st_ino != now.st_ino)
+        return {};
+    return fd;
+}
+
+// The per-user place where private folders go, made when missing and locked: "pellow" in the
+// session's runtime folder, else "pellow-<uid>" in the temporary folder. Empty when it is not
+// a folder of this user's alone.
+std::pair<std::string, UniqueFd> LockPlace() {
+    std::string place;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    struct stat st {};
+    if (runtime != nullptr && runtime[0] == '/' && ::stat(runtime, &st) == 0 && S_ISDIR(st.st_mode) &&
+        st.st_uid == ::geteuid()) {
+        place = std::string(runtime) + "/pellow";
+    } else {
+        std::error_code ec;
+        const fs::path tmp = fs::temp_directory_path(ec);
+        if (ec) return {};
+        place = (tmp / ("pellow-" + std::to_string(::geteuid()))).string();
+    }
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        if (::mkdir(place.c_str(), 0700) != 0 && errno != EEXIST) return {};
+        if (::lstat(place.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() ||
+            (st.st_mode & 077) != 0)
+            return {};
+        if (UniqueFd fd = LockFolderAt(place)) return {place, std::move(fd)};
+    }
+    return {};
+}
+
+// Removes the private folders of starts that ended without removing them (killed, or the power
+// went): nobody holds their lock. Called with the place locked, so none is half made.
+void RemoveLeftovers(const std::string& place) {
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (fs::directory_iterator it(place, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, kPrivatePrefix.size(), kPrivatePrefix) == 0) found.push_back(it->path().string());
+    }
+    for (const std::string& folder : found) {
+        const UniqueFd fd = OpenFolder(folder);
+        if (!fd || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;  // in use by a running start
+        fs::remove_all(folder, ec);
+    }
+}
+
+// The place goes when the last private folder in it has gone, leaving nothing behind.
+void RemovePlaceWhenEmpty(const std::string& place) {
+    if (place.empty()) return;
+    const UniqueFd fd = LockFolderAt(place);
+    if (fd) ::rmdir(place.c_str());  // fails, as it should, while another start's folder is there
+}
+
+PrivateFolder MakePrivateFolder() {
+    auto [place, placeLock] = LockPlace();
+    if (placeLock) {
+        RemoveLeftovers(place);
+        std::string pattern = place + "/" + std::string(kPrivatePrefix) + "XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr)
+            throw ResourceError(WithErrno("The folder " + Quoted(pattern) + " for the game's files cannot be made", errno));
+        UniqueFd lock = OpenFolder(pattern);
+        if (!lock || ::flock(lock.get(), LOCK_EX | LOCK_NB) != 0) {
+            const int err = errno;
+            ::rmdir(pattern.c_str());
+            throw ResourceError(WithErrno("The folder " + Quoted(pattern) + " for the game's files cannot be locked", err));
+        }
+        return {pattern + '/', place, std::move(lock)};
+    }
+    // A place shared with others: a folder of its own, which only this start removes.
     std::string pattern;
     try {
         pattern = (fs::temp_directory_path() / "pellow-XXXXXX").string();
@@ -86,12 +181,12 @@ std::string MakePrivateFolder() {
     }
     if (::mkdtemp(pattern.data()) == nullptr)
         throw ResourceError(WithErrno("The folder " + Quoted(pattern) + " for the game's files cannot be made", errno));
-    return pattern + '/';
+    return {pattern + '/', {}, {}};
 }
 
 // Where to unpack: the program's folder when it can be written, else a new private folder.
-std::string ChooseTarget(const std::string& base) {
-    if (::faccessat(AT_FDCWD, base.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return base;
+std::optional<PrivateFolder> ChoosePrivateFolder(const std::string& base) {
+    if (::faccessat(AT_FDCWD, base.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return std::nullopt;
     if (errno == EACCES || errno == EROFS || errno == EPERM) return MakePrivateFolder();
     throw ResourceError(WithErrno("The program folder " + Quoted(base) + " cannot be used", errno));
 }
@@ -123,7 +218,7 @@ public:
         if (file.name == kJpegBackground) {
             const std::string bitmap = folder + std::string(kBitmapBackground);
             Claim(bitmap);
-            ConvertJpegToBitmap(path, bitmap);
+            ConvertJpegToBitmap(path, bitmap, kBackgroundWidth, kBackgroundHeight);
         }
     }
 
@@ -185,19 +280,23 @@ std::string UnpackResources(const std::string& resourceBase, const std::string& 
     }
     const std::vector<PlannedFile> plan = PlanEntries(pak);
 
-    const std::string target = ChooseTarget(base);
-    const bool privateFolder = target != base;
-    Unpacking unpacking(target, privateFolder);
+    std::optional<PrivateFolder> privateFolder = ChoosePrivateFolder(base);
+    const std::string target = privateFolder ? privateFolder->path : base;
+    Unpacking unpacking(target, privateFolder.has_value());
     try {
         unpacking.MakeFolders();
         for (const PlannedFile& file : plan) unpacking.Write(pak, file);
     } catch (...) {
         unpacking.RollBack();
+        if (privateFolder) {
+            privateFolder->lock.close();
+            RemovePlaceWhenEmpty(privateFolder->place);
+        }
         throw;
     }
     if (privateFolder) {
         const std::lock_guard lock(privateFoldersMutex);
-        privateFolders.insert(target);
+        privateFolders[target] = std::move(*privateFolder);
     }
     return target;
 }
@@ -245,9 +344,12 @@ void DeleteUnpackedFiles(const std::string& baseFolder) {
 
     {
         const std::lock_guard lock(privateFoldersMutex);
-        if (privateFolders.count(base) != 0) {
+        const auto it = privateFolders.find(base);
+        if (it != privateFolders.end()) {
             if (::rmdir(base.c_str()) == 0) {
-                privateFolders.erase(base);
+                const std::string place = it->second.place;
+                privateFolders.erase(it);  // lets go of its lock
+                RemovePlaceWhenEmpty(place);
             } else {
                 note(WithErrno("The folder " + Quoted(base) + " cannot be removed", errno));
             }

@@ -40,14 +40,18 @@ inline constexpr std::array<std::string_view, 7> kRemovalOrder{
 std::string BaseFolder(const std::string& programFolder);
 
 // Unpacks base + packFileName into base + "res/..." and returns the base folder actually used:
-// the program's folder, or a fresh private folder from mkdtemp when the program's folder cannot
-// be written. When base + "res/Sounds/CARD_FLIP.WAV" already exists, the tree found is used as
+// the program's folder, or, when that cannot be written, a fresh private folder
+// "files-XXXXXX" in the per-user place ("$XDG_RUNTIME_DIR/pellow", else "pellow-<uid>" in the
+// temporary folder; a lone "pellow-XXXXXX" there when that place is not the user's alone). A
+// private folder is locked while this process lives; one whose lock is free was left by a
+// start that was killed, and is removed here. When base + "res/Sounds/CARD_FLIP.WAV" already exists, the tree found is used as
 // it is and the archive is not opened. Throws ResourceError; on failure nothing written by
 // this call is left behind.
 std::string UnpackResources(const std::string& resourceBase, const std::string& packFileName);
 
 // Removes the unpacked tree below base (the folders above and "res"), and base itself when it
-// is a private folder that UnpackResources made. Only files directly inside those folders are
+// is a private folder that UnpackResources made (and the per-user place with it when no other
+// start's folder is there). Only files directly inside those folders are
 // deleted; anything else found there is left alone and reported. Does nothing when no part of
 // the tree exists. Throws ResourceError naming the first thing it could not remove, after
 // removing all it could.
@@ -60,7 +64,9 @@ void DeleteUnpackedFiles(const std::string& base);
 std::string ResolveResourcePath(const std::string& base, std::string_view relative);
 
 // Decodes the JPEG file jpegPath and writes it to bmpPath as an uncompressed 24-bit Windows
-// bitmap of the same size. Throws ResourceError naming the file; leaves no partial bitmap.
-void ConvertJpegToBitmap(const std::string& jpegPath, const std::string& bmpPath);
+// bitmap of the same size, which must be width x height: a picture declaring any other size is
+// refused before anything is decoded or written. Throws ResourceError naming the file; leaves
+// no partial bitmap.
+void ConvertJpegToBitmap(const std::string& jpegPath, const std::string& bmpPath, int width, int height);
 
 }  // namespace pellow

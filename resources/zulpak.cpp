@@ -1,5 +1,6 @@
 #include "resources/zulpak.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -67,12 +68,33 @@ void zulPAK::OpenQ2Pak(const std::string& PAKpath) {
     if (::fstat(fd.get(), &st) != 0)
         throw PakError(WithErrno("The resource archive " + Quoted(PAKpath) + " cannot be read", errno));
     if (!S_ISREG(st.st_mode)) throw PakError("The resource archive " + Quoted(PAKpath) + " is not a file.");
-    const std::int64_t fileSize = st.st_size;
+    const int raw = fd.get();
+    if (Load(PAKpath, st.st_size,
+             [raw](void* data, std::size_t size, std::int64_t offset) { return ReadAt(raw, data, size, offset); })) {
+        memory_.clear();
+        inMemory_ = false;
+    }
+}
 
+void zulPAK::OpenQ2PakFromMemory(const std::string& name, const unsigned char* data, std::size_t size) {
+    std::vector<unsigned char> bytes(data, data + size);
+    const auto readAt = [&bytes](void* out, std::size_t want, std::int64_t offset) -> std::int64_t {
+        if (offset < 0 || static_cast<std::uint64_t>(offset) >= bytes.size()) return 0;
+        const std::size_t n = std::min(want, bytes.size() - static_cast<std::size_t>(offset));
+        std::memcpy(out, bytes.data() + offset, n);
+        return static_cast<std::int64_t>(n);
+    };
+    if (Load(name, static_cast<std::int64_t>(size), readAt)) {
+        memory_ = std::move(bytes);
+        inMemory_ = true;
+    }
+}
+
+bool zulPAK::Load(const std::string& PAKpath, std::int64_t fileSize, const ReadFn& readAt) {
     unsigned char head[16] = {};
-    const std::int64_t got = ReadAt(fd.get(), head, sizeof head, 0);
+    const std::int64_t got = readAt(head, sizeof head, 0);
     if (got < 0) throw PakError(WithErrno("The resource archive " + Quoted(PAKpath) + " cannot be read", errno));
-    if (got < 4 || std::memcmp(head, format::kPakMagic, 4) != 0) return;  // not an archive: keep what we had
+    if (got < 4 || std::memcmp(head, format::kPakMagic, 4) != 0) return false;  // not an archive: keep what we had
     if (got < format::kPakHeaderLength) throw Damaged(PAKpath, "its header is cut short");
 
     PakHeader header;
@@ -95,7 +117,7 @@ void zulPAK::OpenQ2Pak(const std::string& PAKpath) {
                                    std::to_string(fileSize) + " bytes)");
 
     std::vector<unsigned char> dir(static_cast<std::size_t>(count * kEntryLength));
-    const std::int64_t dirGot = ReadAt(fd.get(), dir.data(), dir.size(), header.DirOffset);
+    const std::int64_t dirGot = readAt(dir.data(), dir.size(), header.DirOffset);
     if (dirGot < 0) throw PakError(WithErrno("The resource archive " + Quoted(PAKpath) + " cannot be read", errno));
     if (dirGot != static_cast<std::int64_t>(dir.size())) throw Damaged(PAKpath, "its directory is cut short");
 
@@ -117,19 +139,24 @@ void zulPAK::OpenQ2Pak(const std::string& PAKpath) {
     header_ = header;
     entries_ = std::move(entries);
     fileLoaded_ = PAKpath;
+    return true;
 }
 
 void zulPAK::SaveFileFromPAK(std::int32_t id, const std::string& SaveToPath) {
     const PakEntry& e = Entry(id);
     std::vector<unsigned char> buffer(static_cast<std::size_t>(e.Size));
 
-    UniqueFd in(::open(fileLoaded_.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!in) throw PakError(WithErrno("The resource archive " + Quoted(fileLoaded_) + " cannot be opened", errno));
-    const std::int64_t got = ReadAt(in.get(), buffer.data(), buffer.size(), e.Offset);
-    if (got < 0) throw PakError(WithErrno("The resource archive " + Quoted(fileLoaded_) + " cannot be read", errno));
-    // The file may have changed since its directory was checked.
-    if (got != e.Size) throw Damaged(fileLoaded_, EntryLabel(id, e.Name) + " runs past the end of the file");
-    in.close();
+    if (inMemory_) {
+        // Checked against these very bytes when loaded.
+        std::memcpy(buffer.data(), memory_.data() + e.Offset, buffer.size());
+    } else {
+        UniqueFd in(::open(fileLoaded_.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!in) throw PakError(WithErrno("The resource archive " + Quoted(fileLoaded_) + " cannot be opened", errno));
+        const std::int64_t got = ReadAt(in.get(), buffer.data(), buffer.size(), e.Offset);
+        if (got < 0) throw PakError(WithErrno("The resource archive " + Quoted(fileLoaded_) + " cannot be read", errno));
+        // The file may have changed since its directory was checked.
+        if (got != e.Size) throw Damaged(fileLoaded_, EntryLabel(id, e.Name) + " runs past the end of the file");
+    }
 
     UniqueFd out(::open(SaveToPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (!out) throw PakError(WithErrno("The file " + Quoted(SaveToPath) + " cannot be written", errno));

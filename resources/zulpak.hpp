@@ -4,6 +4,7 @@
 // all integers 32-bit little-endian. The directory is loaded once; entries are copied out to
 // files on request. No file stays open between calls.
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -45,6 +46,9 @@ public:
     // "PACK" (case-sensitive), loads nothing and leaves the object as it was. A "PACK" file whose
     // directory or entries do not fit the file throws PakError, also leaving the object as it was.
     void OpenQ2Pak(const std::string& PAKpath);
+    // The same for an archive already in memory (copied); name stands for its path in messages
+    // and in FileLoaded, and SaveFileFromPAK copies entries out of the bytes kept.
+    void OpenQ2PakFromMemory(const std::string& name, const unsigned char* data, std::size_t size);
 
     // Writes entry id to SaveToPath (created, or replaced if it exists). Throws
     // std::out_of_range for a bad id before touching any file, and PakError when the entry
@@ -65,10 +69,17 @@ private:
     };
 
     const PakEntry& Entry(std::int32_t id) const;
+    // Reads up to size bytes at offset of the archive being loaded; -1 with errno on failure.
+    using ReadFn = std::function<std::int64_t(void* data, std::size_t size, std::int64_t offset)>;
+    // The checks and the directory of OpenQ2Pak, whatever holds the bytes. False when they do
+    // not begin with "PACK"; nothing is changed then or when it throws.
+    bool Load(const std::string& name, std::int64_t size, const ReadFn& readAt);
 
     PakHeader header_;
     std::vector<PakEntry> entries_;
     std::string fileLoaded_;
+    std::vector<unsigned char> memory_;  // the bytes of an archive loaded from memory
+    bool inMemory_ = false;
 };
 
 }  // namespace pellow

@@ -8,7 +8,8 @@ out=$2
 mkdir -p "$out"
 rm -f "$out/screen.png" "$out/frame.bmp" "$out/demo.log"
 
-xvfb-run -a -s "-screen 0 1280x800x24" sh -c '
+# In a session with a private bus, so that the libraries below the demo start none of their own.
+xvfb-run -a -s "-screen 0 1280x800x24" dbus-run-session -- sh -c '
     "$0" "$1/frame.bmp" 3 > "$1/demo.log" 2>&1 &
     pid=$!
     sleep 1

@@ -1,6 +1,7 @@
 #pragma once
 // Test pictures: an RGB test card and its JPEG encoding.
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,22 @@ inline std::string EncodeTestCardJpeg(int width, int height) {
     std::string bytes(reinterpret_cast<const char*>(out), outSize);
     std::free(out);
     return bytes;
+}
+
+// jpeg with its frame header changed to declare width x height: a picture of a few hundred
+// bytes that claims to be as large as wanted.
+inline std::string DeclareJpegSize(std::string jpeg, int width, int height) {
+    for (std::size_t at = 2; at + 9 <= jpeg.size(); ++at) {
+        const auto marker = static_cast<unsigned char>(jpeg[at + 1]);
+        if (static_cast<unsigned char>(jpeg[at]) != 0xff || marker < 0xc0 || marker > 0xc2) continue;
+        // FF Cn, length (2), precision (1), height (2), width (2), all big-endian.
+        jpeg[at + 5] = static_cast<char>(height >> 8);
+        jpeg[at + 6] = static_cast<char>(height);
+        jpeg[at + 7] = static_cast<char>(width >> 8);
+        jpeg[at + 8] = static_cast<char>(width);
+        return jpeg;
+    }
+    throw std::invalid_argument("no frame header in the JPEG");
 }
 
 }  // namespace pellow::test

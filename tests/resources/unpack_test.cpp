@@ -1,10 +1,12 @@
 #include "resources/unpack.hpp"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -104,7 +106,7 @@ TEST_F(UnpackTest, NamesEndAtTheFirstNulAndLoseSurroundingSpaces) {
 }
 
 TEST_F(UnpackTest, EntriesAreWrittenInDirectoryOrder) {
-    const std::string jpeg = test::EncodeTestCardJpeg(16, 16);
+    const std::string jpeg = test::EncodeTestCardJpeg(800, 600);
     WritePak({{"Sounds_CARD_FLIP.WAV", "first"},
               {"Bitmaps_Back_800x600.jpg", jpeg},
               {"Bitmaps_Back_800x600.bmp", "stored after the picture"},
@@ -138,13 +140,16 @@ TEST_F(UnpackTest, HalfDeletedTreeIsCompleted) {
 }
 
 TEST_F(UnpackTest, BackgroundJpegBecomesTheSamePictureAsABitmap) {
-    // An odd width makes every bitmap row carry padding.
-    const int width = 803, height = 601;
-    WritePak({{"Bitmaps_Back_800x600.jpg", test::EncodeTestCardJpeg(width, height)},
-              {"Sounds_CARD_FLIP.WAV", "flip"}});
+    WritePak({{"Bitmaps_Back_800x600.jpg", test::EncodeTestCardJpeg(800, 600)}, {"Sounds_CARD_FLIP.WAV", "flip"}});
     Unpack();
     ASSERT_TRUE(fs::exists(program / "res/Bitmaps/Back_800x600.jpg"));
-    SDL_Surface* loaded = SDL_LoadBMP((program / "res/Bitmaps/Back_800x600.bmp").c_str());
+    EXPECT_EQ(fs::file_size(program / "res/Bitmaps/Back_800x600.bmp"), 54u + 800 * 3 * 600);
+
+    // An odd width makes every bitmap row carry padding.
+    const int width = 803, height = 601;
+    WriteBytes(dir / "odd.jpg", test::EncodeTestCardJpeg(width, height));
+    ConvertJpegToBitmap(Path("odd.jpg"), Path("odd.bmp"), width, height);
+    SDL_Surface* loaded = SDL_LoadBMP(Path("odd.bmp").c_str());
     ASSERT_NE(loaded, nullptr) << SDL_GetError();
     EXPECT_EQ(loaded->format->BitsPerPixel, 24);
     SDL_Surface* rgb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGB24, 0);
@@ -165,6 +170,33 @@ TEST_F(UnpackTest, BackgroundJpegBecomesTheSamePictureAsABitmap) {
         }
     }
     SDL_FreeSurface(rgb);
+}
+
+// A background of any other size is refused before a byte of bitmap is written, however large
+// the size it declares: a few hundred bytes once made the unpacking write a gigabyte. Should the
+// picture be decoded after all, the file size limit stops it long before that.
+TEST_F(UnpackTest, BackgroundOfAnotherSizeIsRefusedBeforeItIsConverted) {
+    const std::string bomb = test::DeclareJpegSize(test::EncodeTestCardJpeg(16, 8), 5648, 65280);
+    const std::string small = test::EncodeTestCardJpeg(640, 480);
+    struct rlimit before {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    struct rlimit limited = before;
+    limited.rlim_cur = 16 << 20;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    for (const auto& [jpeg, size] : {std::pair{bomb, std::string("5648 x 65280")}, {small, "640 x 480"}}) {
+        SCOPED_TRACE(size);
+        WritePak({{"Sounds_CARD_FLIP.WAV", "flip"}, {"Bitmaps_Back_800x600.jpg", jpeg}});
+        EXPECT_LT(fs::file_size(program / "res002.pak"), 100000u);
+        const std::string msg = UnpackError();
+        EXPECT_NE(msg.find("Back_800x600.jpg\" cannot be converted to a bitmap: it is " + size +
+                           " pixels, not 800 x 600."),
+                  std::string::npos)
+            << msg;
+        EXPECT_EQ(NamesIn(program), std::vector<std::string>{"res002.pak"});
+    }
+    std::signal(SIGXFSZ, oldHandler);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &before), 0);
 }
 
 TEST_F(UnpackTest, UnsafeNamesStopTheUnpackingBeforeAnythingIsWritten) {
@@ -225,18 +257,25 @@ TEST_F(UnpackTest, NeverWritesThroughSomethingInTheWay) {
     EXPECT_EQ(ReadBytes(program / "res"), "a file where the tree goes");
 }
 
-// The program's folder cannot be written: unpacking goes to a private folder below TMPDIR and
-// the removal takes that folder away too. Root may write anywhere, so as root the work is done
-// by a child process running as "nobody".
+// The program's folder cannot be written: unpacking goes to a private folder in the per-user
+// place, which the removal takes away again, the place with the last folder. A start killed
+// before its removal leaves its folder; the next start removes that, never one in use. Root may
+// write anywhere, so as root the work is done by a child process running as "nobody".
 TEST_F(UnpackTest, ReadOnlyProgramFolderUnpacksIntoAPrivateFolder) {
     const fs::path tmp = dir / "tmp";
+    const fs::path runtime = dir / "runtime";
     fs::create_directory(tmp);
+    fs::create_directory(runtime);
     WritePak({{"Sounds_CARD_FLIP.WAV", "flip"}, {"Royal_AC.BMP", "ace"}});
     fs::permissions(dir, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
     fs::permissions(tmp, fs::perms::all);
     fs::permissions(program, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                  fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
     fs::permissions(program / "res002.pak", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const uid_t player = ::geteuid() == 0 ? 65534 : ::geteuid();
+    ASSERT_EQ(::chown(runtime.c_str(), player, static_cast<gid_t>(-1)), 0);
+    fs::permissions(runtime, fs::perms::owner_all);
+    const std::string ownPlace = (tmp / ("pellow-" + std::to_string(player))).string() + "/";
 
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
@@ -245,15 +284,54 @@ TEST_F(UnpackTest, ReadOnlyProgramFolderUnpacksIntoAPrivateFolder) {
             std::fprintf(stderr, "in the child: %s\n", why.c_str());
             ::_exit(1);
         };
+        auto below = [](const std::string& path, const std::string& folder) { return path.rfind(folder, 0) == 0; };
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) fail("cannot become nobody");
         ::setenv("TMPDIR", tmp.c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        const std::string place = (runtime / "pellow").string() + "/";
         try {
-            const std::string used = Unpack();
-            if (used.rfind(tmp.string() + "/pellow-", 0) != 0) fail("unpacked into " + used);
-            if (ReadBytes(used + "res/Royal/AC.BMP") != "ace") fail("Royal/AC.BMP missing");
-            if (Unpack() == used) fail("second start reused the folder");
-            DeleteUnpackedFiles(used);
-            if (fs::exists(used)) fail("private folder left behind");
+            const std::string first = Unpack();
+            if (!below(first, place + "files-")) fail("unpacked into " + first);
+            if (ReadBytes(first + "res/Royal/AC.BMP") != "ace") fail("Royal/AC.BMP missing");
+
+            // A start killed after unpacking: its lock goes with it, its folder stays.
+            const pid_t killed = ::fork();
+            if (killed == 0) {
+                try {
+                    Unpack();
+                } catch (...) {
+                }
+                ::raise(SIGKILL);
+            }
+            int status = 0;
+            if (killed < 0 || ::waitpid(killed, &status, 0) != killed) fail("no killed start");
+            if (NamesIn(place).size() != 2) fail("the killed start left no folder");
+
+            // The next start removes that folder but not the first's, which is still in use.
+            const std::string second = Unpack();
+            if (!below(second, place + "files-") || second == first) fail("second start unpacked into " + second);
+            std::vector<std::string> both{fs::path(first).parent_path().filename().string(),
+                                          fs::path(second).parent_path().filename().string()};
+            std::sort(both.begin(), both.end());
+            if (NamesIn(place) != both) fail("not the two running starts' folders in the place");
+            DeleteUnpackedFiles(first);
+            if (!fs::exists(second + "res/Royal/AC.BMP")) fail("the first removal took the second's files");
+            DeleteUnpackedFiles(second);
+            if (fs::exists(place)) fail("the place was left when its last folder went");
+
+            // No runtime folder: the place is in the temporary folder.
+            ::unsetenv("XDG_RUNTIME_DIR");
+            const std::string third = Unpack();
+            if (!below(third, ownPlace + "files-")) fail("without a runtime folder, unpacked into " + third);
+            DeleteUnpackedFiles(third);
+
+            // A place others may write in is no private place: a lone folder of its own instead.
+            fs::create_directory(ownPlace);
+            fs::permissions(ownPlace, fs::perms::all);
+            const std::string fourth = Unpack();
+            if (below(fourth, ownPlace) || !below(fourth, (tmp / "pellow-").string())) fail("unpacked into " + fourth);
+            DeleteUnpackedFiles(fourth);
+            if (fs::exists(fourth)) fail("the lone folder was left behind");
         } catch (const std::exception& e) {
             fail(e.what());
         }
@@ -263,8 +341,9 @@ TEST_F(UnpackTest, ReadOnlyProgramFolderUnpacksIntoAPrivateFolder) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "see the child's message above";
     EXPECT_EQ(NamesIn(program), std::vector<std::string>{"res002.pak"});
-    // Only the second start's folder remains: it was never removed.
-    EXPECT_EQ(NamesIn(tmp).size(), 1u);
+    EXPECT_TRUE(NamesIn(runtime).empty());
+    // Only the place that others could write in, which the game did not make, is left.
+    EXPECT_EQ(NamesIn(tmp), std::vector<std::string>{"pellow-" + std::to_string(player)});
 }
 
 class RemovalTest : public UnpackTest {

@@ -83,6 +83,20 @@ TEST_F(ZulPakTest, OnlyAnExactPackMagicLoadsAndReplacesTheDirectory) {
     EXPECT_EQ(pak.FileLoaded(), Path("two.pak"));
     pak.SaveFileFromPAK(0, Path("out"));
     EXPECT_EQ(ReadBytes(Path("out")), "zz");
+
+    // The same from memory: the bytes kept are what entries are copied from, until a file is
+    // loaded again.
+    const std::string one = ReadBytes(Path("one.pak"));
+    pak.OpenQ2PakFromMemory("one in memory", reinterpret_cast<const unsigned char*>(one.data()), one.size());
+    pak.OpenQ2PakFromMemory("short", reinterpret_cast<const unsigned char*>("PAC"), 3);
+    EXPECT_EQ(pak.FileLoaded(), "one in memory");
+    EXPECT_EQ(pak.NumEntrys(), 2);
+    pak.SaveFileFromPAK(1, Path("out"));
+    EXPECT_EQ(ReadBytes(Path("out")), "2");
+    pak.OpenQ2Pak(Path("two.pak"));
+    WriteBytes(Path("two.pak"), PakBytes({{"Z", "yy"}}));
+    pak.SaveFileFromPAK(0, Path("out"));
+    EXPECT_EQ(ReadBytes(Path("out")), "yy");
 }
 
 TEST_F(ZulPakTest, OutOfRangeIdsFailBeforeAnyFileIsTouched) {
@@ -155,6 +169,9 @@ TEST_F(ZulPakTest, DamagedArchivesFailWithTheirNameAndKeepThePreviousOne) {
             EXPECT_NE(msg.find(Path("bad.pak")), std::string::npos) << msg;
             EXPECT_NE(msg.find(c.problem), std::string::npos) << msg;
         }
+        EXPECT_THROW(pak.OpenQ2PakFromMemory("bad", reinterpret_cast<const unsigned char*>(c.bytes.data()),
+                                             c.bytes.size()),
+                     PakError);
         EXPECT_EQ(pak.FileLoaded(), Path("good.pak"));
         EXPECT_EQ(pak.NumEntrys(), 0);
         EXPECT_EQ(pak.EntryName(0)[0], 'A');

@@ -1,7 +1,10 @@
 // pellow-sim: plays whole matches headless and checks every frame.
-#include <cstdlib>
+#include <charconv>
+#include <cstdint>
 #include <fstream>
 #include <iostream>
+#include <limits>
+#include <optional>
 #include <string>
 
 #include "sim.hpp"
@@ -9,6 +12,22 @@
 namespace {
 int Usage() {
     std::cerr << "usage: pellow-sim [--matches N] [--seed S] [--seat0 rules|random] [--trace FILE]\n";
+    return 2;
+}
+
+// Digits only, and within [low, high]: a sign, a blank or a wrap-around would quietly run
+// another simulation than the one asked for.
+std::optional<std::uint64_t> WholeNumber(const std::string& text, std::uint64_t low, std::uint64_t high) {
+    std::uint64_t n = 0;
+    const char* end = text.data() + text.size();
+    const auto [at, error] = std::from_chars(text.data(), end, n);
+    if (error != std::errc() || at != end || n < low || n > high) return std::nullopt;
+    return n;
+}
+
+int BadNumber(const std::string& option, const std::string& value, std::uint64_t low, std::uint64_t high) {
+    std::cerr << "pellow-sim: " << option << " takes a whole number from " << low << " to " << high << ", not \""
+              << value << "\"\n";
     return 2;
 }
 }  // namespace
@@ -20,15 +39,16 @@ int main(int argc, char** argv) {
         const std::string arg = argv[i];
         if (i + 1 >= argc) return Usage();
         const std::string value = argv[++i];
-        char* end = nullptr;
         if (arg == "--matches") {
-            const long n = std::strtol(value.c_str(), &end, 10);
-            if (*end || n < 1) return Usage();
-            options.matches = static_cast<int>(n);
+            constexpr std::uint64_t most = std::numeric_limits<int>::max();
+            const auto n = WholeNumber(value, 1, most);
+            if (!n) return BadNumber(arg, value, 1, most);
+            options.matches = static_cast<int>(*n);
         } else if (arg == "--seed") {
-            const unsigned long s = std::strtoul(value.c_str(), &end, 10);
-            if (*end) return Usage();
-            options.seed = static_cast<std::uint32_t>(s);
+            constexpr std::uint64_t most = std::numeric_limits<std::uint32_t>::max();
+            const auto s = WholeNumber(value, 0, most);
+            if (!s) return BadNumber(arg, value, 0, most);
+            options.seed = static_cast<std::uint32_t>(*s);
         } else if (arg == "--seat0") {
             if (value == "rules") options.seat0 = pellow::SeatZeroPolicy::Rules;
             else if (value == "random") options.seat0 = pellow::SeatZeroPolicy::Random;

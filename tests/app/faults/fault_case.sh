@@ -116,6 +116,12 @@ bad_jpeg)
     spoilt_archive damage "Bitmaps_Back_800x600.jpg"
     expect_refusal "Back_800x600.jpg\" cannot be converted to a bitmap"
     ;;
+huge_jpeg)
+    # Decoded, it would fill the program's folder with a gigabyte of bitmap.
+    install_game "$program"
+    spoilt_archive huge "Bitmaps_Back_800x600.jpg"
+    expect_refusal "Back_800x600.jpg\" cannot be converted to a bitmap: it is 5648 x 65280 pixels, not 800 x 600."
+    ;;
 bad_bmp)
     install_game "$program"
     spoilt_archive damage "Royal_AC.BMP"
@@ -198,9 +204,9 @@ kill_play)
     expect_game_runs
     expect_sandbox_unchanged "after a start following a killed game"
     ;;
-readonly_folder)
+readonly_folder | kill_private_unpacking)
     # An installed game: its folder belongs to someone else. The player is "nobody", whose
-    # home, working folder and temporary folder are their own.
+    # home, working folder, temporary and runtime folders are their own.
     if [ "$(id -u)" -ne 0 ]; then
         echo "SKIP: only root can play as another user here"
         exit 77
@@ -208,18 +214,31 @@ readonly_folder)
     # The padded archive keeps the unpacking busy long enough to see where it goes.
     install_game "$program"
     spoilt_archive pad 20000
-    chown nobody:nogroup "$BOX/home" "$BOX/tmp" "$BOX/cwd"
+    chown nobody:nogroup "$BOX/home" "$BOX/tmp" "$BOX/cwd" "$RUNTIME"
     chmod 755 "$BOX/game"
     RUN_AS=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
     "${RUN_AS[@]}" test -w "$BOX/game" && fail "the program folder is writable for nobody"
     remember_sandbox
     start_x
+    private_unpacking() { compgen -G "$RUNTIME/pellow/files-*/res/Royal/PAD000100.BIN" >/dev/null; }
+    if [ "$case_name" = kill_private_unpacking ]; then
+        # Killed in the middle, the game leaves its private folder; the next start removes it.
+        launch
+        wait_dialog
+        press_play
+        poll 60 private_unpacking || fail "the files were not unpacked into the per-user place"
+        kill -9 "$PID"
+        wait_exit 10
+        [ "$STATUS" -eq 137 ] || fail "the program was not killed (status $STATUS)"
+        private_unpacking || fail "the killed start left nothing to clean"
+        note "left by the interrupted unpacking: $(find "$RUNTIME/pellow" -type f | wc -l) files"
+    fi
     start_and_play
-    private_unpacking() { compgen -G "$BOX/tmp/pellow-*/res/Royal/PAD000100.BIN" >/dev/null; }
-    poll 60 private_unpacking || fail "the files were not unpacked into a private temporary folder"
+    poll 60 private_unpacking || fail "the files were not unpacked into the per-user place"
     expect_game_runs
     expect_stderr_only '^$'
     expect_sandbox_unchanged "with a read-only program folder"
+    [ -z "$(ls -A "$RUNTIME")" ] || fail "left in the runtime folder: $(ls -A "$RUNTIME")"
     ;;
 *)
     fail "unknown case $case_name"

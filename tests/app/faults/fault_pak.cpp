@@ -9,6 +9,7 @@
 //   fault_pak SOURCE TARGET add NAME          one more entry NAME (first in the directory)
 //   fault_pak SOURCE TARGET damage NAME       entry NAME's contents spoilt as its type is
 //   fault_pak SOURCE TARGET pad COUNT         COUNT one-byte entries before the last entry
+//   fault_pak SOURCE TARGET huge NAME         entry NAME, a JPEG, said to be 5648 x 65280 pixels
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -19,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "resources/jpeg_picture.hpp"
 #include "tools/pack/pak_writer.hpp"
 
 namespace {
@@ -133,6 +135,11 @@ Bytes Make(const Bytes& source, const std::string& what, const std::string& arg)
         entries.insert(entries.begin(), PakEntry{arg, Bytes(text.begin(), text.end())});
     } else if (what == "damage") {
         Spoil(Find(entries, arg));
+    } else if (what == "huge") {
+        PakEntry& e = Find(entries, arg);
+        const std::string jpeg =
+            pellow::test::DeclareJpegSize(std::string(e.bytes.begin(), e.bytes.end()), 5648, 65280);
+        e.bytes.assign(jpeg.begin(), jpeg.end());
     } else if (what == "pad") {
         const long count = std::stol(arg);
         if (entries.empty() || count <= 0) throw std::runtime_error("nothing to pad");

@@ -2,14 +2,23 @@
 # of the game, and the ways a player starts, drives, watches and ends it. Source it from bash.
 #
 # The sandbox ($BOX) holds everything the program may see: game/ (the program and its archive),
-# home/, tmp/ ($TMPDIR) and cwd/ (its working folder). What the tests keep (screenshots, the
-# program's output) goes to $LOG, outside the sandbox.
+# home/, tmp/ ($TMPDIR) and cwd/ (its working folder). The session's runtime folder
+# ($XDG_RUNTIME_DIR) is $RUNTIME, outside the sandbox: on a desktop it belongs to the session,
+# and libraries below the game may use it. What the tests keep (screenshots, the program's
+# output) goes to $LOG, outside the sandbox.
+#
+# The program runs as on a desktop: on its own X server and inside a session of its own, with a
+# private session bus that lives outside the sandbox. Without one, the libraries below the game
+# would start a bus of their own through dbus-launch, which writes into the home folder and can
+# outlive the game; with a desktop's bus nothing the game itself writes goes unseen.
 
 set -u
 
 PROGRAM_NAME_DIALOG='^Pellow \(Freeware\)$'
 PID=
 XVFB_PID=
+BUS_PID=
+BUS_ADDRESS=
 STATUS=
 GAME_WID=
 RUN_AS=()          # e.g. (setpriv --reuid=nobody ...) to run the program as another user
@@ -44,6 +53,7 @@ poll() {
 cleanup() {
     [ -n "$PID" ] && kill -9 "$PID" 2>/dev/null
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+    [ -n "$BUS_PID" ] && kill "$BUS_PID" 2>/dev/null
     if [ -n "${ROOT:-}" ] && [ -d "$ROOT" ]; then
         chmod -R u+rwX "$ROOT" 2>/dev/null
         rm -rf "$ROOT"
@@ -59,7 +69,9 @@ make_sandbox() {
     trap cleanup EXIT
     chmod 755 "$ROOT"
     BOX=$ROOT/box
-    mkdir -p "$BOX/game" "$BOX/home" "$BOX/tmp" "$BOX/cwd"
+    RUNTIME=$ROOT/runtime
+    mkdir -p "$BOX/game" "$BOX/home" "$BOX/tmp" "$BOX/cwd" "$RUNTIME"
+    chmod 700 "$RUNTIME"
 }
 
 # install_game PROGRAM [ARCHIVE]: the program, and the archive beside it as res002.pak.
@@ -94,12 +106,28 @@ start_x() {
     poll 30 xdotool getdisplaygeometry >/dev/null 2>&1 || fail "the X server does not answer"
 }
 
-# launch [ENV=VALUE...]: starts the program in its sandbox, in a window, with its output in $LOG.
+# start_session_bus: the session's private bus, run by the player, its socket outside the
+# sandbox. It outlives restarts of the program, as a desktop's does, and ends with the test.
+start_session_bus() {
+    local dir=$ROOT/session out
+    mkdir -p "$dir" || exit 1
+    [ ${#RUN_AS[@]} -eq 0 ] || chmod 1777 "$dir"  # the player may be another user
+    out=$(env -i PATH="$PATH" HOME="$BOX/home" "${RUN_AS[@]}" dbus-daemon --session --fork \
+        --address="unix:tmpdir=$dir" --print-address=1 --print-pid=1 2>"$ROOT/dbus.log") ||
+        fail "the session bus did not start: $(cat "$ROOT/dbus.log")"
+    BUS_ADDRESS=$(sed -n 1p <<<"$out")
+    BUS_PID=$(sed -n 2p <<<"$out")
+    [ -n "$BUS_ADDRESS" ] && [ -n "$BUS_PID" ] || fail "the session bus did not say where it is: $out"
+}
+
+# launch [ENV=VALUE...]: starts the program in its sandbox, in a window, in the session, with
+# its output in $LOG.
 launch() {
+    [ -n "$BUS_PID" ] || start_session_bus
     (
         cd "$BOX/cwd" &&
-            exec env HOME="$BOX/home" TMPDIR="$BOX/tmp" SDL_AUDIODRIVER="$AUDIO_DRIVER" "$@" \
-                "${RUN_AS[@]}" "$BOX/game/pellow" --window
+            exec env HOME="$BOX/home" TMPDIR="$BOX/tmp" XDG_RUNTIME_DIR="$RUNTIME" DBUS_SESSION_BUS_ADDRESS="$BUS_ADDRESS" \
+                SDL_AUDIODRIVER="$AUDIO_DRIVER" "$@" "${RUN_AS[@]}" "$BOX/game/pellow" --window
     ) >>"$LOG/stdout.txt" 2>>"$LOG/stderr.txt" &
     PID=$!
     STATUS=
@@ -108,12 +136,27 @@ launch() {
 running() { [ -n "$PID" ] && kill -0 "$PID" 2>/dev/null; }
 ended() { ! running; }
 
-# wait_exit SECONDS: waits for the program to end and sets STATUS to its exit status.
+# The processes, other than the session bus, whose home is the sandbox's: what the program
+# started, directly or through the bus.
+left_processes() {
+    local f pid
+    for f in /proc/[0-9]*/environ; do
+        pid=${f#/proc/}
+        pid=${pid%/environ}
+        [ "$pid" = "$BUS_PID" ] && continue
+        tr '\0' '\n' 2>/dev/null <"$f" | grep -qxF "HOME=$BOX/home" && echo "$pid $(tr '\0' ' ' 2>/dev/null <"/proc/$pid/cmdline")"
+    done
+}
+nothing_left_running() { [ -z "$(left_processes)" ]; }
+
+# wait_exit SECONDS: waits for the program to end and sets STATUS to its exit status. Nothing it
+# started may outlive it.
 wait_exit() {
     poll "$1" ended || fail "the program did not end within $1 s"
     wait "$PID"
     STATUS=$?
     PID=
+    poll 5 nothing_left_running || fail "processes outlived the program: $(left_processes)"
 }
 
 # The program's exit status must be this one; a status of 128 and more means a signal ended it.
@@ -215,4 +258,4 @@ click_game() {
 
 shot_game() { import -window "$GAME_WID" "$1" 2>/dev/null; }
 
-tree_gone() { [ ! -e "$BOX/game/res" ] && [ -z "$(ls -A "$BOX/tmp")" ]; }
+tree_gone() { [ ! -e "$BOX/game/res" ] && [ -z "$(ls -A "$BOX/tmp")" ] && [ ! -e "$RUNTIME/pellow" ]; }
