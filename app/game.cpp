@@ -96,7 +96,11 @@ void Game::End(const std::string& message) {
 
 void Game::Form1_Load(modDX::DisplayKind screen) {
     try {
-        unpackBase = UnpackResources(resourceBase, match.settings.packFileName);
+        // Only what this launch reads: the chosen deck, one screen size's pictures, fonts, sounds.
+        std::vector<std::string> files = TableView::Files(match.settings);
+        const std::vector<std::string> sounds = modDX::Audio::Files();
+        files.insert(files.end(), sounds.begin(), sounds.end());
+        unpackBase = UnpackResources(resourceBase, match.settings.packFileName, files);
         StartGame(screen);
     } catch (const ResourceError& e) {
         UnloadStartupDialog();

@@ -46,11 +46,18 @@ void Audio::InitSound() {
     enabled_ = true;
 }
 
+std::vector<std::string> Audio::Files() {
+    std::vector<std::string> files;
+    for (const char* name : kSoundFiles) files.push_back(std::string("res\\sounds\\") + name);
+    return files;
+}
+
 std::vector<std::string> Audio::LoadSounds(const PathResolver& resolve) {
     std::vector<std::string> silent;
     if (!enabled_) return silent;
+    const std::vector<std::string> files = Files();
     for (int i = 0; i < kSoundEffectCount; ++i) {
-        const std::string path = resolve(std::string("res\\sounds\\") + kSoundFiles[i]);
+        const std::string path = resolve(files[static_cast<std::size_t>(i)]);
         SoundBuffer& buffer = effects_[i];
         buffer.reset();
         buffer.chunk_ = Mix_LoadWAV(path.c_str());

@@ -52,6 +52,8 @@ public:
     bool Enabled() const { return enabled_; }
     // Loads the ten effects. An effect that cannot be loaded only goes silent; the returned
     // lines ("path: reason") say which.
+    // The ten sound files LoadSounds reads, relative to the resource base.
+    static std::vector<std::string> Files();
     std::vector<std::string> LoadSounds(const PathResolver& resolve);
     SoundBuffer& SoundFor(SoundEffect effect);
     void PlaySound(SoundEffect effect) override;

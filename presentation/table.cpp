@@ -43,37 +43,59 @@ void TableView::DrawHand(const std::array<CardSprite, 16>& hand, bool alwaysFace
 
 std::string DeckFolder(const LaunchSettings& settings) { return "res\\" + settings.deckFolder + "\\"; }
 
+namespace {
+
+const char* BackgroundFile(const LaunchSettings& s) {
+    return s.screen == ScreenSize::Small800x600 ? "res\\bitmaps\\Back_800x600.bmp" : "res\\bitmaps\\Back_1024x768.bmp";
+}
+const char* ScorePageFile(const LaunchSettings& s) {
+    return s.screen == ScreenSize::Small800x600 ? "res\\bitmaps\\Scorepage_800x600.bmp" : "res\\bitmaps\\Scorepage.bmp";
+}
+constexpr const char* kCardBackFile = "S_cardback.bmp";
+// Loaded into lineSurface_ slots 0, 2, 1 and 3.
+constexpr const char* kLineFiles[4] = {"res\\bitmaps\\line_horz.bmp", "res\\bitmaps\\line_vert.bmp",
+                                       "res\\bitmaps\\line_horz.bmp", "res\\bitmaps\\mouse.bmp"};
+constexpr const char* kDigitFontFile = "res\\fntFonts\\fntDigit.bmp";
+constexpr const char* kDeluxeFontFile = "res\\fntFonts\\fntDeluxe.bmp";
+constexpr const char* kHandFontFile = "res\\fntFonts\\fntHandParker.bmp";
+
+}  // namespace
+
+std::vector<std::string> TableView::Files(const LaunchSettings& settings) {
+    std::vector<std::string> files{BackgroundFile(settings), DeckFolder(settings) + kCardBackFile};
+    for (int i = 0; i < kCards; ++i) files.push_back(DeckFolder(settings) + CardFileName(i));
+    files.push_back(ScorePageFile(settings));
+    files.insert(files.end(), std::begin(kLineFiles), std::end(kLineFiles));
+    files.insert(files.end(), {kDigitFontFile, kDeluxeFontFile, kHandFontFile});
+    return files;
+}
+
 void TableView::LoadBitmaps(const LaunchSettings& settings, const modDX::PathResolver& resolve) {
-    const bool small = settings.screen == ScreenSize::Small800x600;
-    LoadPicture(backgroundSurface_, resolve,
-                small ? "res\\bitmaps\\Back_800x600.bmp" : "res\\bitmaps\\Back_1024x768.bmp");
+    LoadPicture(backgroundSurface_, resolve, BackgroundFile(settings));
     const std::string deck = DeckFolder(settings);
-    LoadPicture(cardBackSurface_, resolve, deck + "S_cardback.bmp");
+    LoadPicture(cardBackSurface_, resolve, deck + kCardBackFile);
     modDX::SetColorKey(cardBackSurface_, 2);
     for (int i = 0; i < kCards; ++i) {
         LoadPicture(cardSurface_[i], resolve, deck + CardFileName(i));
         modDX::SetColorKey(cardSurface_[i], 2);
     }
-    LoadPicture(scorePageSurface_, resolve,
-                small ? "res\\bitmaps\\Scorepage_800x600.bmp" : "res\\bitmaps\\Scorepage.bmp");
+    LoadPicture(scorePageSurface_, resolve, ScorePageFile(settings));
     modDX::SetColorKey(scorePageSurface_, 2);
-    const char* lines[4] = {"res\\bitmaps\\line_horz.bmp", "res\\bitmaps\\line_vert.bmp",
-                            "res\\bitmaps\\line_horz.bmp", "res\\bitmaps\\mouse.bmp"};
     const int slots[4] = {0, 2, 1, 3};
     for (int i = 0; i < 4; ++i) {
-        LoadPicture(lineSurface_[slots[i]], resolve, lines[i]);
+        LoadPicture(lineSurface_[slots[i]], resolve, kLineFiles[i]);
         modDX::SetColorKey(lineSurface_[slots[i]], 2);
     }
-    LoadFont(digitFont_, resolve, "res\\fntFonts\\fntDigit.bmp");
-    LoadFont(deluxeFont_, resolve, "res\\fntFonts\\fntDeluxe.bmp");
-    for (clsDXBitmapFont& font : scoreFonts_) LoadFont(font, resolve, "res\\fntFonts\\fntHandParker.bmp");
+    LoadFont(digitFont_, resolve, kDigitFontFile);
+    LoadFont(deluxeFont_, resolve, kDeluxeFontFile);
+    LoadFont(handFont_, resolve, kHandFontFile);
 }
 
 void TableView::ReleaseBitmaps() {
     backgroundSurface_.reset();
     lineSurface_[3].reset();
     digitFont_.dds.reset();
-    for (clsDXBitmapFont& font : scoreFonts_) font.dds.reset();
+    handFont_.dds.reset();
     cardBackSurface_.reset();
     for (int i = 0; i < kCards; ++i) cardSurface_[i].reset();
     scorePageSurface_.reset();
@@ -168,7 +190,8 @@ std::vector<ScoreLine> ScoreTableLines(const MatchScore& score, const ScorePageL
 
 void TableView::DrawScoreTable(const MatchScore& score, const ScorePageLayout& l) {
     for (const ScoreLine& line : ScoreTableLines(score, l)) {
-        clsDXBitmapFont& font = scoreFonts_[static_cast<std::size_t>(line.font)];
+        // Every line once had a font of its own, all from the same picture: one draws them all.
+        clsDXBitmapFont& font = handFont_;
         font.XPos = static_cast<float>(line.x);
         font.YPos = static_cast<float>(line.y);
         font.DrawText(display_, display_.backBuffer(), line.text, true);

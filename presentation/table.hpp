@@ -40,6 +40,9 @@ class TableView {
 public:
     explicit TableView(modDX::Display& display) : display_(display) {}
 
+    // Every picture and font file LoadBitmaps reads for these settings, relative to the resource
+    // base as the game names them.
+    static std::vector<std::string> Files(const LaunchSettings& settings);
     // Loads every picture and font for the chosen deck and screen; throws modDX::LoadError for
     // the first one that cannot be loaded.
     void LoadBitmaps(const LaunchSettings& settings, const modDX::PathResolver& resolve);
@@ -70,9 +73,8 @@ private:
     std::array<modDX::Surface, 4> lineSurface_;
     clsDXBitmapFont digitFont_;
     clsDXBitmapFont deluxeFont_;
-    // Indexed by ScoreLine::font: the heading's 0 and the rows' 1 up (the totals and the
-    // result use the last two).
-    std::array<clsDXBitmapFont, kScoreRowsShown + 1> scoreFonts_;
+    // The score page's handwriting.
+    clsDXBitmapFont handFont_;
 };
 
 }  // namespace pellow

@@ -4,9 +4,12 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <algorithm>
+#include <cctype>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -69,9 +72,25 @@ struct PlannedFile {
     std::string name;
 };
 
+// A resource path as the game writes it, in one letter case, for matching names the way
+// ResolveResourcePath finds them.
+std::string Folded(std::string_view relative) {
+    std::string s(relative);
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// Whether the entry unpacked as folder/name is one the launch reads: wanted empty means all.
+// The JPEG background is wanted when the bitmap made from it is.
+bool Wanted(const std::set<std::string>& wanted, std::string_view folder, const std::string& name) {
+    if (wanted.empty()) return true;
+    const std::string made = name == kJpegBackground ? std::string(kBitmapBackground) : name;
+    return wanted.count(Folded("res\\" + std::string(folder) + "\\" + made)) > 0;
+}
+
 // Every entry that will be written, in directory order. A name that could land outside its
 // folder stops the whole unpacking before anything is written.
-std::vector<PlannedFile> PlanEntries(const zulPAK& pak) {
+std::vector<PlannedFile> PlanEntries(const zulPAK& pak, const std::set<std::string>& wanted) {
     std::vector<PlannedFile> plan;
     const std::int32_t last = pak.NumEntrys();
     for (std::int32_t id = 0; id <= last; ++id) {
@@ -86,7 +105,7 @@ std::vector<PlannedFile> PlanEntries(const zulPAK& pak) {
             if (name.empty() || name == "." || name == ".." || name.find_first_of("/\\") != std::string::npos)
                 throw ResourceError("The resource archive " + Quoted(pak.FileLoaded()) + " is damaged: " +
                                     EntryLabel(id, field) + " does not name a file inside its folder.");
-            plan.push_back({id, f, std::move(name)});
+            if (Wanted(wanted, kResourceFolders[f].folder, name)) plan.push_back({id, f, std::move(name)});
             break;
         }
     }
@@ -262,9 +281,17 @@ private:
 
 }  // namespace
 
-std::string UnpackResources(const std::string& resourceBase, const std::string& packFileName) {
+std::string UnpackResources(const std::string& resourceBase, const std::string& packFileName,
+                            const std::vector<std::string>& wantedFiles) {
     const std::string base = BaseFolder(resourceBase);
-    if (IsFile(ResolveResourcePath(base, kUnpackedMarker))) return base;
+    // A tree found beside the program is used as it is, provided it holds what this launch reads
+    // (a start killed while unpacking another deck leaves one that does not).
+    const auto present = [&base](const std::string& file) { return IsFile(ResolveResourcePath(base, file)); };
+    if (IsFile(ResolveResourcePath(base, kUnpackedMarker)) &&
+        std::all_of(wantedFiles.begin(), wantedFiles.end(), present))
+        return base;
+    std::set<std::string> wanted;
+    for (const std::string& file : wantedFiles) wanted.insert(Folded(file));
 
     // Everything about the archive is checked before the first folder is made.
     const std::string archive = base + packFileName;
@@ -278,7 +305,7 @@ std::string UnpackResources(const std::string& resourceBase, const std::string& 
         if (Exists(archive)) throw ResourceError("The file " + Quoted(archive) + " is not a resource archive.");
         throw ResourceError("The resource archive " + Quoted(archive) + " is missing.");
     }
-    const std::vector<PlannedFile> plan = PlanEntries(pak);
+    const std::vector<PlannedFile> plan = PlanEntries(pak, wanted);
 
     std::optional<PrivateFolder> privateFolder = ChoosePrivateFolder(base);
     const std::string target = privateFolder ? privateFolder->path : base;

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pellow {
 
@@ -44,10 +45,14 @@ std::string BaseFolder(const std::string& programFolder);
 // "files-XXXXXX" in the per-user place ("$XDG_RUNTIME_DIR/pellow", else "pellow-<uid>" in the
 // temporary folder; a lone "pellow-XXXXXX" there when that place is not the user's alone). A
 // private folder is locked while this process lives; one whose lock is free was left by a
-// start that was killed, and is removed here. When base + "res/Sounds/CARD_FLIP.WAV" already exists, the tree found is used as
-// it is and the archive is not opened. Throws ResourceError; on failure nothing written by
-// this call is left behind.
-std::string UnpackResources(const std::string& resourceBase, const std::string& packFileName);
+// start that was killed, and is removed here. wantedFiles, given the game's way
+// ("res\\sounds\\CARD_FLIP.WAV", any letter case), limits the unpacking to the files one launch
+// reads (the JPEG background when its bitmap is wanted); empty means every entry. When base +
+// "res/Sounds/CARD_FLIP.WAV" and every wanted file already exist, the tree found is used as it
+// is and the archive is not opened. Throws ResourceError; on failure nothing written by this
+// call is left behind.
+std::string UnpackResources(const std::string& resourceBase, const std::string& packFileName,
+                            const std::vector<std::string>& wantedFiles = {});
 
 // Removes the unpacked tree below base (the folders above and "res"), and base itself when it
 // is a private folder that UnpackResources made (and the per-user place with it when no other

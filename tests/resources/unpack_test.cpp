@@ -139,6 +139,32 @@ TEST_F(UnpackTest, HalfDeletedTreeIsCompleted) {
     EXPECT_EQ(ReadBytes(program / "res/Worn/AC.BMP"), "ace");
 }
 
+// One launch reads one deck at one screen size: only those files are written, in any letter case
+// the game names them, the JPEG background when its bitmap is wanted; a tree left by a start
+// with another deck is not taken as whole.
+TEST_F(UnpackTest, WantedFilesAloneAreWrittenAndAnIncompleteTreeIsCompleted) {
+    WritePak({{"Sounds_CARD_FLIP.WAV", "flip"},
+              {"Bitmaps_Back_800x600.jpg", test::EncodeTestCardJpeg(800, 600)},
+              {"Bitmaps_Back_1024x768.bmp", "large"},
+              {"Royal_AC.BMP", "royal ace"},
+              {"Worn_AC.BMP", "worn ace"}});
+    const std::vector<std::string> royal{"res\\sounds\\CARD_FLIP.WAV", "res\\bitmaps\\Back_800x600.bmp",
+                                         "res\\Royal\\AC.BMP"};
+    EXPECT_EQ(UnpackResources(program.string(), "res002.pak", royal), base);
+    EXPECT_EQ(NamesIn(program / "res/Bitmaps"), (std::vector<std::string>{"Back_800x600.bmp", "Back_800x600.jpg"}));
+    EXPECT_EQ(NamesIn(program / "res/Royal"), std::vector<std::string>{"AC.BMP"});
+    EXPECT_TRUE(NamesIn(program / "res/Worn").empty());
+
+    const std::vector<std::string> worn{"res\\sounds\\CARD_FLIP.WAV", "res\\bitmaps\\Back_1024x768.bmp",
+                                        "res\\Worn\\AC.BMP"};
+    EXPECT_EQ(UnpackResources(program.string(), "res002.pak", worn), base);
+    EXPECT_EQ(ReadBytes(program / "res/Worn/AC.BMP"), "worn ace");
+    EXPECT_EQ(ReadBytes(program / "res/Bitmaps/Back_1024x768.bmp"), "large");
+
+    fs::remove(program / "res002.pak");  // a complete tree needs no archive
+    EXPECT_EQ(UnpackResources(program.string(), "res002.pak", royal), base);
+}
+
 TEST_F(UnpackTest, BackgroundJpegBecomesTheSamePictureAsABitmap) {
     WritePak({{"Bitmaps_Back_800x600.jpg", test::EncodeTestCardJpeg(800, 600)}, {"Sounds_CARD_FLIP.WAV", "flip"}});
     Unpack();

@@ -168,14 +168,14 @@ no_display)
     expect_sandbox_unchanged "without a display"
     ;;
 kill_unpacking)
-    # Tens of thousands of tiny entries before the last one keep the unpacking busy long enough
-    # to be interrupted in the middle.
+    # Tens of thousands of tiny entries before a card's picture keep the unpacking busy long
+    # enough to be interrupted in the middle, before the last entry (the first sound).
     install_game "$program"
     spoilt_archive pad 40000
     remember_sandbox
     start_x
     start_and_play
-    poll 60 test -e "$BOX/game/res/Royal/PAD000200.BIN" || fail "the unpacking never started"
+    poll 60 test -e "$BOX/game/res/Royal/AC.BMP" || fail "the unpacking never started"
     kill -9 "$PID"
     wait_exit 10
     [ "$STATUS" -eq 137 ] || fail "the program was not killed (status $STATUS)"
@@ -220,7 +220,7 @@ readonly_folder | kill_private_unpacking)
     "${RUN_AS[@]}" test -w "$BOX/game" && fail "the program folder is writable for nobody"
     remember_sandbox
     start_x
-    private_unpacking() { compgen -G "$RUNTIME/pellow/files-*/res/Royal/PAD000100.BIN" >/dev/null; }
+    private_unpacking() { compgen -G "$RUNTIME/pellow/files-*/res/Royal/AC.BMP" >/dev/null; }
     if [ "$case_name" = kill_private_unpacking ]; then
         # Killed in the middle, the game leaves its private folder; the next start removes it.
         launch

@@ -8,8 +8,10 @@
 //   fault_pak SOURCE TARGET entry-past-end    the first entry's bytes said to end past the file
 //   fault_pak SOURCE TARGET add NAME          one more entry NAME (first in the directory)
 //   fault_pak SOURCE TARGET damage NAME       entry NAME's contents spoilt as its type is
-//   fault_pak SOURCE TARGET pad COUNT         COUNT one-byte entries before the last entry
+//   fault_pak SOURCE TARGET pad COUNT         COUNT one-byte entries named Royal_AC.BMP before the
+//                                             real one, which the game unpacks over them
 //   fault_pak SOURCE TARGET huge NAME         entry NAME, a JPEG, said to be 5648 x 65280 pixels
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -143,13 +145,15 @@ Bytes Make(const Bytes& source, const std::string& what, const std::string& arg)
     } else if (what == "pad") {
         const long count = std::stol(arg);
         if (entries.empty() || count <= 0) throw std::runtime_error("nothing to pad");
+        // The game unpacks only files it reads, so the padding carries the name of one of them;
+        // the real entry comes after it and is what stays.
+        const auto ace = std::find_if(entries.begin(), entries.end(), [](const PakEntry& e) { return e.name == "Royal_AC.BMP"; });
+        if (ace == entries.end()) throw std::runtime_error("no Royal_AC.BMP to pad before");
         std::vector<PakEntry> padding;
-        for (long i = 0; i < count; ++i) {
-            std::string name = std::to_string(i);
-            name = "Royal_PAD" + std::string(name.size() < 6 ? 6 - name.size() : 0, '0') + name + ".BIN";
-            padding.push_back({name, Bytes{static_cast<std::uint8_t>(i)}});
-        }
-        entries.insert(entries.end() - 1, padding.begin(), padding.end());
+        // The name ends at its first NUL for the game; what follows only keeps the entries apart.
+        for (long i = 0; i < count; ++i)
+            padding.push_back({std::string("Royal_AC.BMP") + '\0' + std::to_string(i), Bytes{static_cast<std::uint8_t>(i)}});
+        entries.insert(ace, padding.begin(), padding.end());
     } else {
         throw std::runtime_error("unknown damage: " + what);
     }
