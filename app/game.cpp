@@ -164,6 +164,7 @@ bool Game::RunFrame() {
         return false;
     }
     input_.HandlePauseKey();
+    audio_.SleepWhenSilent(m.clock->TickCount());
     const bool movingBefore = AnyCardMoving(m.motion);
     const FrameInput frameInput{input_.KeyDown(modDX::keyR), input_.MouseButton(0), input_.mouseX(),
                                 input_.mouseY(), input_.Paused()};

@@ -13,15 +13,18 @@ constexpr const char* kSoundFiles[kSoundEffectCount] = {
     "SIGN3.WAV",     "SHUFFLE.WAV",    "INTRO.WAV",      "WIN_GAME.WAV", "LOSE_GAME.WAV",
 };
 
+constexpr std::uint32_t kQuietBeforeSleep = 3000;
+constexpr int kChunkSize = 1024;
+
 }  // namespace
 
 SoundBuffer::~SoundBuffer() { reset(); }
 
-void SoundBuffer::reset() {
+void SoundBuffer::reset(bool deviceOpen) {
     if (chunk_) {
         // A chunk must not be freed while the mixer may still read it. Chunks are only loaded
-        // while the device is open, and the device closes only after they are freed.
-        Mix_HaltChannel(channel_);
+        // while the device is open; a closed mixer has no channels left to touch.
+        if (deviceOpen) Mix_HaltChannel(channel_);
         Mix_FreeChunk(chunk_);
     }
     chunk_ = nullptr;
@@ -38,12 +41,31 @@ Audio::~Audio() { CloseSound(); }
 void Audio::InitSound() {
     CloseSound();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
-    if (Mix_OpenAudio(MIX_DEFAULT_FREQUENCY, MIX_DEFAULT_FORMAT, 2, 1024) != 0) {
+    if (Mix_OpenAudio(MIX_DEFAULT_FREQUENCY, MIX_DEFAULT_FORMAT, 2, kChunkSize) != 0) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return;
     }
     Mix_AllocateChannels(kSoundEffectCount);
+    Mix_QuerySpec(&frequency_, &format_, &channels_);
     enabled_ = true;
+    asleep_ = false;
+}
+
+void Audio::SleepWhenSilent(std::uint32_t nowTick) {
+    if (!enabled_ || asleep_) return;
+    if (Mix_Playing(-1) > 0 || playedSinceCheck_) lastHeard_ = nowTick;
+    playedSinceCheck_ = false;
+    if (nowTick - lastHeard_ < kQuietBeforeSleep) return;
+    Mix_CloseAudio();
+    asleep_ = true;
+}
+
+bool Audio::Wake() {
+    // No change allowed: the effects were converted to this format when they were loaded.
+    if (Mix_OpenAudioDevice(frequency_, format_, channels_, kChunkSize, nullptr, 0) != 0) return false;
+    Mix_AllocateChannels(kSoundEffectCount);
+    asleep_ = false;
+    return true;
 }
 
 std::vector<std::string> Audio::Files() {
@@ -71,22 +93,25 @@ SoundBuffer& Audio::SoundFor(SoundEffect effect) { return effects_[static_cast<i
 void Audio::PlaySound(SoundEffect effect) {
     SoundBuffer& buffer = SoundFor(effect);
     if (!enabled_ || !buffer.loaded()) return;
+    if (asleep_ && !Wake()) return;
     // Asked again while it still plays, the effect carries on rather than starting twice.
     if (Mix_Playing(buffer.channel_)) return;
     if (Mix_PlayChannel(buffer.channel_, buffer.chunk_, 0) >= 0) ++buffer.starts_;
+    playedSinceCheck_ = true;
 }
 
 void Audio::ReleaseSounds() {
-    for (SoundBuffer& buffer : effects_) buffer.reset();
+    for (SoundBuffer& buffer : effects_) buffer.reset(enabled_ && !asleep_);
 }
 
 void Audio::CloseSound() {
     ReleaseSounds();
     if (enabled_) {
-        Mix_CloseAudio();
+        if (!asleep_) Mix_CloseAudio();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
     enabled_ = false;
+    asleep_ = false;
 }
 
 }  // namespace pellow::modDX

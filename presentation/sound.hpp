@@ -3,6 +3,7 @@
 // effect asked for again while it still plays is heard once. Without an audio device
 // Enabled() stays false and every request is silent.
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -25,7 +26,8 @@ public:
     bool loaded() const { return chunk_ != nullptr; }
     // How many times the effect has actually started playing.
     int timesStarted() const { return starts_; }
-    void reset();
+    // deviceOpen false: the mixer is closed, so nothing plays and there is no channel to halt.
+    void reset(bool deviceOpen = true);
 
 private:
     friend class Audio;
@@ -50,10 +52,10 @@ public:
     // Opens the audio device; without one the game plays on silently.
     void InitSound();
     bool Enabled() const { return enabled_; }
-    // Loads the ten effects. An effect that cannot be loaded only goes silent; the returned
-    // lines ("path: reason") say which.
     // The ten sound files LoadSounds reads, relative to the resource base.
     static std::vector<std::string> Files();
+    // Loads the ten effects. An effect that cannot be loaded only goes silent; the returned
+    // lines ("path: reason") say which.
     std::vector<std::string> LoadSounds(const PathResolver& resolve);
     SoundBuffer& SoundFor(SoundEffect effect);
     void PlaySound(SoundEffect effect) override;
@@ -61,10 +63,24 @@ public:
     void ReleaseSounds();
     // Frees the effects and closes the audio device.
     void CloseSound();
+    // An open device wakes its thread every few milliseconds even in silence, which is most of
+    // what a game waiting for a click costs. Once nothing has played for a while the device is
+    // let go; the next effect opens it again in the same format the effects were loaded in.
+    void SleepWhenSilent(std::uint32_t nowTick);
+    bool Asleep() const { return asleep_; }
 
 private:
+    bool Wake();
+
     std::array<SoundBuffer, kSoundEffectCount> effects_;
     bool enabled_ = false;
+    bool asleep_ = false;
+    std::uint32_t lastHeard_ = 0;  // tick at which an effect was last seen playing
+    bool playedSinceCheck_ = false;
+    // The device's format as first opened, asked for exactly when it is opened again.
+    int frequency_ = 0;
+    std::uint16_t format_ = 0;
+    int channels_ = 0;
 };
 
 }  // namespace pellow::modDX

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "engine/match.hpp"
 #include "presentation/sound.hpp"
@@ -105,6 +106,42 @@ TEST_F(DummyAudio, AMissingWaveSilencesThatEffectOnly) {
     audio.PlaySound(SoundEffect::Sign3);
     EXPECT_EQ(Mix_Playing(-1), 1);
     EXPECT_EQ(Playing(SoundEffect::Sign3), 1);
+}
+
+// Quiet for a while, the device is let go; the next effect opens it in the format the effects
+// were converted to, and a shutdown while asleep closes nothing twice.
+TEST_F(DummyAudio, ASilentDeviceSleepsAndTheNextEffectWakesIt) {
+    audio.LoadSounds(Resolver());
+    int frequency = 0, channels = 0;
+    Uint16 format = 0;
+    Mix_QuerySpec(&frequency, &format, &channels);
+    audio.PlaySound(SoundEffect::WinGame);
+    audio.SleepWhenSilent(100000);
+    audio.SleepWhenSilent(102999);
+    EXPECT_FALSE(audio.Asleep()) << "asleep while an effect plays";
+    Mix_HaltChannel(-1);
+    audio.SleepWhenSilent(104000);
+    EXPECT_FALSE(audio.Asleep()) << "asleep before three quiet seconds";
+    audio.SleepWhenSilent(106000);
+    ASSERT_TRUE(audio.Asleep());
+    EXPECT_EQ(SDL_GetAudioStatus(), SDL_AUDIO_STOPPED) << "the device is still open";
+
+    audio.PlaySound(SoundEffect::Sign1);
+    EXPECT_FALSE(audio.Asleep());
+    EXPECT_EQ(Playing(SoundEffect::Sign1), 1);
+    EXPECT_EQ(SoundFor(SoundEffect::Sign1).timesStarted(), 1);
+    int againFrequency = 0, againChannels = 0;
+    Uint16 againFormat = 0;
+    Mix_QuerySpec(&againFrequency, &againFormat, &againChannels);
+    EXPECT_EQ(std::tie(againFrequency, againFormat, againChannels), std::tie(frequency, format, channels));
+    audio.SleepWhenSilent(106100);
+    EXPECT_FALSE(audio.Asleep()) << "the effect that woke it was not counted as heard";
+
+    Mix_HaltChannel(-1);
+    audio.SleepWhenSilent(200000);
+    ASSERT_TRUE(audio.Asleep());
+    audio.CloseSound();
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
 }
 
 TEST_F(DummyAudio, ClosingReleasesTheEffectsAndTheDevice) {
