@@ -1,5 +1,6 @@
 #include "presentation/dx.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -380,6 +381,13 @@ void Display::SetFullScreen(bool fullScreen) {
     Platform& p = *platform_;
     if (!p.window || fullScreen == fullScreen_) return;
     if (fullScreen) {
+        // As at start: the window takes the desktop's size and place itself first, so it
+        // covers the screen even where no window manager applies the full-screen state.
+        SDL_Rect desktop{0, 0, width_, height_};
+        SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(p.window)), &desktop);
+        SDL_SetWindowBordered(p.window, SDL_FALSE);
+        SDL_SetWindowPosition(p.window, desktop.x, desktop.y);
+        SDL_SetWindowSize(p.window, desktop.w, desktop.h);
         SDL_SetWindowFullscreen(p.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
     } else {
         // A window opened full screen was made at the desktop's size without a border: give it

@@ -100,9 +100,10 @@ void TableView::LoadBitmaps(const LaunchSettings& settings, const modDX::PathRes
     modDX::SetColorKey(cardBackSurface_, 2);
     for (int i = 0; i < kCards; ++i) {
         LoadPicture(cardSurface_[i], resolve, deck + CardFileName(i));
-        // Made now rather than on first use, so the heap does not grow during play.
-        modDX::DimmedCopy(cardSurface_[i], dimmedCardSurface_[i], kDimPercent);
         modDX::SetColorKey(cardSurface_[i], 2);
+        // Made now rather than on first use, so the heap does not grow during play; after the
+        // key, which the copy keeps.
+        modDX::DimmedCopy(cardSurface_[i], dimmedCardSurface_[i], kDimPercent);
     }
     LoadPicture(scorePageSurface_, resolve,
                 small ? "res\\bitmaps\\Scorepage_800x600.bmp" : "res\\bitmaps\\Scorepage.bmp");

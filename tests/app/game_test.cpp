@@ -116,6 +116,7 @@ TEST_F(GameTest, KeyboardAlonePlaysADealThatTheRecordCounts) {
     Match& m = game->match;
     modDX::Surface& screen = game->display().backBuffer();
     bool sawDimmed = false, sawLastTrick = false, triedAltEnter = false;
+    int edgeDimmed = 0;
     int presses = 0;
     const auto press = [&](std::initializer_list<int> keys) {
         modDX::Input& input = game->input();
@@ -169,6 +170,19 @@ TEST_F(GameTest, KeyboardAlonePlaysADealThatTheRecordCounts) {
                 sawDimmed = true;
             }
         }
+        // A dimmed card keeps its transparent corners: no darkened magenta shows anywhere.
+        int leftmost = -1, rightmost = -1;
+        for (int i = 0; i <= 12; ++i)
+            if (m.motion.userHand[i].inUse) {
+                if (leftmost < 0) leftmost = i;
+                rightmost = i;
+            }
+        for (const int edge : {leftmost, rightmost})
+            edgeDimmed += MayPlay(m.deal, userSeat, m.motion.userHand[edge].card) ? 0 : 1;
+        int darkMagenta = 0;
+        for (int y = 0; y < screen.height(); ++y)
+            for (int x = 0; x < screen.width(); ++x) darkMagenta += modDX::GetPixel(screen, x, y) == 0x780F;
+        EXPECT_EQ(darkMagenta, 0);
         if (m.deal.lastTrickWinner >= 0 && !sawLastTrick) {
             // Held, L frames the last trick's winner at its seat's spot; the game goes on.
             const DealState deal = m.deal;
@@ -196,6 +210,7 @@ TEST_F(GameTest, KeyboardAlonePlaysADealThatTheRecordCounts) {
         EXPECT_EQ(m.deal.playedBy[card], userSeat);
     }
     EXPECT_TRUE(sawDimmed);
+    EXPECT_GT(edgeDimmed, 0) << "no dimmed card ever showed its corners";
     EXPECT_TRUE(sawLastTrick);
     EXPECT_EQ(presses, 13);
     EXPECT_EQ(game->record.deals, 1);
