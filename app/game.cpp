@@ -58,7 +58,7 @@ int IdleTimeout(const Match& m, std::uint32_t nowTick, int secondsIntoMinute) {
 
 bool Game::FrameLook::operator==(const FrameLook& o) const {
     return valid && o.valid && phase == o.phase && mouseX == o.mouseX && mouseY == o.mouseY &&
-           clock == o.clock;
+           clock == o.clock && highlight == o.highlight && dimmed == o.dimmed && lastTrick == o.lastTrick;
 }
 
 Game::Game() : idleWait([this](int milliseconds) { display_.WaitForEvent(milliseconds); }) {
@@ -155,6 +155,16 @@ void Game::FrameLoop() {
     std::abort();  // QuitGame ends the process
 }
 
+TableExtras Game::Extras() const {
+    const Match& m = match;
+    TableExtras extras;
+    extras.highlightSlot = HighlightedSlot(m);
+    extras.dimUnplayable = options.showPlayable && UserMayPick(m, input_.Paused());
+    // Held, L or the right button shows the last trick; the game goes on underneath.
+    extras.lastTrick = (input_.KeyDown(modDX::keyL) || input_.MouseButton(1)) && m.deal.lastTrickWinner >= 0;
+    return extras;
+}
+
 bool Game::RunFrame() {
     Match& m = match;
     input_.ReadKeyBoard();
@@ -165,34 +175,51 @@ bool Game::RunFrame() {
     }
     input_.HandlePauseKey();
     audio_.SleepWhenSilent(m.clock->TickCount());
+    const bool alt = input_.KeyDown(modDX::keyLeftAlt) || input_.KeyDown(modDX::keyRightAlt);
+    const bool enter = input_.KeyPressed(modDX::keyReturn) || input_.KeyPressed(modDX::keyPadEnter);
+    if (input_.KeyPressed(modDX::keyF11) || (alt && enter)) display_.SetFullScreen(!display_.FullScreen());
     const bool movingBefore = AnyCardMoving(m.motion);
-    const FrameInput frameInput{input_.KeyDown(modDX::keyR), input_.MouseButton(0), input_.mouseX(),
-                                input_.mouseY(), input_.Paused()};
+    const Phase phaseBefore = m.motion.statusText;
+    FrameInput frameInput{input_.KeyDown(modDX::keyR), input_.MouseButton(0), input_.mouseX(),
+                          input_.mouseY(), input_.Paused()};
+    frameInput.moveHighlight = (input_.KeyPressed(modDX::keyRight) ? 1 : 0) - (input_.KeyPressed(modDX::keyLeft) ? 1 : 0);
+    frameInput.playHighlighted = (enter && !alt) || input_.KeyPressed(modDX::keySpace);
     const bool picked = StepFrame(m, frameInput);
     if (!m.fault.empty()) {
         End(m.fault);
         return false;
     }
+    if (phaseBefore != Phase::EndOfMatch && m.motion.statusText == Phase::EndOfMatch) CountFinishedDeal();
     if (input_.Paused()) {
         idleWait(kPausedWait);
         lastLook_.valid = false;
         return false;
     }
     display_.RecoverSurfaces();
+    // What the window system lost (the window covered, hidden, minimised, its renderer reset)
+    // must be shown again even though nothing on the table changed.
+    if (display_.TakeRedrawRequest()) lastLook_.valid = false;
 
     // A frame identical to the last one presented is neither drawn nor presented: the loop
     // waits for the next event or frame time instead, so a waiting game costs no CPU.
-    FrameLook look{m.motion.statusText, input_.mouseX(), input_.mouseY(), CurrentClockText(), true};
+    const TableExtras extras = Extras();
+    FrameLook look{m.motion.statusText, input_.mouseX(), input_.mouseY(), CurrentClockText(),
+                   extras.highlightSlot, extras.dimUnplayable, extras.lastTrick, true};
     if (!movingBefore && !AnyCardMoving(m.motion) && !picked && look == lastLook_) {
         idleWait(IdleTimeout(m, m.clock->TickCount(), SecondsIntoMinute()));
         return false;
     }
     display_.BltSurface(table_.background(), display_.backBuffer(), modDX::Rect{}, 0, 0, false);
-    table_.DrawTable(m, look.clock, kCaption);
+    table_.DrawTable(m, look.clock, kCaption, extras);
     input_.DrawMouseCursor(table_.pointer(), 16, 16, 32, 32, true);
     display_.FlipScreen();
     lastLook_ = look;
     return true;
+}
+
+void Game::CountFinishedDeal() {
+    CountDeal(record, match.motion.ourDealScore, match.score);
+    if (!configFolder.empty()) SaveRecord(configFolder, record, std::cerr);
 }
 
 void Game::QuitGame() {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "app/settings.hpp"
 #include "engine/match.hpp"
 #include "opponent/pellow_ai.hpp"
 #include "presentation/dx.hpp"
@@ -37,6 +38,11 @@ public:
     // Where the resources were unpacked this run (resourceBase, or a private folder).
     std::string unpackBase;
     bool running = false;
+    // The player's options, and the record every finished deal is counted in. The record is
+    // saved in configFolder after each deal, unless that is empty.
+    PlayerOptions options;
+    MatchRecord record;
+    std::string configFolder;
     // How a frame with nothing new to show waits: for the next event, or at most this long.
     std::function<void(int milliseconds)> idleWait;
 
@@ -58,6 +64,9 @@ public:
     // One frame: input, match, drawing, presentation. Returns whether a picture was presented.
     bool RunFrame();
     void QuitGame();
+    // The table's extras this frame: keyboard highlight, dimmed cards, the last trick.
+    TableExtras Extras() const;
+    void CountFinishedDeal();
     // Releases the display, sound and input, shows a non-empty message, removes the unpacked
     // files and ends the process: status 0 for an empty message, 1 otherwise.
     void End(const std::string& message);
@@ -75,6 +84,9 @@ private:
         Phase phase = Phase::DealingCards;
         std::int32_t mouseX = -1, mouseY = -1;
         std::string clock;
+        int highlight = -1;
+        bool dimmed = false;
+        bool lastTrick = false;
         bool valid = false;
         bool operator==(const FrameLook& o) const;
     };

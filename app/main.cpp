@@ -3,13 +3,16 @@
 #include <unistd.h>
 
 #include <climits>
+#include <clocale>
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/dialog/run_startup_dialog.hpp"
 #include "app/game.hpp"
+#include "app/settings.hpp"
 #include "resources/unpack.hpp"
 
 namespace {
@@ -22,22 +25,51 @@ std::string ProgramFolder(const char* argv0) {
     return slash == std::string::npos ? std::string(".") : exe.substr(0, slash == 0 ? 1 : slash);
 }
 
+constexpr const char* kUsage =
+    "usage: pellow [--window | --fullscreen] [--help] [--version]\n"
+    "  --window      play in a window, whatever the Options tab says\n"
+    "  --fullscreen  play full screen, whatever the Options tab says\n"
+    "  --help        show this and end\n"
+    "  --version     show the version and end\n"
+    "While playing, F11 or Alt+Enter switches between a window and full screen.\n"
+    "Settings and the match record are kept in $XDG_CONFIG_HOME/pellow (~/.config/pellow).\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace pellow;
-    auto screen = modDX::DisplayKind::FullScreen;
+    // Only the clock's designators follow the player's locale; numbers and text stay as they are.
+    std::setlocale(LC_TIME, "");
+    std::optional<modDX::DisplayKind> screen;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--window") == 0) {
             screen = modDX::DisplayKind::Window;
+        } else if (std::strcmp(argv[i], "--fullscreen") == 0) {
+            screen = modDX::DisplayKind::FullScreen;
+        } else if (std::strcmp(argv[i], "--help") == 0) {
+            std::cout << kUsage;
+            return 0;
+        } else if (std::strcmp(argv[i], "--version") == 0) {
+            std::cout << "Pellow " PELLOW_VERSION "\n";
+            return 0;
         } else {
-            std::cerr << "usage: pellow [--window]\n"
-                         "  --window  play in a window instead of full screen\n";
+            std::cerr << "pellow: unknown option " << argv[i] << "\n" << kUsage;
             return 2;
         }
     }
     // Lives until the process ends; the game ends it from inside the dialog's Play.
     auto game = std::make_unique<Game>();
     game->resourceBase = BaseFolder(ProgramFolder(argv[0]));
-    return RunStartupDialog(game->match.settings, [&game, screen] { game->Form1_Load(screen); });
+    game->configFolder = ConfigFolder();
+    StoredChoices stored;
+    stored.options = LoadOptions(game->configFolder, std::cerr);
+    stored.record = LoadRecord(game->configFolder, std::cerr);
+    stored.saveRecord = [&game](const MatchRecord& record) { SaveRecord(game->configFolder, record, std::cerr); };
+    return RunStartupDialog(game->match.settings, [&game, &stored, screen] {
+        SaveOptions(game->configFolder, stored.options, std::cerr);
+        game->options = stored.options;
+        game->record = stored.record;
+        const auto kind = stored.options.playInWindow ? modDX::DisplayKind::Window : modDX::DisplayKind::FullScreen;
+        game->Form1_Load(screen.value_or(kind));
+    }, &stored);
 }

@@ -98,6 +98,8 @@ bool StepFrame(Match& m, const FrameInput& input) {
     if (input.reorder) RequestReorder(m);
     m.motion.clickedCard = -1;
     if (input.click) UserClick(m, input.x, input.y, input.paused);
+    if (input.moveHighlight != 0) MoveHighlight(m, input.moveHighlight, input.paused);
+    if (input.playHighlighted) PlayHighlighted(m, input.paused);
     if (input.paused) return false;
     UpdateMatch(m);
     const bool picked = m.motion.clickedCard >= 0;
@@ -248,6 +250,7 @@ void NewDeal(Match& m) {
     t.ourPileCount = 0;
     t.theirPileCount = 0;
     t.clickedCard = -1;
+    t.highlightedCard = -1;
 
     for (int i = 0; i <= 50; ++i) t.ourPile[i].inUse = t.theirPile[i].inUse = false;
     for (int i = 0; i <= 11; ++i) {
@@ -291,9 +294,11 @@ void NewDeal(Match& m) {
         t.trickCards[i].faceUp = true;
     }
 
+    // The stock fans out from the card dealt next, so that index must be back at the top
+    // first; laid out from the last deal's end, it would show as a single pile.
+    t.nextDeckCard = 0;
     LayOutStock(m);
     Shuffle(m);
-    t.nextDeckCard = 0;
     m.dealerSeat = NextDealer(m);
     t.turnSeat = m.dealerSeat;
     t.dealSeatIndex = 0;

@@ -11,6 +11,9 @@ struct FrameInput {
     int x = 0;
     int y = 0;
     bool paused = false;   // the game is paused (P)
+    // Keyboard play. Left as they are, the hand answers to the mouse alone.
+    int moveHighlight = 0;         // -1 Left, +1 Right: to the next card that may be played
+    bool playHighlighted = false;  // Enter or Space: plays the highlighted card
 };
 
 // One frame of the match, the same in the game, the simulator, the benchmarks and the tests:

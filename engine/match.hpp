@@ -136,6 +136,8 @@ struct DealMotion {
     std::uint32_t pauseLength = 0;
     bool pauseDone = false;
     int clickedCard = -1;
+    // The hand slot the keyboard points at, -1 until Left or Right is first pressed in a deal.
+    int highlightedCard = -1;
     Phase statusBeforeReorder = Phase::NormalPlay;
 };
 

@@ -31,6 +31,20 @@ void AddTrickToPile(DealMotion& t, std::array<CardSprite, 53>& pile, int& pileCo
 }
 }  // namespace
 
+namespace {
+bool PlayableSlot(const Match& m, int slot) {
+    if (slot < 0 || slot > 12) return false;
+    const CardSprite& c = m.motion.userHand[slot];
+    return c.inUse && MayPlay(m.deal, userSeat, c.card);
+}
+
+int PickSlot(DealMotion& t, int slot) {
+    t.userCardInFlight = true;
+    t.userHasChosen = true;
+    return slot;
+}
+}  // namespace
+
 int HitTestHand(Match& m, int pointerX, int pointerY) {
     DealMotion& t = m.motion;
     if (t.userHasChosen) return -1;
@@ -39,13 +53,43 @@ int HitTestHand(Match& m, int pointerX, int pointerY) {
         if (!c.inUse || c.moving) continue;
         const bool hit = c.x < pointerX && pointerX < c.x + c.width && c.y < pointerY &&
                          pointerY < c.y + c.height;
-        if (hit && MayPlay(m.deal, userSeat, c.card)) {
-            t.userCardInFlight = true;
-            t.userHasChosen = true;
-            return i;
-        }
+        if (hit && MayPlay(m.deal, userSeat, c.card)) return PickSlot(t, i);
     }
     return -1;
+}
+
+int HighlightedSlot(const Match& m) {
+    const int slot = m.motion.highlightedCard;
+    if (slot < 0 || !UserMayPick(m, false)) return -1;
+    if (PlayableSlot(m, slot)) return slot;
+    for (int d = 1; d <= 12; ++d) {
+        if (PlayableSlot(m, slot + d)) return slot + d;
+        if (PlayableSlot(m, slot - d)) return slot - d;
+    }
+    return -1;
+}
+
+void MoveHighlight(Match& m, int direction, bool paused) {
+    if (!UserMayPick(m, paused)) return;
+    int& slot = m.motion.highlightedCard;
+    const int shown = HighlightedSlot(m);
+    if (shown < 0) {
+        for (slot = 0; slot <= 12 && !PlayableSlot(m, slot); ++slot) {
+        }
+        return;
+    }
+    slot = shown;
+    for (int next = shown + direction; next >= 0 && next <= 12; next += direction)
+        if (PlayableSlot(m, next)) {
+            slot = next;
+            return;
+        }
+}
+
+void PlayHighlighted(Match& m, bool paused) {
+    if (!UserMayPick(m, paused) || m.motion.clickedCard >= 0) return;
+    const int slot = HighlightedSlot(m);
+    if (slot >= 0) m.motion.clickedCard = PickSlot(m.motion, slot);
 }
 
 void PlayCardToTable(Match& m, CardSprite& card) {

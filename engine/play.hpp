@@ -27,6 +27,15 @@ bool UserMayPick(const Match& m, bool paused);
 // The left button is held at (x, y): starts the next deal on the score page, otherwise looks
 // for a legal card under the pointer and remembers it in clickedCard.
 void UserClick(Match& m, int x, int y, bool paused);
+// The slot the keyboard highlight shows on now: on the user's turn once Left or Right was
+// pressed in this deal, always on a card that may be played (the nearest one when the slot
+// it was left on may not be played now); -1 otherwise.
+int HighlightedSlot(const Match& m);
+// Left (-1) or Right (+1): the first press shows the highlight on the first card that may be
+// played, later ones move it to the next such card that way.
+void MoveHighlight(Match& m, int direction, bool paused);
+// Enter or Space: the highlighted card is picked as a click on it would pick it.
+void PlayHighlighted(Match& m, bool paused);
 // Sends the card remembered by UserClick (fixing trumps on the deal's first lead).
 void SendClickedCard(Match& m);
 // The R key: starts re-ordering the hand when the user still holds all 13 cards on their turn.

@@ -1,10 +1,14 @@
 #include "presentation/dx.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <utility>
 
 #include "presentation/dx_internal.hpp"
+
+// The start-up dialog says which SDL the game needs; a build against an older one must fail.
+static_assert(SDL_VERSION_ATLEAST(2, 0, 18), "Pellow needs SDL 2.0.18 or newer");
 
 namespace pellow::modDX {
 
@@ -210,6 +214,8 @@ void Display::Release() {
     if (p.window) SDL_DestroyWindow(p.window);
     if (p.videoStarted) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     p = Platform{};
+    fullScreen_ = false;
+    redrawWanted_ = false;
     backBuffer_.reset();
     clip_ = Rect{};
 }
@@ -222,6 +228,8 @@ void Display::DirectX(int width, int height, DisplayKind kind) {
     Platform& p = *platform_;
 
     if (kind != DisplayKind::Memory) {
+        // A card game waits long for the player: the screen saver may run meanwhile.
+        SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             throw LoadError("DirectX", errDisplayStart, SDL_GetError());
         p.videoStarted = true;
@@ -239,6 +247,10 @@ void Display::DirectX(int width, int height, DisplayKind kind) {
                                         width, height, SDL_WINDOW_SHOWN);
         }
         if (!p.window) throw LoadError("DirectX", errWindow, SDL_GetError());
+        fullScreen_ = kind == DisplayKind::FullScreen;
+        SDL_EnableScreenSaver();
+        // Keys are read as keys: no text is typed, so no input method is asked for.
+        SDL_StopTextInput();
         if (!MakeRenderer(p, width, height))
             throw LoadError("DirectX", errRenderer, SDL_GetError());
         SDL_DisplayMode mode{};
@@ -301,6 +313,7 @@ void Display::RecoverSurfaces() {
     // or minimised window is waited for (sleeping on the event queue), and a renderer that
     // lost its textures gets them made again.
     while (!DisplayReady() && !closeRequested_) {
+        redrawWanted_ = true;
         SDL_Event event;
         if (SDL_WaitEventTimeout(&event, 100)) HandleEvent(event);
     }
@@ -344,10 +357,48 @@ void Display::HandleEvent(const SDL_Event& event) {
         case SDL_RENDER_TARGETS_RESET:
         case SDL_RENDER_DEVICE_RESET:
             platform_->textureLost = true;
+            redrawWanted_ = true;
+            break;
+        case SDL_WINDOWEVENT:
+            switch (event.window.event) {
+                case SDL_WINDOWEVENT_EXPOSED:
+                case SDL_WINDOWEVENT_SHOWN:
+                case SDL_WINDOWEVENT_RESTORED:
+                case SDL_WINDOWEVENT_MAXIMIZED:
+                case SDL_WINDOWEVENT_SIZE_CHANGED:
+                    redrawWanted_ = true;
+                    break;
+                default:
+                    break;
+            }
             break;
         default:
             break;
     }
+}
+
+void Display::SetFullScreen(bool fullScreen) {
+    Platform& p = *platform_;
+    if (!p.window || fullScreen == fullScreen_) return;
+    if (fullScreen) {
+        // As at start: the window takes the desktop's size and place itself first, so it
+        // covers the screen even where no window manager applies the full-screen state.
+        SDL_Rect desktop{0, 0, width_, height_};
+        SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(p.window)), &desktop);
+        SDL_SetWindowBordered(p.window, SDL_FALSE);
+        SDL_SetWindowPosition(p.window, desktop.x, desktop.y);
+        SDL_SetWindowSize(p.window, desktop.w, desktop.h);
+        SDL_SetWindowFullscreen(p.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    } else {
+        // A window opened full screen was made at the desktop's size without a border: give it
+        // the border and the back buffer's own size, in the middle of the screen.
+        SDL_SetWindowFullscreen(p.window, 0);
+        SDL_SetWindowBordered(p.window, SDL_TRUE);
+        SDL_SetWindowSize(p.window, width_, height_);
+        SDL_SetWindowPosition(p.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    }
+    fullScreen_ = fullScreen;
+    redrawWanted_ = true;
 }
 
 void Display::DoEvents() {
@@ -400,6 +451,68 @@ std::uint16_t GetPixel(const Surface& surface, int x, int y) {
     const std::uint16_t value = reinterpret_cast<const std::uint16_t*>(row)[x];
     if (mustLock) SDL_UnlockSurface(s);
     return value;
+}
+
+namespace {
+
+std::uint16_t Scaled565(std::uint16_t v, int percent) {
+    const int r = ((v >> 11) & 31) * percent / 100;
+    const int g = ((v >> 5) & 63) * percent / 100;
+    const int b = (v & 31) * percent / 100;
+    return static_cast<std::uint16_t>((r << 11) | (g << 5) | b);
+}
+
+std::uint16_t* Row(SDL_Surface* s, int y) {
+    return reinterpret_cast<std::uint16_t*>(static_cast<std::uint8_t*>(s->pixels) +
+                                            static_cast<std::ptrdiff_t>(y) * s->pitch);
+}
+
+}  // namespace
+
+void DimmedCopy(const Surface& source, Surface& copy, int percent) {
+    if (!source.exists() || source.raw()->format->BitsPerPixel != 16) {
+        copy.reset();
+        return;
+    }
+    SDL_Surface* from = source.raw();
+    SDL_Surface* to = SDL_CreateRGBSurfaceWithFormat(0, from->w, from->h, 16, from->format->format);
+    if (!to) {
+        copy.reset();
+        return;
+    }
+    // A keyed picture may be run-length encoded; locking gives its plain pixels.
+    const bool mustLock = SDL_MUSTLOCK(from);
+    if (mustLock) SDL_LockSurface(from);
+    const bool keyed = source.hasColorKey();
+    const auto key = static_cast<std::uint16_t>(source.colorKey());
+    for (int y = 0; y < from->h; ++y) {
+        const std::uint16_t* in = Row(from, y);
+        std::uint16_t* out = Row(to, y);
+        for (int x = 0; x < from->w; ++x) out[x] = keyed && in[x] == key ? key : Scaled565(in[x], percent);
+    }
+    if (mustLock) SDL_UnlockSurface(from);
+    SDL_SetSurfaceBlendMode(to, SDL_BLENDMODE_NONE);
+    copy.adopt(to);
+    if (keyed) copy.setColorKey(key);
+}
+
+void Darken(Surface& surface, int percent) {
+    if (!surface.exists() || surface.raw()->format->BitsPerPixel != 16) return;
+    SDL_Surface* s = surface.raw();
+    const bool mustLock = SDL_MUSTLOCK(s);
+    if (mustLock && SDL_LockSurface(s) != 0) return;
+    for (int y = 0; y < s->h; ++y) {
+        std::uint16_t* row = Row(s, y);
+        for (int x = 0; x < s->w; ++x) row[x] = Scaled565(row[x], percent);
+    }
+    if (mustLock) SDL_UnlockSurface(s);
+}
+
+void FrameRect(Surface& surface, const Rect& r, int thickness, std::uint16_t color) {
+    FillRect(surface, Rect{r.left, r.top, r.right, r.top + thickness}, color);
+    FillRect(surface, Rect{r.left, r.bottom - thickness, r.right, r.bottom}, color);
+    FillRect(surface, Rect{r.left, r.top, r.left + thickness, r.bottom}, color);
+    FillRect(surface, Rect{r.right - thickness, r.top, r.right, r.bottom}, color);
 }
 
 }  // namespace pellow::modDX

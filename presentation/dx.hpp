@@ -13,6 +13,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 struct SDL_Surface;
 union SDL_Event;
@@ -49,6 +50,8 @@ public:
 
     // Sets the source colour key, applied or not per copy.
     void setColorKey(std::uint32_t key);
+    bool hasColorKey() const { return hasKey_; }
+    std::uint32_t colorKey() const { return key_; }
     // Switches the platform key on or off for the next copy; only touches the platform when
     // the state changes, since that invalidates its copy routines.
     void useColorKey(bool use);
@@ -131,6 +134,15 @@ public:
     // buffer when there is no window, to a BMP file. Returns false when it could not.
     bool SaveScreenshot(const std::string& bmpPath);
 
+    // Switches an open window between full screen (the desktop covered, the picture scaled
+    // with its aspect kept) and an ordinary window of the back buffer's size.
+    void SetFullScreen(bool fullScreen);
+    bool FullScreen() const { return fullScreen_; }
+    // True once after the window system lost what the window showed (exposed, shown again,
+    // restored, resized, the renderer reset): the next frame must be drawn and presented even
+    // if nothing on the table changed.
+    bool TakeRedrawRequest() { return std::exchange(redrawWanted_, false); }
+
     // Lets the window system process pending events once: the game's message pump.
     void DoEvents();
     // Sleeps until the window system has an event or the time is up; the event stays queued
@@ -155,6 +167,8 @@ private:
     Rect clip_;
     std::function<void()> closeHandler_;
     bool closeRequested_ = false;
+    bool fullScreen_ = false;
+    bool redrawWanted_ = false;
 };
 
 // A message box with only an OK button, when a display exists, and the text on stderr.
@@ -166,5 +180,12 @@ std::uint16_t Rgb565(int red, int green, int blue);
 void CreateSurface(Surface& surface, int width, int height);
 void FillRect(Surface& surface, const Rect& rect, std::uint16_t color);
 std::uint16_t GetPixel(const Surface& surface, int x, int y);
+// A copy of `source` with every colour but its key darkened to `percent` of its brightness;
+// the copy keeps the key.
+void DimmedCopy(const Surface& source, Surface& copy, int percent);
+// Darkens every pixel of a surface in place to `percent` of its brightness.
+void Darken(Surface& surface, int percent);
+// A frame `thickness` pixels wide just inside the rectangle, cut at the surface's edges.
+void FrameRect(Surface& surface, const Rect& rect, int thickness, std::uint16_t color);
 
 }  // namespace pellow::modDX

@@ -94,9 +94,10 @@ void Input::Mouse() {
     mouseY_ = display_.height() / 2;
     cursorPos = Point{mouseX_, mouseY_};
     mouseState = MouseState{};
-    // Put the pointer where the game says it starts.
+    // Full screen, the pointer starts where the game says; a window leaves the player's
+    // pointer where it is.
     const Display::Platform& p = display_.platform();
-    if (p.window) {
+    if (p.window && display_.FullScreen()) {
         int wx = 0, wy = 0;
         SDL_RenderLogicalToWindow(p.renderer, static_cast<float>(mouseX_),
                                   static_cast<float>(mouseY_), &wx, &wy);
@@ -112,6 +113,8 @@ void Input::CloseInput() {
     if (running_) SDL_QuitSubSystem(SDL_INIT_EVENTS);
     running_ = false;
     keyState.fill(0);
+    readKeys_.fill(0);
+    previousKeys_.fill(0);
     mouseState = MouseState{};
     paused_ = false;
     keyLatchP_ = false;
@@ -152,10 +155,13 @@ bool Input::MouseButton(int button) const {
 }
 
 void Input::ReadKeyBoard() {
-    if (!keyboard_ || !display_.platform().window) return;
-    int count = 0;
-    const Uint8* keys = SDL_GetKeyboardState(&count);
-    MapKeyboardState(keys, count, keyState);
+    previousKeys_ = readKeys_;
+    if (keyboard_ && display_.platform().window) {
+        int count = 0;
+        const Uint8* keys = SDL_GetKeyboardState(&count);
+        MapKeyboardState(keys, count, keyState);
+    }
+    readKeys_ = keyState;
 }
 
 void Input::DrawMouseCursor(Surface& cursor, std::int32_t hotX, std::int32_t hotY,

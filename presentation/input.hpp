@@ -15,6 +15,15 @@ namespace pellow::modDX {
 inline constexpr std::uint8_t keyEscape = 1;
 inline constexpr std::uint8_t keyR = 19;
 inline constexpr std::uint8_t keyP = 25;
+inline constexpr std::uint8_t keyReturn = 0x1C;
+inline constexpr std::uint8_t keyL = 0x26;
+inline constexpr std::uint8_t keyLeftAlt = 0x38;
+inline constexpr std::uint8_t keySpace = 0x39;
+inline constexpr std::uint8_t keyF11 = 0x57;
+inline constexpr std::uint8_t keyPadEnter = 0x9C;
+inline constexpr std::uint8_t keyRightAlt = 0xB8;
+inline constexpr std::uint8_t keyLeft = 0xCB;
+inline constexpr std::uint8_t keyRight = 0xCD;
 
 struct Point {
     std::int32_t x = 0;
@@ -54,6 +63,10 @@ public:
     std::int32_t mouseY() const { return mouseY_; }
     void ReadKeyBoard();
     bool KeyDown(std::uint8_t scanCode) const { return keyState[scanCode] != 0; }
+    // Down in this read and not in the one before: one press, however long it is held.
+    bool KeyPressed(std::uint8_t scanCode) const {
+        return readKeys_[scanCode] != 0 && previousKeys_[scanCode] == 0;
+    }
     // Reads the pointer and draws the cursor picture's top-left width x height on the back
     // buffer with its hot spot on the pointer.
     void DrawMouseCursor(Surface& cursor, std::int32_t hotX, std::int32_t hotY, std::int32_t width,
@@ -80,6 +93,7 @@ private:
     bool systemCursorShown_ = true;
     bool paused_ = false;
     bool keyLatchP_ = false;
+    std::array<std::uint8_t, 256> readKeys_{}, previousKeys_{};
 };
 
 // The game's scan code for a platform scan code, 0 for keys the game has no code for.

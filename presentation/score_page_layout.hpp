@@ -8,13 +8,22 @@ namespace pellow {
 // The deal rows the score page has room for above the totals.
 inline constexpr int kScoreRowsShown = 10;
 
+// The clock's font: glyph cells 19 pixels wide, drawn 17 pixels apart.
+inline constexpr int kClockGlyphWidth = 19;
+inline constexpr int kClockGlyphAdvance = 17;
+
 struct ScorePageLayout {
     int pageX = 156, pageY = 4;               // the pad picture
     int rowX = 273, rowY = 94, rowStep = 31;  // the heading, then one row per deal
     int totalX = 273, totalY = 438;
     int resultX = 273, resultY = 469;
-    int clockX = 700, clockY = 572;
+    // The clock ends this far left of the screen's right edge, whatever its text's length (the
+    // designator comes from the locale).
+    int clockRight = 792, clockY = 572;
 
+    int ClockX(int glyphs) const {
+        return clockRight - (glyphs > 0 ? (glyphs - 1) * kClockGlyphAdvance + kClockGlyphWidth : 0);
+    }
     int RowTextX() const { return rowX - 40; }
     int TotalTextX() const { return totalX - 40; }
     int ResultTextX() const { return resultX - 60; }
@@ -41,7 +50,7 @@ inline ScorePageLayout ScorePageFor(ScreenSize screen) {
         l.rowX += d, l.rowY += d;
         l.totalX += d, l.totalY += d;
         l.resultX += d, l.resultY += d;
-        l.clockX = 878;
+        l.clockRight = 1016;
         l.clockY = 732;
     }
     return l;

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <string>
+
+#include <langinfo.h>
 
 #include "engine/cards.hpp"
 #include "engine/numeric.hpp"
@@ -10,6 +13,11 @@
 namespace pellow {
 
 namespace {
+
+// Dimmed cards and the table behind the last trick keep this share of their brightness.
+constexpr int kDimPercent = 50;
+constexpr int kHighlightLift = 16;
+const std::uint16_t kGold = modDX::Rgb565(255, 200, 40);
 
 void LoadPicture(modDX::Surface& s, const modDX::PathResolver& resolve, std::string_view file) {
     modDX::CreateSurfaceFromFile(s, resolve(file));
@@ -39,6 +47,46 @@ void TableView::DrawPile(const std::array<CardSprite, 53>& pile, int count) {
 void TableView::DrawHand(const std::array<CardSprite, 16>& hand, bool alwaysFace) {
     for (int i = 0; i <= 12; ++i)
         if (hand[i].inUse) DrawSprite(hand[i], alwaysFace || hand[i].faceUp);
+}
+
+void TableView::DrawUserHand(const Match& m, const TableExtras& extras) {
+    const auto& hand = m.motion.userHand;
+    for (int i = 0; i <= 12; ++i) {
+        const CardSprite& c = hand[i];
+        if (!c.inUse) continue;
+        const bool dim = extras.dimUnplayable && !MayPlay(m.deal, userSeat, c.card);
+        const int x = RoundHalfEven(c.x);
+        // The highlighted card stands out above the row; the cards right of it still cover
+        // its right part, so the frame shows where it shows.
+        const int y = RoundHalfEven(c.y) - (i == extras.highlightSlot ? kHighlightLift : 0);
+        Blit(dim ? dimmedCardSurface_[c.card] : cardSurface_[c.card], x, y);
+        if (i == extras.highlightSlot)
+            modDX::FrameRect(display_.backBuffer(), modDX::Rect{x, y, x + c.width, y + c.height}, 3, kGold);
+    }
+}
+
+void TableView::DrawLastTrick(const Match& m) {
+    const DealState& d = m.deal;
+    const TableLayout& l = m.layout;
+    modDX::Darken(display_.backBuffer(), kDimPercent);
+    // The cards lie at the spots of the seats that played them, in the order played, the
+    // winner's on top with its frame.
+    std::array<int, 4> order{0, 1, 2, 3};
+    int seat = d.lastTrickLeader;
+    std::array<int, 4> seats{};
+    for (int k = 0; k < 4; ++k, seat = NextSeat(seat)) seats[static_cast<std::size_t>(k)] = seat;
+    std::stable_partition(order.begin(), order.end(),
+                          [&](int k) { return seats[static_cast<std::size_t>(k)] != d.lastTrickWinner; });
+    for (const int k : order) {
+        const int s = seats[static_cast<std::size_t>(k)];
+        const int x = l.spotX[s] + l.spotJitterX / 2, y = l.spotY[s] + l.spotJitterY / 2;
+        Blit(cardSurface_[d.lastTrick[static_cast<std::size_t>(k)]], x, y);
+        if (s == d.lastTrickWinner)
+            modDX::FrameRect(display_.backBuffer(), modDX::Rect{x, y, x + l.cardWidth, y + l.cardHeight}, 3, kGold);
+    }
+    deluxeFont_.XPos = static_cast<float>(l.spotX[partnerSeat] + l.spotJitterX / 2);
+    deluxeFont_.YPos = static_cast<float>(l.spotY[partnerSeat] + l.spotJitterY / 2 - 32);
+    deluxeFont_.DrawText(display_, display_.backBuffer(), "Last trick", true);
 }
 
 std::string DeckFolder(const LaunchSettings& settings) { return "res\\" + settings.deckFolder + "\\"; }
@@ -78,6 +126,9 @@ void TableView::LoadBitmaps(const LaunchSettings& settings, const modDX::PathRes
     for (int i = 0; i < kCards; ++i) {
         LoadPicture(cardSurface_[i], resolve, deck + CardFileName(i));
         modDX::SetColorKey(cardSurface_[i], 2);
+        // Made now rather than on first use, so the heap does not grow during play; after the
+        // key, which the copy keeps.
+        modDX::DimmedCopy(cardSurface_[i], dimmedCardSurface_[i], kDimPercent);
     }
     LoadPicture(scorePageSurface_, resolve, ScorePageFile(settings));
     modDX::SetColorKey(scorePageSurface_, 2);
@@ -97,7 +148,10 @@ void TableView::ReleaseBitmaps() {
     digitFont_.dds.reset();
     handFont_.dds.reset();
     cardBackSurface_.reset();
-    for (int i = 0; i < kCards; ++i) cardSurface_[i].reset();
+    for (int i = 0; i < kCards; ++i) {
+        cardSurface_[i].reset();
+        dimmedCardSurface_[i].reset();
+    }
     scorePageSurface_.reset();
     deluxeFont_.dds.reset();
     lineSurface_[0].reset();
@@ -105,19 +159,26 @@ void TableView::ReleaseBitmaps() {
     lineSurface_[2].reset();
 }
 
-std::string ClockText(int hour24, int minute) {
+std::string ClockText(int hour24, int minute, std::string_view am, std::string_view pm) {
+    char text[16];
+    // A locale without designators keeps time on a 24-hour clock.
+    if (am.empty() && pm.empty()) {
+        std::snprintf(text, sizeof text, "%02d:%02d", hour24 % 24, minute % 60);
+        return text;
+    }
     int hour = hour24 % 12;
     if (hour == 0) hour = 12;
-    char text[16];
-    std::snprintf(text, sizeof text, "%02d:%02d %s", hour, minute % 60, hour24 < 12 ? "AM" : "PM");
-    return text;
+    std::snprintf(text, sizeof text, "%02d:%02d ", hour, minute % 60);
+    return text + std::string(hour24 < 12 ? am : pm);
 }
 
 std::string CurrentClockText() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    return ClockText(local.tm_hour, local.tm_min);
+    // The designators of the player's time locale (the program takes LC_TIME from the
+    // environment at start); "AM" and "PM" in the C locale.
+    return ClockText(local.tm_hour, local.tm_min, nl_langinfo(AM_STR), nl_langinfo(PM_STR));
 }
 
 std::string Pad5(int value) {
@@ -126,7 +187,8 @@ std::string Pad5(int value) {
     return digits;
 }
 
-void TableView::DrawTable(const Match& m, std::string_view clockText, std::string_view caption) {
+void TableView::DrawTable(const Match& m, std::string_view clockText, std::string_view caption,
+                          const TableExtras& extras) {
     const DealMotion& t = m.motion;
     DrawPile(t.ourPile, t.ourPileCount);
     DrawPile(t.theirPile, t.theirPileCount);
@@ -141,7 +203,7 @@ void TableView::DrawTable(const Match& m, std::string_view clockText, std::strin
     DrawHand(t.partnerHand, false);
     DrawHand(t.rightHand, false);
     DrawHand(t.leftHand, false);
-    DrawHand(t.userHand, true);
+    DrawUserHand(m, extras);
 
     const int n = t.nextDeckCard;
     const int shown = n <= 45 ? 6 : 51 - n;
@@ -153,12 +215,14 @@ void TableView::DrawTable(const Match& m, std::string_view clockText, std::strin
     const ScorePageLayout l = ScorePageFor(m.settings.screen);
     if (t.statusText == Phase::EndOfMatch) DrawScorePage(m.score, l);
 
-    digitFont_.XPos = static_cast<float>(l.clockX);
+    digitFont_.XPos = static_cast<float>(l.ClockX(static_cast<int>(clockText.size())));
     digitFont_.YPos = static_cast<float>(l.clockY);
     digitFont_.DrawText(display_, display_.backBuffer(), clockText, true);
     deluxeFont_.XPos = 5.0f;
     deluxeFont_.YPos = static_cast<float>(l.clockY);
     deluxeFont_.DrawText(display_, display_.backBuffer(), caption, true);
+
+    if (extras.lastTrick && m.deal.lastTrickWinner >= 0) DrawLastTrick(m);
 }
 
 void TableView::DrawScorePage(const MatchScore& score, const ScorePageLayout& l) {

@@ -17,8 +17,9 @@ namespace pellow {
 // The folder of the chosen deck's pictures, relative to the resource base ("res\\Royal\\").
 std::string DeckFolder(const LaunchSettings& settings);
 
-// "hh:mm AM": the time on a 12-hour clock as the table shows it.
-std::string ClockText(int hour24, int minute);
+// "hh:mm AM": the time on a 12-hour clock as the table shows it, with the given designators;
+// "HH:MM" on a 24-hour clock when both are empty.
+std::string ClockText(int hour24, int minute, std::string_view am = "AM", std::string_view pm = "PM");
 // The current local time as ClockText gives it.
 std::string CurrentClockText();
 
@@ -35,6 +36,13 @@ struct ScoreLine {
 // The heading, the deal rows that fit (the most recent ones), the totals and the result.
 std::vector<ScoreLine> ScoreTableLines(const MatchScore& score, const ScorePageLayout& l);
 
+// What the table shows beyond the match itself, all off by default.
+struct TableExtras {
+    int highlightSlot = -1;      // the user's hand slot the keyboard points at: lifted, framed
+    bool dimUnplayable = false;  // the user's cards that may not be played now are dimmed
+    bool lastTrick = false;      // the last completed trick over the darkened table
+};
+
 // The game's pictures and fonts, drawn onto the display's back buffer.
 class TableView {
 public:
@@ -49,7 +57,8 @@ public:
     // Frees them, in the order the game quits.
     void ReleaseBitmaps();
 
-    void DrawTable(const Match& m, std::string_view clockText, std::string_view caption);
+    void DrawTable(const Match& m, std::string_view clockText, std::string_view caption,
+                   const TableExtras& extras = {});
     void DrawScorePage(const MatchScore& score, const ScorePageLayout& l);
     void DrawScoreTable(const MatchScore& score, const ScorePageLayout& l);
 
@@ -63,11 +72,15 @@ private:
     void DrawSprite(const CardSprite& c, bool face);
     void DrawPile(const std::array<CardSprite, 53>& pile, int count);
     void DrawHand(const std::array<CardSprite, 16>& hand, bool alwaysFace);
+    void DrawUserHand(const Match& m, const TableExtras& extras);
+    void DrawLastTrick(const Match& m);
 
     modDX::Display& display_;
     modDX::Surface backgroundSurface_;
     modDX::Surface cardBackSurface_;
     std::array<modDX::Surface, 53> cardSurface_;
+    // The cards darkened, for the ones that may not be played.
+    std::array<modDX::Surface, 53> dimmedCardSurface_;
     modDX::Surface scorePageSurface_;
     // 0 and 1: the horizontal score line; 2: the vertical one; 3: the pointer.
     std::array<modDX::Surface, 4> lineSurface_;

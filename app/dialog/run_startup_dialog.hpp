@@ -2,6 +2,7 @@
 // What Main and the launch use of the start-up dialog. No toolkit types leak out of here.
 #include <functional>
 
+#include "app/settings.hpp"
 #include "engine/match.hpp"
 
 namespace pellow {
@@ -17,7 +18,17 @@ namespace pellow {
 // "Exit", after closing the window, or if `loadForm1` ever returns. The program ends by
 // returning from Main; nothing here calls exit(). An exception thrown by `loadForm1` closes the
 // dialog and is rethrown from here.
-int RunStartupDialog(LaunchSettings& settings, std::function<void()> loadForm1);
+//
+// `stored`, when given, holds what the player chose last time and the match record: the dialog
+// shows them, Play leaves the new choices in it before `loadForm1`, and resetting the record
+// calls its saveRecord.
+struct StoredChoices {
+    PlayerOptions options;
+    MatchRecord record;
+    std::function<void(const MatchRecord&)> saveRecord;
+};
+int RunStartupDialog(LaunchSettings& settings, std::function<void()> loadForm1,
+                     StoredChoices* stored = nullptr);
 
 // The launch's "unload frmStartup": hides the dialog's window before the game's screen opens.
 // Play has already cleared endOnUnload, so this does not end the program. Does nothing when no

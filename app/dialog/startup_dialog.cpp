@@ -22,6 +22,16 @@ void frmStartup::Form_Load() {
     SSTab1Tab = 0;
     endOnUnload = true;
     Label3 = VersionText(kVersionMajor, kVersionMinor, kVersionRevision);
+    switch (stored.deck) {
+        case 1: Option1_Click(); break;
+        case 2: Option2_Click(); break;
+        case 3: Option3_Click(); break;
+        default: Option4_Click(); break;
+    }
+    Check3 = stored.slowAnimation;
+    CheckWindow = stored.playInWindow;
+    CheckPlayable = stored.showPlayable;
+    RecordText = RecordLine(record);
 }
 
 void frmStartup::Form_Unload() {
@@ -60,6 +70,14 @@ void frmStartup::Option4_Click() {
 }
 
 void frmStartup::Check3_Click(bool checked) { Check3 = checked; }
+void frmStartup::CheckWindow_Click(bool checked) { CheckWindow = checked; }
+void frmStartup::CheckPlayable_Click(bool checked) { CheckPlayable = checked; }
+
+void frmStartup::ResetRecord_Click() {
+    record = MatchRecord{};
+    RecordText = RecordLine(record);
+    if (host_.saveRecord) host_.saveRecord(record);
+}
 
 void frmStartup::Label11_Click() {
     if (host_.informationBox) host_.informationBox(kWebMessage, kStartupCaption);
@@ -78,6 +96,11 @@ void frmStartup::Command1_Click() {
     if (Option[3]) settings_.deckFolder = "Vintage";
     if (Option[1]) settings_.deckFolder = "Worn";
     if (Check3) settings_.slowAnimation = true;
+    for (int n = 1; n <= 4; ++n)
+        if (Option[n]) stored.deck = n;
+    stored.slowAnimation = Check3;
+    stored.playInWindow = CheckWindow;
+    stored.showPlayable = CheckPlayable;
     if (host_.loadForm1) host_.loadForm1();
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/dialog/startup_texts.hpp"
+#include "app/settings.hpp"
 #include "engine/match.hpp"
 
 namespace pellow {
@@ -18,6 +19,8 @@ struct StartupDialogHost {
     std::function<void()> endProgram;
     // A message box with the information icon and one OK button.
     std::function<void(const std::string& text, const std::string& title)> informationBox;
+    // Keeps the match record after its reset (the record is kept whether or not Play follows).
+    std::function<void(const MatchRecord&)> saveRecord;
 };
 
 // "Version 1.5.0" for major 1, minor 5, revision 0.
@@ -35,6 +38,9 @@ public:
     void Option3_Click();
     void Option4_Click();
     void Check3_Click(bool checked);
+    void CheckWindow_Click(bool checked);    // "Play in a window"
+    void CheckPlayable_Click(bool checked);  // "Show playable cards"
+    void ResetRecord_Click();
     void Label11_Click();  // the web address below the rules
     void Command1_Click();  // Play
     void Command2_Click();  // Exit
@@ -47,7 +53,14 @@ public:
     std::array<bool, 5> Option{false, false, false, false, true};  // Option(1..4); [0] unused
     std::array<bool, 2> Image2Visible{true, false};
     bool Check3 = false;  // "Slow animation"
+    bool CheckWindow = false;
+    bool CheckPlayable = true;
     std::string Label3;
+    std::string RecordText;  // the match record's line on the Options tab
+
+    // What the player chose last time, shown by Form_Load; Play leaves the new choices here.
+    PlayerOptions stored;
+    MatchRecord record;
 
 private:
     void show_tabs();

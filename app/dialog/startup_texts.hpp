@@ -8,7 +8,8 @@
 namespace pellow {
 
 inline constexpr const char* kStartupCaption = "Pellow (Freeware)";
-inline constexpr const char* kDirectXLine = "Requires DirectX 7.0 or above";
+// What the game needs to run: the pointer's mapping onto a scaled picture came with SDL 2.0.18.
+inline constexpr const char* kRequirementLine = "Requires SDL 2.0.18 or above";
 inline constexpr const char* kPlayCaption = "Play Pellow";
 inline constexpr const char* kExitCaption = "Exit";
 inline constexpr const char* kWebAddress = "pellow.example.org";
@@ -17,6 +18,13 @@ inline constexpr const char* kWebMessage =
 inline constexpr const char* kSlowAnimationCaption = "Slow animation";
 inline constexpr const char* kSlowAnimationHelp =
     "Click for slower card animation. Useful when learning the game or in fast computers.";
+
+inline constexpr const char* kWindowCaption = "Play in a window";
+inline constexpr const char* kWindowHelp =
+    "Play in a window instead of full screen. F11 or Alt+Enter switches while playing.";
+inline constexpr const char* kPlayableCaption = "Show playable cards";
+inline constexpr const char* kPlayableHelp = "On your turn, the cards you may not play are dimmed.";
+inline constexpr const char* kResetRecordCaption = "Reset record";
 
 inline constexpr int kTabCount = 5;
 inline constexpr std::array<const char*, kTabCount> kTabCaptions = {
@@ -38,11 +46,16 @@ inline constexpr std::array<const char*, 5> kDeckDescriptions = {
     "French-suited deck (standard pattern)",
 };
 
-inline constexpr std::array<const char*, 4> kKeyLines = {
-    "When it is your turn and in order to drop a card, left click on it. ",
-    "Press the key R after initial deal, in order to re-order your cards in hand.",
-    "Pressing the key P at any time pauses the game. Press again to resume.",
-    "Use the ESCAPE key to exit the game.",
+// Every key and button the table answers to, as the Keys tab and the README list them.
+inline constexpr std::array<const char*, 8> kKeyLines = {
+    "Left click a card on your turn to play it; cards you may not play stay put.",
+    "Left and Right arrows pick a card you may play; Enter or Space plays it.",
+    "R after the deal, at your first turn, re-orders the cards in your hand.",
+    "Hold L or the right mouse button to see the last trick; the winner is framed.",
+    "P pauses the game at any time; P again resumes it.",
+    "F11 or Alt+Enter switches between a window and full screen.",
+    "A click on the score page deals again.",
+    "Escape ends the game.",
 };
 
 // One line of a read-only text page. Headings stand out, table rows keep their columns.

@@ -141,8 +141,12 @@ Fl_Text_Display* TextPage(int x, int y, int w, int h, const std::vector<TextLine
 
 class StartupWindow {
 public:
-    StartupWindow(LaunchSettings& settings, std::function<void()> loadForm1)
-        : form_(settings, Host(std::move(loadForm1))) {
+    StartupWindow(LaunchSettings& settings, std::function<void()> loadForm1, StoredChoices* stored)
+        : form_(settings, Host(std::move(loadForm1), stored)), stored_(stored) {
+        if (stored_) {
+            form_.stored = stored_->options;
+            form_.record = stored_->record;
+        }
         Build();
     }
 
@@ -173,9 +177,19 @@ public:
     }
 
 private:
-    StartupDialogHost Host(std::function<void()> loadForm1) {
+    StartupDialogHost Host(std::function<void()> loadForm1, StoredChoices* stored) {
         StartupDialogHost host;
-        host.loadForm1 = std::move(loadForm1);
+        // The choices go back to the owner before the game starts inside Play.
+        host.loadForm1 = [this, stored, load = std::move(loadForm1)] {
+            if (stored) stored->options = form_.stored;
+            if (load) load();
+        };
+        if (stored && stored->saveRecord) {
+            host.saveRecord = [stored](const MatchRecord& record) {
+                stored->record = record;
+                stored->saveRecord(record);
+            };
+        }
         host.endProgram = [this] { window_->hide(); };
         host.informationBox = ShowInformationBox;
         return host;
@@ -196,7 +210,7 @@ private:
         image1->image(banner_.get());
 
         label3_ = Label(8, 276, 153, 17, "", FL_ALIGN_LEFT | FL_ALIGN_TOP, FL_HELVETICA_BOLD);
-        Label(312, 276, 217, 25, kDirectXLine, FL_ALIGN_RIGHT | FL_ALIGN_TOP, FL_HELVETICA_BOLD);
+        Label(312, 276, 217, 25, kRequirementLine, FL_ALIGN_RIGHT | FL_ALIGN_TOP, FL_HELVETICA_BOLD);
 
         tabs_ = new Fl_Tabs(8, 296, 521, 217);
         tabs_->selection_color(fl_rgb_color(192, 192, 192));
@@ -271,12 +285,11 @@ private:
     }
 
     void BuildKeysPage() {
-        // Wide enough for each line to stay on one row in the sans face at our size.
-        constexpr int kKeysWidth = 477;
-        const int y[4] = {36, 69, 103, 136};
-        for (int i = 0; i < 4; ++i) {
-            Label(PX(16), PY(y[i]), kKeysWidth, 30, kKeyLines[i],
-                  FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
+        // One row per key, each on one line in the sans face at our size.
+        constexpr int kKeysWidth = 489;
+        for (std::size_t i = 0; i < kKeyLines.size(); ++i) {
+            Label(PX(8), PY(6 + 21 * static_cast<int>(i)), kKeysWidth, 20, kKeyLines[i],
+                  FL_ALIGN_LEFT | FL_ALIGN_TOP);
         }
     }
 
@@ -293,7 +306,25 @@ private:
         AddTextPage(PX(4), PY(12), 493, 165, CreditsText(), FL_WHITE, kTextSize);
     }
 
+    Fl_Check_Button* OptionCheck(int y, const char* caption, void (frmStartup::*click)(bool)) {
+        auto* check = new Fl_Check_Button(PX(40), PY(y), 160, 17, caption);
+        check->labelfont(FL_HELVETICA_BOLD);
+        check->labelsize(kTextSize);
+        checkClicks_.push_back({check, click});
+        check->callback([](Fl_Widget* w, void* self) {
+            auto* me = static_cast<StartupWindow*>(self);
+            for (const auto& [widget, handler] : me->checkClicks_)
+                if (widget == w) (me->form_.*handler)(static_cast<Fl_Check_Button*>(w)->value() != 0);
+            me->Sync();
+        }, this);
+        return check;
+    }
+
     void BuildOptionsPage() {
+        checkWindow_ = OptionCheck(16, kWindowCaption, &frmStartup::CheckWindow_Click);
+        Label(PX(208), PY(16), 273, 26, kWindowHelp, FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
+        checkPlayable_ = OptionCheck(44, kPlayableCaption, &frmStartup::CheckPlayable_Click);
+        Label(PX(208), PY(44), 273, 26, kPlayableHelp, FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
         check3_ = new Fl_Check_Button(PX(40), PY(72), 121, 17, kSlowAnimationCaption);
         check3_->labelfont(FL_HELVETICA_BOLD);
         check3_->labelsize(kTextSize);
@@ -304,6 +335,15 @@ private:
         }, this);
         Label(PX(208), PY(72), 273, 33, kSlowAnimationHelp,
               FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
+
+        recordLine_ = Label(PX(16), PY(140), 380, 21, "", FL_ALIGN_LEFT | FL_ALIGN_TOP);
+        auto* reset = new Fl_Button(PX(400), PY(138), 93, 21, kResetRecordCaption);
+        reset->labelsize(kTextSize);
+        reset->callback([](Fl_Widget*, void* self) {
+            auto* me = static_cast<StartupWindow*>(self);
+            me->form_.ResetRecord_Click();
+            me->Sync();
+        }, this);
     }
 
     void AddTextPage(int x, int y, int w, int h, const std::vector<TextLine>& lines,
@@ -377,6 +417,9 @@ private:
             }
         }
         check3_->value(form_.Check3 ? 1 : 0);
+        checkWindow_->value(form_.CheckWindow ? 1 : 0);
+        checkPlayable_->value(form_.CheckPlayable ? 1 : 0);
+        recordLine_->copy_label(form_.RecordText.c_str());
         window_->redraw();
     }
 
@@ -391,6 +434,11 @@ private:
     Fl_Round_Button* option_[5] = {};
     Fl_Box* image2_[2] = {};
     Fl_Check_Button* check3_ = nullptr;
+    Fl_Check_Button* checkWindow_ = nullptr;
+    Fl_Check_Button* checkPlayable_ = nullptr;
+    std::vector<std::pair<Fl_Widget*, void (frmStartup::*)(bool)>> checkClicks_;
+    Fl_Box* recordLine_ = nullptr;
+    StoredChoices* stored_ = nullptr;
     std::vector<Fl_Text_Display*> displays_;
     std::vector<Fl_Text_Buffer*> buffers_;
     std::vector<std::unique_ptr<Fl_Text_Display::Style_Table_Entry[]>> styleTables_;
@@ -405,7 +453,7 @@ namespace {
 
 // The toolkit reads its options (focus box, tooltips) from a preferences file in the home
 // folder the first time it needs one, and writes that file back even when nothing changed.
-// The game keeps no settings, so the options are read once here while HOME names a place where
+// The game keeps its own settings elsewhere, so the options are read once here while HOME names a place where
 // no file can be made: the toolkit's defaults apply and nothing is written.
 void ReadToolkitOptionsWithoutSaving() {
     const char* home = std::getenv("HOME");
@@ -421,9 +469,9 @@ void ReadToolkitOptionsWithoutSaving() {
 
 }  // namespace
 
-int RunStartupDialog(LaunchSettings& settings, std::function<void()> loadForm1) {
+int RunStartupDialog(LaunchSettings& settings, std::function<void()> loadForm1, StoredChoices* stored) {
     ReadToolkitOptionsWithoutSaving();
-    StartupWindow dialog(settings, std::move(loadForm1));
+    StartupWindow dialog(settings, std::move(loadForm1), stored);
     activeDialog = &dialog;
     struct Clear {
         ~Clear() { activeDialog = nullptr; }

@@ -2,6 +2,7 @@
 // with input put where the platform layer leaves it, and quit.
 #include <malloc.h>
 
+#include <sstream>
 #include <vector>
 
 #include "game_fixture.hpp"
@@ -103,6 +104,120 @@ TEST_F(GameTest, PlaysWholeDealsAndQuits) {
         EXPECT_EQ(e.path().filename(), "res002.pak");
     }
     EXPECT_EQ(entries, 1);
+}
+
+// A whole deal played with the keyboard alone: Left and Right keep the highlight on cards that
+// may be played, Enter and Space play it, Alt+Enter does not. On the way: unplayable cards are
+// dimmed on the player's turn, L shows the last trick, and the finished deal is counted in the
+// record kept in the configuration folder.
+TEST_F(GameTest, KeyboardAlonePlaysADealThatTheRecordCounts) {
+    Launch("Royal", "800x600");
+    game->configFolder = (folder / "config" / "pellow").string();
+    Match& m = game->match;
+    modDX::Surface& screen = game->display().backBuffer();
+    bool sawDimmed = false, sawLastTrick = false, triedAltEnter = false;
+    int edgeDimmed = 0;
+    int presses = 0;
+    const auto press = [&](std::initializer_list<int> keys) {
+        modDX::Input& input = game->input();
+        input.keyState.fill(0);
+        for (const int k : keys) input.keyState[static_cast<std::size_t>(k)] = 0x80;
+        clock.now += 17;
+        game->RunFrame();
+        Frame();  // released
+    };
+    while (m.motion.statusText != Phase::EndOfMatch) {
+        Until([&] { return UsersTurn() || m.motion.statusText == Phase::EndOfMatch; });
+        if (m.motion.statusText == Phase::EndOfMatch) break;
+        if (presses == 0) {
+            EXPECT_EQ(HighlightedSlot(m), -1) << "shown only once Left or Right is pressed";
+        }
+        int first = 0;
+        while (!(m.motion.userHand[first].inUse && MayPlay(m.deal, userSeat, m.motion.userHand[first].card))) ++first;
+        press({modDX::keyRight});
+        if (presses == 0) {
+            ASSERT_EQ(HighlightedSlot(m), first) << "the first press shows the first card that may be played";
+        }
+        for (int i = 0; i < 12; ++i) press({modDX::keyLeft});
+        ASSERT_EQ(HighlightedSlot(m), first);
+        for (int i = 0; i < 3; ++i) {
+            const int before = HighlightedSlot(m);
+            press({modDX::keyRight});
+            const int now = HighlightedSlot(m);
+            ASSERT_GE(now, before);
+            ASSERT_TRUE(MayPlay(m.deal, userSeat, m.motion.userHand[now].card));
+            for (int skipped = before + 1; skipped < now; ++skipped)
+                EXPECT_FALSE(m.motion.userHand[skipped].inUse && MayPlay(m.deal, userSeat, m.motion.userHand[skipped].card));
+        }
+        press({modDX::keyLeft});
+        // Unplayable cards are dimmed: the strip of such a card is darker than its picture.
+        const auto [ix, iy] = IllegalSpot();
+        if (ix >= 0) {
+            const int slot = [&, x = ix] {
+                for (int i = 12; i >= 0; --i)
+                    if (m.motion.userHand[i].inUse && m.motion.userHand[i].x < x) return i;
+                return 0;
+            }();
+            const CardSprite& c = m.motion.userHand[slot];
+            const int px = ix - RoundHalfEvenInt(c.x), py = iy - RoundHalfEvenInt(c.y);
+            const std::uint16_t drawn = modDX::GetPixel(screen, ix, iy);
+            const std::uint16_t picture = modDX::GetPixel(game->table().card(c.card), px, py);
+            const auto half = [](std::uint16_t v) {
+                return static_cast<std::uint16_t>(((((v >> 11) & 31) / 2) << 11) | ((((v >> 5) & 63) / 2) << 5) | ((v & 31) / 2));
+            };
+            if (picture != 0xF81F) {  // not the card's transparent corner
+                EXPECT_EQ(drawn, half(picture)) << "not dimmed";
+                sawDimmed = true;
+            }
+        }
+        // A dimmed card keeps its transparent corners: no darkened magenta shows anywhere.
+        int leftmost = -1, rightmost = -1;
+        for (int i = 0; i <= 12; ++i)
+            if (m.motion.userHand[i].inUse) {
+                if (leftmost < 0) leftmost = i;
+                rightmost = i;
+            }
+        for (const int edge : {leftmost, rightmost})
+            edgeDimmed += MayPlay(m.deal, userSeat, m.motion.userHand[edge].card) ? 0 : 1;
+        int darkMagenta = 0;
+        for (int y = 0; y < screen.height(); ++y)
+            for (int x = 0; x < screen.width(); ++x) darkMagenta += modDX::GetPixel(screen, x, y) == 0x780F;
+        EXPECT_EQ(darkMagenta, 0);
+        if (m.deal.lastTrickWinner >= 0 && !sawLastTrick) {
+            // Held, L frames the last trick's winner at its seat's spot; the game goes on.
+            const DealState deal = m.deal;
+            game->input().keyState.fill(0);
+            game->input().keyState[modDX::keyL] = 0x80;
+            clock.now += 17;
+            game->RunFrame();
+            const int seat = m.deal.lastTrickWinner;
+            const int x = m.layout.spotX[seat] + m.layout.spotJitterX / 2, y = m.layout.spotY[seat] + m.layout.spotJitterY / 2;
+            EXPECT_EQ(modDX::GetPixel(screen, x + 1, y + 1), modDX::Rgb565(255, 200, 40));
+            EXPECT_EQ(m.deal.cardsPlayed, deal.cardsPlayed);
+            Frame();
+            EXPECT_NE(modDX::GetPixel(screen, x + 1, y + 1), modDX::Rgb565(255, 200, 40)) << "released, it goes";
+            sawLastTrick = true;
+        }
+        const int held = m.deal.handCount[userSeat];
+        if (!triedAltEnter) {
+            press({modDX::keyLeftAlt, modDX::keyReturn});
+            EXPECT_FALSE(m.motion.userHasChosen) << "Alt+Enter switches the screen, it plays nothing";
+            triedAltEnter = true;
+        }
+        const int card = m.motion.userHand[HighlightedSlot(m)].card;
+        press({++presses % 2 ? modDX::keyReturn : modDX::keySpace});
+        Until([&] { return m.deal.handCount[userSeat] < held; });
+        EXPECT_EQ(m.deal.playedBy[card], userSeat);
+    }
+    EXPECT_TRUE(sawDimmed);
+    EXPECT_GT(edgeDimmed, 0) << "no dimmed card ever showed its corners";
+    EXPECT_TRUE(sawLastTrick);
+    EXPECT_EQ(presses, 13);
+    EXPECT_EQ(game->record.deals, 1);
+    EXPECT_EQ(game->record.points, m.motion.ourDealScore);
+    std::ostringstream err;
+    EXPECT_EQ(LoadRecord(game->configFolder, err), game->record);
+    EXPECT_EQ(err.str(), "");
 }
 
 // Launch failures end through one place: the report, status 1, everything released and

@@ -22,4 +22,7 @@ identify -format '%w %h' "$icon" | grep -qx '128 128' || { echo "icon is not 128
 test -s "$root/usr/local/share/doc/pellow/CREDITS.md"
 # The installed program answers on its own (a wrong option is refused with its usage).
 if "$link" --no-such-option 2>/dev/null; then echo "bad option accepted"; exit 1; fi
+# --version and --help answer on stdout and end at once, without a display or a settings file.
+env -u DISPLAY HOME=/nonexistent "$link" --version | grep -qx 'Pellow [0-9]*\.[0-9]*\.[0-9]*' || { echo "--version"; exit 1; }
+env -u DISPLAY HOME=/nonexistent "$link" --help | grep -q -- '--fullscreen' || { echo "--help"; exit 1; }
 echo "install layout ok"

@@ -407,6 +407,12 @@ TEST_F(FlowTest, DealEndsInEndOfMatchAfterTheFiftySecondCard) {
     UserClick(m, 200, 480, false);
     EXPECT_EQ(m.motion.statusText, Phase::DealingCards);
     EXPECT_EQ(m.motion.clickedCard, -1);
+    // The next deal's stock is fanned again from its top card, as in the first deal.
+    const TableLayout& l = m.layout;
+    for (int i = 0; i <= 7; ++i) {
+        EXPECT_EQ(m.motion.deckCards[i].homeX, l.stockBaseX + l.stockOffset - i) << i;
+        EXPECT_EQ(m.motion.deckCards[i].x, static_cast<float>(l.stockBaseX + l.stockOffset - i)) << i;
+    }
 }
 
 class ScoringTest : public FlowTest {

@@ -225,6 +225,52 @@ TEST_F(WindowTest, AHiddenWindowIsWaitedForWhileEventsAreStillHandled) {
     EXPECT_EQ(closes, 1);
 }
 
+// What the window system took away is drawn again: a frame that shows nothing new is still
+// presented once after the window was exposed, shown, restored or its renderer reset.
+TEST_F(WindowTest, ThePictureLostByTheWindowSystemIsAskedForAgain) {
+    display.DoEvents();
+    display.TakeRedrawRequest();
+    EXPECT_FALSE(display.TakeRedrawRequest());
+    SDL_Window* window = display.platform().window;
+    for (const Uint8 what : {SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_SHOWN, SDL_WINDOWEVENT_RESTORED}) {
+        SDL_Event event{};
+        event.type = SDL_WINDOWEVENT;
+        event.window.windowID = SDL_GetWindowID(window);
+        event.window.event = what;
+        SDL_PushEvent(&event);
+        display.DoEvents();
+        EXPECT_TRUE(display.TakeRedrawRequest()) << int{what};
+        EXPECT_FALSE(display.TakeRedrawRequest()) << "asked once per loss";
+    }
+    SDL_Event reset{};
+    reset.type = SDL_RENDER_TARGETS_RESET;
+    SDL_PushEvent(&reset);
+    display.RecoverSurfaces();
+    EXPECT_TRUE(display.TakeRedrawRequest());
+}
+
+// A window opened for the game lets the screen saver run, asks for no text input, and goes
+// to full screen and back at the back buffer's own size.
+TEST_F(WindowTest, TheWindowKeepsToTheDesktopsManners) {
+    EXPECT_TRUE(SDL_IsScreenSaverEnabled());
+    EXPECT_FALSE(SDL_IsTextInputActive());
+    SDL_Window* window = display.platform().window;
+    EXPECT_FALSE(display.FullScreen());
+    display.TakeRedrawRequest();
+    display.SetFullScreen(true);
+    EXPECT_TRUE(display.FullScreen());
+    EXPECT_NE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
+    EXPECT_TRUE(display.TakeRedrawRequest());
+    display.SetFullScreen(false);
+    EXPECT_FALSE(display.FullScreen());
+    EXPECT_EQ(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window, &w, &h);
+    EXPECT_EQ(w, 320);
+    EXPECT_EQ(h, 240);
+    EXPECT_TRUE(display.TakeRedrawRequest());
+}
+
 TEST_F(WindowTest, RendererResetKeepsThePicturesAndPresentsAgain) {
     const std::uint16_t green = modDX::Rgb565(40, 255, 0);
     modDX::FillRect(backBuffer(), Rect{0, 0, 320, 240}, green);

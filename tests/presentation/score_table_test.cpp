@@ -64,14 +64,25 @@ TEST_F(ScoreTableTest, LongMatchesShowTheMostRecentDealsAboveTheTotals) {
 
 TEST(ScorePageLayoutTest, BothScreensPlaceThePageTheClockAndThePenLines) {
     const ScorePageLayout small = ScorePageFor(ScreenSize::Small800x600);
-    const int want[] = {273, 94, 31, 273, 438, 273, 469, 156, 4, 700, 572};
+    const int want[] = {273, 94, 31, 273, 438, 273, 469, 156, 4, 572};
     const int got[] = {small.rowX, small.rowY, small.rowStep, small.totalX, small.totalY, small.resultX,
-                       small.resultY, small.pageX, small.pageY, small.clockX, small.clockY};
-    for (int i = 0; i < 11; ++i) EXPECT_EQ(got[i], want[i]) << i;
+                       small.resultY, small.pageX, small.pageY, small.clockY};
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(got[i], want[i]) << i;
 
     const ScorePageLayout large = ScorePageFor(ScreenSize::Large1024x768);
-    // The clock text ("hh:mm AM", 8 glyphs at a 17-pixel advance, 19 wide) fits on the screen.
-    EXPECT_LE(large.clockX + 7 * 17 + 19, 1024);
+    // "hh:mm AM" (8 glyphs at a 17-pixel advance, 19 wide) ends 8 pixels inside the right edge
+    // on both screens, where the large screen has always drawn it; a longer designator moves
+    // the clock left instead of off the screen.
+    EXPECT_EQ(large.ClockX(8), 878);
+    EXPECT_EQ(large.ClockX(8) + 7 * 17 + 19, 1024 - 8);
+    EXPECT_EQ(small.ClockX(8) + 7 * 17 + 19, 800 - 8);
+    EXPECT_EQ(small.ClockX(11) + 10 * 17 + 19, 800 - 8);
+    // The designator is the locale's; a locale without one keeps a 24-hour clock.
+    EXPECT_EQ(ClockText(0, 5), "12:05 AM");
+    EXPECT_EQ(ClockText(12, 59), "12:59 PM");
+    EXPECT_EQ(ClockText(13, 7, "vorm.", "nachm."), "01:07 nachm.");
+    EXPECT_EQ(ClockText(13, 7, "", ""), "13:07");
+    EXPECT_LE(small.clockY + 27, 600);
     EXPECT_LE(large.clockY + 27, 768);
     // The line above the totals is placed from rowX and must sit just above the totals on both.
     EXPECT_EQ(small.TotalsLineY(), small.totalY - 8);

@@ -98,7 +98,7 @@ Image MakeTablePreview(const Artwork& art, bool large) {
     }
     DrawSheetText(screen, hand, L.TotalTextX(), L.totalY, Pad(we) + Pad(they));
     DrawSheetText(screen, hand, L.ResultTextX(), L.resultY, "We lost!");
-    DrawSheetText(screen, art.digitFont.image, L.clockX, L.clockY, "09:41 PM");
+    DrawSheetText(screen, art.digitFont.image, L.ClockX(8), L.clockY, "09:41 PM");
     DrawSheetText(screen, art.deluxeFont.image, 5, L.clockY, "Pellow  1.0.0");
     screen.Paste(art.pointer, 520 + shift - 16, 300 + shift - 16, &kMagenta);
     // A few cards on the table beside the page.

@@ -78,6 +78,10 @@ TEST_F(StartupDialogTest, LoadSetsPackNameVersionAndEndOnUnload) {
     EXPECT_EQ(form.Label3, "Version " PELLOW_PROJECT_VERSION);
     EXPECT_EQ(VersionText(1, 5, 0), "Version 1.5.0");
     EXPECT_EQ(VersionText(10, 0, 12), "Version 10.0.12");
+    // The requirement shown beside the version is this game's own.
+    const std::string requirement = kRequirementLine;
+    EXPECT_EQ(requirement.find("DirectX"), std::string::npos);
+    EXPECT_EQ(requirement.rfind("Requires SDL 2.", 0), 0u) << requirement;
 }
 
 TEST_F(StartupDialogTest, PlayAtOnceGivesRoyalAt800x600WithNormalSpeed) {
@@ -207,7 +211,7 @@ TEST_F(StartupDialogTest, ExitAndClosingBeforePlayEndTheProgramWithoutLaunching)
     LaunchSettings other;
     int ends = 0;
     int loads = 0;
-    frmStartup closed(other, {[&] { ++loads; }, [&] { ++ends; }, nullptr});
+    frmStartup closed(other, {[&] { ++loads; }, [&] { ++ends; }, nullptr, nullptr});
     closed.Form_Load();
     closed.Form_Unload();
     EXPECT_EQ(ends, 1);
@@ -264,6 +268,41 @@ TEST(RulesText, PointsAndWinningMatchTheGame) {
     std::string all;
     for (const TextLine& line : RulesText()) all += line.text + "\n";
     EXPECT_NE(all.find("passes " + threshold), std::string::npos);
+}
+
+// What was chosen last time is what the dialog shows; Play leaves the new choices for saving,
+// and the record's reset is kept at once, Play or not.
+TEST_F(StartupDialogTest, LastChoicesAreShownAndPlayLeavesTheNewOnes) {
+    form.stored = PlayerOptions{2, true, true, false};
+    form.record = MatchRecord{5, 3, 20, 900};
+    std::vector<MatchRecord> saved;
+    StartupDialogHost host = Host();
+    host.saveRecord = [&](const MatchRecord& r) { saved.push_back(r); };
+    frmStartup shown(settings, host);
+    shown.stored = form.stored;
+    shown.record = form.record;
+    shown.Form_Load();
+    EXPECT_EQ(shown.Option, (std::array<bool, 5>{false, false, true, false, false}));
+    EXPECT_EQ(shown.Image2Visible, (std::array<bool, 2>{false, true}));
+    EXPECT_TRUE(shown.Check3);
+    EXPECT_TRUE(shown.CheckWindow);
+    EXPECT_FALSE(shown.CheckPlayable);
+    EXPECT_EQ(shown.RecordText, RecordLine(MatchRecord{5, 3, 20, 900}));
+
+    shown.ResetRecord_Click();
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0], MatchRecord{});
+    EXPECT_EQ(shown.RecordText, RecordLine(MatchRecord{}));
+
+    shown.Option3_Click();
+    shown.Check3_Click(false);
+    shown.CheckWindow_Click(false);
+    shown.CheckPlayable_Click(true);
+    shown.Command1_Click();
+    EXPECT_EQ(shown.stored, (PlayerOptions{3, false, false, true}));
+    ASSERT_EQ(launches.size(), 1u);
+    EXPECT_EQ(launches[0].deckFolder, "Vintage");
+    EXPECT_FALSE(launches[0].slowAnimation);
 }
 
 }  // namespace

@@ -81,9 +81,25 @@ install_game() {
 }
 
 # Every name in the sandbox with its type, and for files their size, time and mode. Folder times
-# are left out: making and removing the resource tree touches the program folder's time.
+# are left out: making and removing the resource tree touches the program folder's time. The
+# game's own settings and record files (and the folders that hold them) are the one thing it
+# may write: they are left out here and checked by expect_settings_files.
+SETTINGS_DIR=home/.config/pellow
 snapshot() {
-    find "$BOX" -mindepth 1 \( -type d -printf '%P dir %m\n' \) -o \( -printf '%P %y %s %T@ %m\n' \) | sort
+    find "$BOX" -mindepth 1 \( -type d -printf '%P dir %m\n' \) -o \( -printf '%P %y %s %T@ %m\n' \) |
+        grep -Ev "^(home/\.config|$SETTINGS_DIR|$SETTINGS_DIR/settings|$SETTINGS_DIR/record) " | sort
+}
+# The settings folder holds nothing but the game's two files, each one whole.
+expect_settings_files() {
+    local dir=$BOX/$SETTINGS_DIR name
+    [ -d "$dir" ] || return 0
+    for name in $(ls -A "$dir"); do
+        case $name in
+        settings) head -1 "$dir/$name" | grep -qx 'pellow-settings 1' || fail "the settings file is not whole" ;;
+        record) head -1 "$dir/$name" | grep -qx 'pellow-record 1' || fail "the record file is not whole" ;;
+        *) fail "the program left $SETTINGS_DIR/$name" ;;
+        esac
+    done
 }
 remember_sandbox() { snapshot >"$ROOT/before.txt"; }
 # Fails, naming what changed, unless the sandbox is exactly as remembered.
@@ -93,6 +109,7 @@ expect_sandbox_unchanged() {
         cat "$LOG/sandbox.diff" >&2
         fail "the program left or changed files ($1)"
     fi
+    expect_settings_files
 }
 
 # start_x: a virtual X server on a free display number of its own choosing.
@@ -121,13 +138,15 @@ start_session_bus() {
 }
 
 # launch [ENV=VALUE...]: starts the program in its sandbox, in a window, in the session, with
-# its output in $LOG.
+# its output in $LOG. Its settings go to the sandbox's home, whatever XDG_CONFIG_HOME the test
+# itself runs with.
 launch() {
     [ -n "$BUS_PID" ] || start_session_bus
     (
         cd "$BOX/cwd" &&
-            exec env HOME="$BOX/home" TMPDIR="$BOX/tmp" XDG_RUNTIME_DIR="$RUNTIME" DBUS_SESSION_BUS_ADDRESS="$BUS_ADDRESS" \
-                SDL_AUDIODRIVER="$AUDIO_DRIVER" "$@" "${RUN_AS[@]}" "$BOX/game/pellow" --window
+            exec env -u XDG_CONFIG_HOME HOME="$BOX/home" TMPDIR="$BOX/tmp" XDG_RUNTIME_DIR="$RUNTIME" \
+                DBUS_SESSION_BUS_ADDRESS="$BUS_ADDRESS" SDL_AUDIODRIVER="$AUDIO_DRIVER" "$@" "${RUN_AS[@]}" \
+                "$BOX/game/pellow" --window
     ) >>"$LOG/stdout.txt" 2>>"$LOG/stderr.txt" &
     PID=$!
     STATUS=

@@ -3,12 +3,16 @@
 #
 #   whole_program.sh PROGRAM ARCHIVE DECK LOGDIR
 #
-# DECK is the dialog's deck option: 2 (800 x 600) or 1 (1024 x 768). The script opens the
-# dialog, chooses the deck, presses Play, re-orders the hand with R at the first turn, plays a
-# whole deal by clicking its cards where they are drawn (cycling over the hand; illegal clicks
-# are ignored), waits for the score page, clicks into the next deal, pauses and resumes it with
-# P, and quits with Escape. Then the exit status must be 0 and the sandbox as it was. The
-# screenshots of the key moments stay in LOGDIR.
+# DECK is the dialog's deck option: 2 (800 x 600) or 1 (1024 x 768). The script starts the game
+# over a damaged settings file, opens the dialog, chooses the deck, presses Play (the pointer
+# stays where the player left it), re-orders the hand with R at the first turn, plays a whole
+# deal by clicking its cards where they are drawn (cycling over the hand; illegal clicks are
+# ignored), waits for the score page, which must come back after the window is unmapped and
+# mapped again and after F11 to full screen and back, clicks into the next deal, pauses and
+# resumes it with P, plays that deal with the keyboard alone (Right and Enter), holding L once
+# to see the last trick, and quits with Escape. Then the exit status must be 0, the sandbox as
+# it was but for the game's settings and record, and those whole. The screenshots of the key
+# moments stay in LOGDIR.
 program=$(readlink -f "$1")
 archive=$(readlink -f "$2")
 deck=$3
@@ -31,7 +35,8 @@ row_pixels() {
 }
 
 # What the hand looks like from a row of pixels near the cards' lower edge: how many slots
-# show card face (white or, for an old deck, cream; never the felt's green) where their own card's left strip lies (a card is drawn over the slots
+# show card face (white or, for an old deck, cream, either dimmed when the card may not be
+# played; never the felt's green) where their own card's left strip lies (a card is drawn over the slots
 # left of it, so this is 0 exactly when the hand is empty), and whether the last slot, which
 # no other card covers at its right end, holds its card.
 hand_state() {
@@ -39,7 +44,7 @@ hand_state() {
     local y=$((HAND_Y + CARD_H - 6)) width=$((12 * HAND_STEP + CARD_W))
     row_pixels "$ROOT/probe.png" "${width}x1+${HAND_X}+${y}" |
         awk -v step="$HAND_STEP" -v last=$((11 * HAND_STEP + CARD_W + 4)) '
-            $2 > 150 && $3 > 120 && $4 > 90 { if ($1 % step == 5 && $1 <= 12 * step + 5) n++; if ($1 == last) l = 1 }
+            $2 > 80 && $3 > 70 && $4 > 55 && $2 + 20 >= $3 { if ($1 % step == 5 && $1 <= 12 * step + 5) n++; if ($1 == last) l = 1 }
             END { print n + 0, l + 0 }'
 }
 hand_cards() { set -- $(hand_state); echo "$1"; }
@@ -63,7 +68,24 @@ hand_empty() { [ "$(hand_cards)" -eq 0 ] || ended; }
 score_page_or_ended() { score_page_shows || ended; }
 score_page_gone() { ! score_page_shows || ended; }
 
+# Gold as the table draws the keyboard highlight and the last trick's winner, counted in a shot.
+gold_pixels() {
+    convert "$1" -depth 8 txt:- 2>/dev/null |
+        awk -F'[,:() ]+' 'NR > 1 && $3 >= 250 && $4 >= 198 && $4 <= 208 && $5 >= 36 && $5 <= 46 { n++ } END { print n + 0 }'
+}
+# The brightness (r + g + b) of one felt pixel that no card ever covers.
+felt_brightness() {
+    convert "$1" -crop "1x1+$FELT" -depth 8 txt:- 2>/dev/null | awk -F'[,:() ]+' 'NR > 1 { print $3 + $4 + $5 }'
+}
+case $deck in 2) FELT="220+190" ;; 1) FELT="260+230" ;; esac
+window_size() { xdotool getwindowgeometry "$GAME_WID" 2>/dev/null | sed -n 's/.*Geometry: //p'; }
+is_window_size() { [ "$(window_size)" = "$1" ]; }
+
 install_game "$program" "$archive"
+# A settings file that is not the game's: the defaults apply, stderr says so once, and Play
+# replaces it whole.
+mkdir -p "$BOX/$SETTINGS_DIR"
+printf 'pellow-settings 1\ndeck = \001\001\n[window]\n' >"$BOX/$SETTINGS_DIR/settings"
 remember_sandbox
 start_x
 note "display $DISPLAY"
@@ -75,9 +97,17 @@ import -window "$DIALOG_WID" "$LOG/1_dialog.png"
 choose_deck "$deck"
 import -window "$DIALOG_WID" "$LOG/2_deck_chosen.png"
 press_play
+eval "$(xdotool getmouselocation --shell)"
+pointer_at_play="$X $Y"
 
 # ---- The table: the unpacked files are gone before play starts.
 wait_game_window "$SIZE"
+eval "$(xdotool getmouselocation --shell)"
+[ "$X $Y" = "$pointer_at_play" ] || fail "the game moved the pointer from $pointer_at_play to $X $Y"
+[ "$(grep -c 'settings was not used' "$LOG/stderr.txt")" -eq 1 ] || fail "the damaged settings file was not reported once"
+head -1 "$BOX/$SETTINGS_DIR/settings" | grep -qx 'pellow-settings 1' || fail "Play did not replace the damaged settings"
+case $deck in 2) want_deck=roya2 ;; 1) want_deck=worn ;; esac
+grep -qx "deck = $want_deck" "$BOX/$SETTINGS_DIR/settings" || fail "the settings do not keep the deck chosen"
 xdotool windowfocus --sync "$GAME_WID" 2>/dev/null
 poll 30 tree_gone || fail "the unpacked files are still there while the game runs"
 poll 60 all_dealt || fail "the hand was never dealt: $(hand_cards) cards"
@@ -126,6 +156,28 @@ sleep 1
 shot_game "$LOG/5_score_page.png"
 score_page_shows || fail "the score page went away by itself"
 
+# ---- The window unmapped and mapped again, with the game waiting for a click and the pointer
+# away from it: the table must be drawn again at once, not when the pointer next moves.
+xdotool mousemove 0 0
+sleep 0.5
+xdotool windowunmap --sync "$GAME_WID"
+sleep 0.5
+xdotool windowmap --sync "$GAME_WID"
+poll 5 score_page_shows || fail "the table stayed black after the window was mapped again"
+shot_game "$LOG/5b_remapped.png"
+
+# ---- F11 to full screen (the whole screen, the picture's aspect kept) and F11 back.
+xdotool windowfocus --sync "$GAME_WID" 2>/dev/null
+press_key F11
+poll 10 is_window_size 1280x1024 || fail "F11 did not go full screen: $(window_size)"
+sleep 1
+shot_game "$LOG/5c_full_screen.png"
+press_key F11
+poll 10 is_window_size "$SIZE" || fail "F11 again did not come back to a window: $(window_size)"
+poll 5 score_page_shows || fail "the score page was not drawn again in the window"
+[ -f "$BOX/$SETTINGS_DIR/record" ] || fail "the finished deal was not recorded"
+grep -qx 'deals = 1' "$BOX/$SETTINGS_DIR/record" || fail "the record does not count one deal"
+
 # ---- A click starts the next deal.
 click_game $((HAND_X + 200)) $((HAND_Y - 100))
 poll 10 score_page_gone || fail "the click did not start the next deal"
@@ -148,13 +200,59 @@ poll 10 resumed || fail "P again did not resume the game"
 sleep 1
 shot_game "$LOG/7_next_deal.png"
 
+# ---- The next deal with the keyboard alone: Right shows and moves the highlight over the
+# cards that may be played, Enter plays it (and outside the player's turn both do nothing).
+# Once a trick is complete, L held shows it over the darkened table, the winner framed in gold.
+poll 60 all_dealt || fail "the next deal was never dealt"
+presses=0
+last_trick_seen=no
+highlight_seen=no
+end=$((SECONDS + 600))
+until score_page_shows; do
+    running || fail "the game ended during the keyboard deal"
+    [ "$SECONDS" -lt "$end" ] || fail "the keyboard deal did not end within 10 minutes"
+    if [ "$last_trick_seen" = no ] && [ "$(hand_cards)" -le 10 ]; then
+        shot_game "$ROOT/before_l.png"
+        xdotool keydown l
+        sleep 0.6
+        shot_game "$LOG/8_last_trick.png"
+        xdotool keyup l
+        sleep 0.6
+        shot_game "$LOG/8b_after_last_trick.png"
+        [ "$(gold_pixels "$LOG/8_last_trick.png")" -ge 600 ] || fail "L shows no framed winner"
+        [ "$(felt_brightness "$LOG/8_last_trick.png")" -lt $(($(felt_brightness "$ROOT/before_l.png") * 7 / 10)) ] ||
+            fail "L does not darken the table behind the last trick"
+        [ "$(felt_brightness "$LOG/8b_after_last_trick.png")" -eq "$(felt_brightness "$ROOT/before_l.png")" ] ||
+            fail "the table stays dark after L is let go"
+        last_trick_seen=yes
+    fi
+    press_key Right
+    if [ "$highlight_seen" = no ]; then
+        sleep 0.2
+        shot_game "$ROOT/highlight.png"
+        if [ "$(gold_pixels "$ROOT/highlight.png")" -ge 300 ]; then
+            cp "$ROOT/highlight.png" "$LOG/9_highlight.png"
+            highlight_seen=yes
+        fi
+    fi
+    press_key Return
+    presses=$((presses + 1))
+    sleep 0.1
+done
+[ "$last_trick_seen" = yes ] || fail "the last trick was never looked at"
+[ "$highlight_seen" = yes ] || fail "Right never showed the highlight on the player's turn"
+note "the keyboard deal took $presses presses of Right and Enter"
+shot_game "$LOG/10_keyboard_deal_scored.png"
+grep -qx 'deals = 2' "$BOX/$SETTINGS_DIR/record" || fail "the record does not count the keyboard deal"
+
 # ---- Escape ends the program at once, successfully, leaving nothing behind.
 press_key Escape
 wait_exit 30
 expect_status "after Escape" 0
 expect_sandbox_unchanged "after a whole game"
 
-for picture in 1_dialog 2_deck_chosen 3_dealt 4_reordered 5_score_page 6_paused 7_next_deal; do
+for picture in 1_dialog 2_deck_chosen 3_dealt 4_reordered 5_score_page 5b_remapped 5c_full_screen \
+    6_paused 7_next_deal 8_last_trick 9_highlight 10_keyboard_deal_scored; do
     [ -s "$LOG/$picture.png" ] || fail "no screenshot $picture.png"
 done
 note "screenshots in $LOG"

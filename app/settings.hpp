@@ -1,0 +1,52 @@
+#pragma once
+// What the player chose last time and how their matches went, kept in the player's
+// configuration folder ($XDG_CONFIG_HOME/pellow, else ~/.config/pellow) as two small text files,
+// "settings" and "record". A file is written whole to a temporary file beside it and renamed
+// into place, so an interrupted save never leaves half a file. A file that cannot be read or is
+// not understood gives the defaults and one line on the error stream, and is replaced whole at
+// the next save. Nothing here touches the screen.
+#include <iosfwd>
+#include <string>
+
+#include "engine/match.hpp"
+
+namespace pellow {
+
+struct PlayerOptions {
+    int deck = 4;  // the dialog's deck option: 1 Worn, 2 Roya2, 3 Vintage, 4 Royal
+    bool slowAnimation = false;
+    bool playInWindow = false;
+    // On the player's turn the cards that may not be played are dimmed.
+    bool showPlayable = true;
+    bool operator==(const PlayerOptions&) const = default;
+};
+
+// The player's matches over all launches.
+struct MatchRecord {
+    long long matchesPlayed = 0;
+    long long matchesWon = 0;
+    long long deals = 0;
+    long long points = 0;  // the player's team's points over all those deals
+    double AveragePoints() const { return deals > 0 ? static_cast<double>(points) / static_cast<double>(deals) : 0.0; }
+    bool operator==(const MatchRecord&) const = default;
+};
+
+// Counts a deal that has just been scored, and the match when that deal ended it.
+void CountDeal(MatchRecord& record, int ourDealPoints, const MatchScore& score);
+// One line for the dialog: "Matches: 3 played, 1 won   Deals: 12   Average points: 41.5".
+std::string RecordLine(const MatchRecord& record);
+
+// The folder the files live in, from the environment; empty when neither XDG_CONFIG_HOME
+// (absolute) nor HOME names one.
+std::string ConfigFolder();
+
+// Missing files give the defaults silently; unreadable or not understood ones with one line
+// on `err`.
+PlayerOptions LoadOptions(const std::string& folder, std::ostream& err);
+MatchRecord LoadRecord(const std::string& folder, std::ostream& err);
+// Makes the folder when needed. False, with one line on `err`, when the file could not be
+// written; the old file then stays as it was.
+bool SaveOptions(const std::string& folder, const PlayerOptions& options, std::ostream& err);
+bool SaveRecord(const std::string& folder, const MatchRecord& record, std::ostream& err);
+
+}  // namespace pellow
