@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -34,6 +35,16 @@ constexpr const char* kUsage =
     "While playing, F11 or Alt+Enter switches between a window and full screen.\n"
     "Settings and the match record are kept in $XDG_CONFIG_HOME/pellow (~/.config/pellow).\n";
 
+// With no session bus to join, the libraries under the game would start one of their own, which
+// writes below the home folder and keeps running after the game has ended. The game needs no
+// bus, so it is pointed at one that is not there.
+void NoSessionBusOfOurOwn() {
+    if (std::getenv("DBUS_SESSION_BUS_ADDRESS") != nullptr) return;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime != nullptr && access((std::string(runtime) + "/bus").c_str(), F_OK) == 0) return;
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/pellow-has-no-session-bus", 1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -57,6 +68,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    NoSessionBusOfOurOwn();
     // Lives until the process ends; the game ends it from inside the dialog's Play.
     auto game = std::make_unique<Game>();
     game->resourceBase = BaseFolder(ProgramFolder(argv[0]));

@@ -188,6 +188,16 @@ kill_unpacking)
     expect_game_runs
     expect_sandbox_unchanged "after a start following an interrupted unpacking"
     ;;
+no_session_bus)
+    # No desktop, no bus: the game must not start one of its own that writes below the home
+    # folder and outlives it (wait_exit checks that nothing it started is left running).
+    install_game "$program" "$archive"
+    remember_sandbox
+    start_x
+    NO_SESSION_BUS=1 start_and_play
+    expect_game_runs
+    expect_sandbox_unchanged "without a session bus"
+    ;;
 kill_play)
     install_game "$program" "$archive"
     remember_sandbox
