@@ -39,7 +39,8 @@ constexpr const char* kUsage =
 // writes below the home folder and keeps running after the game has ended. The game needs no
 // bus, so it is pointed at one that is not there.
 void NoSessionBusOfOurOwn() {
-    if (std::getenv("DBUS_SESSION_BUS_ADDRESS") != nullptr) return;
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (address != nullptr && address[0] != '\0') return;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime != nullptr && access((std::string(runtime) + "/bus").c_str(), F_OK) == 0) return;
     setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/pellow-has-no-session-bus", 1);

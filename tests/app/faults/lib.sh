@@ -142,11 +142,10 @@ start_session_bus() {
 # itself runs with.
 # With NO_SESSION_BUS set it runs as on a machine without a desktop: no bus at all.
 launch() {
-    local bus=(DBUS_SESSION_BUS_ADDRESS="$BUS_ADDRESS")
-    if [ -n "${NO_SESSION_BUS:-}" ]; then
-        bus=(-u DBUS_SESSION_BUS_ADDRESS)
-    else
+    local bus=(-u DBUS_SESSION_BUS_ADDRESS)
+    if [ -z "${NO_SESSION_BUS:-}" ]; then
         [ -n "$BUS_PID" ] || start_session_bus
+        bus=(DBUS_SESSION_BUS_ADDRESS="$BUS_ADDRESS")
     fi
     (
         cd "$BOX/cwd" &&
