@@ -202,13 +202,31 @@ void PlayOut(Sim& s) {
     while (s.hand[s.toPlay]) Play(s, PolicyCard(s));
 }
 
+// Drops each card that is worth the same as the next lower one the seat may play: same suit,
+// same points, and no unplayed card between them.
+Mask DistinctCards(const Sim& s, Mask legal) {
+    const Mask unplayed = s.hand[0] | s.hand[1] | s.hand[2] | s.hand[3];
+    Mask kept = 0;
+    int prev = -1;
+    for (Mask m = legal; m; m &= m - 1) {
+        const int b = Lowest(m);
+        const bool same = prev >= 0 && BitSuit(prev) == BitSuit(b) &&
+                          !(unplayed & (Bit(b) - 1) & ~((Bit(prev) << 1) - 1)) &&
+                          Points(prev, s.trumps) == Points(b, s.trumps);
+        if (!same) kept |= Bit(b);
+        prev = b;
+    }
+    return kept;
+}
+
 // Exact value (the team's points from here) of a deal with every hand in view.
 int Solve(const Sim& s, int team, int alpha, int beta) {
-    const Mask legal = Legal(s);
+    const Mask legal = DistinctCards(s, Legal(s));
     if (!legal) return s.points[team];
     const bool ours = TeamOf(s.toPlay) == team;
     // The policy's card first: it is usually best, which lets the bounds cut early.
-    const int first = PolicyCard(s);
+    int first = PolicyCard(s);
+    if (!(legal & Bit(first))) first = Lowest(legal);
     int best = ours ? -1 : 1000;
     for (Mask m = legal & ~Bit(first), next = Bit(first); next; next = m & (~m + 1), m &= m - 1) {
         const int b = Lowest(next);
@@ -344,8 +362,9 @@ int Search(const DealState& d, int me, Mask candidates, std::uint32_t seed, cons
     const int cardsLeft = kCards - d.cardsPlayed;
     const int candidateCount = std::popcount(candidates);
     const bool exact = cardsLeft + d.trickCount <= 4 * cfg.exactTricks;
-    const int samples =
-        std::clamp(cfg.cardBudget / (candidateCount * cardsLeft), cfg.minSamples, cfg.maxSamples);
+    const int samples = exact ? cfg.exactSamples
+                              : std::clamp(cfg.cardBudget / (candidateCount * cardsLeft),
+                                           cfg.minSamples, cfg.maxSamples);
     const int team = TeamOf(me);
 
     std::array<int, kCards> total{};

@@ -24,6 +24,8 @@ struct ExpertSettings {
     // With this many tricks or fewer left (the current one included) each sampled deal is
     // searched exactly instead of played out.
     int exactTricks = 3;
+    // Sampled deals per decision for the exact search.
+    int exactSamples = 200;
 };
 
 class ExpertPlayer {

@@ -3,7 +3,7 @@
 // interval, its average deal points, and how long its decisions take.
 //
 //   expert_strength [--matches N] [--first K] [--side we|they|both]
-//                   [--budget B] [--exact T] [--min-samples N] [--max-samples N]
+//                   [--budget B] [--exact T] [--exact-samples N] [--min-samples N] [--max-samples N]
 //                   [--vs-expert] [--vs-budget B] [--vs-exact T]
 //
 // `both` plays every match twice on the same shuffles, the Expert as WE and then as THEY.
@@ -38,15 +38,20 @@ struct Options {
 // One seat's decisions: the Expert (timed) or the measuring opponent.
 class Seat {
 public:
-    Seat(bool expert, std::uint32_t seed, const ExpertSettings& settings, std::vector<double>* times)
-        : expert_(expert ? std::make_unique<ExpertPlayer>(seed, settings) : nullptr), times_(times) {}
+    Seat(bool expert, std::uint32_t seed, const ExpertSettings& settings, std::vector<double>* times,
+         std::vector<int>* tricks)
+        : expert_(expert ? std::make_unique<ExpertPlayer>(seed, settings) : nullptr),
+          times_(times),
+          tricks_(tricks) {}
 
     int Trump(const DealState& d, int seat) {
         if (!expert_) return standin::ClassicTrump(d, seat);
+        trick_ = -1;
         return Timed([&] { return expert_->ChooseTrump(d, seat); });
     }
     int Card(const DealState& d, int seat) {
         if (!expert_) return standin::ClassicCard(d, seat);
+        trick_ = d.cardsPlayed / 4;
         return Timed([&] { return expert_->ChooseCard(d, seat); });
     }
 
@@ -55,13 +60,17 @@ private:
     int Timed(F f) {
         const auto start = std::chrono::steady_clock::now();
         const int r = f();
-        if (times_)
+        if (times_) {
             times_->push_back(
                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+            tricks_->push_back(trick_);
+        }
         return r;
     }
     std::unique_ptr<ExpertPlayer> expert_;
     std::vector<double>* times_;
+    std::vector<int>* tricks_;  // the trick each timed decision was in, -1 for trumps
+    int trick_ = 0;
 };
 
 struct Tally {
@@ -137,6 +146,7 @@ int Main(int argc, char** argv) {
         else if (a == "--side") o.side = v;
         else if (a == "--budget") o.expert.cardBudget = std::atoi(v);
         else if (a == "--exact") o.expert.exactTricks = std::atoi(v);
+        else if (a == "--exact-samples") o.expert.exactSamples = std::atoi(v);
         else if (a == "--min-samples") o.expert.minSamples = std::atoi(v);
         else if (a == "--max-samples") o.expert.maxSamples = std::atoi(v);
         else if (a == "--vs-budget") o.other.cardBudget = std::atoi(v);
@@ -147,6 +157,7 @@ int Main(int argc, char** argv) {
         }
     }
     std::vector<double> times;
+    std::vector<int> tricks;
     Tally asWe, asThey;
     for (int m = o.first; m < o.first + o.matches; ++m) {
         const auto seed = static_cast<std::uint32_t>(m);
@@ -158,7 +169,8 @@ int Main(int argc, char** argv) {
                 const bool expertSeat = TeamOf(s) == measured;
                 own.push_back(std::make_unique<Seat>(expertSeat || o.vsExpert, seed * 4 + s,
                                                      expertSeat ? o.expert : o.other,
-                                                     expertSeat ? &times : nullptr));
+                                                     expertSeat ? &times : nullptr,
+                                                     &tricks));
                 seats[s] = own.back().get();
             }
             PlayMatch(seed, seats, measured, measured == 0 ? asWe : asThey);
@@ -182,6 +194,14 @@ int Main(int argc, char** argv) {
     std::printf("decision ms p50: %.2f\n", Percentile(times, 0.50));
     std::printf("decision ms p99: %.2f\n", Percentile(times, 0.99));
     std::printf("decision ms max: %.2f\n", Percentile(times, 1.0));
+    // Where the slow decisions are: choosing trumps, then each trick of the deal.
+    for (int trick = -1; trick < 13; ++trick) {
+        std::vector<double> some;
+        for (std::size_t i = 0; i < times.size(); ++i)
+            if (tricks[i] == trick) some.push_back(times[i]);
+        std::printf("decision ms p50/p99 %s %d: %.2f / %.2f\n", trick < 0 ? "trumps" : "trick", trick + 1,
+                    Percentile(some, 0.5), Percentile(some, 0.99));
+    }
     return 0;
 }
 

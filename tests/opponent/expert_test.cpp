@@ -14,7 +14,7 @@ namespace pellow {
 namespace {
 
 // Small searches: the properties under test do not depend on their size.
-constexpr ExpertSettings kQuick{3000, 4, 16, 3};
+constexpr ExpertSettings kQuick{3000, 4, 16, 3, 16};
 
 DealState NewDeal(std::mt19937& rng, int leader) {
     std::array<int, kCards> deck;
