@@ -26,6 +26,7 @@ struct ExpertSettings {
     int exactTricks = 3;
     // Sampled deals per decision for the exact search.
     int exactSamples = 200;
+    int variant = 0;
 };
 
 class ExpertPlayer {
