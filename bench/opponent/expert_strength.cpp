@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "classic_standin.hpp"
+#include "opponent/pellow_ai.hpp"
 #include "engine/rules.hpp"
 #include "opponent/expert.hpp"
 
@@ -45,12 +45,12 @@ public:
           tricks_(tricks) {}
 
     int Trump(const DealState& d, int seat) {
-        if (!expert_) return standin::ClassicTrump(d, seat);
+        if (!expert_) return pellow::ChooseTrump(d, seat);
         trick_ = -1;
         return Timed([&] { return expert_->ChooseTrump(d, seat); });
     }
     int Card(const DealState& d, int seat) {
-        if (!expert_) return standin::ClassicCard(d, seat);
+        if (!expert_) return pellow::ChooseCard(d, seat);
         trick_ = d.cardsPlayed / 4;
         return Timed([&] { return expert_->ChooseCard(d, seat); });
     }
