@@ -145,7 +145,6 @@ int BestBy(Mask m, Key key) {
 
 // The playout policy: plays with every hand in view (each sampled deal is played as if open),
 // which keeps it cheap and makes all four seats play sensibly.
-thread_local int gVariant = 0;
 int PolicyCard(const Sim& s) {
     const int me = s.toPlay;
     const int trumps = s.trumps;
@@ -182,22 +181,6 @@ int PolicyCard(const Sim& s) {
             }
         }
         if (best >= 0) return best;
-        if (gVariant == 2) {
-            // Lead low to the partner's top card where the opponents cannot ruff it.
-            const Mask partner = s.hand[(me + 2) % 4];
-            Mask toPartner = 0;
-            for (int suit = 0; suit < 4; ++suit) {
-                if (!(legal & SuitMask(suit))) continue;
-                const int top = Highest(remaining & SuitMask(suit));
-                if (!(partner & Bit(top))) continue;
-                bool safe = true;
-                if (suit != trumps)
-                    for (int opp : {(me + 1) % 4, (me + 3) % 4})
-                        if (!(s.hand[opp] & SuitMask(suit)) && (s.hand[opp] & trumpMask)) safe = false;
-                if (safe) toPartner |= legal & SuitMask(suit);
-            }
-            if (toPartner) return BestBy(toPartner, duck);
-        }
         return BestBy(legal, duck);
     }
 
@@ -205,9 +188,8 @@ int PolicyCard(const Sim& s) {
     const int pos = WinningPos(s);
     const int w = s.trick[pos];
     const int winner = (s.leader + 4 - pos) % 4;
-    const bool partnerWins = TeamOf(winner) == TeamOf(me);
-    if (partnerWins && !Threatened(s, w, led)) return BestBy(legal, feed);
-    if (partnerWins && gVariant != 1) return BestBy(legal, duck);
+    if (TeamOf(winner) == TeamOf(me))
+        return Threatened(s, w, led) ? BestBy(legal, duck) : BestBy(legal, feed);
 
     Mask safeWinners = 0;
     for (Mask m = legal & Beaters(w, trumps); m; m &= m - 1)
@@ -364,7 +346,6 @@ std::uint64_t KnowledgeHash(const DealState& d, int me, Mask mine) {
 // first lead of a deal each candidate names its own suit as trumps.
 int Search(const DealState& d, int me, Mask candidates, std::uint32_t seed, const ExpertSettings& cfg) {
     if (std::has_single_bit(candidates)) return Lowest(candidates);
-    gVariant = cfg.variant;
     const Mask mine = HandMask(d, me);
     Rng rng(Mix(seed, KnowledgeHash(d, me, mine)));
     const Sampler sampler(d, me, mine);

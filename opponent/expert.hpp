@@ -26,7 +26,6 @@ struct ExpertSettings {
     int exactTricks = 3;
     // Sampled deals per decision for the exact search.
     int exactSamples = 200;
-    int variant = 0;
 };
 
 class ExpertPlayer {

@@ -150,7 +150,6 @@ int Main(int argc, char** argv) {
         else if (a == "--min-samples") o.expert.minSamples = std::atoi(v);
         else if (a == "--max-samples") o.expert.maxSamples = std::atoi(v);
         else if (a == "--vs-budget") o.other.cardBudget = std::atoi(v);
-        else if (a == "--variant") o.expert.variant = std::atoi(v);
         else if (a == "--vs-exact") o.other.exactTricks = std::atoi(v);
         else {
             std::fprintf(stderr, "unknown option %s\n", a.c_str());
