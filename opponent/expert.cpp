@@ -392,11 +392,11 @@ int Search(const DealState& d, int me, Mask candidates, std::uint32_t seed, cons
 ExpertPlayer::ExpertPlayer(std::uint32_t seed, ExpertSettings settings)
     : seed_(seed), settings_(settings) {}
 
-int ExpertPlayer::ChooseTrump(const DealState& d, int seat) {
+int ExpertPlayer::ChooseTrump(const DealState& d, int seat) const {
     return BitSuit(Search(d, seat, HandMask(d, seat), seed_, settings_));
 }
 
-int ExpertPlayer::ChooseCard(const DealState& d, int seat) {
+int ExpertPlayer::ChooseCard(const DealState& d, int seat) const {
     Mask candidates = 0;
     if (FirstLeadOfDeal(d)) {
         candidates = HandMask(d, seat) & SuitMask(d.trumps);

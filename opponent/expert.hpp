@@ -32,10 +32,10 @@ class ExpertPlayer {
 public:
     explicit ExpertPlayer(std::uint32_t seed, ExpertSettings settings = {});
     // The suit of trumps for the seat about to lead the deal's first trick.
-    int ChooseTrump(const DealState& d, int seat);
+    int ChooseTrump(const DealState& d, int seat) const;
     // The card seat `seat` (d.toPlay) plays now. On the first lead of a deal d.trumps holds the
     // chosen trumps and the card is one of them.
-    int ChooseCard(const DealState& d, int seat);
+    int ChooseCard(const DealState& d, int seat) const;
 
 private:
     std::uint32_t seed_;
