@@ -20,6 +20,16 @@ namespace {
 // While paused only a key press matters, and that wakes the wait at once.
 constexpr int kPausedWait = 250;
 constexpr int kLongestIdleWait = 1000;
+// How often an idle frame looks for a search's answer.
+constexpr int kSearchPoll = 4;
+
+// Every card is dealt and some are still to play.
+bool DealInPlay(const Match& m) {
+    const DealState& d = m.deal;
+    int held = 0;
+    for (int seat = 0; seat < 4; ++seat) held += d.handCount[seat];
+    return held > 0 && held + d.cardsPlayed == kCards;
+}
 
 int SecondsIntoMinute() {
     const std::time_t now = std::time(nullptr);
@@ -58,7 +68,7 @@ int IdleTimeout(const Match& m, std::uint32_t nowTick, int secondsIntoMinute) {
 
 bool Game::FrameLook::operator==(const FrameLook& o) const {
     return valid && o.valid && phase == o.phase && mouseX == o.mouseX && mouseY == o.mouseY &&
-           clock == o.clock;
+           clock == o.clock && hintCard == o.hintCard;
 }
 
 Game::Game() : idleWait([this](int milliseconds) { display_.WaitForEvent(milliseconds); }) {
@@ -118,11 +128,15 @@ void Game::StartGame(modDX::DisplayKind screen) {
 
     UnloadStartupDialog();
     m.layout = MakeTableLayout(m.settings.screen, m.settings.slowAnimation);
-    random_.emplace(TimeOfDaySeed());
+    // The Expert's searches draw from their own stream, seeded with the match's seed, so the
+    // game's own draws stay those of the Classic table.
+    const std::uint32_t seed = TimeOfDaySeed();
+    random_.emplace(seed);
+    players_.emplace(seed, m.settings.partner, m.settings.opponents);
     m.random = &*random_;
     m.clock = &tickClock_;
     m.sounds = &audio_;
-    m.computer = &computer_;
+    m.computer = &*players_;
 
     display_.DirectX(ScreenWidth(m.settings.screen), ScreenHeight(m.settings.screen), screen);
     input_.GiveMeInput();
@@ -163,11 +177,18 @@ bool Game::RunFrame() {
     const bool movingBefore = AnyCardMoving(m.motion);
     const FrameInput frameInput{input_.KeyDown(modDX::keyR), input_.MouseButton(0), input_.mouseX(),
                                 input_.mouseY(), input_.Paused()};
+    const bool hintAsked = input_.KeyDown(modDX::keyH) || input_.MouseButton(1);
     const bool picked = StepFrame(m, frameInput);
     if (!m.fault.empty()) {
         End(m.fault);
         return false;
     }
+    // An Expert seat to play searches on its own thread from the moment the card before lands,
+    // through the pause; the turn waits for it without holding up the frames.
+    const bool inPlay = DealInPlay(m);
+    if (inPlay) players_->Think(m.deal);
+    const bool thinking = inPlay && m.deal.toPlay != userSeat && !players_->Ready(m.deal, m.deal.toPlay);
+    const int hintCard = HintCard(hintAsked);
     if (input_.Paused()) {
         idleWait(kPausedWait);
         lastLook_.valid = false;
@@ -177,17 +198,33 @@ bool Game::RunFrame() {
 
     // A frame identical to the last one presented is neither drawn nor presented: the loop
     // waits for the next event or frame time instead, so a waiting game costs no CPU.
-    FrameLook look{m.motion.statusText, input_.mouseX(), input_.mouseY(), CurrentClockText(), true};
+    FrameLook look{m.motion.statusText, input_.mouseX(), input_.mouseY(), CurrentClockText(), hintCard, true};
     if (!movingBefore && !AnyCardMoving(m.motion) && !picked && look == lastLook_) {
-        idleWait(IdleTimeout(m, m.clock->TickCount(), SecondsIntoMinute()));
+        // A search under way is looked at again soon: its answer is the next thing to show.
+        const bool searching = thinking || (hintAt_ >= 0 && hintCard < 0);
+        const int idle = IdleTimeout(m, m.clock->TickCount(), SecondsIntoMinute());
+        idleWait(searching ? std::min(idle, kSearchPoll) : idle);
         return false;
     }
     display_.BltSurface(table_.background(), display_.backBuffer(), modDX::Rect{}, 0, 0, false);
-    table_.DrawTable(m, look.clock, kCaption);
+    table_.DrawTable(m, look.clock, kCaption, hintCard);
     input_.DrawMouseCursor(table_.pointer(), 16, 16, 32, 32, true);
     display_.FlipScreen();
     lastLook_ = look;
     return true;
+}
+
+int Game::HintCard(bool asked) {
+    const Match& m = match;
+    const DealMotion& t = m.motion;
+    const bool usersTurn = t.waitingForUser && !t.userHasChosen && DealInPlay(m) && m.deal.toPlay == userSeat;
+    if (!usersTurn) {
+        hintAt_ = -1;
+        return -1;
+    }
+    if (asked) hintAt_ = m.deal.cardsPlayed;
+    if (hintAt_ != m.deal.cardsPlayed) hintAt_ = -1;
+    return hintAt_ < 0 ? -1 : players_->Hint(m.deal);
 }
 
 void Game::QuitGame() {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "engine/match.hpp"
-#include "opponent/pellow_ai.hpp"
+#include "opponent/table_players.hpp"
 #include "presentation/dx.hpp"
 #include "presentation/input.hpp"
 #include "presentation/platform_services.hpp"
@@ -57,6 +57,9 @@ public:
     [[noreturn]] void FrameLoop();
     // One frame: input, match, drawing, presentation. Returns whether a picture was presented.
     bool RunFrame();
+    // The card the hint raises in the user's hand this frame, -1 for none. H or a right click
+    // on the user's turn asks; the card stays raised until the user plays.
+    int HintCard(bool asked);
     void QuitGame();
     // Releases the display, sound and input, shows a non-empty message, removes the unpacked
     // files and ends the process: status 0 for an empty message, 1 otherwise.
@@ -75,6 +78,7 @@ private:
         Phase phase = Phase::DealingCards;
         std::int32_t mouseX = -1, mouseY = -1;
         std::string clock;
+        int hintCard = -1;
         bool valid = false;
         bool operator==(const FrameLook& o) const;
     };
@@ -85,7 +89,9 @@ private:
     TableView table_{display_};
     std::optional<MersenneRandom> random_;
     modDX::DXTickClock tickClock_;
-    RulesPlayer computer_;
+    std::optional<TablePlayers> players_;
+    // The position at which the user asked for a hint (cards played then), -1 for none.
+    int hintAt_ = -1;
     FrameLook lastLook_;
     EndHooks hooks_;
 };

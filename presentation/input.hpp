@@ -14,6 +14,7 @@ namespace pellow::modDX {
 
 inline constexpr std::uint8_t keyEscape = 1;
 inline constexpr std::uint8_t keyR = 19;
+inline constexpr std::uint8_t keyH = 35;
 inline constexpr std::uint8_t keyP = 25;
 
 struct Point {

@@ -36,9 +36,14 @@ void TableView::DrawPile(const std::array<CardSprite, 53>& pile, int count) {
         if (pile[i].inUse) DrawSprite(pile[i], false);
 }
 
-void TableView::DrawHand(const std::array<CardSprite, 16>& hand, bool alwaysFace) {
-    for (int i = 0; i <= 12; ++i)
-        if (hand[i].inUse) DrawSprite(hand[i], alwaysFace || hand[i].faceUp);
+void TableView::DrawHand(const std::array<CardSprite, 16>& hand, bool alwaysFace, int raisedCard) {
+    for (int i = 0; i <= 12; ++i) {
+        if (!hand[i].inUse) continue;
+        CardSprite c = hand[i];
+        // Lifted by a fifth of its height, enough to stand out and keep its neighbours readable.
+        if (c.card == raisedCard && !c.moving) c.y -= static_cast<float>(c.height / 5);
+        DrawSprite(c, alwaysFace || c.faceUp);
+    }
 }
 
 std::string DeckFolder(const LaunchSettings& settings) { return "res\\" + settings.deckFolder + "\\"; }
@@ -104,7 +109,8 @@ std::string Pad5(int value) {
     return digits;
 }
 
-void TableView::DrawTable(const Match& m, std::string_view clockText, std::string_view caption) {
+void TableView::DrawTable(const Match& m, std::string_view clockText, std::string_view caption,
+                          int raisedCard) {
     const DealMotion& t = m.motion;
     DrawPile(t.ourPile, t.ourPileCount);
     DrawPile(t.theirPile, t.theirPileCount);
@@ -119,7 +125,7 @@ void TableView::DrawTable(const Match& m, std::string_view clockText, std::strin
     DrawHand(t.partnerHand, false);
     DrawHand(t.rightHand, false);
     DrawHand(t.leftHand, false);
-    DrawHand(t.userHand, true);
+    DrawHand(t.userHand, true, raisedCard);
 
     const int n = t.nextDeckCard;
     const int shown = n <= 45 ? 6 : 51 - n;

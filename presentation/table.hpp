@@ -46,7 +46,9 @@ public:
     // Frees them, in the order the game quits.
     void ReleaseBitmaps();
 
-    void DrawTable(const Match& m, std::string_view clockText, std::string_view caption);
+    // `raisedCard`, when the user holds it, is drawn lifted out of the hand: the hint.
+    void DrawTable(const Match& m, std::string_view clockText, std::string_view caption,
+                   int raisedCard = -1);
     void DrawScorePage(const MatchScore& score, const ScorePageLayout& l);
     void DrawScoreTable(const MatchScore& score, const ScorePageLayout& l);
 
@@ -59,7 +61,7 @@ private:
     void Blit(modDX::Surface& picture, int x, int y, bool key = true);
     void DrawSprite(const CardSprite& c, bool face);
     void DrawPile(const std::array<CardSprite, 53>& pile, int count);
-    void DrawHand(const std::array<CardSprite, 16>& hand, bool alwaysFace);
+    void DrawHand(const std::array<CardSprite, 16>& hand, bool alwaysFace, int raisedCard = -1);
 
     modDX::Display& display_;
     modDX::Surface backgroundSurface_;

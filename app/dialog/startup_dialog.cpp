@@ -60,6 +60,8 @@ void frmStartup::Option4_Click() {
 }
 
 void frmStartup::Check3_Click(bool checked) { Check3 = checked; }
+void frmStartup::Partner_Click(ComputerLevel level) { partner = level; }
+void frmStartup::Opponents_Click(ComputerLevel level) { opponents = level; }
 
 void frmStartup::Label11_Click() {
     if (host_.informationBox) host_.informationBox(kWebMessage, kStartupCaption);
@@ -78,6 +80,8 @@ void frmStartup::Command1_Click() {
     if (Option[3]) settings_.deckFolder = "Vintage";
     if (Option[1]) settings_.deckFolder = "Worn";
     if (Check3) settings_.slowAnimation = true;
+    settings_.partner = partner;
+    settings_.opponents = opponents;
     if (host_.loadForm1) host_.loadForm1();
 }
 

@@ -35,6 +35,8 @@ public:
     void Option3_Click();
     void Option4_Click();
     void Check3_Click(bool checked);
+    void Partner_Click(ComputerLevel level);
+    void Opponents_Click(ComputerLevel level);
     void Label11_Click();  // the web address below the rules
     void Command1_Click();  // Play
     void Command2_Click();  // Exit
@@ -47,6 +49,8 @@ public:
     std::array<bool, 5> Option{false, false, false, false, true};  // Option(1..4); [0] unused
     std::array<bool, 2> Image2Visible{true, false};
     bool Check3 = false;  // "Slow animation"
+    ComputerLevel partner = ComputerLevel::Classic;
+    ComputerLevel opponents = ComputerLevel::Classic;
     std::string Label3;
 
 private:

@@ -18,6 +18,13 @@ inline constexpr const char* kSlowAnimationCaption = "Slow animation";
 inline constexpr const char* kSlowAnimationHelp =
     "Click for slower card animation. Useful when learning the game or in fast computers.";
 
+// The computer's level for each team, Classic or Expert (in ComputerLevel order).
+inline constexpr const char* kPartnerCaption = "Partner";
+inline constexpr const char* kOpponentsCaption = "Opponents";
+inline constexpr std::array<const char*, 2> kLevelCaptions = {"Classic", "Expert"};
+inline constexpr const char* kLevelsHelp =
+    "Expert plays by searching ahead and is much harder to beat than Classic.";
+
 inline constexpr int kTabCount = 5;
 inline constexpr std::array<const char*, kTabCount> kTabCaptions = {
     "Deck", "Keys", "Rules", "Credits", "Options"};

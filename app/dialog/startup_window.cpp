@@ -5,6 +5,7 @@
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Choice.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Group.H>
 #include <FL/Fl_RGB_Image.H>
@@ -304,6 +305,29 @@ private:
         }, this);
         Label(PX(208), PY(72), 273, 33, kSlowAnimationHelp,
               FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
+        partner_ = LevelChoice(PX(110), PY(116), kPartnerCaption, [](Fl_Widget* w, void* self) {
+            static_cast<StartupWindow*>(self)->form_.Partner_Click(LevelOf(w));
+            static_cast<StartupWindow*>(self)->Sync();
+        });
+        opponents_ = LevelChoice(PX(300), PY(116), kOpponentsCaption, [](Fl_Widget* w, void* self) {
+            static_cast<StartupWindow*>(self)->form_.Opponents_Click(LevelOf(w));
+            static_cast<StartupWindow*>(self)->Sync();
+        });
+        Label(PX(40), PY(146), 441, 17, kLevelsHelp, FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
+    }
+
+    static ComputerLevel LevelOf(Fl_Widget* choice) {
+        return static_cast<ComputerLevel>(static_cast<Fl_Choice*>(choice)->value());
+    }
+
+    Fl_Choice* LevelChoice(int x, int y, const char* caption, Fl_Callback* click) {
+        auto* choice = new Fl_Choice(x, y, 100, 22, caption);
+        choice->labelfont(FL_HELVETICA_BOLD);
+        choice->labelsize(kTextSize);
+        choice->textsize(kTextSize);
+        for (const char* level : kLevelCaptions) choice->add(level);
+        choice->callback(click, this);
+        return choice;
     }
 
     void AddTextPage(int x, int y, int w, int h, const std::vector<TextLine>& lines,
@@ -377,6 +401,8 @@ private:
             }
         }
         check3_->value(form_.Check3 ? 1 : 0);
+        partner_->value(static_cast<int>(form_.partner));
+        opponents_->value(static_cast<int>(form_.opponents));
         window_->redraw();
     }
 
@@ -391,6 +417,8 @@ private:
     Fl_Round_Button* option_[5] = {};
     Fl_Box* image2_[2] = {};
     Fl_Check_Button* check3_ = nullptr;
+    Fl_Choice* partner_ = nullptr;
+    Fl_Choice* opponents_ = nullptr;
     std::vector<Fl_Text_Display*> displays_;
     std::vector<Fl_Text_Buffer*> buffers_;
     std::vector<std::unique_ptr<Fl_Text_Display::Style_Table_Entry[]>> styleTables_;
