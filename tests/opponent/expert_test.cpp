@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <numeric>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "engine/rules.hpp"
 #include "opponent/expert.hpp"
+#include "opponent/pellow_ai.hpp"
+#include "opponent/table_players.hpp"
 
 namespace pellow {
 namespace {
@@ -110,6 +113,46 @@ TEST(Expert, ChoiceDoesNotDependOnTheHiddenHands) {
         }
     }
     EXPECT_GT(changedPositions, 150);
+}
+
+// The table's players answer from their threads exactly what each level answers in place: the
+// Expert seats and the hint the Expert's card, the Classic seats the Classic card, whatever
+// order the frames ask in.
+TEST(Expert, TablePlayersAnswerEachSeatAtItsLevel) {
+    for (const bool expertPartner : {true, false}) {
+        const ComputerLevel partner = expertPartner ? ComputerLevel::Expert : ComputerLevel::Classic;
+        const ComputerLevel opponents = expertPartner ? ComputerLevel::Classic : ComputerLevel::Expert;
+        TablePlayers table(5, partner, opponents, kQuick);
+        const ExpertPlayer expert(5, kQuick);
+        std::mt19937 rng(99);
+        for (int deal = 0; deal < 4; ++deal) {
+            DealState d = NewDeal(rng, deal);
+            while (!DealOver(d)) {
+                const int seat = d.toPlay;
+                DealState asked = d;
+                const bool first = FirstLeadOfDeal(d);
+                if (first) asked.trumps = static_cast<std::int8_t>(expert.ChooseTrump(d, seat));
+                const int expertCard = expert.ChooseCard(asked, seat);
+                int card = -1;
+                if (seat == userSeat) {
+                    while ((card = table.Hint(d)) < 0) std::this_thread::yield();
+                    EXPECT_EQ(card, expertCard);
+                } else {
+                    table.Think(d);
+                    while (!table.Ready(d, seat)) std::this_thread::yield();
+                    const bool isExpert = table.LevelOf(seat) == ComputerLevel::Expert;
+                    if (first) {
+                        d.trumps = static_cast<std::int8_t>(table.ChooseTrump(d, seat));
+                        EXPECT_EQ(d.trumps, isExpert ? asked.trumps : pellow::ChooseTrump(d, seat));
+                    }
+                    card = table.ChooseCard(d, seat);
+                    EXPECT_EQ(card, isExpert ? expertCard : pellow::ChooseCard(d, seat)) << "seat " << seat;
+                }
+                ASSERT_TRUE(MayPlay(d, seat, card));
+                PlayCard(d, card);
+            }
+        }
+    }
 }
 
 }  // namespace
