@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <numeric>
 #include <random>
@@ -34,6 +35,15 @@ struct Options {
     bool vsExpert = false;
     ExpertSettings other;
 };
+
+// The CPU time of the decisions, which a busy machine does not stretch as it does the wall clock.
+std::vector<double> gCpuTimes;
+
+double ThreadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
 
 // One seat's decisions: the Expert (timed) or the measuring opponent.
 class Seat {
@@ -59,10 +69,12 @@ private:
     template <typename F>
     int Timed(F f) {
         const auto start = std::chrono::steady_clock::now();
+        const double cpuStart = ThreadCpuMs();
         const int r = f();
         if (times_) {
             times_->push_back(
                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+            gCpuTimes.push_back(ThreadCpuMs() - cpuStart);
             tricks_->push_back(trick_);
         }
         return r;
@@ -194,6 +206,9 @@ int Main(int argc, char** argv) {
     std::printf("decision ms p50: %.2f\n", Percentile(times, 0.50));
     std::printf("decision ms p99: %.2f\n", Percentile(times, 0.99));
     std::printf("decision ms max: %.2f\n", Percentile(times, 1.0));
+    std::printf("decision cpu ms p50: %.2f\n", Percentile(gCpuTimes, 0.50));
+    std::printf("decision cpu ms p99: %.2f\n", Percentile(gCpuTimes, 0.99));
+    std::printf("decision cpu ms max: %.2f\n", Percentile(gCpuTimes, 1.0));
     // Where the slow decisions are: choosing trumps, then each trick of the deal.
     for (int trick = -1; trick < 13; ++trick) {
         std::vector<double> some;
