@@ -23,7 +23,7 @@ inline constexpr const char* kPartnerCaption = "Partner";
 inline constexpr const char* kOpponentsCaption = "Opponents";
 inline constexpr std::array<const char*, 2> kLevelCaptions = {"Classic", "Expert"};
 inline constexpr const char* kLevelsHelp =
-    "Expert plays by searching ahead and is much harder to beat than Classic.";
+    "Expert searches ahead and is much harder to beat than Classic.";
 
 inline constexpr int kTabCount = 5;
 inline constexpr std::array<const char*, kTabCount> kTabCaptions = {

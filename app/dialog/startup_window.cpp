@@ -305,15 +305,15 @@ private:
         }, this);
         Label(PX(208), PY(72), 273, 33, kSlowAnimationHelp,
               FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
-        partner_ = LevelChoice(PX(110), PY(116), kPartnerCaption, [](Fl_Widget* w, void* self) {
+        partner_ = LevelChoice(PX(110), PY(114), kPartnerCaption, [](Fl_Widget* w, void* self) {
             static_cast<StartupWindow*>(self)->form_.Partner_Click(LevelOf(w));
             static_cast<StartupWindow*>(self)->Sync();
         });
-        opponents_ = LevelChoice(PX(300), PY(116), kOpponentsCaption, [](Fl_Widget* w, void* self) {
+        opponents_ = LevelChoice(PX(300), PY(114), kOpponentsCaption, [](Fl_Widget* w, void* self) {
             static_cast<StartupWindow*>(self)->form_.Opponents_Click(LevelOf(w));
             static_cast<StartupWindow*>(self)->Sync();
         });
-        Label(PX(40), PY(146), 441, 17, kLevelsHelp, FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
+        Label(PX(40), PY(146), 453, 17, kLevelsHelp, FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
     }
 
     static ComputerLevel LevelOf(Fl_Widget* choice) {
