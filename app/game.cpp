@@ -20,6 +20,16 @@ namespace {
 // While paused only a key press matters, and that wakes the wait at once.
 constexpr int kPausedWait = 250;
 constexpr int kLongestIdleWait = 1000;
+// How often an idle frame looks for a search's answer.
+constexpr int kSearchPoll = 4;
+
+// Every card is dealt and some are still to play.
+bool DealInPlay(const Match& m) {
+    const DealState& d = m.deal;
+    int held = 0;
+    for (int seat = 0; seat < 4; ++seat) held += d.handCount[seat];
+    return held > 0 && held + d.cardsPlayed == kCards;
+}
 
 int SecondsIntoMinute() {
     const std::time_t now = std::time(nullptr);
@@ -58,7 +68,8 @@ int IdleTimeout(const Match& m, std::uint32_t nowTick, int secondsIntoMinute) {
 
 bool Game::FrameLook::operator==(const FrameLook& o) const {
     return valid && o.valid && phase == o.phase && mouseX == o.mouseX && mouseY == o.mouseY &&
-           clock == o.clock && highlight == o.highlight && dimmed == o.dimmed && lastTrick == o.lastTrick;
+           clock == o.clock && highlight == o.highlight && dimmed == o.dimmed && lastTrick == o.lastTrick &&
+           hintCard == o.hintCard;
 }
 
 Game::Game() : idleWait([this](int milliseconds) { display_.WaitForEvent(milliseconds); }) {
@@ -122,11 +133,15 @@ void Game::StartGame(modDX::DisplayKind screen) {
 
     UnloadStartupDialog();
     m.layout = MakeTableLayout(m.settings.screen, m.settings.slowAnimation);
-    random_.emplace(TimeOfDaySeed());
+    // The Expert's searches draw from their own stream, seeded with the match's seed, so the
+    // game's own draws stay those of the Classic table.
+    const std::uint32_t seed = TimeOfDaySeed();
+    random_.emplace(seed);
+    players_.emplace(seed, m.settings.partner, m.settings.opponents);
     m.random = &*random_;
     m.clock = &tickClock_;
     m.sounds = &audio_;
-    m.computer = &computer_;
+    m.computer = &*players_;
 
     display_.DirectX(ScreenWidth(m.settings.screen), ScreenHeight(m.settings.screen), screen);
     input_.GiveMeInput();
@@ -184,12 +199,23 @@ bool Game::RunFrame() {
                           input_.mouseY(), input_.Paused()};
     frameInput.moveHighlight = (input_.KeyPressed(modDX::keyRight) ? 1 : 0) - (input_.KeyPressed(modDX::keyLeft) ? 1 : 0);
     frameInput.playHighlighted = (enter && !alt) || input_.KeyPressed(modDX::keySpace);
+    // The right button held shows the last trick; let go on the player's turn, it asks for the
+    // hint as H does.
+    const bool rightReleased = rightWasDown_ && !input_.MouseButton(1);
+    rightWasDown_ = input_.MouseButton(1);
+    const bool hintAsked = input_.KeyDown(modDX::keyH) || rightReleased;
     const bool picked = StepFrame(m, frameInput);
     if (!m.fault.empty()) {
         End(m.fault);
         return false;
     }
     if (phaseBefore != Phase::EndOfMatch && m.motion.statusText == Phase::EndOfMatch) CountFinishedDeal();
+    // An Expert seat to play searches on its own thread from the moment the card before lands,
+    // through the pause; the turn waits for it without holding up the frames.
+    const bool inPlay = DealInPlay(m);
+    if (inPlay) players_->Think(m.deal);
+    const bool thinking = inPlay && m.deal.toPlay != userSeat && !players_->Ready(m.deal, m.deal.toPlay);
+    const int hintCard = HintCard(hintAsked);
     if (input_.Paused()) {
         idleWait(kPausedWait);
         lastLook_.valid = false;
@@ -202,11 +228,15 @@ bool Game::RunFrame() {
 
     // A frame identical to the last one presented is neither drawn nor presented: the loop
     // waits for the next event or frame time instead, so a waiting game costs no CPU.
-    const TableExtras extras = Extras();
+    TableExtras extras = Extras();
+    extras.hintCard = hintCard;
     FrameLook look{m.motion.statusText, input_.mouseX(), input_.mouseY(), CurrentClockText(),
-                   extras.highlightSlot, extras.dimUnplayable, extras.lastTrick, true};
+                   extras.highlightSlot, extras.dimUnplayable, extras.lastTrick, hintCard, true};
     if (!movingBefore && !AnyCardMoving(m.motion) && !picked && look == lastLook_) {
-        idleWait(IdleTimeout(m, m.clock->TickCount(), SecondsIntoMinute()));
+        // A search under way is looked at again soon: its answer is the next thing to show.
+        const bool searching = thinking || (hintAt_ >= 0 && hintCard < 0);
+        const int idle = IdleTimeout(m, m.clock->TickCount(), SecondsIntoMinute());
+        idleWait(searching ? std::min(idle, kSearchPoll) : idle);
         return false;
     }
     display_.BltSurface(table_.background(), display_.backBuffer(), modDX::Rect{}, 0, 0, false);
@@ -220,6 +250,19 @@ bool Game::RunFrame() {
 void Game::CountFinishedDeal() {
     CountDeal(record, match.motion.ourDealScore, match.score);
     if (!configFolder.empty()) SaveRecord(configFolder, record, std::cerr);
+}
+
+int Game::HintCard(bool asked) {
+    const Match& m = match;
+    const DealMotion& t = m.motion;
+    const bool usersTurn = t.waitingForUser && !t.userHasChosen && DealInPlay(m) && m.deal.toPlay == userSeat;
+    if (!usersTurn) {
+        hintAt_ = -1;
+        return -1;
+    }
+    if (asked) hintAt_ = m.deal.cardsPlayed;
+    if (hintAt_ != m.deal.cardsPlayed) hintAt_ = -1;
+    return hintAt_ < 0 ? -1 : players_->Hint(m.deal);
 }
 
 void Game::QuitGame() {

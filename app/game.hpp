@@ -9,7 +9,7 @@
 
 #include "app/settings.hpp"
 #include "engine/match.hpp"
-#include "opponent/pellow_ai.hpp"
+#include "opponent/table_players.hpp"
 #include "presentation/dx.hpp"
 #include "presentation/input.hpp"
 #include "presentation/platform_services.hpp"
@@ -63,6 +63,9 @@ public:
     [[noreturn]] void FrameLoop();
     // One frame: input, match, drawing, presentation. Returns whether a picture was presented.
     bool RunFrame();
+    // The card the hint raises in the user's hand this frame, -1 for none. H or a right click
+    // on the user's turn asks; the card stays raised until the user plays.
+    int HintCard(bool asked);
     void QuitGame();
     // The table's extras this frame: keyboard highlight, dimmed cards, the last trick.
     TableExtras Extras() const;
@@ -87,6 +90,7 @@ private:
         int highlight = -1;
         bool dimmed = false;
         bool lastTrick = false;
+        int hintCard = -1;
         bool valid = false;
         bool operator==(const FrameLook& o) const;
     };
@@ -97,8 +101,11 @@ private:
     TableView table_{display_};
     std::optional<MersenneRandom> random_;
     modDX::DXTickClock tickClock_;
-    RulesPlayer computer_;
+    std::optional<TablePlayers> players_;
+    // The position at which the user asked for a hint (cards played then), -1 for none.
+    int hintAt_ = -1;
     FrameLook lastLook_;
+    bool rightWasDown_ = false;  // the right button as the last frame saw it
     EndHooks hooks_;
 };
 

@@ -205,7 +205,7 @@ std::string ConfigFolder() {
 PlayerOptions LoadOptions(const std::string& folder, std::ostream& err) {
     PlayerOptions o;
     const auto values = Load(folder, "settings", kOptionsHeader,
-                             {"deck", "slow-animation", "play-in-window", "show-playable"}, err);
+                             {"deck", "slow-animation", "play-in-window", "show-playable", "partner", "opponents"}, err);
     if (!values) return o;
     PlayerOptions read;
     bool ok = true;
@@ -222,6 +222,10 @@ PlayerOptions LoadOptions(const std::string& folder, std::ostream& err) {
             ok = ok && ParseBool(value, read.playInWindow);
         } else if (key == "show-playable") {
             ok = ok && ParseBool(value, read.showPlayable);
+        } else if (key == "partner" || key == "opponents") {
+            ComputerLevel& level = key == "partner" ? read.partner : read.opponents;
+            ok = ok && (value == "classic" || value == "expert");
+            level = value == "expert" ? ComputerLevel::Expert : ComputerLevel::Classic;
         }
     }
     if (!ok) {
@@ -255,12 +259,15 @@ MatchRecord LoadRecord(const std::string& folder, std::ostream& err) {
 
 bool SaveOptions(const std::string& folder, const PlayerOptions& o, std::ostream& err) {
     const auto yesNo = [](bool b) { return b ? "yes" : "no"; };
+    const auto levelName = [](ComputerLevel l) { return l == ComputerLevel::Expert ? "expert" : "classic"; };
     std::ostringstream text;
     text << kOptionsHeader << "\n"
          << "deck = " << kDeckNames[o.deck >= 1 && o.deck <= 4 ? o.deck : 4] << "\n"
          << "slow-animation = " << yesNo(o.slowAnimation) << "\n"
          << "play-in-window = " << yesNo(o.playInWindow) << "\n"
-         << "show-playable = " << yesNo(o.showPlayable) << "\n";
+         << "show-playable = " << yesNo(o.showPlayable) << "\n"
+         << "partner = " << levelName(o.partner) << "\n"
+         << "opponents = " << levelName(o.opponents) << "\n";
     return Save(folder, "settings", text.str(), err);
 }
 

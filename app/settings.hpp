@@ -18,6 +18,8 @@ struct PlayerOptions {
     bool playInWindow = false;
     // On the player's turn the cards that may not be played are dimmed.
     bool showPlayable = true;
+    ComputerLevel partner = ComputerLevel::Classic;
+    ComputerLevel opponents = ComputerLevel::Classic;
     bool operator==(const PlayerOptions&) const = default;
 };
 

@@ -59,7 +59,9 @@ void UpdateNormalPlay(Match& m) {
             StepCard(m, HandSprites(t, t.turnSeat)[t.aiCardIndex]);
         return;
     }
-    // The next turn begins.
+    // The next turn begins, once a computer seat to play has decided.
+    const int next = t.turnSeat == 0 ? leftSeat : t.turnSeat - 1;
+    if (next != userSeat && !m.computer->Ready(m.deal, next)) return;
     if (t.pauseDone) t.pauseDone = false;
     t.turnSeat = t.turnSeat - 1;
     if (t.turnSeat == -1) t.turnSeat = 3;

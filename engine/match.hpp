@@ -21,11 +21,16 @@ enum class ScreenSize { Small800x600, Large1024x768 };
 inline int ScreenWidth(ScreenSize s) { return s == ScreenSize::Small800x600 ? 800 : 1024; }
 inline int ScreenHeight(ScreenSize s) { return s == ScreenSize::Small800x600 ? 600 : 768; }
 
+// How well a computer seat plays: the Classic rule set, or the Expert that searches ahead.
+enum class ComputerLevel { Classic, Expert };
+
 struct LaunchSettings {
     std::string packFileName = "res002.pak";
     std::string deckFolder;
     ScreenSize screen = ScreenSize::Large1024x768;
     bool slowAnimation = false;
+    ComputerLevel partner = ComputerLevel::Classic;
+    ComputerLevel opponents = ComputerLevel::Classic;
 };
 
 struct CardSprite {

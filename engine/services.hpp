@@ -47,6 +47,9 @@ public:
     // The card the seat to play (d.toPlay == seat) plays now. For the first lead of a deal the
     // caller has set d.trumps to ChooseTrump's answer first.
     virtual int ChooseCard(const DealState& d, int seat) = 0;
+    // Whether the seat has its answer for this deal. A player that thinks away from the frame
+    // says false until it has one: the turn then waits, and the frames go on meanwhile.
+    virtual bool Ready(const DealState& /*d*/, int /*seat*/) { return true; }
 };
 
 // ---- Plain implementations for running without the platform ----

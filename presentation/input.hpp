@@ -14,6 +14,7 @@ namespace pellow::modDX {
 
 inline constexpr std::uint8_t keyEscape = 1;
 inline constexpr std::uint8_t keyR = 19;
+inline constexpr std::uint8_t keyH = 35;
 inline constexpr std::uint8_t keyP = 25;
 inline constexpr std::uint8_t keyReturn = 0x1C;
 inline constexpr std::uint8_t keyL = 0x26;

@@ -58,7 +58,10 @@ void TableView::DrawUserHand(const Match& m, const TableExtras& extras) {
         const int x = RoundHalfEven(c.x);
         // The highlighted card stands out above the row; the cards right of it still cover
         // its right part, so the frame shows where it shows.
-        const int y = RoundHalfEven(c.y) - (i == extras.highlightSlot ? kHighlightLift : 0);
+        int y = RoundHalfEven(c.y) - (i == extras.highlightSlot ? kHighlightLift : 0);
+        // The hinted card is lifted by a fifth of its height: it stands out and its neighbours
+        // stay readable.
+        if (c.card == extras.hintCard && !c.moving) y -= c.height / 5;
         Blit(dim ? dimmedCardSurface_[c.card] : cardSurface_[c.card], x, y);
         if (i == extras.highlightSlot)
             modDX::FrameRect(display_.backBuffer(), modDX::Rect{x, y, x + c.width, y + c.height}, 3, kGold);

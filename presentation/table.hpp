@@ -41,6 +41,7 @@ struct TableExtras {
     int highlightSlot = -1;      // the user's hand slot the keyboard points at: lifted, framed
     bool dimUnplayable = false;  // the user's cards that may not be played now are dimmed
     bool lastTrick = false;      // the last completed trick over the darkened table
+    int hintCard = -1;           // the card the hint raises in the user's hand
 };
 
 // The game's pictures and fonts, drawn onto the display's back buffer.

@@ -31,6 +31,8 @@ void frmStartup::Form_Load() {
     Check3 = stored.slowAnimation;
     CheckWindow = stored.playInWindow;
     CheckPlayable = stored.showPlayable;
+    partner = stored.partner;
+    opponents = stored.opponents;
     RecordText = RecordLine(record);
 }
 
@@ -72,6 +74,8 @@ void frmStartup::Option4_Click() {
 void frmStartup::Check3_Click(bool checked) { Check3 = checked; }
 void frmStartup::CheckWindow_Click(bool checked) { CheckWindow = checked; }
 void frmStartup::CheckPlayable_Click(bool checked) { CheckPlayable = checked; }
+void frmStartup::Partner_Click(ComputerLevel level) { partner = level; }
+void frmStartup::Opponents_Click(ComputerLevel level) { opponents = level; }
 
 void frmStartup::ResetRecord_Click() {
     record = MatchRecord{};
@@ -96,11 +100,15 @@ void frmStartup::Command1_Click() {
     if (Option[3]) settings_.deckFolder = "Vintage";
     if (Option[1]) settings_.deckFolder = "Worn";
     if (Check3) settings_.slowAnimation = true;
+    settings_.partner = partner;
+    settings_.opponents = opponents;
     for (int n = 1; n <= 4; ++n)
         if (Option[n]) stored.deck = n;
     stored.slowAnimation = Check3;
     stored.playInWindow = CheckWindow;
     stored.showPlayable = CheckPlayable;
+    stored.partner = partner;
+    stored.opponents = opponents;
     if (host_.loadForm1) host_.loadForm1();
 }
 

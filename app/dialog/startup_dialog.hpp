@@ -41,6 +41,8 @@ public:
     void CheckWindow_Click(bool checked);    // "Play in a window"
     void CheckPlayable_Click(bool checked);  // "Show playable cards"
     void ResetRecord_Click();
+    void Partner_Click(ComputerLevel level);
+    void Opponents_Click(ComputerLevel level);
     void Label11_Click();  // the web address below the rules
     void Command1_Click();  // Play
     void Command2_Click();  // Exit
@@ -55,6 +57,8 @@ public:
     bool Check3 = false;  // "Slow animation"
     bool CheckWindow = false;
     bool CheckPlayable = true;
+    ComputerLevel partner = ComputerLevel::Classic;
+    ComputerLevel opponents = ComputerLevel::Classic;
     std::string Label3;
     std::string RecordText;  // the match record's line on the Options tab
 

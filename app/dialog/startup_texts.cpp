@@ -79,6 +79,11 @@ std::vector<TextLine> RulesText() {
                      " (so reaches " + std::to_string(kWinThreshold + 1) +
                      " or more) and is higher than the other team's. While no team has done so, "
                      "another deal follows."});
+    t.push_back({Kind::Body, ""});
+    t.push_back({Kind::Heading, "A hint"});
+    t.push_back({Kind::Body,
+                 "On your turn, press H or right-click the table: the card the Expert would play "
+                 "rises from your hand until you play."});
     return t;
 }
 

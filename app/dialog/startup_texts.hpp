@@ -25,6 +25,12 @@ inline constexpr const char* kWindowHelp =
 inline constexpr const char* kPlayableCaption = "Show playable cards";
 inline constexpr const char* kPlayableHelp = "On your turn, the cards you may not play are dimmed.";
 inline constexpr const char* kResetRecordCaption = "Reset record";
+// The computer's level for each team, Classic or Expert (in ComputerLevel order).
+inline constexpr const char* kPartnerCaption = "Partner";
+inline constexpr const char* kOpponentsCaption = "Opponents";
+inline constexpr std::array<const char*, 2> kLevelCaptions = {"Classic", "Expert"};
+inline constexpr const char* kLevelsHelp =
+    "Expert searches ahead and is much harder to beat than Classic.";
 
 inline constexpr int kTabCount = 5;
 inline constexpr std::array<const char*, kTabCount> kTabCaptions = {

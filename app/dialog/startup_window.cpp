@@ -5,6 +5,7 @@
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Choice.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Group.H>
 #include <FL/Fl_RGB_Image.H>
@@ -335,15 +336,38 @@ private:
         }, this);
         Label(PX(208), PY(72), 273, 33, kSlowAnimationHelp,
               FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
+        partner_ = LevelChoice(PX(110), PY(108), kPartnerCaption, [](Fl_Widget* w, void* self) {
+            static_cast<StartupWindow*>(self)->form_.Partner_Click(LevelOf(w));
+            static_cast<StartupWindow*>(self)->Sync();
+        });
+        opponents_ = LevelChoice(PX(300), PY(108), kOpponentsCaption, [](Fl_Widget* w, void* self) {
+            static_cast<StartupWindow*>(self)->form_.Opponents_Click(LevelOf(w));
+            static_cast<StartupWindow*>(self)->Sync();
+        });
+        Label(PX(40), PY(134), 453, 17, kLevelsHelp, FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
 
-        recordLine_ = Label(PX(16), PY(140), 380, 21, "", FL_ALIGN_LEFT | FL_ALIGN_TOP);
-        auto* reset = new Fl_Button(PX(400), PY(138), 93, 21, kResetRecordCaption);
+        recordLine_ = Label(PX(16), PY(160), 380, 21, "", FL_ALIGN_LEFT | FL_ALIGN_TOP);
+        auto* reset = new Fl_Button(PX(400), PY(158), 93, 21, kResetRecordCaption);
         reset->labelsize(kTextSize);
         reset->callback([](Fl_Widget*, void* self) {
             auto* me = static_cast<StartupWindow*>(self);
             me->form_.ResetRecord_Click();
             me->Sync();
         }, this);
+    }
+
+    static ComputerLevel LevelOf(Fl_Widget* choice) {
+        return static_cast<ComputerLevel>(static_cast<Fl_Choice*>(choice)->value());
+    }
+
+    Fl_Choice* LevelChoice(int x, int y, const char* caption, Fl_Callback* click) {
+        auto* choice = new Fl_Choice(x, y, 100, 22, caption);
+        choice->labelfont(FL_HELVETICA_BOLD);
+        choice->labelsize(kTextSize);
+        choice->textsize(kTextSize);
+        for (const char* level : kLevelCaptions) choice->add(level);
+        choice->callback(click, this);
+        return choice;
     }
 
     void AddTextPage(int x, int y, int w, int h, const std::vector<TextLine>& lines,
@@ -420,6 +444,8 @@ private:
         checkWindow_->value(form_.CheckWindow ? 1 : 0);
         checkPlayable_->value(form_.CheckPlayable ? 1 : 0);
         recordLine_->copy_label(form_.RecordText.c_str());
+        partner_->value(static_cast<int>(form_.partner));
+        opponents_->value(static_cast<int>(form_.opponents));
         window_->redraw();
     }
 
@@ -439,6 +465,8 @@ private:
     std::vector<std::pair<Fl_Widget*, void (frmStartup::*)(bool)>> checkClicks_;
     Fl_Box* recordLine_ = nullptr;
     StoredChoices* stored_ = nullptr;
+    Fl_Choice* partner_ = nullptr;
+    Fl_Choice* opponents_ = nullptr;
     std::vector<Fl_Text_Display*> displays_;
     std::vector<Fl_Text_Buffer*> buffers_;
     std::vector<std::unique_ptr<Fl_Text_Display::Style_Table_Entry[]>> styleTables_;

@@ -4,9 +4,13 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "app/game.hpp"
 #include "engine/deal.hpp"
@@ -29,13 +33,14 @@ fs::path Folder() {
     return folder;
 }
 
-void Launch(const char* deck, const char* resolution) {
+void Launch(const char* deck, const char* resolution, ComputerLevel computer = ComputerLevel::Classic) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     game.reset();  // one game at a time holds the audio device
     game = std::make_unique<Game>();
     Match& m = game->match;
     m.settings.deckFolder = deck;
     m.settings.screen = std::string_view(resolution) == "800x600" ? ScreenSize::Small800x600 : ScreenSize::Large1024x768;
+    m.settings.partner = m.settings.opponents = computer;
     game->resourceBase = Folder().string() + "/";
     game->unpackBase = UnpackResources(game->resourceBase, m.settings.packFileName);
     game->StartGame(modDX::DisplayKind::Memory);
@@ -75,6 +80,63 @@ void BM_BusyFrame800(benchmark::State& state) { BusyFrame(state, "Royal", "800x6
 void BM_BusyFrame1024(benchmark::State& state) { BusyFrame(state, "Vintage", ""); }
 BENCHMARK(BM_BusyFrame800)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BusyFrame1024)->Unit(benchmark::kMicrosecond);
+
+// Whole deals through the game's own frame, every computer seat Expert and the user asking for
+// the hint each turn: the searches run on their own threads, so the longest frame stays a
+// drawing frame. The pauses pass on the frame clock, faster than the eye would see them.
+double ThreadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+void FramesOfWholeDeals(benchmark::State& state, ComputerLevel computer) {
+    Launch("Royal", "800x600", computer);
+    game->idleWait = [](int) {};
+    Match& m = game->match;
+    modDX::Input& input = game->input();
+    std::vector<double> ms, cpuMs;
+    int deals = 0;
+    for (auto _ : state) {
+        // A click is a press and then a release on the next frame.
+        const bool released = input.mouseState.rgbButtons[0] != 0;
+        input.mouseState.rgbButtons[0] = 0;
+        input.keyState.fill(0);
+        if (released) {
+        } else if (m.motion.statusText == Phase::EndOfMatch) {
+            ++deals;
+            input.cursorPos = {400, 300};
+            input.mouseState.rgbButtons[0] = 0x80;
+        } else if (UserMayPick(m, false)) {
+            input.keyState[modDX::keyH] = 0x80;
+            const int hint = game->HintCard(true);
+            const int slot = hint >= 0 ? FindHandIndex(m, hint, userSeat) : -1;
+            if (slot >= 0) {
+                const CardSprite& c = m.motion.userHand[slot];
+                input.cursorPos = {static_cast<int>(c.x) + 3, static_cast<int>(c.y) + 40};
+                input.mouseState.rgbButtons[0] = 0x80;
+            }
+        }
+        frameClock.now += 17;
+        const auto start = std::chrono::steady_clock::now();
+        const double cpuStart = ThreadCpuMs();
+        game->RunFrame();
+        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        cpuMs.push_back(ThreadCpuMs() - cpuStart);
+    }
+    std::sort(ms.begin(), ms.end());
+    state.counters["frame ms p99"] = ms[ms.size() * 99 / 100];
+    state.counters["frame ms max"] = ms.back();
+    state.counters["frame ms p99.9"] = ms[ms.size() * 999 / 1000];
+    // The frame's own work, without the time other programs and the search threads held the core.
+    state.counters["frame cpu ms max"] = *std::max_element(cpuMs.begin(), cpuMs.end());
+    state.counters["deals ended"] = deals;
+}
+void BM_FramesWhileExpertsThink(benchmark::State& state) { FramesOfWholeDeals(state, ComputerLevel::Expert); }
+// The same deals with Classic seats, to compare the longest frames with.
+void BM_FramesOfAClassicTable(benchmark::State& state) { FramesOfWholeDeals(state, ComputerLevel::Classic); }
+BENCHMARK(BM_FramesWhileExpertsThink)->Unit(benchmark::kMicrosecond)->Iterations(300000);
+BENCHMARK(BM_FramesOfAClassicTable)->Unit(benchmark::kMicrosecond)->Iterations(300000);
 
 // Play to the first frame, with everything the launch does on the way.
 void BM_PlayToFirstFrame(benchmark::State& state) {

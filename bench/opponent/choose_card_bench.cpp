@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "opponent/expert.hpp"
 #include "opponent/pellow_ai.hpp"
 #include "support/core_deals.hpp"
 
@@ -38,6 +39,23 @@ void BM_ChooseCard(benchmark::State& state) {
 // Early (full hands, nothing taken), middle and late in the deal; the odd counts leave cards on
 // the table.
 BENCHMARK(BM_ChooseCard)->Arg(4)->Arg(18)->Arg(27)->Arg(45);
+
+// The Expert's decision from the same positions, with the search size the game uses; the first
+// lead (0) chooses trumps as well. The match runner expert_strength gives its p50 and p99 over
+// whole matches.
+void BM_ExpertChooseCard(benchmark::State& state) {
+    const std::vector<DealState> positions = Positions(64, static_cast<int>(state.range(0)));
+    const ExpertPlayer expert(2026);
+    std::size_t next = 0;
+    for (auto _ : state) {
+        DealState d = positions[next];
+        if (FirstLeadOfDeal(d)) d.trumps = static_cast<std::int8_t>(expert.ChooseTrump(d, d.toPlay));
+        benchmark::DoNotOptimize(expert.ChooseCard(d, d.toPlay));
+        next = (next + 1) % positions.size();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ExpertChooseCard)->Arg(0)->Arg(4)->Arg(18)->Arg(27)->Arg(45)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace pellow

@@ -14,7 +14,7 @@ void BM_WholeMatchesThroughThePhaseMachine(benchmark::State& state) {
         pellow::SimOptions o;
         o.seed = seed++;
         o.matches = 1;
-        o.seat0 = pellow::SeatZeroPolicy::Random;
+        o.seats[0] = pellow::SeatPolicy::Random;
         const pellow::SimStats s = pellow::RunSimulation(o);
         if (!s.ok) state.SkipWithError(s.violation.c_str());
         deals += s.deals;

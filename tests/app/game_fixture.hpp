@@ -58,8 +58,11 @@ protected:
                            [](int status) { throw QuitSignal{status}; }});
     }
 
-    void Launch(const std::string& deck, const std::string& resolution) {
+    void Launch(const std::string& deck, const std::string& resolution,
+                ComputerLevel partner = ComputerLevel::Classic, ComputerLevel opponents = ComputerLevel::Classic) {
         Prepare(deck, resolution);
+        game->match.settings.partner = partner;
+        game->match.settings.opponents = opponents;
         game->unpackBase = UnpackResources(game->resourceBase, game->match.settings.packFileName);
         ASSERT_TRUE(fs::exists(folder / "res"));
         game->StartGame(modDX::DisplayKind::Memory);
@@ -69,10 +72,11 @@ protected:
     }
 
     // One frame with the given input held.
-    void Frame(int x = -1, int y = -1, bool button = false, int key = 0) {
+    void Frame(int x = -1, int y = -1, bool button = false, int key = 0, bool rightButton = false) {
         modDX::Input& input = game->input();
         if (x >= 0) input.cursorPos = {x, y};
         input.mouseState.rgbButtons[0] = button ? 0x80 : 0;
+        input.mouseState.rgbButtons[1] = rightButton ? 0x80 : 0;
         input.keyState.fill(0);
         if (key) input.keyState[static_cast<std::size_t>(key)] = 0x80;
         clock.now += 17;

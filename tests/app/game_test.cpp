@@ -3,6 +3,8 @@
 #include <malloc.h>
 
 #include <sstream>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "game_fixture.hpp"
@@ -218,6 +220,39 @@ TEST_F(GameTest, KeyboardAlonePlaysADealThatTheRecordCounts) {
     std::ostringstream err;
     EXPECT_EQ(LoadRecord(game->configFolder, err), game->record);
     EXPECT_EQ(err.str(), "");
+}
+
+// A table of Expert seats plays a whole deal while the frames go on, and the hint, asked by H or
+// a right click, raises a card the user may play until the user plays.
+TEST_F(GameTest, ExpertSeatsPlayAndTheHintRaisesAPlayableCardUntilThePlay) {
+    Launch("Royal", "800x600", ComputerLevel::Expert, ComputerLevel::Expert);
+    // Idle frames wait a little, as the game's do, so the searches get the time they need
+    // within the frame limits however busy the machine is.
+    game->idleWait = [](int) { std::this_thread::sleep_for(std::chrono::microseconds(200)); };
+    Match& m = game->match;
+    int hints = 0;
+    while (m.motion.statusText != Phase::EndOfMatch) {
+        Until([&] { return UsersTurn() || m.motion.statusText == Phase::EndOfMatch; });
+        if (m.motion.statusText == Phase::EndOfMatch) break;
+        EXPECT_EQ(game->HintCard(false), -1) << "a hint nobody asked for";
+        if (hints % 2) Frame(-1, -1, false, 0, true);
+        else Frame(-1, -1, false, modDX::keyH);
+        Until([&] { return game->HintCard(false) >= 0; });
+        const int hint = game->HintCard(false);
+        ASSERT_TRUE(MayPlay(m.deal, userSeat, hint)) << "card " << hint;
+        for (int i = 0; i < 3; ++i) Frame();
+        EXPECT_EQ(game->HintCard(false), hint);
+        ++hints;
+        const int slot = FindHandIndex(m, hint, userSeat);
+        ASSERT_GE(slot, 0);
+        const int played = m.deal.cardsPlayed;
+        ClickSlot(slot);
+        Until([&] { return m.deal.cardsPlayed > played; });
+        EXPECT_EQ(m.deal.playedBy[hint], userSeat);
+        EXPECT_EQ(game->HintCard(false), -1);
+    }
+    EXPECT_EQ(hints, 13);
+    EXPECT_EQ(m.motion.ourDealScore + m.motion.theirDealScore, 80);
 }
 
 // Launch failures end through one place: the report, status 1, everything released and

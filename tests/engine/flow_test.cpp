@@ -156,6 +156,24 @@ TEST_F(FlowTest, PauseOfSevenHundredMillisecondsAfterEveryCard) {
     }
 }
 
+// A computer seat still thinking when its turn comes holds the turn: the frames go on, no card
+// is asked for or played, and the seat plays as soon as it is ready.
+TEST_F(FlowTest, SeatStillThinkingHoldsItsTurnWithoutStoppingTheFrames) {
+    DealOut();
+    RunUntil([&] { return m.motion.statusText == Phase::Paused && m.deal.toPlay != userSeat; });
+    const int played = m.deal.cardsPlayed;
+    const std::size_t asked = player.calls.size();
+    player.busy = 40;
+    for (int i = 0; i < 200 && player.busy > 0; ++i) {
+        Frame();
+        ASSERT_EQ(m.deal.cardsPlayed, played);
+        ASSERT_EQ(player.calls.size(), asked);
+        ASSERT_FALSE(AnyCardMoving(m.motion));
+    }
+    EXPECT_EQ(player.busy, 0) << "the turn did not ask whether the seat was ready";
+    RunUntil([&] { return m.deal.cardsPlayed == played + 1; }, true, 200);
+}
+
 TEST_F(FlowTest, GatherThenCarryWithTheirTargetsAndFrameCounts) {
     for (bool slow : {false, true}) {
         m.layout = MakeTableLayout(m.settings.screen, slow);

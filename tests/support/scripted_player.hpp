@@ -1,6 +1,7 @@
 #pragma once
 // A computer player for tests: leads and follows with the first legal card of its hand, names
-// the suit of its first card as trumps, and records every question it is asked.
+// the suit of its first card as trumps, and records every question it is asked. It can be told
+// to keep thinking for a while.
 #include <vector>
 
 #include "engine/rules.hpp"
@@ -27,7 +28,11 @@ public:
         return d.hand[seat][0];
     }
 
+    // Says it is still thinking this many times before it answers.
+    bool Ready(const DealState&, int) override { return busy == 0 || --busy < 0; }
+
     std::vector<Call> calls;
+    int busy = 0;
 };
 
 }  // namespace pellow

@@ -11,7 +11,8 @@
 
 namespace {
 int Usage() {
-    std::cerr << "usage: pellow-sim [--matches N] [--seed S] [--seat0 rules|random] [--trace FILE]\n";
+    std::cerr << "usage: pellow-sim [--matches N] [--seed S] [--we rules|random|expert] [--they rules|expert]\n"
+                 "                  [--seat0 rules|random|expert] [--trace FILE]\n";
     return 2;
 }
 
@@ -30,11 +31,22 @@ int BadNumber(const std::string& option, const std::string& value, std::uint64_t
               << value << "\"\n";
     return 2;
 }
+
+bool ParsePolicy(const std::string& name, bool randomAllowed, pellow::SeatPolicy& policy) {
+    if (name == "rules") policy = pellow::SeatPolicy::Rules;
+    else if (name == "expert") policy = pellow::SeatPolicy::Expert;
+    else if (name == "random" && randomAllowed) policy = pellow::SeatPolicy::Random;
+    else return false;
+    return true;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
     pellow::SimOptions options;
     std::string tracePath;
+    // --we sets seats 0 and 2, --they seats 1 and 3; --seat0 then overrides seat 0 alone.
+    pellow::SeatPolicy we = pellow::SeatPolicy::Rules, they = pellow::SeatPolicy::Rules, seat0 = we;
+    bool seat0Given = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (i + 1 >= argc) return Usage();
@@ -49,16 +61,20 @@ int main(int argc, char** argv) {
             const auto s = WholeNumber(value, 0, most);
             if (!s) return BadNumber(arg, value, 0, most);
             options.seed = static_cast<std::uint32_t>(*s);
+        } else if (arg == "--we") {
+            if (!ParsePolicy(value, true, we)) return Usage();
+        } else if (arg == "--they") {
+            if (!ParsePolicy(value, false, they)) return Usage();
         } else if (arg == "--seat0") {
-            if (value == "rules") options.seat0 = pellow::SeatZeroPolicy::Rules;
-            else if (value == "random") options.seat0 = pellow::SeatZeroPolicy::Random;
-            else return Usage();
+            if (!ParsePolicy(value, true, seat0)) return Usage();
+            seat0Given = true;
         } else if (arg == "--trace") {
             tracePath = value;
         } else {
             return Usage();
         }
     }
+    options.seats = {seat0Given ? seat0 : we, they, we, they};
     std::ofstream trace;
     if (!tracePath.empty()) {
         trace.open(tracePath);

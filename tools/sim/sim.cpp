@@ -1,5 +1,6 @@
 #include "sim.hpp"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <iomanip>
@@ -12,6 +13,7 @@
 #include "engine/deal.hpp"
 #include "engine/flow.hpp"
 #include "engine/play.hpp"
+#include "opponent/expert.hpp"
 #include "opponent/pellow_ai.hpp"
 
 namespace pellow {
@@ -39,6 +41,60 @@ private:
     ComputerPlayer& inner_;
 };
 
+// A computer seat that plays a uniform draw among the cards it may play, from its own stream so
+// that seat 0's draws stay what they are without it.
+class RandomPlayer final : public ComputerPlayer {
+public:
+    explicit RandomPlayer(std::uint32_t seed) : rng_(seed) {}
+    int ChooseTrump(const DealState& d, int seat) override { return SuitOf(Draw(d, seat, -1)); }
+    int ChooseCard(const DealState& d, int seat) override {
+        return Draw(d, seat, FirstLeadOfDeal(d) ? d.trumps : -1);
+    }
+
+private:
+    // A card the seat may play now, of `suit` when it is not -1.
+    int Draw(const DealState& d, int seat, int suit) {
+        CardList pool;
+        const CardList legal = LegalCards(d);
+        for (int i = 0; i < legal.count; ++i)
+            if (suit < 0 || SuitOf(legal.card[i]) == suit) pool.Add(legal.card[i]);
+        if (pool.count == 0) return d.hand[seat][0];
+        return pool.card[std::uniform_int_distribution<int>(0, pool.count - 1)(rng_)];
+    }
+    std::mt19937 rng_;
+};
+
+// Times every Expert decision, of seat 0 and of the computer seats alike.
+class TimedExpert final : public ComputerPlayer {
+public:
+    explicit TimedExpert(std::uint32_t seed) : expert_(seed) {}
+    int ChooseTrump(const DealState& d, int seat) override {
+        return Timed([&] { return expert_.ChooseTrump(d, seat); });
+    }
+    int ChooseCard(const DealState& d, int seat) override {
+        return Timed([&] { return expert_.ChooseCard(d, seat); });
+    }
+    std::vector<double> millis;
+
+private:
+    template <typename F>
+    int Timed(F f) {
+        const auto start = Clock::now();
+        const int r = f();
+        millis.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        return r;
+    }
+    ExpertPlayer expert_;
+};
+
+// Hands each computer seat's decisions to the player its policy names.
+class SeatPlayers final : public ComputerPlayer {
+public:
+    std::array<ComputerPlayer*, 4> seat{};
+    int ChooseTrump(const DealState& d, int s) override { return seat[s]->ChooseTrump(d, s); }
+    int ChooseCard(const DealState& d, int s) override { return seat[s]->ChooseCard(d, s); }
+};
+
 template <typename Array>
 void JsonArray(std::ostream& out, const Array& values, int count) {
     out << '[';
@@ -58,8 +114,9 @@ std::string JsonString(const std::string& s) {
 class Simulation {
 public:
     explicit Simulation(const SimOptions& o)
-        : options_(o), random_(o.seed), picker_(o.seed ^ 0x9e3779b9u),
-          player_(o.computer ? *o.computer : rules_) {
+        : options_(o), random_(o.seed), picker_(o.seed ^ 0x9e3779b9u), randomSeats_(o.seed ^ 0x5bd1e995u),
+          expert_(o.seed), player_(o.computer ? *o.computer : seatPlayers_) {
+        for (int s = 0; s < 4; ++s) seatPlayers_.seat[s] = &PlayerFor(o.seats[s]);
         m_.random = &random_;
         m_.clock = &clock_;
         m_.computer = &player_;
@@ -70,17 +127,28 @@ public:
 
     SimStats Run() {
         const auto start = Clock::now();
+        TraceSeats();
         NewDeal(m_);
         OnNewDeal();
         while (stats_.ok && stats_.matches < options_.matches) Frame();
         stats_.frames = frame_;
         stats_.decisions = player_.decisions;
         stats_.decisionSeconds = player_.seconds;
+        stats_.expertMillis = expert_.millis;
         stats_.seconds = std::chrono::duration<double>(Clock::now() - start).count();
         return stats_;
     }
 
 private:
+    ComputerPlayer& PlayerFor(SeatPolicy p) {
+        switch (p) {
+            case SeatPolicy::Random: return randomSeats_;
+            case SeatPolicy::Expert: return expert_;
+            case SeatPolicy::Rules: break;
+        }
+        return rules_;
+    }
+
     void Fail(const std::string& what) {
         if (!stats_.ok) return;
         stats_.ok = false;
@@ -116,10 +184,11 @@ private:
     // Where seat 0 clicks for the card its policy picks.
     bool ClickSeatZero(FrameInput& input) {
         int code = -1;
-        if (options_.seat0 == SeatZeroPolicy::Rules) {
+        if (options_.seats[userSeat] != SeatPolicy::Random) {
+            ComputerPlayer& p = PlayerFor(options_.seats[userSeat]);
             DealState d = m_.deal;
-            if (FirstLeadOfDeal(d)) d.trumps = static_cast<std::int8_t>(rules_.ChooseTrump(d, userSeat));
-            code = rules_.ChooseCard(d, userSeat);
+            if (FirstLeadOfDeal(d)) d.trumps = static_cast<std::int8_t>(p.ChooseTrump(d, userSeat));
+            code = p.ChooseCard(d, userSeat);
         } else {
             const CardList legal = LegalCards(m_.deal);
             if (legal.count == 0) return Fail("seat 0 has no legal card"), false;
@@ -190,6 +259,15 @@ private:
         if (FirstLeadOfDeal(prev_)) instant_ = prev_;
         PlayCard(instant_, code);
         TracePlay(seat, code);
+    }
+
+    void TraceSeats() {
+        if (!options_.trace) return;
+        *options_.trace << "{\"event\":\"seats\",\"levels\":[";
+        for (int s = 0; s < 4; ++s)
+            *options_.trace << (s ? "," : "")
+                            << JsonString(s != userSeat && options_.computer ? "custom" : PolicyName(options_.seats[s]));
+        *options_.trace << "]}\n";
     }
 
     void OnNewDeal() {
@@ -286,6 +364,9 @@ private:
     ManualClock clock_;
     long frame_ = 0;
     RulesPlayer rules_;
+    RandomPlayer randomSeats_;
+    TimedExpert expert_;
+    SeatPlayers seatPlayers_;
     TimedPlayer player_;
     SimStats stats_;
     long framesInDeal_ = 0;
@@ -296,6 +377,15 @@ private:
 };
 
 }  // namespace
+
+const char* PolicyName(SeatPolicy p) {
+    switch (p) {
+        case SeatPolicy::Random: return "random";
+        case SeatPolicy::Expert: return "expert";
+        case SeatPolicy::Rules: break;
+    }
+    return "rules";
+}
 
 SimStats RunSimulation(const SimOptions& options) { return Simulation(options).Run(); }
 
@@ -316,6 +406,13 @@ void PrintTimings(const SimStats& s, std::ostream& out) {
     out << std::fixed << std::setprecision(0);
     out << "decisions per second: " << (s.decisionSeconds > 0 ? s.decisions / s.decisionSeconds : 0.0) << '\n';
     out << "deals per second: " << (s.seconds > 0 ? s.deals / s.seconds : 0.0) << '\n';
+    if (s.expertMillis.empty()) return;
+    std::vector<double> ms = s.expertMillis;
+    std::sort(ms.begin(), ms.end());
+    auto at = [&](double q) { return ms[std::min(ms.size() - 1, static_cast<std::size_t>(q * static_cast<double>(ms.size())))]; };
+    out << std::setprecision(2);
+    out << "expert decision ms p50: " << at(0.50) << '\n';
+    out << "expert decision ms p99: " << at(0.99) << '\n';
 }
 
 }  // namespace pellow

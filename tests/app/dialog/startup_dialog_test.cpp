@@ -92,6 +92,19 @@ TEST_F(StartupDialogTest, PlayAtOnceGivesRoyalAt800x600WithNormalSpeed) {
     EXPECT_EQ(l.moveFrames, 20);
     EXPECT_FALSE(l.endOnUnload) << "the launch unloads the dialog without ending the program";
     EXPECT_EQ(programEnds, 0);
+    EXPECT_EQ(settings.partner, ComputerLevel::Classic);
+    EXPECT_EQ(settings.opponents, ComputerLevel::Classic);
+}
+
+TEST_F(StartupDialogTest, EachTeamGetsTheLevelChosenForIt) {
+    form.Form_Load();
+    form.Opponents_Click(ComputerLevel::Expert);
+    form.Partner_Click(ComputerLevel::Expert);
+    form.Partner_Click(ComputerLevel::Classic);
+    form.Command1_Click();
+    EXPECT_EQ(settings.partner, ComputerLevel::Classic);
+    EXPECT_EQ(settings.opponents, ComputerLevel::Expert);
+    EXPECT_EQ(std::string(kLevelCaptions[static_cast<int>(ComputerLevel::Expert)]), "Expert");
 }
 
 struct DeckCase {

@@ -10,13 +10,16 @@
 namespace pellow {
 namespace {
 
-SimStats Simulate(std::uint32_t seed, SeatZeroPolicy policy, std::string* trace = nullptr,
+using Seats = std::array<SeatPolicy, 4>;
+constexpr SeatPolicy R = SeatPolicy::Rules, X = SeatPolicy::Random, E = SeatPolicy::Expert;
+
+SimStats Simulate(std::uint32_t seed, Seats seats, std::string* trace = nullptr,
              ComputerPlayer* computer = nullptr, int matches = 3) {
     std::ostringstream out;
     SimOptions o;
     o.matches = matches;
     o.seed = seed;
-    o.seat0 = policy;
+    o.seats = seats;
     o.trace = trace ? &out : nullptr;
     o.computer = computer;
     SimStats s = RunSimulation(o);
@@ -24,10 +27,11 @@ SimStats Simulate(std::uint32_t seed, SeatZeroPolicy policy, std::string* trace 
     return s;
 }
 
+// Every mix of levels plays valid matches and repeats itself for a seed, Expert seats included.
 TEST(Simulator, SameSeedSameTraceAndFigures) {
-    for (auto policy : {SeatZeroPolicy::Rules, SeatZeroPolicy::Random}) {
+    for (const Seats seats : {Seats{R, R, R, R}, Seats{X, R, R, R}, Seats{X, R, E, R}, Seats{E, X, E, E}}) {
         std::string a, b, c;
-        const SimStats sa = Simulate(77, policy, &a), sb = Simulate(77, policy, &b), sc = Simulate(78, policy, &c);
+        const SimStats sa = Simulate(77, seats, &a), sb = Simulate(77, seats, &b), sc = Simulate(78, seats, &c);
         ASSERT_TRUE(sa.ok) << sa.violation;
         EXPECT_EQ(a, b);
         EXPECT_NE(a, c);
@@ -38,12 +42,17 @@ TEST(Simulator, SameSeedSameTraceAndFigures) {
         EXPECT_EQ(sa.matches, 3);
         EXPECT_EQ(sa.weWon + sa.theyWon, 3);
         EXPECT_EQ(sa.ourPoints + sa.theirPoints, 80 * sa.deals);
+        const bool expert = seats[0] == E || seats[2] == E;
+        EXPECT_EQ(sa.expertMillis.empty(), !expert);
+        std::string levels = "{\"event\":\"seats\",\"levels\":[";
+        for (int s = 0; s < 4; ++s) levels += std::string(s ? "," : "") + '"' + PolicyName(seats[s]) + '"';
+        EXPECT_EQ(a.substr(0, a.find('\n')), levels + "]}");
     }
 }
 
 TEST(Simulator, TraceHoldsEveryPlayOfEveryDeal) {
     std::string trace;
-    const SimStats s = Simulate(5, SeatZeroPolicy::Random, &trace, nullptr, 1);
+    const SimStats s = Simulate(5, {X, R, R, R}, &trace, nullptr, 1);
     ASSERT_TRUE(s.ok) << s.violation;
     std::istringstream lines(trace);
     std::string line;
@@ -82,7 +91,7 @@ TEST(Simulator, RefusesACardTheSeatMayNotPlayAndReportsSeedAndFrame) {
     for (const bool empty : {false, true}) {
         Renegade renegade;
         renegade.empty = empty;
-        const SimStats r = Simulate(9, SeatZeroPolicy::Rules, nullptr, &renegade, 5);
+        const SimStats r = Simulate(9, {R, R, R, R}, nullptr, &renegade, 5);
         EXPECT_FALSE(r.ok);
         EXPECT_NE(r.violation.find(empty ? "chose card -1, which it may not play" : "which it may not play"),
                   std::string::npos)

@@ -1,0 +1,159 @@
+// The Expert level plays by the rules, repeats itself for the same seed, and decides only from
+// what its seat may know.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "engine/rules.hpp"
+#include "opponent/expert.hpp"
+#include "opponent/pellow_ai.hpp"
+#include "opponent/table_players.hpp"
+
+namespace pellow {
+namespace {
+
+// Small searches: the properties under test do not depend on their size.
+constexpr ExpertSettings kQuick{3000, 4, 16, 3, 16};
+
+DealState NewDeal(std::mt19937& rng, int leader) {
+    std::array<int, kCards> deck;
+    std::iota(deck.begin(), deck.end(), 0);
+    std::shuffle(deck.begin(), deck.end(), rng);
+    DealState d;
+    for (int k = 0; k < kCards; ++k) GiveCard(d, (leader + 4 * kCards - k) % 4, deck[k]);
+    BeginPlay(d, leader);
+    return d;
+}
+
+// Asks the seat to play for its card the way the game does, trumps first on the deal's first lead.
+int Decide(ExpertPlayer& player, DealState& d) {
+    const int seat = d.toPlay;
+    if (FirstLeadOfDeal(d)) d.trumps = static_cast<std::int8_t>(player.ChooseTrump(d, seat));
+    return player.ChooseCard(d, seat);
+}
+
+// Four Expert seats play a deal out; every card is checked against the rules. Returns the cards.
+std::vector<int> PlayCheckedDeal(std::uint32_t seed, std::uint32_t dealSeed) {
+    std::mt19937 rng(dealSeed);
+    DealState d = NewDeal(rng, static_cast<int>(dealSeed % 4));
+    ExpertPlayer player(seed, kQuick);
+    std::vector<int> cards;
+    while (!DealOver(d)) {
+        const int seat = d.toPlay;
+        const bool first = FirstLeadOfDeal(d);
+        const int card = Decide(player, d);
+        if (first) {
+            EXPECT_TRUE(HoldsSuit(d, seat, d.trumps)) << "trumps the leader cannot lead";
+            EXPECT_EQ(SuitOf(card), d.trumps) << "the first lead is not a trump";
+        }
+        EXPECT_TRUE(MayPlay(d, seat, card)) << "seat " << seat << " card " << card << " deal " << dealSeed;
+        if (!MayPlay(d, seat, card)) return cards;
+        cards.push_back(card);
+        PlayCard(d, card);
+    }
+    return cards;
+}
+
+TEST(Expert, PlaysLegallyAndTheSameSeedPlaysTheSameDeal) {
+    for (std::uint32_t deal = 0; deal < 60; ++deal) {
+        const std::vector<int> once = PlayCheckedDeal(7, deal);
+        ASSERT_EQ(once.size(), static_cast<std::size_t>(kCards));
+        EXPECT_EQ(PlayCheckedDeal(7, deal), once) << "deal " << deal;
+    }
+}
+
+// Deals the other seats' cards afresh, keeping each seat's count and every void it has shown.
+void PermuteHiddenCards(DealState& d, int me, std::mt19937& rng) {
+    std::vector<int> others;
+    for (int s = 0; s < 4; ++s)
+        if (s != me && d.handCount[s] > 0) others.push_back(s);
+    if (others.size() < 2) return;
+    for (int step = 0; step < 300; ++step) {
+        const int a = others[rng() % others.size()];
+        const int b = others[rng() % others.size()];
+        if (a == b) continue;
+        auto& ca = d.hand[a][rng() % d.handCount[a]];
+        auto& cb = d.hand[b][rng() % d.handCount[b]];
+        const bool fits = !(d.shownVoid[b] & (1u << SuitOf(ca))) && !(d.shownVoid[a] & (1u << SuitOf(cb)));
+        if (fits) std::swap(ca, cb);
+    }
+    // Hand order says nothing either.
+    for (int s : others) std::shuffle(d.hand[s].begin(), d.hand[s].begin() + d.handCount[s], rng);
+}
+
+TEST(Expert, ChoiceDoesNotDependOnTheHiddenHands) {
+    std::mt19937 rng(2024);
+    ExpertPlayer player(11, kQuick);
+    int changedPositions = 0;
+    for (std::uint32_t deal = 0; deal < 40; ++deal) {
+        DealState d = NewDeal(rng, static_cast<int>(deal % 4));
+        // Stop at a different point of each deal, shown voids included, then ask the seat to play.
+        const int stop = static_cast<int>(deal * 7 % 48);
+        while (d.cardsPlayed < stop) {
+            const int card = Decide(player, d);
+            PlayCard(d, card);
+        }
+        const int me = d.toPlay;
+        const bool first = FirstLeadOfDeal(d);
+        const int trump = first ? player.ChooseTrump(d, me) : -1;
+        if (first) d.trumps = static_cast<std::int8_t>(trump);
+        const int card = player.ChooseCard(d, me);
+        for (int k = 0; k < 5; ++k) {
+            DealState other = d;
+            PermuteHiddenCards(other, me, rng);
+            if (other.hand != d.hand) ++changedPositions;
+            if (first) {
+                EXPECT_EQ(player.ChooseTrump(other, me), trump) << "deal " << deal;
+            }
+            EXPECT_EQ(player.ChooseCard(other, me), card) << "deal " << deal << " after " << stop;
+        }
+    }
+    EXPECT_GT(changedPositions, 150);
+}
+
+// The table's players answer from their threads exactly what each level answers in place: the
+// Expert seats and the hint the Expert's card, the Classic seats the Classic card, whatever
+// order the frames ask in.
+TEST(Expert, TablePlayersAnswerEachSeatAtItsLevel) {
+    for (const bool expertPartner : {true, false}) {
+        const ComputerLevel partner = expertPartner ? ComputerLevel::Expert : ComputerLevel::Classic;
+        const ComputerLevel opponents = expertPartner ? ComputerLevel::Classic : ComputerLevel::Expert;
+        TablePlayers table(5, partner, opponents, kQuick);
+        const ExpertPlayer expert(5, kQuick);
+        std::mt19937 rng(99);
+        for (int deal = 0; deal < 4; ++deal) {
+            DealState d = NewDeal(rng, deal);
+            while (!DealOver(d)) {
+                const int seat = d.toPlay;
+                DealState asked = d;
+                const bool first = FirstLeadOfDeal(d);
+                if (first) asked.trumps = static_cast<std::int8_t>(expert.ChooseTrump(d, seat));
+                const int expertCard = expert.ChooseCard(asked, seat);
+                int card = -1;
+                if (seat == userSeat) {
+                    while ((card = table.Hint(d)) < 0) std::this_thread::yield();
+                    EXPECT_EQ(card, expertCard);
+                } else {
+                    table.Think(d);
+                    while (!table.Ready(d, seat)) std::this_thread::yield();
+                    const bool isExpert = table.LevelOf(seat) == ComputerLevel::Expert;
+                    if (first) {
+                        d.trumps = static_cast<std::int8_t>(table.ChooseTrump(d, seat));
+                        EXPECT_EQ(d.trumps, isExpert ? asked.trumps : pellow::ChooseTrump(d, seat));
+                    }
+                    card = table.ChooseCard(d, seat);
+                    EXPECT_EQ(card, isExpert ? expertCard : pellow::ChooseCard(d, seat)) << "seat " << seat;
+                }
+                ASSERT_TRUE(MayPlay(d, seat, card));
+                PlayCard(d, card);
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace pellow
