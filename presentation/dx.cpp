@@ -7,6 +7,9 @@
 
 #include "presentation/dx_internal.hpp"
 
+#include <SDL_syswm.h>
+#include <X11/Xatom.h>
+
 // The start-up dialog says which SDL the game needs; a build against an older one must fail.
 static_assert(SDL_VERSION_ATLEAST(2, 0, 18), "Pellow needs SDL 2.0.18 or newer");
 
@@ -201,6 +204,31 @@ void SetColorKey(Surface& surface, int mode) {
     }
 }
 
+namespace {
+
+// Whether a window manager runs that will answer a full-screen request. SDL waits up to 100 ms
+// for that answer; with no manager there is none, and a borderless window the desktop's size is
+// all full screen can be. Outside X11 a manager is taken to be there.
+bool WindowManagerAnswers(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return true;
+    ::Display* x = info.info.x11.display;
+    const Atom check = XInternAtom(x, "_NET_SUPPORTING_WM_CHECK", True);
+    if (check == None) return false;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const bool found = XGetWindowProperty(x, DefaultRootWindow(x), check, 0, 1, False, XA_WINDOW, &type, &format,
+                                          &count, &after, &data) == Success &&
+                       type == XA_WINDOW && count == 1;
+    if (data) XFree(data);
+    return found;
+}
+
+}  // namespace
+
 // ---- Display ----
 
 Display::Display() : platform_(std::make_unique<Platform>()) {}
@@ -240,8 +268,9 @@ void Display::DirectX(int width, int height, DisplayKind kind) {
             // covers the screen even where no window manager applies the full-screen state.
             SDL_Rect desktop{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height};
             SDL_GetDisplayBounds(0, &desktop);
-            p.window = SDL_CreateWindow("Pellow", desktop.x, desktop.y, desktop.w, desktop.h,
-                                        SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
+            p.window = SDL_CreateWindow("Pellow", desktop.x, desktop.y, desktop.w, desktop.h, SDL_WINDOW_BORDERLESS);
+            if (p.window && WindowManagerAnswers(p.window))
+                SDL_SetWindowFullscreen(p.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
         } else {
             p.window = SDL_CreateWindow("Pellow", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                         width, height, SDL_WINDOW_SHOWN);
@@ -388,7 +417,7 @@ void Display::SetFullScreen(bool fullScreen) {
         SDL_SetWindowBordered(p.window, SDL_FALSE);
         SDL_SetWindowPosition(p.window, desktop.x, desktop.y);
         SDL_SetWindowSize(p.window, desktop.w, desktop.h);
-        SDL_SetWindowFullscreen(p.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        if (WindowManagerAnswers(p.window)) SDL_SetWindowFullscreen(p.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
     } else {
         // A window opened full screen was made at the desktop's size without a border: give it
         // the border and the back buffer's own size, in the middle of the screen.
