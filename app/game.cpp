@@ -151,7 +151,7 @@ void Game::StartGame(modDX::DisplayKind screen) {
     audio_.InitSound();
     // The sounds load on a second core while the pictures load on this one; they touch nothing
     // in common but the files they read.
-    auto sounds = std::async(std::launch::async, [this, &resolve] { return audio_.LoadSounds(resolve); });
+    auto sounds = audio_.LoadSoundsInBackground(resolve);
     const auto reportSilent = [&sounds] {
         // A sound that cannot be loaded only goes silent; the game plays on.
         for (const std::string& silent : sounds.get()) std::cerr << "Sound not loaded: " << silent << '\n';
