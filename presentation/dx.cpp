@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "presentation/dx_internal.hpp"
+#include "presentation/without_compose.hpp"
 
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
@@ -42,10 +43,25 @@ void BltFast(Surface& destination, std::int64_t x, std::int64_t y, Surface& sour
     SDL_LowerBlit(source.raw(), &from, destination.raw(), &to);
 }
 
+// Shown at its own size, the back buffer's format is the smallest texture. Scaled, the renderer
+// stretches smoothly only from a texture in the screen's own format; from any other it makes a
+// converted copy the back buffer's size on every frame, so the texture takes that format and
+// the conversion happens as it is filled.
+Uint32 WantedTextureFormat(Display::Platform& p, int width, int height) {
+    int outW = 0, outH = 0;
+    if (SDL_GetRendererOutputSize(p.renderer, &outW, &outH) != 0 || (outW == width && outH == height))
+        return detail::kBackBufferFormat;
+    const Uint32 screen = SDL_GetWindowPixelFormat(p.window);
+    return SDL_BYTESPERPIXEL(screen) == 4 && !SDL_ISPIXELFORMAT_ALPHA(screen) && !SDL_ISPIXELFORMAT_INDEXED(screen) &&
+                   screen != SDL_PIXELFORMAT_ARGB2101010
+               ? screen
+               : detail::kBackBufferFormat;
+}
+
 bool MakeTexture(Display::Platform& p, int width, int height) {
     if (p.texture) SDL_DestroyTexture(p.texture);
-    p.texture = SDL_CreateTexture(p.renderer, detail::kBackBufferFormat,
-                                  SDL_TEXTUREACCESS_STREAMING, width, height);
+    p.textureFormat = WantedTextureFormat(p, width, height);
+    p.texture = SDL_CreateTexture(p.renderer, p.textureFormat, SDL_TEXTUREACCESS_STREAMING, width, height);
     return p.texture != nullptr;
 }
 
@@ -84,9 +100,43 @@ void PaceFrame(Display::Platform& p) {
     p.lastFlip = now;
 }
 
+// Fills a 32-bit texture from the 16-bit back buffer, each channel stretched to 0..255 and
+// rounded down (31 becomes 255, 4 becomes 32): the widening the renderer itself applies
+// before it stretches the picture.
+void WidenInto(const SDL_Surface* from, Uint32 format, void* pixels, int pitch) {
+    SDL_PixelFormat* f = SDL_AllocFormat(format);
+    if (!f) return;
+    Uint32 red[32], green[64], blue[32];
+    for (int v = 0; v < 32; ++v) {
+        const auto wide = static_cast<Uint8>(v * 255 / 31);
+        red[v] = SDL_MapRGB(f, wide, 0, 0);
+        blue[v] = SDL_MapRGB(f, 0, 0, wide);
+    }
+    for (int v = 0; v < 64; ++v) green[v] = SDL_MapRGB(f, 0, static_cast<Uint8>(v * 255 / 63), 0);
+    SDL_FreeFormat(f);
+    for (int y = 0; y < from->h; ++y) {
+        const auto* in = reinterpret_cast<const Uint16*>(static_cast<const Uint8*>(from->pixels) + y * from->pitch);
+        auto* out = reinterpret_cast<Uint32*>(static_cast<Uint8*>(pixels) + y * pitch);
+        for (int x = 0; x < from->w; ++x) {
+            const Uint16 v = in[x];
+            out[x] = red[v >> 11] | green[(v >> 5) & 63] | blue[v & 31];
+        }
+    }
+}
+
 // The back buffer drawn into the window's texture and the renderer's output, not yet shown.
 void Compose(Display::Platform& p, const Surface& backBuffer) {
-    SDL_UpdateTexture(p.texture, nullptr, backBuffer.raw()->pixels, backBuffer.raw()->pitch);
+    const SDL_Surface* b = backBuffer.raw();
+    if (p.textureFormat == detail::kBackBufferFormat) {
+        SDL_UpdateTexture(p.texture, nullptr, b->pixels, b->pitch);
+    } else {
+        void* pixels = nullptr;
+        int pitch = 0;
+        if (SDL_LockTexture(p.texture, nullptr, &pixels, &pitch) == 0) {
+            WidenInto(b, p.textureFormat, pixels, pitch);
+            SDL_UnlockTexture(p.texture);
+        }
+    }
     SDL_SetRenderDrawColor(p.renderer, 0, 0, 0, 255);
     SDL_RenderClear(p.renderer);
     SDL_RenderCopy(p.renderer, p.texture, nullptr, nullptr);
@@ -137,7 +187,7 @@ void Surface::adopt(SDL_Surface* surface) {
     surface_ = surface;
 }
 
-void Surface::setColorKey(std::uint32_t key) {
+void Surface::setColorKey(std::uint32_t key, bool runLength) {
     if (!surface_) return;
     if (hasKey_ && key != key_ && SDL_MUSTLOCK(surface_)) {
         // The run-length data was made with the old key and is only undone correctly while
@@ -163,7 +213,7 @@ void Surface::setColorKey(std::uint32_t key) {
     key_ = key;
     SDL_SetColorKey(surface_, SDL_TRUE, key);
     // Run-length encoding skips the transparent runs instead of testing every pixel.
-    SDL_SetSurfaceRLE(surface_, 1);
+    SDL_SetSurfaceRLE(surface_, runLength ? 1 : 0);
     keyActive_ = true;
 }
 
@@ -193,14 +243,14 @@ void CreateSurfaceFromFile(Surface& surface, const std::string& path, const std:
     surface.adopt(converted);
 }
 
-void SetColorKey(Surface& surface, int mode) {
+void SetColorKey(Surface& surface, int mode, bool runLength) {
     if (!surface.exists()) return;
     if (mode == 1) {
-        surface.setColorKey(0);
+        surface.setColorKey(0, runLength);
     } else if (mode == 2) {
         // Red mask plus blue mask: pure magenta in whatever format the surface has.
         const SDL_PixelFormat* format = surface.raw()->format;
-        surface.setColorKey(format->Rmask + format->Bmask);
+        surface.setColorKey(format->Rmask + format->Bmask, runLength);
     }
 }
 
@@ -258,8 +308,11 @@ void Display::DirectX(int width, int height, DisplayKind kind) {
     if (kind != DisplayKind::Memory) {
         // A card game waits long for the player: the screen saver may run meanwhile.
         SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-            throw LoadError("DirectX", errDisplayStart, SDL_GetError());
+        {
+            const WithoutComposeTable keysOnly;
+            if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+                throw LoadError("DirectX", errDisplayStart, SDL_GetError());
+        }
         p.videoStarted = true;
         SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
         if (kind == DisplayKind::FullScreen) {
@@ -325,6 +378,11 @@ void Display::ClearBackBuffer() {
 void Display::FlipScreen() {
     Platform& p = *platform_;
     if (!p.window || !backBuffer_.exists()) return;
+    // The window may have changed between its own size and the screen's.
+    if (p.texture && WantedTextureFormat(p, width_, height_) != p.textureFormat) {
+        SDL_DestroyTexture(p.texture);
+        p.texture = nullptr;
+    }
     if (!p.texture && !MakeTexture(p, width_, height_) && !MakeRenderer(p, width_, height_)) return;
     Compose(p, backBuffer_);
     SDL_RenderPresent(p.renderer);
@@ -498,31 +556,40 @@ std::uint16_t* Row(SDL_Surface* s, int y) {
 
 }  // namespace
 
-void DimmedCopy(const Surface& source, Surface& copy, int percent) {
+void DimmedInto(Surface& source, Surface& scratch, int percent) {
     if (!source.exists() || source.raw()->format->BitsPerPixel != 16) {
-        copy.reset();
+        scratch.reset();
         return;
     }
     SDL_Surface* from = source.raw();
-    SDL_Surface* to = SDL_CreateRGBSurfaceWithFormat(0, from->w, from->h, 16, from->format->format);
-    if (!to) {
-        copy.reset();
-        return;
-    }
-    // A keyed picture may be run-length encoded; locking gives its plain pixels.
-    const bool mustLock = SDL_MUSTLOCK(from);
-    if (mustLock) SDL_LockSurface(from);
     const bool keyed = source.hasColorKey();
     const auto key = static_cast<std::uint16_t>(source.colorKey());
+    if (!scratch.exists() || scratch.width() != from->w || scratch.height() != from->h ||
+        scratch.raw()->format->format != from->format->format || scratch.hasColorKey() != keyed ||
+        scratch.colorKey() != source.colorKey()) {
+        SDL_Surface* made = SDL_CreateRGBSurfaceWithFormat(0, from->w, from->h, 16, from->format->format);
+        if (!made) {
+            scratch.reset();
+            return;
+        }
+        SDL_SetSurfaceBlendMode(made, SDL_BLENDMODE_NONE);
+        scratch.adopt(made);
+        if (keyed) scratch.setColorKey(key, false);
+    }
+    SDL_Surface* to = scratch.raw();
+    // A run-length encoded picture is decoded by the lock and encoded again by the unlock:
+    // pictures drawn this way are best keyed without it.
+    const bool mustLock = SDL_MUSTLOCK(from);
+    if (mustLock && SDL_LockSurface(from) != 0) {
+        scratch.reset();
+        return;
+    }
     for (int y = 0; y < from->h; ++y) {
         const std::uint16_t* in = Row(from, y);
         std::uint16_t* out = Row(to, y);
         for (int x = 0; x < from->w; ++x) out[x] = keyed && in[x] == key ? key : Scaled565(in[x], percent);
     }
     if (mustLock) SDL_UnlockSurface(from);
-    SDL_SetSurfaceBlendMode(to, SDL_BLENDMODE_NONE);
-    copy.adopt(to);
-    if (keyed) copy.setColorKey(key);
 }
 
 void Darken(Surface& surface, int percent) {

@@ -48,8 +48,9 @@ public:
     SDL_Surface* raw() const { return surface_; }
     void adopt(SDL_Surface* surface);
 
-    // Sets the source colour key, applied or not per copy.
-    void setColorKey(std::uint32_t key);
+    // Sets the source colour key, applied or not per copy. Run-length encoding speeds up
+    // copying a picture that never changes; one drawn into again and again goes without.
+    void setColorKey(std::uint32_t key, bool runLength = true);
     bool hasColorKey() const { return hasKey_; }
     std::uint32_t colorKey() const { return key_; }
     // Switches the platform key on or off for the next copy; only touches the platform when
@@ -97,7 +98,7 @@ private:
 void CreateSurfaceFromFile(Surface& surface, const std::string& path,
                            const std::string& procedure = "CreateSurfaceFromFile");
 // Mode 1: pure black transparent; mode 2: pure magenta transparent; other modes: nothing.
-void SetColorKey(Surface& surface, int mode);
+void SetColorKey(Surface& surface, int mode, bool runLength = true);
 
 // The screen: back buffer, clip rectangle and (unless DisplayKind::Memory) the window that
 // shows it. Releases everything when destroyed.
@@ -180,9 +181,10 @@ std::uint16_t Rgb565(int red, int green, int blue);
 void CreateSurface(Surface& surface, int width, int height);
 void FillRect(Surface& surface, const Rect& rect, std::uint16_t color);
 std::uint16_t GetPixel(const Surface& surface, int x, int y);
-// A copy of `source` with every colour but its key darkened to `percent` of its brightness;
-// the copy keeps the key.
-void DimmedCopy(const Surface& source, Surface& copy, int percent);
+// Leaves in `scratch` `source` with every colour but its key darkened to `percent` of its
+// brightness, keyed like the source; `scratch` is made (again) at the source's size when it
+// is not. One scratch serves every picture, so no darkened copy of each is kept.
+void DimmedInto(Surface& source, Surface& scratch, int percent);
 // Darkens every pixel of a surface in place to `percent` of its brightness.
 void Darken(Surface& surface, int percent);
 // A frame `thickness` pixels wide just inside the rectangle, cut at the surface's edges.

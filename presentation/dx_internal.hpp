@@ -12,6 +12,7 @@ struct Display::Platform {
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* texture = nullptr;
+    Uint32 textureFormat = SDL_PIXELFORMAT_UNKNOWN;
     bool videoStarted = false;
     bool textureLost = false;
     int refreshRate = 60;

@@ -62,7 +62,12 @@ void TableView::DrawUserHand(const Match& m, const TableExtras& extras) {
         // The hinted card is lifted by a fifth of its height: it stands out and its neighbours
         // stay readable.
         if (c.card == extras.hintCard && !c.moving) y -= c.height / 5;
-        Blit(dim ? dimmedCardSurface_[c.card] : cardSurface_[c.card], x, y);
+        if (dim) {
+            modDX::DimmedInto(cardSurface_[c.card], dimScratch_, kDimPercent);
+            Blit(dimScratch_, x, y);
+        } else {
+            Blit(cardSurface_[c.card], x, y);
+        }
         if (i == extras.highlightSlot)
             modDX::FrameRect(display_.backBuffer(), modDX::Rect{x, y, x + c.width, y + c.height}, 3, kGold);
     }
@@ -128,11 +133,11 @@ void TableView::LoadBitmaps(const LaunchSettings& settings, const modDX::PathRes
     modDX::SetColorKey(cardBackSurface_, 2);
     for (int i = 0; i < kCards; ++i) {
         LoadPicture(cardSurface_[i], resolve, deck + CardFileName(i));
-        modDX::SetColorKey(cardSurface_[i], 2);
-        // Made now rather than on first use, so the heap does not grow during play; after the
-        // key, which the copy keeps.
-        modDX::DimmedCopy(cardSurface_[i], dimmedCardSurface_[i], kDimPercent);
+        // Without run-length encoding: darkening a card reads its pixels while playing.
+        modDX::SetColorKey(cardSurface_[i], 2, false);
     }
+    // Made now, at the cards' size, so nothing is allocated while playing.
+    modDX::DimmedInto(cardSurface_[0], dimScratch_, kDimPercent);
     LoadPicture(scorePageSurface_, resolve, ScorePageFile(settings));
     modDX::SetColorKey(scorePageSurface_, 2);
     const int slots[4] = {0, 2, 1, 3};
@@ -151,9 +156,9 @@ void TableView::ReleaseBitmaps() {
     digitFont_.dds.reset();
     handFont_.dds.reset();
     cardBackSurface_.reset();
+    dimScratch_.reset();
     for (int i = 0; i < kCards; ++i) {
         cardSurface_[i].reset();
-        dimmedCardSurface_[i].reset();
     }
     scorePageSurface_.reset();
     deluxeFont_.dds.reset();

@@ -80,8 +80,8 @@ private:
     modDX::Surface backgroundSurface_;
     modDX::Surface cardBackSurface_;
     std::array<modDX::Surface, 53> cardSurface_;
-    // The cards darkened, for the ones that may not be played.
-    std::array<modDX::Surface, 53> dimmedCardSurface_;
+    // A card darkened, for the ones that may not be played; made as each is drawn.
+    modDX::Surface dimScratch_;
     modDX::Surface scorePageSurface_;
     // 0 and 1: the horizontal score line; 2: the vertical one; 3: the pointer.
     std::array<modDX::Surface, 4> lineSurface_;

@@ -27,6 +27,7 @@
 #include "app/dialog/run_startup_dialog.hpp"
 #include "app/dialog/startup_dialog.hpp"
 #include "app/dialog/startup_texts.hpp"
+#include "presentation/without_compose.hpp"
 
 namespace pellow {
 
@@ -161,9 +162,13 @@ public:
     int Run() {
         form_.Form_Load();
         Sync();
-        // A start-up dialog opens in the middle of the screen.
-        window_->position((Fl::w() - window_->w()) / 2, (Fl::h() - window_->h()) / 2);
-        window_->show();
+        {
+            // Fl::w() opens the display; the dialog has no text to type.
+            const modDX::WithoutComposeTable keysOnly;
+            // A start-up dialog opens in the middle of the screen.
+            window_->position((Fl::w() - window_->w()) / 2, (Fl::h() - window_->h()) / 2);
+            window_->show();
+        }
         while (window_->shown()) Fl::wait();
         if (error_) std::rethrow_exception(error_);
         return 0;

@@ -271,6 +271,51 @@ TEST_F(WindowTest, TheWindowKeepsToTheDesktopsManners) {
     EXPECT_TRUE(display.TakeRedrawRequest());
 }
 
+// Scaled to the screen, the picture is exactly what the renderer makes of the back buffer's own
+// format, smoothing and black bars included, though the conversion is done on the way in.
+TEST_F(WindowTest, FullScreenShowsTheRenderersOwnStretchOfTheBackBuffer) {
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x)
+            modDX::FillRect(backBuffer(), Rect{x, y, x + 1, y + 1}, modDX::Rgb565(x * 255 / 319, (x ^ y) & 255, y * 255 / 239));
+    display.SetFullScreen(true);
+    display.FlipScreen();
+    const auto file = Scratch() / "full.bmp";
+    ASSERT_TRUE(display.SaveScreenshot(file.string()));
+    SDL_Surface* loaded = SDL_LoadBMP(file.string().c_str());
+    ASSERT_NE(loaded, nullptr);
+    SDL_Surface* shot = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
+    SDL_FreeSurface(loaded);
+    ASSERT_NE(shot, nullptr);
+    ASSERT_GT(shot->w, 320);
+
+    // The same back buffer through a renderer of SDL's own, as a texture in its own format.
+    SDL_Surface* target = SDL_CreateRGBSurfaceWithFormat(0, shot->w, shot->h, 32,
+                                                         SDL_GetWindowPixelFormat(display.platform().window));
+    SDL_Renderer* renderer = SDL_CreateSoftwareRenderer(target);
+    SDL_Texture* texture = SDL_CreateTexture(renderer, modDX::detail::kBackBufferFormat,
+                                             SDL_TEXTUREACCESS_STREAMING, 320, 240);
+    SDL_SetTextureScaleMode(texture, SDL_ScaleModeLinear);
+    SDL_UpdateTexture(texture, nullptr, backBuffer().raw()->pixels, backBuffer().raw()->pitch);
+    SDL_RenderSetLogicalSize(renderer, 320, 240);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    SDL_RenderCopy(renderer, texture, nullptr, nullptr);
+    SDL_RenderPresent(renderer);
+    SDL_Surface* expected = SDL_ConvertSurfaceFormat(target, SDL_PIXELFORMAT_ARGB8888, 0);
+    int differing = 0;
+    for (int y = 0; y < shot->h; ++y)
+        for (int x = 0; x < shot->w; ++x) {
+            const auto at = [x, y](SDL_Surface* s) { return static_cast<const Uint32*>(s->pixels)[y * s->pitch / 4 + x] & 0xFFFFFF; };
+            differing += at(shot) != at(expected);
+        }
+    EXPECT_EQ(differing, 0);
+    SDL_FreeSurface(expected);
+    SDL_DestroyTexture(texture);
+    SDL_DestroyRenderer(renderer);
+    SDL_FreeSurface(target);
+    SDL_FreeSurface(shot);
+}
+
 TEST_F(WindowTest, RendererResetKeepsThePicturesAndPresentsAgain) {
     const std::uint16_t green = modDX::Rgb565(40, 255, 0);
     modDX::FillRect(backBuffer(), Rect{0, 0, 320, 240}, green);
