@@ -44,7 +44,7 @@ Audio::~Audio() { CloseSound(); }
 void Audio::InitSound() {
     CloseSound();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
-    if (Mix_OpenAudio(kFrequency, AUDIO_S16SYS, 2, kChunkSize) != 0) {
+    if (Mix_OpenAudioDevice(kFrequency, AUDIO_S16SYS, 2, kChunkSize, nullptr, 0) != 0) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return;
     }

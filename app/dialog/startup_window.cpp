@@ -15,6 +15,7 @@
 #include <FL/Fl_Text_Display.H>
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
+#include <FL/x.H>
 
 #include <cstdlib>
 #include <exception>
@@ -149,6 +150,11 @@ public:
             form_.stored = stored_->options;
             form_.record = stored_->record;
         }
+        {
+            // The dialog has no text to type.
+            const modDX::WithoutComposeTable keysOnly;
+            fl_open_display();
+        }
         Build();
     }
 
@@ -162,13 +168,9 @@ public:
     int Run() {
         form_.Form_Load();
         Sync();
-        {
-            // Fl::w() opens the display; the dialog has no text to type.
-            const modDX::WithoutComposeTable keysOnly;
-            // A start-up dialog opens in the middle of the screen.
-            window_->position((Fl::w() - window_->w()) / 2, (Fl::h() - window_->h()) / 2);
-            window_->show();
-        }
+        // A start-up dialog opens in the middle of the screen.
+        window_->position((Fl::w() - window_->w()) / 2, (Fl::h() - window_->h()) / 2);
+        window_->show();
         while (window_->shown()) Fl::wait();
         if (error_) std::rethrow_exception(error_);
         return 0;
