@@ -78,11 +78,11 @@ int main(int argc, char** argv) {
     stored.options = LoadOptions(game->configFolder, std::cerr);
     stored.record = LoadRecord(game->configFolder, std::cerr);
     stored.saveRecord = [&game](const MatchRecord& record) { SaveRecord(game->configFolder, record, std::cerr); };
-    return RunStartupDialog(game->match.settings, [&game, &stored, screen] {
+    return RunStartupDialogApart(game->match.settings, [&game, &stored, screen] {
         SaveOptions(game->configFolder, stored.options, std::cerr);
         game->options = stored.options;
         game->record = stored.record;
         const auto kind = stored.options.playInWindow ? modDX::DisplayKind::Window : modDX::DisplayKind::FullScreen;
         game->Form1_Load(screen.value_or(kind));
-    }, &stored);
+    }, stored);
 }

@@ -27,6 +27,7 @@
 #include "app/dialog/dialog_pictures.hpp"
 #include "app/dialog/run_startup_dialog.hpp"
 #include "app/dialog/startup_dialog.hpp"
+#include "app/dialog/startup_process.hpp"
 #include "app/dialog/startup_texts.hpp"
 #include "presentation/without_compose.hpp"
 
@@ -486,10 +487,10 @@ StartupWindow* activeDialog = nullptr;
 
 namespace {
 
-// The toolkit reads its options (focus box, tooltips) from a preferences file in the home
-// folder the first time it needs one, and writes that file back even when nothing changed.
-// The game keeps its own settings elsewhere, so the options are read once here while HOME names a place where
-// no file can be made: the toolkit's defaults apply and nothing is written.
+}  // namespace
+
+// Read while HOME names a place where no file can be made: the toolkit's defaults apply and
+// nothing is written. The game keeps its own settings elsewhere.
 void ReadToolkitOptionsWithoutSaving() {
     const char* home = std::getenv("HOME");
     const std::string saved = home ? home : "";
@@ -501,8 +502,6 @@ void ReadToolkitOptionsWithoutSaving() {
         ::unsetenv("HOME");
     }
 }
-
-}  // namespace
 
 int RunStartupDialog(LaunchSettings& settings, std::function<void()> loadForm1, StoredChoices* stored) {
     ReadToolkitOptionsWithoutSaving();
@@ -516,6 +515,7 @@ int RunStartupDialog(LaunchSettings& settings, std::function<void()> loadForm1, 
 
 void UnloadStartupDialog() {
     if (activeDialog) activeDialog->Unload();
+    else ReleaseDialogProcess();
 }
 
 }  // namespace pellow

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/dialog/startup_process.hpp"
 #include "engine/cards.hpp"
 #include "engine/deal.hpp"
 
@@ -316,6 +317,42 @@ TEST_F(StartupDialogTest, LastChoicesAreShownAndPlayLeavesTheNewOnes) {
     ASSERT_EQ(launches.size(), 1u);
     EXPECT_EQ(launches[0].deckFolder, "Vintage");
     EXPECT_FALSE(launches[0].slowAnimation);
+}
+
+// Play's choices reach the game's process whole; anything less than a whole set changes nothing.
+TEST(ChoicesPipe, EveryChoiceCrossesAndAPartialSetIsRefused) {
+    LaunchSettings chosen;
+    chosen.packFileName = "other.pak";
+    chosen.deckFolder = "Vintage";
+    chosen.screen = ScreenSize::Small800x600;
+    chosen.slowAnimation = true;
+    chosen.partner = ComputerLevel::Expert;
+    chosen.opponents = ComputerLevel::Expert;
+    StoredChoices stored;
+    stored.options = PlayerOptions{3, true, true, false, ComputerLevel::Expert, ComputerLevel::Classic};
+    stored.record = MatchRecord{7, 4, 31, 1234};
+    const std::string bytes = PackChoices(chosen, stored);
+
+    LaunchSettings got;
+    StoredChoices gotStored;
+    ASSERT_TRUE(UnpackChoices(bytes, got, gotStored));
+    EXPECT_EQ(got.packFileName, "other.pak");
+    EXPECT_EQ(got.deckFolder, "Vintage");
+    EXPECT_EQ(got.screen, ScreenSize::Small800x600);
+    EXPECT_TRUE(got.slowAnimation);
+    EXPECT_EQ(got.partner, ComputerLevel::Expert);
+    EXPECT_EQ(got.opponents, ComputerLevel::Expert);
+    EXPECT_EQ(gotStored.options, stored.options);
+    EXPECT_EQ(gotStored.record, stored.record);
+
+    for (std::size_t cut : {std::size_t{0}, std::size_t{3}, bytes.size() / 2, bytes.size() - 1}) {
+        LaunchSettings untouched;
+        StoredChoices untouchedStored;
+        EXPECT_FALSE(UnpackChoices(bytes.substr(0, cut), untouched, untouchedStored)) << cut;
+        EXPECT_EQ(untouched.deckFolder, LaunchSettings{}.deckFolder);
+        EXPECT_EQ(untouchedStored.record, MatchRecord{});
+    }
+    EXPECT_FALSE(UnpackChoices(bytes + "x", got, gotStored));
 }
 
 }  // namespace

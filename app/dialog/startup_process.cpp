@@ -1,0 +1,142 @@
+#include "app/dialog/startup_process.hpp"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+namespace pellow {
+
+namespace {
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// False at end of file or on an error before `size` bytes came.
+bool ReadAll(int fd, char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = read(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The dialog's process, seen from the game's, between Play and UnloadStartupDialog.
+struct DialogProcess {
+    pid_t pid = -1;
+    int release = -1;  // closed to let the dialog's process end
+};
+DialogProcess apart;
+
+[[noreturn]] void RunAsDialogProcess(LaunchSettings& settings, StoredChoices& stored, int choicesOut,
+                                     int releaseIn, pid_t game) {
+    // The dialog does not outlive the game's process, however that ends.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != game) _exit(1);
+    const int status = RunStartupDialog(settings, [&] {
+            const std::string bytes = PackChoices(settings, stored);
+            const auto size = static_cast<std::uint32_t>(bytes.size());
+            if (WriteAll(choicesOut, reinterpret_cast<const char*>(&size), sizeof size) &&
+                WriteAll(choicesOut, bytes.data(), bytes.size())) {
+                // The dialog stays on the screen while the game unpacks, as it would in one process.
+                char ignored;
+                while (ReadAll(releaseIn, &ignored, 1)) {}
+                std::fflush(nullptr);
+                _exit(0);
+            }
+            // The game's process is gone; so is the reason to go on.
+            _exit(1);
+        }, &stored);
+    std::fflush(nullptr);
+    _exit(status);
+}
+
+// The game's process ends as the dialog's did.
+int StatusOf(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) return 1;
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) {
+        const int sig = WTERMSIG(status);
+        std::signal(sig, SIG_DFL);
+        raise(sig);
+        return 128 + sig;
+    }
+    return 1;
+}
+
+}  // namespace
+
+void ReleaseDialogProcess() {
+    if (apart.pid < 0) return;
+    close(apart.release);
+    int status = 0;
+    while (waitpid(apart.pid, &status, 0) < 0 && errno == EINTR) {}
+    apart = DialogProcess{};
+}
+
+int RunStartupDialogApart(LaunchSettings& settings, std::function<void()> loadForm1, StoredChoices& stored) {
+    int choices[2], release[2];
+    if (pipe2(choices, O_CLOEXEC) != 0) return RunStartupDialog(settings, std::move(loadForm1), &stored);
+    if (pipe2(release, O_CLOEXEC) != 0) {
+        close(choices[0]);
+        close(choices[1]);
+        return RunStartupDialog(settings, std::move(loadForm1), &stored);
+    }
+    ReadToolkitOptionsWithoutSaving();
+    // Nothing buffered is to be written twice.
+    std::cout.flush();
+    std::fflush(nullptr);
+    const pid_t game = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(choices[0]);
+        close(release[1]);
+        RunAsDialogProcess(settings, stored, choices[1], release[0], game);
+    }
+    close(choices[1]);
+    close(release[0]);
+    if (pid < 0) {
+        close(choices[0]);
+        close(release[1]);
+        return RunStartupDialog(settings, std::move(loadForm1), &stored);
+    }
+    std::uint32_t size = 0;
+    std::string bytes;
+    bool played = ReadAll(choices[0], reinterpret_cast<char*>(&size), sizeof size);
+    if (played) {
+        bytes.resize(size);
+        played = ReadAll(choices[0], bytes.data(), bytes.size()) && UnpackChoices(bytes, settings, stored);
+    }
+    close(choices[0]);
+    if (!played) {
+        close(release[1]);
+        return StatusOf(pid);
+    }
+    apart = DialogProcess{pid, release[1]};
+    if (loadForm1) loadForm1();
+    ReleaseDialogProcess();
+    return 0;
+}
+
+}  // namespace pellow
