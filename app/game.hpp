@@ -57,6 +57,8 @@ public:
     // Unpacks the resources and launches the game. Does not return unless the game could not
     // start and the end hooks returned.
     void Form1_Load(modDX::DisplayKind screen);
+    // What can be made ready before the player's choices are known.
+    void PrepareWhileChoosing() { display_.PrepareVideo(); }
     // Launch steps 1 to 14: everything up to the first frame. Throws modDX::LoadError.
     void StartGame(modDX::DisplayKind screen);
     // Launch step 15: the frame loop. Does not return.

@@ -84,5 +84,5 @@ int main(int argc, char** argv) {
         game->record = stored.record;
         const auto kind = stored.options.playInWindow ? modDX::DisplayKind::Window : modDX::DisplayKind::FullScreen;
         game->Form1_Load(screen.value_or(kind));
-    }, stored);
+    }, stored, [&game] { game->PrepareWhileChoosing(); });
 }

@@ -283,7 +283,26 @@ bool WindowManagerAnswers(SDL_Window* window) {
 
 Display::Display() : platform_(std::make_unique<Platform>()) {}
 
-Display::~Display() { Release(); }
+Display::~Display() {
+    Release();
+    if (videoPrepared_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+namespace {
+
+// Hints read when the video starts, however it is started.
+void StartVideo(bool& started) {
+    // A card game waits long for the player: the screen saver may run meanwhile.
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    const WithoutComposeTable keysOnly;
+    started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+}
+
+}  // namespace
+
+void Display::PrepareVideo() {
+    if (!videoPrepared_) StartVideo(videoPrepared_);
+}
 
 void Display::Release() {
     Platform& p = *platform_;
@@ -306,14 +325,8 @@ void Display::DirectX(int width, int height, DisplayKind kind) {
     Platform& p = *platform_;
 
     if (kind != DisplayKind::Memory) {
-        // A card game waits long for the player: the screen saver may run meanwhile.
-        SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-        {
-            const WithoutComposeTable keysOnly;
-            if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-                throw LoadError("DirectX", errDisplayStart, SDL_GetError());
-        }
-        p.videoStarted = true;
+        StartVideo(p.videoStarted);
+        if (!p.videoStarted) throw LoadError("DirectX", errDisplayStart, SDL_GetError());
         SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
         if (kind == DisplayKind::FullScreen) {
             // Full screen takes the desktop as it is: the player's display mode is never

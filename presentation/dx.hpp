@@ -111,6 +111,9 @@ public:
 
     // Opens a display of the given size; throws LoadError under the name "DirectX".
     void DirectX(int width, int height, DisplayKind kind = DisplayKind::FullScreen);
+    // Starts the window system's side while nothing waits for it (the player still choosing),
+    // so DirectX finds it running. A failure here is left for DirectX to report.
+    void PrepareVideo();
     // Closes the window and frees the back buffer.
     void Release();
 
@@ -169,6 +172,7 @@ private:
     std::function<void()> closeHandler_;
     bool closeRequested_ = false;
     bool fullScreen_ = false;
+    bool videoPrepared_ = false;
     bool redrawWanted_ = false;
 };
 

@@ -27,17 +27,20 @@ struct StoredChoices {
     MatchRecord record;
     std::function<void(const MatchRecord&)> saveRecord;
 };
+//
+// `shown`, when given, is called once the window has had its first turn at the screen.
 int RunStartupDialog(LaunchSettings& settings, std::function<void()> loadForm1,
-                     StoredChoices* stored = nullptr);
+                     StoredChoices* stored = nullptr, std::function<void()> shown = {});
 
 // The same, with the dialog in a process of its own: the game's process never holds the
 // toolkit's fonts, pictures and display connection, which stay behind when a dialog closes.
 // Play sends the choices back and the dialog stays on the screen until the game's
 // UnloadStartupDialog; `loadForm1` then runs in this process. Without Play, returns the exit
 // status of the dialog's process (a dialog ended by a signal ends this process the same way).
-// Where no process can be started, the dialog runs in this one.
+// Where no process can be started, the dialog runs in this one. `whileChoosing`, when given,
+// runs in this process once the dialog shows, while the player chooses.
 int RunStartupDialogApart(LaunchSettings& settings, std::function<void()> loadForm1,
-                          StoredChoices& stored);
+                          StoredChoices& stored, std::function<void()> whileChoosing = {});
 
 // The launch's "unload frmStartup": hides the dialog's window before the game's screen opens.
 // Play has already cleared endOnUnload, so this does not end the program. Does nothing when no

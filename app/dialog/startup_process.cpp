@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <thread>
 
 namespace pellow {
 
@@ -47,6 +48,10 @@ struct DialogProcess {
 };
 DialogProcess apart;
 
+// What the dialog's process sends: that it shows, then (after Play) the choices.
+constexpr char kShown = 'S';
+constexpr char kPlayed = 'P';
+
 [[noreturn]] void RunAsDialogProcess(LaunchSettings& settings, StoredChoices& stored, int choicesOut,
                                      int releaseIn, pid_t game) {
     // The dialog does not outlive the game's process, however that ends.
@@ -55,7 +60,8 @@ DialogProcess apart;
     const int status = RunStartupDialog(settings, [&] {
             const std::string bytes = PackChoices(settings, stored);
             const auto size = static_cast<std::uint32_t>(bytes.size());
-            if (WriteAll(choicesOut, reinterpret_cast<const char*>(&size), sizeof size) &&
+            if (WriteAll(choicesOut, &kPlayed, 1) &&
+                WriteAll(choicesOut, reinterpret_cast<const char*>(&size), sizeof size) &&
                 WriteAll(choicesOut, bytes.data(), bytes.size())) {
                 // The dialog stays on the screen while the game unpacks, as it would in one process.
                 char ignored;
@@ -65,7 +71,7 @@ DialogProcess apart;
             }
             // The game's process is gone; so is the reason to go on.
             _exit(1);
-        }, &stored);
+        }, &stored, [choicesOut] { WriteAll(choicesOut, &kShown, 1); });
     std::fflush(nullptr);
     _exit(status);
 }
@@ -90,12 +96,16 @@ int StatusOf(pid_t pid) {
 void ReleaseDialogProcess() {
     if (apart.pid < 0) return;
     close(apart.release);
-    int status = 0;
-    while (waitpid(apart.pid, &status, 0) < 0 && errno == EINTR) {}
+    // Its ending (the toolkit's window closed, its memory returned) is waited for beside the
+    // game's start, not in front of it.
+    std::thread([pid = apart.pid] {
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {}
+    }).detach();
     apart = DialogProcess{};
 }
 
-int RunStartupDialogApart(LaunchSettings& settings, std::function<void()> loadForm1, StoredChoices& stored) {
+int RunStartupDialogApart(LaunchSettings& settings, std::function<void()> loadForm1, StoredChoices& stored,
+                          std::function<void()> whileChoosing) {
     int choices[2], release[2];
     if (pipe2(choices, O_CLOEXEC) != 0) return RunStartupDialog(settings, std::move(loadForm1), &stored);
     if (pipe2(release, O_CLOEXEC) != 0) {
@@ -121,9 +131,15 @@ int RunStartupDialogApart(LaunchSettings& settings, std::function<void()> loadFo
         close(release[1]);
         return RunStartupDialog(settings, std::move(loadForm1), &stored);
     }
+    char what = 0;
+    bool played = ReadAll(choices[0], &what, 1);
+    if (played && what == kShown) {
+        if (whileChoosing) whileChoosing();
+        played = ReadAll(choices[0], &what, 1);
+    }
     std::uint32_t size = 0;
     std::string bytes;
-    bool played = ReadAll(choices[0], reinterpret_cast<char*>(&size), sizeof size);
+    played = played && what == kPlayed && ReadAll(choices[0], reinterpret_cast<char*>(&size), sizeof size);
     if (played) {
         bytes.resize(size);
         played = ReadAll(choices[0], bytes.data(), bytes.size()) && UnpackChoices(bytes, settings, stored);

@@ -145,8 +145,9 @@ Fl_Text_Display* TextPage(int x, int y, int w, int h, const std::vector<TextLine
 
 class StartupWindow {
 public:
-    StartupWindow(LaunchSettings& settings, std::function<void()> loadForm1, StoredChoices* stored)
-        : form_(settings, Host(std::move(loadForm1), stored)), stored_(stored) {
+    StartupWindow(LaunchSettings& settings, std::function<void()> loadForm1, StoredChoices* stored,
+                  std::function<void()> shown)
+        : form_(settings, Host(std::move(loadForm1), stored)), stored_(stored), shown_(std::move(shown)) {
         if (stored_) {
             form_.stored = stored_->options;
             form_.record = stored_->record;
@@ -172,6 +173,11 @@ public:
         // A start-up dialog opens in the middle of the screen.
         window_->position((Fl::w() - window_->w()) / 2, (Fl::h() - window_->h()) / 2);
         window_->show();
+        if (shown_) {
+            // Its first turn draws the window.
+            Fl::wait();
+            shown_();
+        }
         while (window_->shown()) Fl::wait();
         if (error_) std::rethrow_exception(error_);
         return 0;
@@ -473,6 +479,7 @@ private:
     std::vector<std::pair<Fl_Widget*, void (frmStartup::*)(bool)>> checkClicks_;
     Fl_Box* recordLine_ = nullptr;
     StoredChoices* stored_ = nullptr;
+    std::function<void()> shown_;
     Fl_Choice* partner_ = nullptr;
     Fl_Choice* opponents_ = nullptr;
     std::vector<Fl_Text_Display*> displays_;
@@ -503,9 +510,10 @@ void ReadToolkitOptionsWithoutSaving() {
     }
 }
 
-int RunStartupDialog(LaunchSettings& settings, std::function<void()> loadForm1, StoredChoices* stored) {
+int RunStartupDialog(LaunchSettings& settings, std::function<void()> loadForm1, StoredChoices* stored,
+                     std::function<void()> shown) {
     ReadToolkitOptionsWithoutSaving();
-    StartupWindow dialog(settings, std::move(loadForm1), stored);
+    StartupWindow dialog(settings, std::move(loadForm1), stored, std::move(shown));
     activeDialog = &dialog;
     struct Clear {
         ~Clear() { activeDialog = nullptr; }
