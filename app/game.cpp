@@ -149,15 +149,18 @@ void Game::StartGame(modDX::DisplayKind screen) {
     input_.KeyBoard();
     input_.Mouse();
     audio_.InitSound();
-    // The sounds load on a second core while the pictures load on this one; they touch nothing
-    // in common but the files they read.
-    auto sounds = audio_.LoadSoundsInBackground(resolve);
+    // The sounds and the pictures load on other cores (they share nothing but the files they
+    // read) while this one makes the first present, whose cost is the window's picture memory.
+    // Nothing else touches the Audio or the TableView until their results are in.
+    auto sounds = modDX::OnOwnThread([this, &resolve] { return audio_.LoadSounds(resolve); });
+    auto pictures = modDX::OnOwnThread([this, &m, &resolve] { table_.LoadBitmaps(m.settings, resolve); });
+    display_.PrimeScreen();
     const auto reportSilent = [&sounds] {
         // A sound that cannot be loaded only goes silent; the game plays on.
         for (const std::string& silent : sounds.get()) std::cerr << "Sound not loaded: " << silent << '\n';
     };
     try {
-        table_.LoadBitmaps(m.settings, resolve);
+        pictures.get();
     } catch (...) {
         reportSilent();
         throw;

@@ -402,6 +402,16 @@ void Display::FlipScreen() {
     PaceFrame(p);
 }
 
+void Display::PrimeScreen() {
+    Platform& p = *platform_;
+    if (!p.window || !backBuffer_.exists()) return;
+    if (!p.texture && !MakeTexture(p, width_, height_)) return;
+    Compose(p, backBuffer_);
+    SDL_RenderPresent(p.renderer);
+}
+
+void ReleaseThreadState() { SDL_TLSCleanup(); }
+
 bool Display::DisplayReady() const {
     if (!platform_->window) return true;
     const Uint32 flags = SDL_GetWindowFlags(platform_->window);

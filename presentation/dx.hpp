@@ -10,6 +10,7 @@
 // Set-up steps that fail throw LoadError; the game shows its report and ends.
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -111,6 +112,10 @@ public:
 
     // Opens a display of the given size; throws LoadError under the name "DirectX".
     void DirectX(int width, int height, DisplayKind kind = DisplayKind::FullScreen);
+    // Presents the back buffer as it is (cleared, at the start) without pacing. The first
+    // present pays for mapping the window's picture memory on both sides of the connection to
+    // the window system; done while the pictures load, the first real frame does not.
+    void PrimeScreen();
     // Starts the window system's side while nothing waits for it (the player still choosing),
     // so DirectX finds it running. A failure here is left for DirectX to report.
     void PrepareVideo();
@@ -178,6 +183,22 @@ private:
 
 // A message box with only an OK button, when a display exists, and the text on stderr.
 void ShowMessageBox(const std::string& text);
+
+// ---- Work on other cores ----
+// Releases what the display library keeps for the calling thread (its error text); it does so
+// by itself only for threads it started.
+void ReleaseThreadState();
+// Runs `work` on a thread of its own, releasing the library's state for that thread at the end;
+// the result, or the exception, comes through the future.
+template <class Work>
+auto OnOwnThread(Work work) {
+    return std::async(std::launch::async, [work = std::move(work)]() mutable {
+        struct Release {
+            ~Release() { ReleaseThreadState(); }
+        } release;
+        return work();
+    });
+}
 
 // ---- Helpers for making and inspecting pictures ----
 std::uint16_t Rgb565(int red, int green, int blue);

@@ -91,16 +91,6 @@ std::vector<std::string> Audio::LoadSounds(const PathResolver& resolve) {
     return silent;
 }
 
-std::future<std::vector<std::string>> Audio::LoadSoundsInBackground(PathResolver resolve) {
-    return std::async(std::launch::async, [this, resolve = std::move(resolve)] {
-        std::vector<std::string> silent = LoadSounds(resolve);
-        // A failed load leaves its reason in SDL's per-thread storage, which SDL frees by
-        // itself only for threads it started.
-        SDL_TLSCleanup();
-        return silent;
-    });
-}
-
 SoundBuffer& Audio::SoundFor(SoundEffect effect) { return effects_[static_cast<int>(effect)]; }
 
 void Audio::PlaySound(SoundEffect effect) {

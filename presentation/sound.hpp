@@ -5,7 +5,6 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <future>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,9 +57,6 @@ public:
     // Loads the ten effects. An effect that cannot be loaded only goes silent; the returned
     // lines ("path: reason") say which.
     std::vector<std::string> LoadSounds(const PathResolver& resolve);
-    // The same on a thread of its own, so the sounds load while the caller does other work.
-    // Nothing else may touch this Audio until the result has been taken.
-    std::future<std::vector<std::string>> LoadSoundsInBackground(PathResolver resolve);
     SoundBuffer& SoundFor(SoundEffect effect);
     void PlaySound(SoundEffect effect) override;
     // Frees the ten effects (the game's quit does this before shutting down).
