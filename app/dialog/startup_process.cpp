@@ -10,7 +10,6 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <thread>
 
@@ -48,9 +47,11 @@ struct DialogProcess {
 };
 DialogProcess apart;
 
-// What the dialog's process sends: that it shows, then (after Play) the choices.
+// What the dialog's process sends: that it shows, then (after Play) the choices, which are a
+// few dozen bytes.
 constexpr char kShown = 'S';
 constexpr char kPlayed = 'P';
+constexpr std::uint32_t kLongestChoices = 1 << 16;
 
 [[noreturn]] void RunAsDialogProcess(LaunchSettings& settings, StoredChoices& stored, int choicesOut,
                                      int releaseIn, pid_t game) {
@@ -139,7 +140,8 @@ int RunStartupDialogApart(LaunchSettings& settings, std::function<void()> loadFo
     }
     std::uint32_t size = 0;
     std::string bytes;
-    played = played && what == kPlayed && ReadAll(choices[0], reinterpret_cast<char*>(&size), sizeof size);
+    played = played && what == kPlayed && ReadAll(choices[0], reinterpret_cast<char*>(&size), sizeof size) &&
+             size <= kLongestChoices;
     if (played) {
         bytes.resize(size);
         played = ReadAll(choices[0], bytes.data(), bytes.size()) && UnpackChoices(bytes, settings, stored);
