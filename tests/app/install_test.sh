@@ -18,11 +18,11 @@ desktop-file-validate "$desktop"
 grep -q '^Exec=pellow$' "$desktop"
 grep -q '^Icon=pellow$' "$desktop"
 icon="$root/usr/local/share/icons/hicolor/128x128/apps/pellow.png"
-identify -format '%w %h' "$icon" | grep -qx '128 128' || { echo "icon is not 128 x 128"; exit 1; }
+identify -format '%w %h' "$icon" | grep -x '128 128' >/dev/null || { echo "icon is not 128 x 128"; exit 1; }
 test -s "$root/usr/local/share/doc/pellow/CREDITS.md"
 # The installed program answers on its own (a wrong option is refused with its usage).
 if "$link" --no-such-option 2>/dev/null; then echo "bad option accepted"; exit 1; fi
 # --version and --help answer on stdout and end at once, without a display or a settings file.
-env -u DISPLAY HOME=/nonexistent "$link" --version | grep -qx 'Pellow [0-9]*\.[0-9]*\.[0-9]*' || { echo "--version"; exit 1; }
-env -u DISPLAY HOME=/nonexistent "$link" --help | grep -q -- '--fullscreen' || { echo "--help"; exit 1; }
+env -u DISPLAY HOME=/nonexistent "$link" --version | grep -x 'Pellow [0-9]*\.[0-9]*\.[0-9]*' >/dev/null || { echo "--version"; exit 1; }
+env -u DISPLAY HOME=/nonexistent "$link" --help | grep -- '--fullscreen' >/dev/null || { echo "--help"; exit 1; }
 echo "install layout ok"

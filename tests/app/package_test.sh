@@ -6,6 +6,8 @@ set -euo pipefail
 build=${1:?usage: package_test.sh BUILD_DIR VERSION}
 version=${2:?usage: package_test.sh BUILD_DIR VERSION}
 fail() { echo "FAIL: $*"; exit 1; }
+# A step that fails without a message of its own still says which one it was.
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND (exit $?)"' ERR
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -41,8 +43,10 @@ cmp -s "$build/bin/res002.pak" "$root/usr/libexec/pellow/res002.pak" || fail "th
 # Every library the program needs comes from a package the game depends on.
 depends=$(field Depends)
 while read -r lib; do
-    path=$(ldconfig -p | awk -v l="$lib" '$1 == l && /x86-64|64bit/ { print $NF; exit }')
-    [ -n "$path" ] || path=$(ldconfig -p | awk -v l="$lib" '$1 == l { print $NF; exit }')
+    # awk reads to the end: leaving early would end ldconfig by SIGPIPE, a failure under pipefail
+    # whenever ldconfig had not yet written everything.
+    path=$(ldconfig -p | awk -v l="$lib" '$1 == l && /x86-64|64bit/ && !found { print $NF; found = 1 }')
+    [ -n "$path" ] || path=$(ldconfig -p | awk -v l="$lib" '$1 == l && !found { print $NF; found = 1 }')
     # dpkg knows a library by the path its package ships, with or without the /usr of usrmerge.
     owner=$(dpkg -S "$path" 2>/dev/null || dpkg -S "$(readlink -f "$path")" 2>/dev/null) ||
         fail "no package holds $lib ($path)"
@@ -58,7 +62,7 @@ grep -q "<release version=\"$version\"" "$root/usr/share/metainfo/org.pellow.Pel
 man_warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z \
     "$root/usr/share/man/man6/pellow.6.gz" 2>&1 >/dev/null)
 [ -z "$man_warnings" ] || fail "the manual page: $man_warnings"
-MANWIDTH=80 man -l "$root/usr/share/man/man6/pellow.6.gz" 2>/dev/null | grep -q -- '--window' ||
+MANWIDTH=80 man -l "$root/usr/share/man/man6/pellow.6.gz" 2>/dev/null | grep -- '--window' >/dev/null ||
     fail "the manual page does not describe --window"
 
 # The installed command runs: an unknown option is refused with the usage.
