@@ -4,6 +4,8 @@
 #include <array>
 #include <bit>
 
+#include "engine/splitmix64.hpp"
+
 namespace pellow {
 
 namespace {
@@ -41,21 +43,12 @@ constexpr CardTables kTables = MakeTables();
 
 int Points(int b, int trumps) { return kTables.points[trumps][b]; }
 
-// splitmix64: small, fast, and good enough to deal cards.
-class Rng {
+// Good enough to deal cards.
+class Rng : public SplitMix64 {
 public:
-    explicit Rng(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t Next() {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
+    using SplitMix64::SplitMix64;
     // Uniform in [0, n).
     int Below(int n) { return static_cast<int>(((Next() >> 32) * static_cast<std::uint64_t>(n)) >> 32); }
-
-private:
-    std::uint64_t state_;
 };
 
 std::uint64_t Mix(std::uint64_t h, std::uint64_t v) {

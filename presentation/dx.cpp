@@ -58,9 +58,24 @@ Uint32 WantedTextureFormat(Display::Platform& p, int width, int height) {
                : detail::kBackBufferFormat;
 }
 
+// Each channel stretched to 0..255 and rounded down (31 becomes 255, 4 becomes 32): the
+// widening the renderer itself applies before it stretches the picture.
+void MakeWidening(Display::Platform& p) {
+    SDL_PixelFormat* f = SDL_AllocFormat(p.textureFormat);
+    if (!f) return;
+    for (int v = 0; v < 32; ++v) {
+        const auto wide = static_cast<Uint8>(v * 255 / 31);
+        p.widening.red[v] = SDL_MapRGB(f, wide, 0, 0);
+        p.widening.blue[v] = SDL_MapRGB(f, 0, 0, wide);
+    }
+    for (int v = 0; v < 64; ++v) p.widening.green[v] = SDL_MapRGB(f, 0, static_cast<Uint8>(v * 255 / 63), 0);
+    SDL_FreeFormat(f);
+}
+
 bool MakeTexture(Display::Platform& p, int width, int height) {
     if (p.texture) SDL_DestroyTexture(p.texture);
     p.textureFormat = WantedTextureFormat(p, width, height);
+    if (p.textureFormat != detail::kBackBufferFormat) MakeWidening(p);
     p.texture = SDL_CreateTexture(p.renderer, p.textureFormat, SDL_TEXTUREACCESS_STREAMING, width, height);
     return p.texture != nullptr;
 }
@@ -100,26 +115,14 @@ void PaceFrame(Display::Platform& p) {
     p.lastFlip = now;
 }
 
-// Fills a 32-bit texture from the 16-bit back buffer, each channel stretched to 0..255 and
-// rounded down (31 becomes 255, 4 becomes 32): the widening the renderer itself applies
-// before it stretches the picture.
-void WidenInto(const SDL_Surface* from, Uint32 format, void* pixels, int pitch) {
-    SDL_PixelFormat* f = SDL_AllocFormat(format);
-    if (!f) return;
-    Uint32 red[32], green[64], blue[32];
-    for (int v = 0; v < 32; ++v) {
-        const auto wide = static_cast<Uint8>(v * 255 / 31);
-        red[v] = SDL_MapRGB(f, wide, 0, 0);
-        blue[v] = SDL_MapRGB(f, 0, 0, wide);
-    }
-    for (int v = 0; v < 64; ++v) green[v] = SDL_MapRGB(f, 0, static_cast<Uint8>(v * 255 / 63), 0);
-    SDL_FreeFormat(f);
+// Fills a 32-bit texture from the 16-bit back buffer through the texture's widening tables.
+void WidenInto(const SDL_Surface* from, const Display::Platform::Widening& w, void* pixels, int pitch) {
     for (int y = 0; y < from->h; ++y) {
         const auto* in = reinterpret_cast<const Uint16*>(static_cast<const Uint8*>(from->pixels) + y * from->pitch);
         auto* out = reinterpret_cast<Uint32*>(static_cast<Uint8*>(pixels) + y * pitch);
         for (int x = 0; x < from->w; ++x) {
             const Uint16 v = in[x];
-            out[x] = red[v >> 11] | green[(v >> 5) & 63] | blue[v & 31];
+            out[x] = w.red[v >> 11] | w.green[(v >> 5) & 63] | w.blue[v & 31];
         }
     }
 }
@@ -133,7 +136,7 @@ void Compose(Display::Platform& p, const Surface& backBuffer) {
         void* pixels = nullptr;
         int pitch = 0;
         if (SDL_LockTexture(p.texture, nullptr, &pixels, &pitch) == 0) {
-            WidenInto(b, p.textureFormat, pixels, pitch);
+            WidenInto(b, p.widening, pixels, pitch);
             SDL_UnlockTexture(p.texture);
         }
     }
@@ -389,25 +392,23 @@ void Display::ClearBackBuffer() {
 }
 
 void Display::FlipScreen() {
+    if (Present()) PaceFrame(*platform_);
+}
+
+void Display::PrimeScreen() { Present(); }
+
+bool Display::Present() {
     Platform& p = *platform_;
-    if (!p.window || !backBuffer_.exists()) return;
+    if (!p.window || !backBuffer_.exists()) return false;
     // The window may have changed between its own size and the screen's.
     if (p.texture && WantedTextureFormat(p, width_, height_) != p.textureFormat) {
         SDL_DestroyTexture(p.texture);
         p.texture = nullptr;
     }
-    if (!p.texture && !MakeTexture(p, width_, height_) && !MakeRenderer(p, width_, height_)) return;
+    if (!p.texture && !MakeTexture(p, width_, height_) && !MakeRenderer(p, width_, height_)) return false;
     Compose(p, backBuffer_);
     SDL_RenderPresent(p.renderer);
-    PaceFrame(p);
-}
-
-void Display::PrimeScreen() {
-    Platform& p = *platform_;
-    if (!p.window || !backBuffer_.exists()) return;
-    if (!p.texture && !MakeTexture(p, width_, height_)) return;
-    Compose(p, backBuffer_);
-    SDL_RenderPresent(p.renderer);
+    return true;
 }
 
 void ReleaseThreadState() { SDL_TLSCleanup(); }

@@ -166,6 +166,8 @@ public:
     Platform& platform() const { return *platform_; }
 
 private:
+    // Composes the back buffer into the window and shows it; false when there is nothing to show.
+    bool Present();
     // One window-system event the way the message pump handles it.
     void HandleEvent(const SDL_Event& event);
 

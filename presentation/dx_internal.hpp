@@ -13,6 +13,10 @@ struct Display::Platform {
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* texture = nullptr;
     Uint32 textureFormat = SDL_PIXELFORMAT_UNKNOWN;
+    // For a 32-bit texture: each 16-bit channel value's pixel bits in textureFormat.
+    struct Widening {
+        Uint32 red[32], green[64], blue[32];
+    } widening{};
     bool videoStarted = false;
     bool textureLost = false;
     int refreshRate = 60;

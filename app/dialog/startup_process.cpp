@@ -17,9 +17,12 @@ namespace pellow {
 
 namespace {
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
+// Repeats `io` (read or write) until `size` bytes have passed; false at end of file or on an
+// error first.
+template <class Io, class Byte>
+bool Whole(Io io, int fd, Byte* data, std::size_t size) {
     while (size > 0) {
-        const ssize_t n = write(fd, data, size);
+        const ssize_t n = io(fd, data, size);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         data += n;
@@ -27,18 +30,8 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     }
     return true;
 }
-
-// False at end of file or on an error before `size` bytes came.
-bool ReadAll(int fd, char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = read(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
+bool WriteAll(int fd, const char* data, std::size_t size) { return Whole(::write, fd, data, size); }
+bool ReadAll(int fd, char* data, std::size_t size) { return Whole(::read, fd, data, size); }
 
 // The dialog's process, seen from the game's, between Play and UnloadStartupDialog.
 struct DialogProcess {

@@ -4,28 +4,19 @@
 // the archive byte-for-byte the same everywhere.
 #include <cstdint>
 
+#include "engine/splitmix64.hpp"
+
 namespace pellow::pack {
 
-class Prng {
+class Prng : public SplitMix64 {
 public:
-    explicit Prng(std::uint64_t seed) : state_(seed) {}
-
-    std::uint64_t Next() {
-        // splitmix64
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
+    using SplitMix64::SplitMix64;
     // Uniform in [0, 1).
     double Unit() { return static_cast<double>(Next() >> 11) * (1.0 / 9007199254740992.0); }
     // Uniform in [lo, hi).
     double Range(double lo, double hi) { return lo + (hi - lo) * Unit(); }
     // Roughly normal, mean 0 and deviation 1 (sum of four uniforms).
     double Gauss() { return (Unit() + Unit() + Unit() + Unit() - 2.0) * 1.7320508; }
-
-private:
-    std::uint64_t state_;
 };
 
 // A fixed hash of a lattice point, for value noise that needs no stored tables.
