@@ -108,11 +108,19 @@ Fl_Box* Label(int x, int y, int w, int h, const char* text, Fl_Align align,
     return box;
 }
 
-// A read-only page of text: headings in bold, table rows in a fixed-width face.
-Fl_Text_Display* TextPage(int x, int y, int w, int h, const std::vector<TextLine>& lines,
-                          Fl_Color background, Fl_Fontsize size, Fl_Text_Buffer*& text,
-                          Fl_Text_Buffer*& style,
-                          std::unique_ptr<Fl_Text_Display::Style_Table_Entry[]>& styles) {
+// A read-only page of text: headings in bold, table rows in a fixed-width face. Its words are
+// laid out by FillTextPage when its tab first shows: wrapping measures every word in its face,
+// which was most of the dialog's start.
+struct TextPageContent {
+    int tab = 0;
+    Fl_Text_Display* display = nullptr;
+    Fl_Text_Buffer* text = nullptr;
+    Fl_Text_Buffer* style = nullptr;
+    std::unique_ptr<Fl_Text_Display::Style_Table_Entry[]> styles;
+};
+
+TextPageContent TextPage(int x, int y, int w, int h, const std::vector<TextLine>& lines,
+                         Fl_Color background, Fl_Fontsize size) {
     std::string all;
     std::string marks;
     for (const TextLine& line : lines) {
@@ -122,25 +130,30 @@ Fl_Text_Display* TextPage(int x, int y, int w, int h, const std::vector<TextLine
         all += line.text + "\n";
         marks += std::string(line.text.size() + 1, mark);
     }
-    text = new Fl_Text_Buffer();
-    style = new Fl_Text_Buffer();
-    text->text(all.c_str());
-    style->text(marks.c_str());
-    styles.reset(new Fl_Text_Display::Style_Table_Entry[3]{
+    TextPageContent page;
+    page.text = new Fl_Text_Buffer();
+    page.style = new Fl_Text_Buffer();
+    page.text->text(all.c_str());
+    page.style->text(marks.c_str());
+    page.styles.reset(new Fl_Text_Display::Style_Table_Entry[3]{
         {FL_BLACK, FL_HELVETICA, size, 0},
         {FL_BLACK, FL_HELVETICA_BOLD, size, 0},
         {FL_BLACK, FL_COURIER, size, 0},
     });
-    auto* display = new Fl_Text_Display(x, y, w, h);
-    display->box(FL_DOWN_BOX);
-    display->color(background);
-    display->textfont(FL_HELVETICA);
-    display->textsize(size);
-    display->buffer(text);
-    display->highlight_data(style, styles.get(), 3, 'A', nullptr, nullptr);
-    display->wrap_mode(Fl_Text_Display::WRAP_AT_BOUNDS, 0);
-    display->scrollbar_align(FL_ALIGN_RIGHT);
-    return display;
+    page.display = new Fl_Text_Display(x, y, w, h);
+    page.display->box(FL_DOWN_BOX);
+    page.display->color(background);
+    page.display->textfont(FL_HELVETICA);
+    page.display->textsize(size);
+    page.display->scrollbar_align(FL_ALIGN_RIGHT);
+    return page;
+}
+
+void FillTextPage(const TextPageContent& page) {
+    if (page.display->buffer() == page.text) return;
+    page.display->buffer(page.text);
+    page.display->highlight_data(page.style, page.styles.get(), 3, 'A', nullptr, nullptr);
+    page.display->wrap_mode(Fl_Text_Display::WRAP_AT_BOUNDS, 0);
 }
 
 class StartupWindow {
@@ -162,9 +175,12 @@ public:
 
     ~StartupWindow() {
         // The text displays refer to their buffers; take those away before the buffers go.
-        for (Fl_Text_Display* d : displays_) d->buffer(nullptr);
+        for (TextPageContent& page : pages_) page.display->buffer(nullptr);
         window_.reset();
-        for (Fl_Text_Buffer* b : buffers_) delete b;
+        for (TextPageContent& page : pages_) {
+            delete page.text;
+            delete page.style;
+        }
     }
 
     int Run() {
@@ -174,7 +190,7 @@ public:
         window_->position((Fl::w() - window_->w()) / 2, (Fl::h() - window_->h()) / 2);
         window_->show();
         if (shown_) {
-            // Its first turn draws the window.
+            // Its first turn maps the window; the game's process prepares beside the drawing.
             Fl::wait();
             shown_();
         }
@@ -237,6 +253,7 @@ private:
             tab_[i]->color(fl_rgb_color(192, 192, 192));
             frame1_[i] = new Fl_Group(kPageX, kPageY, kPageW, kPageH);
             frame1_[i]->box(FL_NO_BOX);
+            buildingTab_ = i;
             switch (i) {
                 case 0: BuildDeckPage(); break;
                 case 1: BuildKeysPage(); break;
@@ -386,13 +403,8 @@ private:
 
     void AddTextPage(int x, int y, int w, int h, const std::vector<TextLine>& lines,
                      Fl_Color background, Fl_Fontsize size) {
-        Fl_Text_Buffer* text = nullptr;
-        Fl_Text_Buffer* style = nullptr;
-        std::unique_ptr<Fl_Text_Display::Style_Table_Entry[]> styles;
-        displays_.push_back(TextPage(x, y, w, h, lines, background, size, text, style, styles));
-        buffers_.push_back(text);
-        buffers_.push_back(style);
-        styleTables_.push_back(std::move(styles));
+        pages_.push_back(TextPage(x, y, w, h, lines, background, size));
+        pages_.back().tab = buildingTab_;
     }
 
     static void OptionCallback(Fl_Widget* w, void* self) {
@@ -441,6 +453,8 @@ private:
         tabs_->value(tab_[form_.SSTab1Tab]);
         for (int i = 0; i < kTabCount; ++i) {
             if (form_.Frame1Visible[i]) {
+                for (const TextPageContent& page : pages_)
+                    if (page.tab == i) FillTextPage(page);
                 frame1_[i]->show();
             } else {
                 frame1_[i]->hide();
@@ -482,17 +496,12 @@ private:
     std::function<void()> shown_;
     Fl_Choice* partner_ = nullptr;
     Fl_Choice* opponents_ = nullptr;
-    std::vector<Fl_Text_Display*> displays_;
-    std::vector<Fl_Text_Buffer*> buffers_;
-    std::vector<std::unique_ptr<Fl_Text_Display::Style_Table_Entry[]>> styleTables_;
+    std::vector<TextPageContent> pages_;
+    int buildingTab_ = 0;
     std::exception_ptr error_;
 };
 
 StartupWindow* activeDialog = nullptr;
-
-}  // namespace
-
-namespace {
 
 }  // namespace
 

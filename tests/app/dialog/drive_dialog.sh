@@ -72,6 +72,13 @@ click() {
 shot() {
     [ -n "$extra" ] && [ "$mode" != close ] && import -window "$wid" "$extra/$1.png"
 }
+# The page's text is laid out when its tab first shows: the page must then show words, many
+# shades of anti-aliased ink, not an empty box of one or two colours.
+page_has_text() {
+    local colours
+    colours=$(import -window "$wid" -crop 470x120+30+350 +repage png:- | convert png:- -format %k info:)
+    [ "${colours:-0}" -ge 20 ] || fail "the $1 page shows no text ($colours colours)"
+}
 tab_deck() { click 30 308; }
 tab_keys() { click 71 308; }
 tab_rules() { click 113 308; }
@@ -95,7 +102,7 @@ play)
     [ -n "$extra" ] && mkdir -p "$extra"
     shot deck
     tab_keys; shot keys
-    tab_rules; shot rules
+    tab_rules; shot rules; page_has_text rules
     # The web address only shows a message box with the dialog's caption.
     click 360 497
     [ "$(xdotool search --onlyvisible --name "$caption" | wc -l)" -eq 2 ] ||
@@ -105,7 +112,7 @@ play)
     sleep 0.3
     [ "$(xdotool search --onlyvisible --name "$caption" | wc -l)" -eq 1 ] ||
         fail "the message box did not close with OK"
-    tab_credits; shot credits
+    tab_credits; shot credits; page_has_text credits
     tab_options; shot options
     tab_deck
     click 120 437          # the Celtic deck, Option2
