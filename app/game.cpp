@@ -20,7 +20,9 @@ namespace {
 
 // While paused only a key press matters, and that wakes the wait at once.
 constexpr int kPausedWait = 250;
-constexpr int kLongestIdleWait = 1000;
+// A waiting game wakes for the clock's next minute, but at least this often: a wall clock set
+// anew, or a machine woken from sleep, shows on the clock within this time.
+constexpr int kLongestIdleWait = 5000;
 // How often an idle frame looks for a search's answer.
 constexpr int kSearchPoll = 4;
 

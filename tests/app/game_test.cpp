@@ -316,5 +316,20 @@ TEST_F(GameTest, TwentyDealsWithoutGrowingMemory) {
         EXPECT_LE(heapAtDeal[d], settled + 16 * 1024) << "heap grew by deal " << d;
 }
 
+// A waiting game sleeps, but never past the clock's next minute or the end of a pause (the
+// table would show a stale time, or stall), nor so long that a clock set anew goes unseen.
+TEST(IdleTimeoutTest, WakesForTheMinuteThePauseEndAndNeverLaterThanFiveSeconds) {
+    Match m;
+    m.motion.statusText = Phase::NormalPlay;
+    EXPECT_EQ(IdleTimeout(m, 0, 58), 2000);
+    EXPECT_EQ(IdleTimeout(m, 0, 10), 5000);
+    m.motion.statusText = Phase::Paused;
+    m.motion.pauseStartTick = 1000;
+    m.motion.pauseLength = 700;
+    EXPECT_EQ(IdleTimeout(m, 1500, 10), 201);
+    EXPECT_EQ(IdleTimeout(m, 1500, 59), 201);
+    EXPECT_EQ(IdleTimeout(m, 1701, 10), 1);
+}
+
 }  // namespace
 }  // namespace pellow
