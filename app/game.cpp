@@ -108,6 +108,12 @@ void Game::End(const std::string& message) {
     hooks_.endProcess(message.empty() ? 0 : 1);
 }
 
+void Game::PrepareWhileChoosing() {
+    // The sound library loads on another core while this one opens the display.
+    mixerLoad_ = std::async(std::launch::async, modDX::Audio::LoadMixer);
+    display_.PrepareVideo();
+}
+
 void Game::Form1_Load(modDX::DisplayKind screen) {
     try {
         // Only what this launch reads: the chosen deck, one screen size's pictures, fonts, sounds.

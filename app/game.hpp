@@ -4,6 +4,7 @@
 // Every failure that ends the program ends it through Game::End.
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <optional>
 #include <string>
 
@@ -58,7 +59,7 @@ public:
     // start and the end hooks returned.
     void Form1_Load(modDX::DisplayKind screen);
     // What can be made ready before the player's choices are known.
-    void PrepareWhileChoosing() { display_.PrepareVideo(); }
+    void PrepareWhileChoosing();
     // Launch steps 1 to 14: everything up to the first frame. Throws modDX::LoadError.
     void StartGame(modDX::DisplayKind screen);
     // Launch step 15: the frame loop. Does not return.
@@ -109,6 +110,7 @@ private:
     FrameLook lastLook_;
     bool rightWasDown_ = false;  // the right button as the last frame saw it
     EndHooks hooks_;
+    std::future<void> mixerLoad_;
 };
 
 }  // namespace pellow

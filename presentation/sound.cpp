@@ -2,10 +2,56 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <dlfcn.h>
+
+#include <iostream>
 
 namespace pellow::modDX {
 
 namespace {
+
+// The mixer, and the codec libraries beneath it (some twenty), are loaded when sound is first
+// wanted rather than with the program: the start-up dialog shows sooner without them.
+constexpr const char* kMixerLibrary = "libSDL2_mixer-2.0.so.0";
+
+struct MixerCalls {
+    decltype(&::Mix_OpenAudioDevice) OpenAudioDevice = nullptr;
+    decltype(&::Mix_AllocateChannels) AllocateChannels = nullptr;
+    decltype(&::Mix_QuerySpec) QuerySpec = nullptr;
+    decltype(&::Mix_CloseAudio) CloseAudio = nullptr;
+    decltype(&::Mix_LoadWAV) LoadWAV = nullptr;
+    decltype(&::Mix_FreeChunk) FreeChunk = nullptr;
+    decltype(&::Mix_PlayChannel) PlayChannel = nullptr;
+    decltype(&::Mix_HaltChannel) HaltChannel = nullptr;
+    decltype(&::Mix_Playing) Playing = nullptr;
+};
+
+template <class Call>
+bool Find(void* library, const char* name, Call& call) {
+    call = reinterpret_cast<Call>(dlsym(library, name));
+    return call != nullptr;
+}
+
+// The mixer's calls, or null (said once on stderr) where the library cannot be loaded: the
+// game then plays on silently, as it does without an audio device. Loaded once, whichever
+// thread asks first; the library stays until the process ends.
+const MixerCalls* Mixer() {
+    static const MixerCalls* const calls = []() -> const MixerCalls* {
+        void* library = dlopen(kMixerLibrary, RTLD_NOW | RTLD_LOCAL);
+        static MixerCalls found;
+        if (library && Find(library, "Mix_OpenAudioDevice", found.OpenAudioDevice) &&
+            Find(library, "Mix_AllocateChannels", found.AllocateChannels) &&
+            Find(library, "Mix_QuerySpec", found.QuerySpec) && Find(library, "Mix_CloseAudio", found.CloseAudio) &&
+            Find(library, "Mix_LoadWAV", found.LoadWAV) && Find(library, "Mix_FreeChunk", found.FreeChunk) &&
+            Find(library, "Mix_PlayChannel", found.PlayChannel) &&
+            Find(library, "Mix_HaltChannel", found.HaltChannel) && Find(library, "Mix_Playing", found.Playing))
+            return &found;
+        const char* why = dlerror();
+        std::cerr << "Pellow: no sound: " << (why ? why : kMixerLibrary) << '\n';
+        return nullptr;
+    }();
+    return calls;
+}
 
 // The files in SoundEffect order, which is also the loading order of the game.
 constexpr const char* kSoundFiles[kSoundEffectCount] = {
@@ -27,8 +73,8 @@ void SoundBuffer::reset(bool deviceOpen) {
     if (chunk_) {
         // A chunk must not be freed while the mixer may still read it. Chunks are only loaded
         // while the device is open; a closed mixer has no channels left to touch.
-        if (deviceOpen) Mix_HaltChannel(channel_);
-        Mix_FreeChunk(chunk_);
+        if (deviceOpen) Mixer()->HaltChannel(channel_);
+        Mixer()->FreeChunk(chunk_);
     }
     chunk_ = nullptr;
     starts_ = 0;
@@ -43,33 +89,36 @@ Audio::~Audio() { CloseSound(); }
 
 void Audio::InitSound() {
     CloseSound();
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
-    if (Mix_OpenAudioDevice(kFrequency, AUDIO_S16SYS, 2, kChunkSize, nullptr, 0) != 0) {
+    const MixerCalls* mixer = Mixer();
+    if (!mixer || SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
+    if (mixer->OpenAudioDevice(kFrequency, AUDIO_S16SYS, 2, kChunkSize, nullptr, 0) != 0) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return;
     }
-    Mix_AllocateChannels(kSoundEffectCount);
-    Mix_QuerySpec(&frequency_, &format_, &channels_);
+    mixer->AllocateChannels(kSoundEffectCount);
+    mixer->QuerySpec(&frequency_, &format_, &channels_);
     enabled_ = true;
     asleep_ = false;
 }
 
 void Audio::SleepWhenSilent(std::uint32_t nowTick) {
     if (!enabled_ || asleep_) return;
-    if (Mix_Playing(-1) > 0 || playedSinceCheck_) lastHeard_ = nowTick;
+    if (Mixer()->Playing(-1) > 0 || playedSinceCheck_) lastHeard_ = nowTick;
     playedSinceCheck_ = false;
     if (nowTick - lastHeard_ < kQuietBeforeSleep) return;
-    Mix_CloseAudio();
+    Mixer()->CloseAudio();
     asleep_ = true;
 }
 
 bool Audio::Wake() {
     // No change allowed: the effects were converted to this format when they were loaded.
-    if (Mix_OpenAudioDevice(frequency_, format_, channels_, kChunkSize, nullptr, 0) != 0) return false;
-    Mix_AllocateChannels(kSoundEffectCount);
+    if (Mixer()->OpenAudioDevice(frequency_, format_, channels_, kChunkSize, nullptr, 0) != 0) return false;
+    Mixer()->AllocateChannels(kSoundEffectCount);
     asleep_ = false;
     return true;
 }
+
+void Audio::LoadMixer() { Mixer(); }
 
 std::vector<std::string> Audio::Files() {
     std::vector<std::string> files;
@@ -85,7 +134,7 @@ std::vector<std::string> Audio::LoadSounds(const PathResolver& resolve) {
         const std::string path = resolve(files[static_cast<std::size_t>(i)]);
         SoundBuffer& buffer = effects_[i];
         buffer.reset();
-        buffer.chunk_ = Mix_LoadWAV(path.c_str());
+        buffer.chunk_ = Mixer()->LoadWAV(path.c_str());
         if (!buffer.chunk_) silent.push_back(path + ": " + Mix_GetError());
     }
     return silent;
@@ -98,8 +147,8 @@ void Audio::PlaySound(SoundEffect effect) {
     if (!enabled_ || !buffer.loaded()) return;
     if (asleep_ && !Wake()) return;
     // Asked again while it still plays, the effect carries on rather than starting twice.
-    if (Mix_Playing(buffer.channel_)) return;
-    if (Mix_PlayChannel(buffer.channel_, buffer.chunk_, 0) >= 0) ++buffer.starts_;
+    if (Mixer()->Playing(buffer.channel_)) return;
+    if (Mixer()->PlayChannel(buffer.channel_, buffer.chunk_, 0) >= 0) ++buffer.starts_;
     playedSinceCheck_ = true;
 }
 
@@ -110,7 +159,7 @@ void Audio::ReleaseSounds() {
 void Audio::CloseSound() {
     ReleaseSounds();
     if (enabled_) {
-        if (!asleep_) Mix_CloseAudio();
+        if (!asleep_) Mixer()->CloseAudio();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
     enabled_ = false;

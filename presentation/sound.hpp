@@ -51,6 +51,8 @@ public:
 
     // Opens the audio device; without one the game plays on silently.
     void InitSound();
+    // Loads the mixer library ahead of InitSound, on any thread (InitSound loads it otherwise).
+    static void LoadMixer();
     bool Enabled() const { return enabled_; }
     // The ten sound files LoadSounds reads, relative to the resource base.
     static std::vector<std::string> Files();

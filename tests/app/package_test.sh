@@ -53,7 +53,11 @@ while read -r lib; do
     owner=${owner%%:*}
     # With or without a version: dpkg-shlibdeps gives one only where the library's package states it.
     [[ ", $depends," == *", $owner ("* || ", $depends," == *", $owner,"* ]] || fail "$lib (from $owner) is not among the dependencies: $depends"
-done < <(readelf -d "$prog" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p')
+done < <(
+    readelf -d "$prog" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p'
+    # and those it loads itself later, which it names by their full file name
+    strings -a "$prog" | grep -E '^lib[A-Za-z0-9_+.-]+\.so\.[0-9]+$' || true
+)
 
 appstreamcli validate --no-net "$root/usr/share/metainfo/org.pellow.Pellow.metainfo.xml" >"$work/as.log" ||
     { cat "$work/as.log"; fail "the metainfo is not valid"; }
