@@ -16,11 +16,13 @@
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
+#include <fontconfig/fontconfig.h>
 
 #include <cstdlib>
 #include <exception>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -165,11 +167,15 @@ public:
             form_.stored = stored_->options;
             form_.record = stored_->record;
         }
+        // The font configuration is read on another core while this one opens the display: it
+        // is the first thing the first drawn label waits for.
+        std::thread fonts([] { FcInit(); });
         {
             // The dialog has no text to type.
             const modDX::WithoutComposeTable keysOnly;
             fl_open_display();
         }
+        fonts.join();
         Build();
     }
 
