@@ -25,6 +25,9 @@ constexpr int kPausedWait = 250;
 constexpr int kLongestIdleWait = 5000;
 // How often an idle frame looks for a search's answer.
 constexpr int kSearchPoll = 4;
+// How often it looks whether a held key or button was let go: the wait does not reliably wake
+// for a release, and the last trick must not stay up after L or the right button is let go.
+constexpr int kReleasePoll = 30;
 
 // Every card is dealt and some are still to play.
 bool DealInPlay(const Match& m) {
@@ -257,7 +260,8 @@ bool Game::RunFrame() {
     if (!movingBefore && !AnyCardMoving(m.motion) && !picked && look == lastLook_) {
         // A search under way is looked at again soon: its answer is the next thing to show.
         const bool searching = thinking || (hintAt_ >= 0 && hintCard < 0);
-        const int idle = IdleTimeout(m, m.clock->TickCount(), SecondsIntoMinute());
+        int idle = IdleTimeout(m, m.clock->TickCount(), SecondsIntoMinute());
+        if (extras.lastTrick || rightWasDown_) idle = std::min(idle, kReleasePoll);
         idleWait(searching ? std::min(idle, kSearchPoll) : idle);
         return false;
     }
