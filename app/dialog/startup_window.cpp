@@ -114,7 +114,6 @@ Fl_Box* Label(int x, int y, int w, int h, const char* text, Fl_Align align,
 // laid out by FillTextPage when its tab first shows: wrapping measures every word in its face,
 // which was most of the dialog's start.
 struct TextPageContent {
-    int tab = 0;
     Fl_Text_Display* display = nullptr;
     Fl_Text_Buffer* text = nullptr;
     Fl_Text_Buffer* style = nullptr;
@@ -259,7 +258,6 @@ private:
             tab_[i]->color(fl_rgb_color(192, 192, 192));
             frame1_[i] = new Fl_Group(kPageX, kPageY, kPageW, kPageH);
             frame1_[i]->box(FL_NO_BOX);
-            buildingTab_ = i;
             switch (i) {
                 case 0: BuildDeckPage(); break;
                 case 1: BuildKeysPage(); break;
@@ -410,7 +408,6 @@ private:
     void AddTextPage(int x, int y, int w, int h, const std::vector<TextLine>& lines,
                      Fl_Color background, Fl_Fontsize size) {
         pages_.push_back(TextPage(x, y, w, h, lines, background, size));
-        pages_.back().tab = buildingTab_;
     }
 
     static void OptionCallback(Fl_Widget* w, void* self) {
@@ -460,7 +457,7 @@ private:
         for (int i = 0; i < kTabCount; ++i) {
             if (form_.Frame1Visible[i]) {
                 for (const TextPageContent& page : pages_)
-                    if (page.tab == i) FillTextPage(page);
+                    if (page.display->inside(frame1_[i])) FillTextPage(page);
                 frame1_[i]->show();
             } else {
                 frame1_[i]->hide();
@@ -503,7 +500,6 @@ private:
     Fl_Choice* partner_ = nullptr;
     Fl_Choice* opponents_ = nullptr;
     std::vector<TextPageContent> pages_;
-    int buildingTab_ = 0;
     std::exception_ptr error_;
 };
 
