@@ -8,7 +8,6 @@
 #include <iostream>
 #include <utility>
 
-#include "app/dialog/run_startup_dialog.hpp"
 #include "engine/deal.hpp"
 #include "engine/flow.hpp"
 #include "engine/play.hpp"
@@ -117,16 +116,26 @@ void Game::PrepareWhileChoosing() {
     display_.PrepareVideo();
 }
 
-void Game::Form1_Load(modDX::DisplayKind screen) {
+void Game::UnpackForLaunch() {
+    if (std::exchange(unpackTried_, true)) return;
     try {
         // Only what this launch reads: the chosen deck, one screen size's pictures, fonts, sounds.
         std::vector<std::string> files = TableView::Files(match.settings);
         const std::vector<std::string> sounds = modDX::Audio::Files();
         files.insert(files.end(), sounds.begin(), sounds.end());
         unpackBase = UnpackResources(resourceBase, match.settings.packFileName, files);
+    } catch (...) {
+        unpackFailure_ = std::current_exception();
+    }
+}
+
+void Game::Form1_Load(modDX::DisplayKind screen) {
+    UnpackForLaunch();
+    try {
+        if (unpackFailure_) std::rethrow_exception(std::exchange(unpackFailure_, nullptr));
         StartGame(screen);
     } catch (const ResourceError& e) {
-        UnloadStartupDialog();
+        if (unloadDialog) unloadDialog();
         End(std::string("Pellow cannot start.\n") + e.what());
         return;
     } catch (const modDX::LoadError& e) {
@@ -143,7 +152,7 @@ void Game::StartGame(modDX::DisplayKind screen) {
         return ResolveResourcePath(unpackBase, relative);
     };
 
-    UnloadStartupDialog();
+    if (unloadDialog) unloadDialog();
     m.layout = MakeTableLayout(m.settings.screen, m.settings.slowAnimation);
     // The Expert's searches draw from their own stream, seeded with the match's seed, so the
     // game's own draws stay those of the Classic table.

@@ -3,6 +3,7 @@
 // and the launch settings, and runs the launch sequence, the frames and the way the game ends.
 // Every failure that ends the program ends it through Game::End.
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <future>
 #include <optional>
@@ -46,6 +47,9 @@ public:
     std::string configFolder;
     // How a frame with nothing new to show waits: for the next event, or at most this long.
     std::function<void(int milliseconds)> idleWait;
+    // Takes the start-up dialog off the screen before the game's screen opens (the launch's
+    // UnloadStartupDialog); empty where no dialog shows.
+    std::function<void()> unloadDialog;
 
     // The last steps of End, replaceable so tests can watch them without the process ending.
     struct EndHooks {
@@ -58,6 +62,9 @@ public:
     // Unpacks the resources and launches the game. Does not return unless the game could not
     // start and the end hooks returned.
     void Form1_Load(modDX::DisplayKind screen);
+    // Its first step, which may run early on another thread while the screen is prepared:
+    // unpacks what this launch reads. A failure is kept for Form1_Load to report.
+    void UnpackForLaunch();
     // What can be made ready before the player's choices are known.
     void PrepareWhileChoosing();
     // Launch steps 1 to 14: everything up to the first frame. Throws modDX::LoadError.
@@ -111,6 +118,8 @@ private:
     bool rightWasDown_ = false;  // the right button as the last frame saw it
     EndHooks hooks_;
     std::future<void> mixerLoad_;
+    bool unpackTried_ = false;
+    std::exception_ptr unpackFailure_;
 };
 
 }  // namespace pellow

@@ -6,15 +6,16 @@
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "app/dialog/run_startup_dialog.hpp"
-#include "app/game.hpp"
+#include "app/game_module.hpp"
 #include "app/settings.hpp"
-#include "resources/unpack.hpp"
+#include "presentation/dx.hpp"
 
 namespace {
 
@@ -52,12 +53,12 @@ int main(int argc, char** argv) {
     using namespace pellow;
     // Only the clock's designators follow the player's locale; numbers and text stay as they are.
     std::setlocale(LC_TIME, "");
-    std::optional<modDX::DisplayKind> screen;
+    std::optional<bool> inWindow;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--window") == 0) {
-            screen = modDX::DisplayKind::Window;
+            inWindow = true;
         } else if (std::strcmp(argv[i], "--fullscreen") == 0) {
-            screen = modDX::DisplayKind::FullScreen;
+            inWindow = false;
         } else if (std::strcmp(argv[i], "--help") == 0) {
             std::cout << kUsage;
             return 0;
@@ -70,19 +71,38 @@ int main(int argc, char** argv) {
         }
     }
     NoSessionBusOfOurOwn();
-    // Lives until the process ends; the game ends it from inside the dialog's Play.
-    auto game = std::make_unique<Game>();
-    game->resourceBase = BaseFolder(ProgramFolder(argv[0]));
-    game->configFolder = ConfigFolder();
+    const std::string configFolder = ConfigFolder();
+    // The game ends the process from inside the dialog's Play.
+    GameModule module({ProgramFolder(argv[0]), configFolder, UnloadStartupDialog});
+    LaunchSettings settings;
     StoredChoices stored;
-    stored.options = LoadOptions(game->configFolder, std::cerr);
-    stored.record = LoadRecord(game->configFolder, std::cerr);
-    stored.saveRecord = [&game](const MatchRecord& record) { SaveRecord(game->configFolder, record, std::cerr); };
-    return RunStartupDialogApart(game->match.settings, [&game, &stored, screen] {
-        SaveOptions(game->configFolder, stored.options, std::cerr);
-        game->options = stored.options;
-        game->record = stored.record;
-        const auto kind = stored.options.playInWindow ? modDX::DisplayKind::Window : modDX::DisplayKind::FullScreen;
-        game->Form1_Load(screen.value_or(kind));
-    }, stored, [&game] { game->PrepareWhileChoosing(); });
+    stored.options = LoadOptions(configFolder, std::cerr);
+    stored.record = LoadRecord(configFolder, std::cerr);
+    stored.saveRecord = [&configFolder](const MatchRecord& record) { SaveRecord(configFolder, record, std::cerr); };
+    // The module is loaded once the dialog shows; Play's choices may come in while the screen
+    // is still being prepared, and wait for the module only.
+    std::promise<GameSession*> loaded;
+    const std::shared_future<GameSession*> session = loaded.get_future().share();
+    return RunStartupDialogApart(settings, [&] {
+        SaveOptions(configFolder, stored.options, std::cerr);
+        GameSession* game = module.Session();
+        if (!game) {
+            UnloadStartupDialog();
+            modDX::ShowMessageBox("Pellow cannot start.\n" + module.Error());
+            std::exit(1);
+        }
+        game->Play(settings, stored.options, stored.record, inWindow.value_or(stored.options.playInWindow));
+    }, stored, [&] {
+        GameSession* game = nullptr;
+        try {
+            game = module.Session();
+            loaded.set_value(game);
+            // Only a head start: Play does again whatever this could not.
+            if (game) game->PrepareWhileChoosing();
+        } catch (...) {
+            if (!game) loaded.set_value(nullptr);
+        }
+    }, [&] {
+        if (GameSession* game = session.get()) game->Unpack(settings);
+    });
 }

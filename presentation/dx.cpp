@@ -1,5 +1,8 @@
 #include "presentation/dx.hpp"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -78,6 +81,19 @@ bool MakeTexture(Display::Platform& p, int width, int height) {
     if (p.textureFormat != detail::kBackBufferFormat) MakeWidening(p);
     p.texture = SDL_CreateTexture(p.renderer, p.textureFormat, SDL_TEXTUREACCESS_STREAMING, width, height);
     return p.texture != nullptr;
+}
+
+// The window's picture memory is new to the process, and the first present would fault it in
+// a page at a time (1,280 times full screen, each a trap that is dear in a virtual machine).
+// One call maps it whole beforehand; a kernel without the call ignores it.
+void PrefaultWindowSurface(SDL_Window* window) {
+    SDL_Surface* screen = SDL_GetWindowSurface(window);
+    if (!screen || !screen->pixels) return;
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<std::uintptr_t>(screen->pixels);
+    const auto begin = start & ~(page - 1);
+    const auto end = start + static_cast<std::uintptr_t>(screen->pitch) * static_cast<std::uintptr_t>(screen->h);
+    madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
 }
 
 bool MakeRenderer(Display::Platform& p, int width, int height) {
@@ -351,6 +367,7 @@ void Display::DirectX(int width, int height, DisplayKind kind) {
         SDL_StopTextInput();
         if (!MakeRenderer(p, width, height))
             throw LoadError("DirectX", errRenderer, SDL_GetError());
+        PrefaultWindowSurface(p.window);
         SDL_DisplayMode mode{};
         const int display = SDL_GetWindowDisplayIndex(p.window);
         p.refreshRate = (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 &&

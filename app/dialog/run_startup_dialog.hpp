@@ -38,9 +38,13 @@ int RunStartupDialog(LaunchSettings& settings, std::function<void()> loadForm1,
 // UnloadStartupDialog; `loadForm1` then runs in this process. Without Play, returns the exit
 // status of the dialog's process (a dialog ended by a signal ends this process the same way).
 // Where no process can be started, the dialog runs in this one. `whileChoosing`, when given,
-// runs in this process once the dialog shows, while the player chooses.
+// runs in this process once the dialog shows, while the player chooses. `onChoices`, when
+// given, runs on another thread as soon as Play's choices are in `settings` and `stored`, even
+// while `whileChoosing` still runs (neither may touch what the other does); `loadForm1`
+// follows once both have ended.
 int RunStartupDialogApart(LaunchSettings& settings, std::function<void()> loadForm1,
-                          StoredChoices& stored, std::function<void()> whileChoosing = {});
+                          StoredChoices& stored, std::function<void()> whileChoosing = {},
+                          std::function<void()> onChoices = {});
 
 // The launch's "unload frmStartup": hides the dialog's window before the game's screen opens.
 // Play has already cleared endOnUnload, so this does not end the program. Does nothing when no

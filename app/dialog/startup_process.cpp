@@ -99,7 +99,7 @@ void ReleaseDialogProcess() {
 }
 
 int RunStartupDialogApart(LaunchSettings& settings, std::function<void()> loadForm1, StoredChoices& stored,
-                          std::function<void()> whileChoosing) {
+                          std::function<void()> whileChoosing, std::function<void()> onChoices) {
     int choices[2], release[2];
     if (pipe2(choices, O_CLOEXEC) != 0) return RunStartupDialog(settings, std::move(loadForm1), &stored);
     if (pipe2(release, O_CLOEXEC) != 0) {
@@ -125,19 +125,28 @@ int RunStartupDialogApart(LaunchSettings& settings, std::function<void()> loadFo
         close(release[1]);
         return RunStartupDialog(settings, std::move(loadForm1), &stored);
     }
+    // After Play: the choices, a few dozen bytes behind their size.
+    const auto readChoices = [&](char what) {
+        std::uint32_t size = 0;
+        if (what != kPlayed || !ReadAll(choices[0], reinterpret_cast<char*>(&size), sizeof size) ||
+            size > kLongestChoices)
+            return false;
+        std::string bytes(size, '\0');
+        return ReadAll(choices[0], bytes.data(), bytes.size()) && UnpackChoices(bytes, settings, stored);
+    };
     char what = 0;
     bool played = ReadAll(choices[0], &what, 1);
     if (played && what == kShown) {
+        // The choices are awaited, and what they allow begun, beside the preparation.
+        std::thread reader([&] {
+            char next = 0;
+            played = ReadAll(choices[0], &next, 1) && readChoices(next);
+            if (played && onChoices) onChoices();
+        });
         if (whileChoosing) whileChoosing();
-        played = ReadAll(choices[0], &what, 1);
-    }
-    std::uint32_t size = 0;
-    std::string bytes;
-    played = played && what == kPlayed && ReadAll(choices[0], reinterpret_cast<char*>(&size), sizeof size) &&
-             size <= kLongestChoices;
-    if (played) {
-        bytes.resize(size);
-        played = ReadAll(choices[0], bytes.data(), bytes.size()) && UnpackChoices(bytes, settings, stored);
+        reader.join();
+    } else {
+        played = played && readChoices(what);
     }
     close(choices[0]);
     if (!played) {

@@ -18,8 +18,10 @@
 #include <FL/x.H>
 #include <fontconfig/fontconfig.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -57,6 +59,48 @@ void ShowInformationBox(const std::string& text, const std::string& title) {
     fl_close = "OK";
     fl_message("%s", text.c_str());
     fl_close = previous;
+}
+
+// The toolkit's answers to X's errors, as its own opening of the display sets them: an error
+// is a warning, a lost connection the end.
+int WarnOfXError(Display* display, XErrorEvent* error) {
+    char request[32], requestName[128], text[128];
+    std::snprintf(request, sizeof request, "XRequest.%d", error->request_code);
+    XGetErrorDatabaseText(display, "", request, request, requestName, sizeof requestName);
+    XGetErrorText(display, error->error_code, text, sizeof text);
+    Fl::warning("%s: %s 0x%lx", requestName, text, error->resourceid);
+    return 0;
+}
+int EndOnLostDisplay(Display*) {
+    Fl::fatal("X I/O error");
+    return 0;
+}
+
+// Opens the toolkit's display as fl_open_display() does, but first asks for every X atom the
+// toolkit names while opening it in one round trip: Xlib keeps the answers, and the toolkit's
+// own requests, one round trip each, are then answered without the server.
+void OpenToolkitDisplay() {
+    static const char* const kToolkitAtoms[] = {
+        "WM_DELETE_WINDOW", "WM_PROTOCOLS", "_MOTIF_WM_HINTS", "TARGETS", "CLIPBOARD", "TIMESTAMP",
+        "PRIMARY_TIMESTAMP", "CLIPBOARD_TIMESTAMP", "XdndAware", "XdndSelection", "XdndEnter",
+        "XdndTypeList", "XdndPosition", "XdndLeave", "XdndDrop", "XdndStatus", "XdndActionCopy",
+        "XdndFinished", "text/uri-list", "text/plain;charset=UTF-8", "text/plain;charset=utf-8",
+        "text/plain", "TEXT", "COMPOUND_TEXT", "UTF8_STRING", "image/bmp", "image/png", "INCR",
+        "_NET_WM_PID", "_NET_WM_NAME", "_NET_WM_ICON_NAME", "_NET_SUPPORTING_WM_CHECK",
+        "_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN", "_NET_WM_FULLSCREEN_MONITORS", "_NET_WORKAREA",
+        "_NET_WM_ICON", "_NET_ACTIVE_WINDOW"};
+    constexpr int kCount = static_cast<int>(std::size(kToolkitAtoms));
+    XSetIOErrorHandler(EndOnLostDisplay);
+    XSetErrorHandler(WarnOfXError);
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        // The toolkit tries again and says why it cannot, as it always has.
+        fl_open_display();
+        return;
+    }
+    Atom atoms[kCount];
+    XInternAtoms(display, const_cast<char**>(kToolkitAtoms), kCount, False, atoms);
+    fl_open_display(display);
 }
 
 // A blue, underlined label that reacts to a click like a link, without being one.
@@ -172,7 +216,7 @@ public:
         {
             // The dialog has no text to type.
             const modDX::WithoutComposeTable keysOnly;
-            fl_open_display();
+            OpenToolkitDisplay();
         }
         fonts.join();
         Build();

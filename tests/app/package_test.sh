@@ -24,6 +24,7 @@ dpkg-deb -x "$deb" "$root"
 files=$(cd "$root" && find . ! -type d | sort)
 expected="./usr/bin/pellow
 ./usr/libexec/pellow/pellow
+./usr/libexec/pellow/pellow-game.so
 ./usr/libexec/pellow/res002.pak
 ./usr/share/applications/pellow.desktop
 ./usr/share/doc/pellow/CREDITS.md
@@ -37,10 +38,11 @@ dpkg-deb -c "$deb" | awk '$2 != "root/root" || ($1 !~ /^l/ && $1 ~ /^.....w|^...
     fail "files not root's alone"
 
 prog=$root/usr/libexec/pellow/pellow
+module=$root/usr/libexec/pellow/pellow-game.so
 cmp -s "$build/bin/res002.pak" "$root/usr/libexec/pellow/res002.pak" || fail "the archive differs from the build's"
 [ "$(readlink "$root/usr/bin/pellow")" = ../libexec/pellow/pellow ] || fail "pellow on the PATH points elsewhere"
 
-# Every library the program needs comes from a package the game depends on.
+# Every library the program and its game module need comes from a package the game depends on.
 depends=$(field Depends)
 while read -r lib; do
     # awk reads to the end: leaving early would end ldconfig by SIGPIPE, a failure under pipefail
@@ -54,9 +56,9 @@ while read -r lib; do
     # With or without a version: dpkg-shlibdeps gives one only where the library's package states it.
     [[ ", $depends," == *", $owner ("* || ", $depends," == *", $owner,"* ]] || fail "$lib (from $owner) is not among the dependencies: $depends"
 done < <(
-    readelf -d "$prog" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p'
-    # and those it loads itself later, which it names by their full file name
-    strings -a "$prog" | grep -E '^lib[A-Za-z0-9_+.-]+\.so\.[0-9]+$' || true
+    readelf -d "$prog" "$module" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p' | sort -u
+    # and those they load themselves later, which they name by their full file name
+    strings -a "$prog" "$module" | grep -E '^lib[A-Za-z0-9_+.-]+\.so\.[0-9]+$' || true
 )
 
 appstreamcli validate --no-net "$root/usr/share/metainfo/org.pellow.Pellow.metainfo.xml" >"$work/as.log" ||

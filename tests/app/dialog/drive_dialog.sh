@@ -12,8 +12,8 @@
 #
 # For close and exit the program must end at once with status 0, launch nothing and leave no
 # "res" folder beside itself or in its working folder. A program with res002.pak beside it is
-# copied with its archive into a private folder first, so that parallel tests never share an
-# unpacked tree. Run it under xvfb-run.
+# copied with its game module and archive into a private folder first, so that parallel tests
+# never share an unpacked tree. Run it under xvfb-run.
 set -u
 
 mode=$1
@@ -32,7 +32,8 @@ trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
 if [ -e "$(dirname "$program")/res002.pak" ]; then
     mkdir "$work/program"
-    cp "$program" "$(dirname "$program")/res002.pak" "$work/program/" || fail "cannot copy the program"
+    cp "$program" "$(dirname "$program")/pellow-game.so" "$(dirname "$program")/res002.pak" "$work/program/" ||
+        fail "cannot copy the program"
     program="$work/program/$(basename "$program")"
 fi
 program_dir=$(dirname "$program")

@@ -80,6 +80,11 @@ pak_missing)
     install_game "$program"
     expect_refusal "res002.pak\" is missing."
     ;;
+module_missing)
+    install_game "$program" "$archive"
+    rm "$BOX/game/pellow-game.so"
+    expect_refusal "pellow-game.so: cannot open shared object file"
+    ;;
 pak_empty)
     install_game "$program"
     spoilt_archive empty
