@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <future>
 #include <algorithm>
 #include <cctype>
 #include <map>
@@ -228,6 +229,8 @@ public:
     void Write(zulPAK& pak, const PlannedFile& file) {
         const std::string folder = folders_[file.folder] + '/';
         const std::string path = folder + file.name;
+        // A later entry of the same name wins, as it would written in order.
+        if (Folded(path) == Folded(converting_)) Finish();
         Claim(path);
         try {
             pak.SaveFileFromPAK(file.id, path);
@@ -237,13 +240,24 @@ public:
         if (file.name == kJpegBackground) {
             const std::string bitmap = folder + std::string(kBitmapBackground);
             Claim(bitmap);
-            ConvertJpegToBitmap(path, bitmap, kBackgroundWidth, kBackgroundHeight);
+            // Decoded on another core while the files after it are written.
+            Finish();
+            converting_ = bitmap;
+            conversion_ = std::async(std::launch::async, ConvertJpegToBitmap, path, bitmap, kBackgroundWidth,
+                                     kBackgroundHeight);
         }
+    }
+
+    // Waits for the background's conversion; throws what it threw.
+    void Finish() {
+        converting_.clear();
+        if (conversion_.valid()) conversion_.get();
     }
 
     // Takes back every file and folder this unpacking made; files it overwrote go too, so a
     // later start cannot mistake a partial tree for a whole one.
     void RollBack() noexcept {
+        if (conversion_.valid()) conversion_.wait();
         for (auto it = files_.rbegin(); it != files_.rend(); ++it) ::unlink(it->c_str());
         for (auto it = madeFolders_.rbegin(); it != madeFolders_.rend(); ++it) ::rmdir(it->c_str());
         if (private_) ::rmdir(target_.c_str());
@@ -277,6 +291,8 @@ private:
     std::vector<std::string> folders_;  // per kResourceFolders entry, as found or made
     std::vector<std::string> madeFolders_;
     std::vector<std::string> files_;
+    std::future<void> conversion_;
+    std::string converting_;  // the bitmap being written beside, if any
 };
 
 }  // namespace
@@ -313,6 +329,7 @@ std::string UnpackResources(const std::string& resourceBase, const std::string& 
     try {
         unpacking.MakeFolders();
         for (const PlannedFile& file : plan) unpacking.Write(pak, file);
+        unpacking.Finish();
     } catch (...) {
         unpacking.RollBack();
         if (privateFolder) {
