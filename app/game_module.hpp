@@ -5,7 +5,7 @@
 // loaded by the game's process while the dialog opens, instead of in front of it.
 #include <functional>
 #include <memory>
-#include <optional>
+#include <mutex>
 #include <string>
 
 #include "app/settings.hpp"
@@ -43,15 +43,18 @@ inline constexpr const char* kGameModuleFile = "pellow-game.so";
 class GameModule {
 public:
     explicit GameModule(GameStart start) : start_(std::move(start)) {}
-    // The session, made on the first call; null when the module cannot be loaded.
+    // The session, made by the first call from any thread (later ones wait for it); null when
+    // the module cannot be loaded.
     GameSession* Session();
     const std::string& Error() const { return error_; }
 
 private:
+    void Load();
+
     GameStart start_;
+    std::once_flag loaded_;
     std::unique_ptr<GameSession> session_;
     std::string error_;
-    bool tried_ = false;
 };
 
 }  // namespace pellow

@@ -6,8 +6,11 @@
 namespace pellow {
 
 GameSession* GameModule::Session() {
-    if (tried_) return session_.get();
-    tried_ = true;
+    std::call_once(loaded_, [this] { Load(); });
+    return session_.get();
+}
+
+void GameModule::Load() {
     const std::string path = start_.programFolder + "/" + kGameModuleFile;
     // Bound at once: the load runs while the player chooses, and the first frame then finds
     // every call resolved. The module stays loaded until the process ends.
@@ -15,15 +18,14 @@ GameSession* GameModule::Session() {
     if (!module) {
         const char* why = dlerror();
         error_ = why ? why : path + ": cannot be loaded";
-        return nullptr;
+        return;
     }
     const auto make = reinterpret_cast<NewGameSessionFunction>(dlsym(module, kNewGameSession));
     if (!make) {
         error_ = path + ": not the game's module (no " + kNewGameSession + ")";
-        return nullptr;
+        return;
     }
     session_.reset(make(start_));
-    return session_.get();
 }
 
 }  // namespace pellow

@@ -6,7 +6,6 @@
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
-#include <future>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -81,8 +80,6 @@ int main(int argc, char** argv) {
     stored.saveRecord = [&configFolder](const MatchRecord& record) { SaveRecord(configFolder, record, std::cerr); };
     // The module is loaded once the dialog shows; Play's choices may come in while the screen
     // is still being prepared, and wait for the module only.
-    std::promise<GameSession*> loaded;
-    const std::shared_future<GameSession*> session = loaded.get_future().share();
     return RunStartupDialogApart(settings, [&] {
         SaveOptions(configFolder, stored.options, std::cerr);
         GameSession* game = module.Session();
@@ -92,17 +89,9 @@ int main(int argc, char** argv) {
             std::exit(1);
         }
         game->Play(settings, stored.options, stored.record, inWindow.value_or(stored.options.playInWindow));
-    }, stored, [&] {
-        GameSession* game = nullptr;
-        try {
-            game = module.Session();
-            loaded.set_value(game);
-            // Only a head start: Play does again whatever this could not.
-            if (game) game->PrepareWhileChoosing();
-        } catch (...) {
-            if (!game) loaded.set_value(nullptr);
-        }
+    }, stored, [&module] {
+        if (GameSession* game = module.Session()) game->PrepareWhileChoosing();
     }, [&] {
-        if (GameSession* game = session.get()) game->Unpack(settings);
+        if (GameSession* game = module.Session()) game->Unpack(settings);
     });
 }

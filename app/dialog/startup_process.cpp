@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <exception>
 #include <iostream>
 #include <thread>
 
@@ -143,8 +144,15 @@ int RunStartupDialogApart(LaunchSettings& settings, std::function<void()> loadFo
             played = ReadAll(choices[0], &next, 1) && readChoices(next);
             if (played && onChoices) onChoices();
         });
-        if (whileChoosing) whileChoosing();
+        // The reader is joined whatever the preparation does; its failure comes after.
+        std::exception_ptr failed;
+        try {
+            if (whileChoosing) whileChoosing();
+        } catch (...) {
+            failed = std::current_exception();
+        }
         reader.join();
+        if (failed) std::rethrow_exception(failed);
     } else {
         played = played && readChoices(what);
     }
