@@ -82,7 +82,8 @@ Game::Game() : idleWait([this](int milliseconds) { display_.WaitForEvent(millise
 }
 
 void Game::SetEndHooks(EndHooks hooks) {
-    if (!hooks.showMessage) hooks.showMessage = modDX::ShowMessageBox;
+    // Without a box of the program's, the message goes where the box would also write it.
+    if (!hooks.showMessage) hooks.showMessage = [](const std::string& text) { std::cerr << text << '\n'; };
     if (!hooks.endProcess) hooks.endProcess = [](int status) { std::exit(status); };
     hooks_ = std::move(hooks);
 }

@@ -56,7 +56,7 @@ public:
         std::function<void(const std::string&)> showMessage;  // message box with an OK button
         std::function<void(int)> endProcess;                  // exit status
     };
-    // Unset hooks fall back to the message box and exit().
+    // Unset hooks fall back to the standard error stream and exit().
     void SetEndHooks(EndHooks hooks);
 
     // Unpacks the resources and launches the game. Does not return unless the game could not

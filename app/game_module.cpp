@@ -13,6 +13,7 @@ public:
         game_.resourceBase = BaseFolder(start.programFolder);
         game_.configFolder = start.configFolder;
         game_.unloadDialog = start.unloadDialog;
+        game_.SetEndHooks({start.showMessage, {}});
     }
 
     void PrepareWhileChoosing() override { game_.PrepareWhileChoosing(); }

@@ -18,6 +18,8 @@ struct GameStart {
     std::string programFolder;  // where the program and its archive are
     std::string configFolder;   // where the options and record are saved; empty saves nothing
     std::function<void()> unloadDialog;
+    // The message box the game ends with: the program's own, so the module needs no toolkit.
+    std::function<void(const std::string&)> showMessage;
 };
 
 // One launch's game, living in the module.

@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
     NoSessionBusOfOurOwn();
     const std::string configFolder = ConfigFolder();
     // The game ends the process from inside the dialog's Play.
-    GameModule module({ProgramFolder(argv[0]), configFolder, UnloadStartupDialog});
+    GameModule module({ProgramFolder(argv[0]), configFolder, UnloadStartupDialog, modDX::ShowMessageBox});
     LaunchSettings settings;
     StoredChoices stored;
     stored.options = LoadOptions(configFolder, std::cerr);
