@@ -1,12 +1,16 @@
 #pragma once
 // The banner and the two deck previews, built into the program because the dialog runs before
-// anything is unpacked. Pixels are 8-bit red, green, blue, rows top to bottom, no padding.
+// anything is unpacked. A pixel is 0xRRGGBB in the machine's own 32-bit integer, rows top to
+// bottom, no padding: how nearly every display keeps its pixels, so they can go to it as they
+// are.
+#include <cstdint>
+
 namespace pellow {
 
 struct DialogPicture {
     int width;
     int height;
-    const unsigned char* rgb;
+    const std::uint32_t* pixels;
 };
 
 extern const DialogPicture kBannerPicture;       // Image1

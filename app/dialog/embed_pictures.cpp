@@ -1,4 +1,4 @@
-// Build-time helper: turns the dialog's BMP pictures into a C++ source file of RGB byte arrays,
+// Build-time helper: turns the dialog's BMP pictures into a C++ source file of 0xRRGGBB arrays,
 // so that the dialog can show them without reading any file at run time.
 //
 //   pellow-dialog-embed OUTPUT.cpp BANNER.bmp PREVIEW0.bmp PREVIEW1.bmp
@@ -47,11 +47,12 @@ bool LoadRgb(const char* path, Rgb& out) {
 }
 
 void WriteArray(std::ostream& os, const std::string& name, const Rgb& picture) {
-    os << "const unsigned char " << name << "[] = {";
-    for (size_t i = 0; i < picture.bytes.size(); ++i) {
+    os << "const std::uint32_t " << name << "[] = {" << std::hex;
+    for (size_t i = 0; i + 2 < picture.bytes.size(); i += 3) {
         if (i % 24 == 0) os << "\n";
-        os << static_cast<int>(picture.bytes[i]) << ',';
+        os << "0x" << ((picture.bytes[i] << 16) | (picture.bytes[i + 1] << 8) | picture.bytes[i + 2]) << ',';
     }
+    os << std::dec;
     os << "\n};\n";
 }
 

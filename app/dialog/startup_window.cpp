@@ -18,6 +18,8 @@
 #include <FL/x.H>
 #include <fontconfig/fontconfig.h>
 
+#include <bit>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -141,6 +143,78 @@ protected:
                 return Fl_Box::handle(event);
         }
     }
+};
+
+// Whether the display keeps the window's pixels as the pictures are stored: 32-bit 0xRRGGBB.
+bool DisplayTakesPicturesAsTheyAre() {
+    const Visual* visual = fl_visual->visual;
+    if (fl_visual->depth != 24 || visual->red_mask != 0xFF0000 || visual->green_mask != 0xFF00 ||
+        visual->blue_mask != 0xFF)
+        return false;
+    int count = 0;
+    XPixmapFormatValues* formats = XListPixmapFormats(fl_display, &count);
+    bool word = false;
+    for (int i = 0; i < count; ++i)
+        if (formats[i].depth == 24) word = formats[i].bits_per_pixel == 32;
+    if (formats) XFree(formats);
+    return word;
+}
+
+// One of the dialog's pictures, the size of its widget. Where the display takes the pixels as
+// they are stored, they go to the server straight from the program: the toolkit's own way
+// converts them into a fresh buffer first, and Xlib copies them once more, a few hundred new
+// pages of memory in front of the dialog's first appearance.
+class PictureBox : public Fl_Widget {
+public:
+    PictureBox(int x, int y, const DialogPicture& picture)
+        : Fl_Widget(x, y, picture.width, picture.height), picture_(picture) {}
+
+protected:
+    void draw() override {
+        static const bool asTheyAre = DisplayTakesPicturesAsTheyAre();
+        if (!asTheyAre) {
+            DrawConverted();
+            return;
+        }
+        XImage image{};
+        image.width = picture_.width;
+        image.height = picture_.height;
+        image.format = ZPixmap;
+        image.data = const_cast<char*>(reinterpret_cast<const char*>(picture_.pixels));
+        image.byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+        image.bitmap_unit = 32;
+        image.bitmap_bit_order = image.byte_order;
+        image.bitmap_pad = 32;
+        image.depth = 24;
+        image.bytes_per_line = picture_.width * 4;
+        image.bits_per_pixel = 32;
+        image.red_mask = 0xFF0000;
+        image.green_mask = 0xFF00;
+        image.blue_mask = 0xFF;
+        XInitImage(&image);
+        // The toolkit's clip is on its graphics context.
+        XPutImage(fl_display, fl_window, fl_gc, &image, 0, 0, x(), y(), static_cast<unsigned>(w()),
+                  static_cast<unsigned>(h()));
+    }
+
+private:
+    void DrawConverted() {
+        if (!converted_) {
+            const std::size_t count = static_cast<std::size_t>(picture_.width) * picture_.height;
+            rgb_.resize(count * 3);
+            for (std::size_t i = 0; i < count; ++i) {
+                rgb_[3 * i] = static_cast<unsigned char>(picture_.pixels[i] >> 16);
+                rgb_[3 * i + 1] = static_cast<unsigned char>(picture_.pixels[i] >> 8);
+                rgb_[3 * i + 2] = static_cast<unsigned char>(picture_.pixels[i]);
+            }
+            converted_ = std::make_unique<Fl_RGB_Image>(rgb_.data(), picture_.width, picture_.height, 3);
+        }
+        converted_->draw(x(), y());
+    }
+
+    const DialogPicture& picture_;
+    std::vector<unsigned char> rgb_;
+    std::unique_ptr<Fl_RGB_Image> converted_;
 };
 
 Fl_Box* Label(int x, int y, int w, int h, const char* text, Fl_Align align,
@@ -283,11 +357,7 @@ private:
         window_->callback(
             [](Fl_Widget*, void* self) { static_cast<StartupWindow*>(self)->Closed(); }, this);
 
-        auto* image1 = new Fl_Box(48, 0, 435, 254);
-        image1->box(FL_NO_BOX);
-        banner_ = std::make_unique<Fl_RGB_Image>(kBannerPicture.rgb, kBannerPicture.width,
-                                                 kBannerPicture.height, 3);
-        image1->image(banner_.get());
+        new PictureBox(48, 0, kBannerPicture);
 
         label3_ = Label(8, 276, 153, 17, "", FL_ALIGN_LEFT | FL_ALIGN_TOP, FL_HELVETICA_BOLD);
         Label(312, 276, 217, 25, kRequirementLine, FL_ALIGN_RIGHT | FL_ALIGN_TOP, FL_HELVETICA_BOLD);
@@ -353,15 +423,8 @@ private:
                 ->labelsize(kDescriptionSize);
         }
 
-        image2_[0] = new Fl_Box(PX(372), PY(16), 119, 156);
-        image2_[1] = new Fl_Box(PX(373), PY(16), 115, 152);
-        for (int i = 0; i < 2; ++i) {
-            image2_[i]->box(FL_NO_BOX);
-            preview_[i] = std::make_unique<Fl_RGB_Image>(
-                kPreviewPictures[i].rgb, kPreviewPictures[i].width, kPreviewPictures[i].height,
-                3);
-            image2_[i]->image(preview_[i].get());
-        }
+        image2_[0] = new PictureBox(PX(372), PY(16), kPreviewPictures[0]);
+        image2_[1] = new PictureBox(PX(373), PY(16), kPreviewPictures[1]);
     }
 
     void BuildKeysPage() {
@@ -526,14 +589,12 @@ private:
 
     frmStartup form_;
     std::unique_ptr<Fl_Double_Window> window_;
-    std::unique_ptr<Fl_RGB_Image> banner_;
-    std::unique_ptr<Fl_RGB_Image> preview_[2];
     Fl_Box* label3_ = nullptr;
     Fl_Tabs* tabs_ = nullptr;
     Fl_Group* tab_[kTabCount] = {};
     Fl_Group* frame1_[kTabCount] = {};
     Fl_Round_Button* option_[5] = {};
-    Fl_Box* image2_[2] = {};
+    PictureBox* image2_[2] = {};
     Fl_Check_Button* check3_ = nullptr;
     Fl_Check_Button* checkWindow_ = nullptr;
     Fl_Check_Button* checkPlayable_ = nullptr;

@@ -29,11 +29,9 @@ void ExpectSamePicture(const DialogPicture& embedded, const std::string& file, i
             for (int b = 0; b < bpp; ++b) value |= static_cast<Uint32>(p[b]) << (8 * b);
             Uint8 r, g, b;
             SDL_GetRGB(value, bmp->format, &r, &g, &b);
-            const unsigned char* e = embedded.rgb + (y * embedded.width + x) * 3;
-            if (e[0] != r || e[1] != g || e[2] != b) ++mismatches;
-            if (e[0] != embedded.rgb[0] || e[1] != embedded.rgb[1] || e[2] != embedded.rgb[2]) {
-                ++differentFromFirst;
-            }
+            const std::uint32_t e = embedded.pixels[y * embedded.width + x];
+            if (e != ((static_cast<std::uint32_t>(r) << 16) | (g << 8) | b)) ++mismatches;
+            if (e != embedded.pixels[0]) ++differentFromFirst;
         }
     }
     SDL_UnlockSurface(bmp);

@@ -3,7 +3,9 @@
 #
 #   drive_dialog.sh play   PROGRAM [SHOT-DIR]  switch tabs, pick the Celtic deck and "Slow
 #                                              animation", press Play; the program must report
-#                                              the launch with Roya2, 800x600 and slow animation
+#                                              the launch with Roya2, 800x600 and slow animation,
+#                                              and the banner and previews must be the pictures
+#                                              in $PELLOW_DIALOG_PICTURES, pixel for pixel
 #   drive_dialog.sh close  PROGRAM WM-CLOSE    close the window as the close box does
 #   drive_dialog.sh exit   PROGRAM             press "Exit"
 #   drive_dialog.sh game   PROGRAM [SHOT-DIR]  the real game: pick the Celtic deck and play; the
@@ -80,6 +82,14 @@ page_has_text() {
     colours=$(import -window "$wid" -crop 470x120+30+350 +repage png:- | convert png:- -format %k info:)
     [ "${colours:-0}" -ge 20 ] || fail "the $1 page shows no text ($colours colours)"
 }
+# The dialog hands its pictures to the display itself where it can: on the screen they must be
+# the pack builder's, pixel for pixel.
+shows_picture() {
+    local differ
+    differ=$(import -window "$wid" -crop "$2" +repage png:- |
+        compare -metric AE png:- "$PELLOW_DIALOG_PICTURES/$1.bmp" null: 2>&1)
+    [ "$differ" = 0 ] || fail "the $1 picture on the screen differs from $1.bmp ($differ pixels)"
+}
 tab_deck() { click 30 308; }
 tab_keys() { click 71 308; }
 tab_rules() { click 113 308; }
@@ -101,7 +111,10 @@ wait_end() {
 case $mode in
 play)
     [ -n "$extra" ] && mkdir -p "$extra"
+    [ -d "${PELLOW_DIALOG_PICTURES:-}" ] || fail "PELLOW_DIALOG_PICTURES names no folder"
     shot deck
+    shows_picture banner 435x254+48+0
+    shows_picture preview0 119x156+388+344
     tab_keys; shot keys
     tab_rules; shot rules; page_has_text rules
     # The web address only shows a message box with the dialog's caption.
@@ -118,6 +131,7 @@ play)
     tab_deck
     click 120 437          # the Celtic deck, Option2
     shot deck-celtic
+    shows_picture preview1 115x152+389+344
     tab_options
     click 100 408          # "Slow animation"
     shot options-slow
