@@ -234,6 +234,8 @@ bool Game::RunFrame() {
                           input_.mouseY(), input_.Paused()};
     frameInput.moveHighlight = (input_.KeyPressed(modDX::keyRight) ? 1 : 0) - (input_.KeyPressed(modDX::keyLeft) ? 1 : 0);
     frameInput.playHighlighted = (enter && !alt) || input_.KeyPressed(modDX::keySpace);
+    // A click goes to the card where the screen shows it, lifted or not.
+    frameInput.handLifts = shownLifts_;
     // The right button held shows the last trick; let go on the player's turn, it asks for the
     // hint as H does.
     const bool rightReleased = rightWasDown_ && !input_.MouseButton(1);
@@ -277,6 +279,7 @@ bool Game::RunFrame() {
     }
     display_.BltSurface(table_.background(), display_.backBuffer(), modDX::Rect{}, 0, 0, false);
     table_.DrawTable(m, look.clock, kCaption, extras);
+    shownLifts_ = TableView::UserHandLifts(m, extras);
     input_.DrawMouseCursor(table_.pointer(), 16, 16, 32, 32, true);
     display_.FlipScreen();
     lastLook_ = look;

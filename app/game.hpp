@@ -116,6 +116,7 @@ private:
     int hintAt_ = -1;
     FrameLook lastLook_;
     bool rightWasDown_ = false;  // the right button as the last frame saw it
+    HandLifts shownLifts_{};     // the user's hand as the screen shows it: lifted cards
     EndHooks hooks_;
     std::future<void> mixerLoad_;
     bool unpackTried_ = false;

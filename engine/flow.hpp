@@ -1,6 +1,7 @@
 #pragma once
 // The per-frame phase machine and the motion of cards.
 #include "match.hpp"
+#include "play.hpp"
 
 namespace pellow {
 
@@ -14,6 +15,7 @@ struct FrameInput {
     // Keyboard play. Left as they are, the hand answers to the mouse alone.
     int moveHighlight = 0;         // -1 Left, +1 Right: to the next card that may be played
     bool playHighlighted = false;  // Enter or Space: plays the highlighted card
+    HandLifts handLifts{};         // how far each slot of the hand showed lifted when clicked
 };
 
 // One frame of the match, the same in the game, the simulator, the benchmarks and the tests:

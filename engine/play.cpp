@@ -45,14 +45,15 @@ int PickSlot(DealMotion& t, int slot) {
 }
 }  // namespace
 
-int HitTestHand(Match& m, int pointerX, int pointerY) {
+int HitTestHand(Match& m, int pointerX, int pointerY, const HandLifts& lifts) {
     DealMotion& t = m.motion;
     if (t.userHasChosen) return -1;
     for (int i = 12; i >= 0; --i) {
         const CardSprite& c = t.userHand[i];
         if (!c.inUse || c.moving) continue;
-        const bool hit = c.x < pointerX && pointerX < c.x + c.width && c.y < pointerY &&
-                         pointerY < c.y + c.height;
+        const double top = c.y - lifts[static_cast<std::size_t>(i)];
+        const bool hit = c.x < pointerX && pointerX < c.x + c.width && top < pointerY &&
+                         pointerY < top + c.height;
         if (hit && MayPlay(m.deal, userSeat, c.card)) return PickSlot(t, i);
     }
     return -1;
@@ -216,14 +217,14 @@ bool UserMayPick(const Match& m, bool paused) {
            t.waitingForUser && !t.userHasChosen && !AnyCardMoving(t);
 }
 
-void UserClick(Match& m, int x, int y, bool paused) {
+void UserClick(Match& m, int x, int y, bool paused, const HandLifts& lifts) {
     if (m.motion.statusText == Phase::EndOfMatch) {
         NewDeal(m);
         return;
     }
     // A pick taken while cards move or the game is paused could never be sent, and would
     // leave the turn with no way to play: such clicks are simply not picks.
-    if (UserMayPick(m, paused)) m.motion.clickedCard = HitTestHand(m, x, y);
+    if (UserMayPick(m, paused)) m.motion.clickedCard = HitTestHand(m, x, y, lifts);
 }
 
 void SendClickedCard(Match& m) {

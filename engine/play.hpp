@@ -5,7 +5,11 @@
 
 namespace pellow {
 
-int HitTestHand(Match& m, int pointerX, int pointerY);
+// How far above its place each slot of the user's hand shows (the keyboard's highlight and the
+// hint lift a card): a click goes to the card where it shows.
+using HandLifts = std::array<int, 13>;
+
+int HitTestHand(Match& m, int pointerX, int pointerY, const HandLifts& lifts = {});
 void PlayCardToTable(Match& m, CardSprite& card);
 // The slot of `code` in the seat's hand sprites, or -1 when the seat does not show it.
 int FindHandIndex(const Match& m, int code, int seat);
@@ -26,7 +30,7 @@ void StopHandCards(Match& m);
 bool UserMayPick(const Match& m, bool paused);
 // The left button is held at (x, y): starts the next deal on the score page, otherwise looks
 // for a legal card under the pointer and remembers it in clickedCard.
-void UserClick(Match& m, int x, int y, bool paused);
+void UserClick(Match& m, int x, int y, bool paused, const HandLifts& lifts = {});
 // The slot the keyboard highlight shows on now: on the user's turn once Left or Right was
 // pressed in this deal, always on a card that may be played (the nearest one when the slot
 // it was left on may not be played now); -1 otherwise.

@@ -49,19 +49,31 @@ void TableView::DrawHand(const std::array<CardSprite, 16>& hand, bool alwaysFace
         if (hand[i].inUse) DrawSprite(hand[i], alwaysFace || hand[i].faceUp);
 }
 
+HandLifts TableView::UserHandLifts(const Match& m, const TableExtras& extras) {
+    HandLifts lifts{};
+    const auto& hand = m.motion.userHand;
+    for (int i = 0; i <= 12; ++i) {
+        const CardSprite& c = hand[i];
+        if (!c.inUse) continue;
+        // The highlighted card stands out above the row; the cards right of it still cover
+        // its right part, so the frame shows where it shows.
+        if (i == extras.highlightSlot) lifts[i] += kHighlightLift;
+        // The hinted card is lifted by a fifth of its height: it stands out and its neighbours
+        // stay readable.
+        if (c.card == extras.hintCard && !c.moving) lifts[i] += c.height / 5;
+    }
+    return lifts;
+}
+
 void TableView::DrawUserHand(const Match& m, const TableExtras& extras) {
     const auto& hand = m.motion.userHand;
+    const HandLifts lifts = UserHandLifts(m, extras);
     for (int i = 0; i <= 12; ++i) {
         const CardSprite& c = hand[i];
         if (!c.inUse) continue;
         const bool dim = extras.dimUnplayable && !MayPlay(m.deal, userSeat, c.card);
         const int x = RoundHalfEven(c.x);
-        // The highlighted card stands out above the row; the cards right of it still cover
-        // its right part, so the frame shows where it shows.
-        int y = RoundHalfEven(c.y) - (i == extras.highlightSlot ? kHighlightLift : 0);
-        // The hinted card is lifted by a fifth of its height: it stands out and its neighbours
-        // stay readable.
-        if (c.card == extras.hintCard && !c.moving) y -= c.height / 5;
+        const int y = RoundHalfEven(c.y) - lifts[i];
         if (dim) {
             modDX::DimmedInto(cardSurface_[c.card], dimScratch_, kDimPercent);
             Blit(dimScratch_, x, y);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/match.hpp"
+#include "engine/play.hpp"
 #include "presentation/bitmap_font.hpp"
 #include "presentation/dx.hpp"
 #include "presentation/score_page_layout.hpp"
@@ -60,6 +61,8 @@ public:
 
     void DrawTable(const Match& m, std::string_view clockText, std::string_view caption,
                    const TableExtras& extras = {});
+    // How far above its place DrawTable shows each slot of the user's hand with these extras.
+    static HandLifts UserHandLifts(const Match& m, const TableExtras& extras);
     void DrawScorePage(const MatchScore& score, const ScorePageLayout& l);
     void DrawScoreTable(const MatchScore& score, const ScorePageLayout& l);
 

@@ -411,6 +411,33 @@ TEST_F(FlowTest, HitTestTakesTheTopmostLegalCard) {
     EXPECT_EQ(HitTestHand(m, px, py), -1);
 }
 
+TEST_F(FlowTest, AClickFindsALiftedCardWhereItShows) {
+    for (int tries = 0; tries < 40; ++tries) {
+        DealOut();
+        if ((m.motion.turnSeat + 3) % 4 == userSeat) break;
+        m.score.matchOver = true;
+    }
+    Frame(false);
+    ASSERT_TRUE(m.motion.waitingForUser);
+    const CardSprite& c = m.motion.userHand[12];
+    const int x = static_cast<int>(c.x) + 50;
+    const int above = static_cast<int>(c.y) - 10;               // over the row, on no card
+    const int left = static_cast<int>(c.y + c.height) - 5;      // the strip a lifted card leaves
+    HandLifts lifts{};
+    lifts[12] = 20;
+    EXPECT_EQ(HitTestHand(m, x, above), -1);
+    EXPECT_NE(HitTestHand(m, x, left, lifts), 12) << "the place the lifted card left is not the card";
+    m.motion.userHasChosen = false;
+    // The frame's input carries the lifts as the game last showed them.
+    FrameInput input;
+    input.click = true;
+    input.x = x;
+    input.y = above;
+    input.handLifts = lifts;
+    EXPECT_TRUE(StepFrame(m, input)) << "the part lifted above the row is the card";
+    EXPECT_TRUE(m.motion.userHand[12].moving);
+}
+
 TEST_F(FlowTest, DealEndsInEndOfMatchAfterTheFiftySecondCard) {
     DealOut();
     RunUntil([&] { return m.deal.cardsPlayed == 52; });
