@@ -27,6 +27,16 @@ protected:
         m.layout = MakeTableLayout(m.settings.screen, false);
     }
 
+    // A fresh deal on which the user leads, one frame in: the user's turn to pick.
+    void DealToTheUsersLead() {
+        for (int tries = 0; tries < 40; ++tries) {
+            DealOut();
+            if ((m.motion.turnSeat + 3) % 4 == userSeat) break;
+            m.score.matchOver = true;
+        }
+        Frame(false);
+    }
+
     // One frame at 60 Hz; the user plays the first legal card of their hand when asked.
     void Frame(bool autoUser = true) {
         clock.now += 17;
@@ -357,12 +367,7 @@ TEST_F(FlowTest, ReorderRefusedOutsideTheUsersFullHandTurn) {
 }
 
 TEST_F(FlowTest, PicksWhilePausedOrMovingAreNotLostNorStuck) {
-    for (int tries = 0; tries < 40; ++tries) {
-        DealOut();
-        if ((m.motion.turnSeat + 3) % 4 == userSeat) break;
-        m.score.matchOver = true;
-    }
-    Frame(false);
+    DealToTheUsersLead();
     ASSERT_TRUE(m.motion.waitingForUser);
     const CardSprite& c = m.motion.userHand[12];
     const int x = static_cast<int>(c.x) + 50, y = static_cast<int>(c.y) + 50;
@@ -412,12 +417,7 @@ TEST_F(FlowTest, HitTestTakesTheTopmostLegalCard) {
 }
 
 TEST_F(FlowTest, AClickFindsALiftedCardWhereItShows) {
-    for (int tries = 0; tries < 40; ++tries) {
-        DealOut();
-        if ((m.motion.turnSeat + 3) % 4 == userSeat) break;
-        m.score.matchOver = true;
-    }
-    Frame(false);
+    DealToTheUsersLead();
     ASSERT_TRUE(m.motion.waitingForUser);
     const CardSprite& c = m.motion.userHand[12];
     const int x = static_cast<int>(c.x) + 50;
