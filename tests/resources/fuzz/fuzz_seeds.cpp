@@ -1,5 +1,5 @@
 // Writes a fuzz target's starting corpus: small inputs of every shape the game meets.
-//   fuzz_seeds pak|jpeg|path|font FOLDER
+//   fuzz_seeds pak|jpeg|path|font|settings FOLDER
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
@@ -76,14 +76,28 @@ Seeds Fonts() {
             {"odd_cells", FontInput(64, 64, 1, 3, 1, 60, -2, "   !!")}};
 }
 
+Seeds SettingsFiles() {
+    // The game's own files, one of each kind, and the kinds of damage a hand edit brings.
+    return {{"settings", "pellow-settings 1\ndeck = roya2\nslow-animation = no\nplay-in-window = yes\n"
+                         "show-playable = yes\npartner = expert\nopponents = classic\n"},
+            {"settings_not_default", "pellow-settings 1\ndeck = vintage\nslow-animation = yes\n"
+                                     "play-in-window = no\nshow-playable = no\npartner = classic\n"
+                                     "opponents = expert\n"},
+            {"record", "pellow-record 1\nmatches-played = 12\nmatches-won = 5\ndeals = 61\npoints = 2450\n"},
+            {"unknown_keys", "pellow-settings 1\ndeck = worn\nsound = loud\n[window]\n"},
+            {"crlf_and_spaces", "pellow-record 1\r\n  deals=3  \r\npoints =\t240\r\n"},
+            {"huge_numbers", "pellow-record 1\nmatches-played = 99999999999999999999\ndeals = -4\n"},
+            {"wrong_header", "pellow-settings 2\ndeck = royal\n"}};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string kind = argc == 3 ? argv[1] : "";
     const Seeds seeds = kind == "pak" ? Archives() : kind == "jpeg" ? Pictures() : kind == "path" ? Paths()
-                        : kind == "font" ? Fonts() : Seeds{};
+                        : kind == "font" ? Fonts() : kind == "settings" ? SettingsFiles() : Seeds{};
     if (seeds.empty()) {
-        std::cerr << "usage: fuzz_seeds pak|jpeg|path|font FOLDER\n";
+        std::cerr << "usage: fuzz_seeds pak|jpeg|path|font|settings FOLDER\n";
         return 2;
     }
     for (const auto& [name, bytes] : seeds) WriteBytes(std::filesystem::path(argv[2]) / name, bytes);
