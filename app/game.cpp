@@ -287,8 +287,9 @@ bool Game::RunFrame() {
 }
 
 void Game::CountFinishedDeal() {
-    CountDeal(record, match.motion.ourDealScore, match.score);
-    if (!configFolder.empty()) SaveRecord(configFolder, record, std::cerr);
+    MatchRecord result;
+    CountDeal(result, match.motion.ourDealScore, match.score);
+    AddToRecord(configFolder, result, record, std::cerr);
 }
 
 int Game::HintCard(bool asked) {

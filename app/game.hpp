@@ -40,8 +40,9 @@ public:
     // Where the resources were unpacked this run (resourceBase, or a private folder).
     std::string unpackBase;
     bool running = false;
-    // The player's options, and the record every finished deal is counted in. The record is
-    // saved in configFolder after each deal, unless that is empty.
+    // The player's options, and the record every finished deal is counted in. Each deal's
+    // result is added to the record file in configFolder (other games may be adding to it too),
+    // and `record` takes the file's total; with configFolder empty it is counted here only.
     PlayerOptions options;
     MatchRecord record;
     std::string configFolder;

@@ -1,9 +1,12 @@
 #include "app/settings.hpp"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -95,11 +98,19 @@ bool ParseCount(const std::string& v, long long& out) {
 
 enum class ReadResult { Read, Missing, Failed };
 
+// Only a plain file is read. O_NONBLOCK keeps a FIFO put in its place from holding the start up
+// before anything shows; a link there is not followed.
 ReadResult ReadWhole(const std::string& path, std::string& text, std::string& why) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) return ReadResult::Missing;
-        why = std::strerror(errno);
+        why = errno == ELOOP ? "it is a link" : std::strerror(errno);
+        return ReadResult::Failed;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        why = "it is not a plain file";
+        ::close(fd);
         return ReadResult::Failed;
     }
     text.clear();
@@ -141,6 +152,110 @@ bool MakeFolders(const std::string& folder) {
     }
 }
 
+// The folder, open and locked for as long as this lives, so that the saves of games running at
+// once, and the record's read, add and write, take turns. The folder itself is locked rather
+// than a lock file, so that it holds nothing but the game's two files; flock on a folder works
+// on NFS too (between the games of one machine).
+class LockedFolder {
+public:
+    // `make`: makes the folder first when needed.
+    LockedFolder(const std::string& folder, bool make) {
+        if (make && !MakeFolders(folder)) {
+            Fail("its folder could not be made");
+            return;
+        }
+        fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ < 0) {
+            Fail("its folder could not be opened");
+            return;
+        }
+        while (::flock(fd_, LOCK_EX) != 0)
+            if (errno != EINTR) {
+                Fail("its folder could not be locked");
+                return;
+            }
+    }
+    ~LockedFolder() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    LockedFolder(const LockedFolder&) = delete;
+    LockedFolder& operator=(const LockedFolder&) = delete;
+    int fd() const { return fd_; }
+    // What failed, and its errno, when fd() is negative.
+    const char* step() const { return step_; }
+    int error() const { return error_; }
+
+private:
+    void Fail(const char* step) {
+        error_ = errno;
+        step_ = step;
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+    int fd_ = -1;
+    const char* step_ = "";
+    int error_ = 0;
+};
+
+// A file is written whole under this fixed name and then renamed over the old one. The name is
+// fixed, not drawn by chance, so that what a killed save leaves can be found and removed: under
+// the lock no other save is using it. (An unnamed O_TMPFILE file would leave nothing at all, but
+// linkat cannot replace the old file, so it would still need a name between; and not every file
+// system has O_TMPFILE.)
+std::string TemporaryName(const char* name) { return std::string(".").append(name).append(".new"); }
+
+// The game's releases before this one named the temporary file ".NAME-XXXXXX" (mkostemp).
+bool IsOlderTemporaryName(const std::string& entry, const char* name) {
+    const std::string prefix = std::string(".").append(name).append("-");
+    if (entry.size() != prefix.size() + 6 || entry.compare(0, prefix.size(), prefix) != 0) return false;
+    return std::all_of(entry.begin() + static_cast<std::ptrdiff_t>(prefix.size()), entry.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    });
+}
+
+// Whether `entry` in `dir` is what a killed save of the file under `header` leaves: a plain
+// file of this user's with no other name, holding a beginning of such a file or the whole.
+// Anything else there is somebody else's and stays.
+bool LeftByAKilledSave(int dir, const std::string& entry, const char* header) {
+    const int fd = ::openat(dir, entry.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    const bool plain = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+                       st.st_nlink == 1 && static_cast<std::size_t>(st.st_size) <= kLargestFile;
+    std::string text;
+    if (plain) {
+        text.resize(static_cast<std::size_t>(st.st_size));
+        const ssize_t n = ::pread(fd, text.data(), text.size(), 0);
+        text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    }
+    ::close(fd);
+    if (!plain) return false;
+    const std::string start = std::string(header) + "\n";
+    const std::size_t common = std::min(start.size(), text.size());
+    return text.compare(0, common, start, 0, common) == 0;
+}
+
+// Removes what killed saves left in the locked folder.
+void ClearLeftovers(int dir) {
+    const int listFd = ::dup(dir);
+    if (listFd < 0) return;
+    DIR* list = ::fdopendir(listFd);
+    if (!list) {
+        ::close(listFd);
+        return;
+    }
+    std::vector<std::pair<std::string, const char*>> found;
+    for (const auto& [name, header] : {std::pair{"settings", kOptionsHeader}, std::pair{"record", kRecordHeader}}) {
+        found.emplace_back(TemporaryName(name), header);
+        ::rewinddir(list);
+        while (const dirent* e = ::readdir(list))
+            if (IsOlderTemporaryName(e->d_name, name)) found.emplace_back(e->d_name, header);
+    }
+    ::closedir(list);
+    for (const auto& [entry, header] : found)
+        if (LeftByAKilledSave(dir, entry, header)) ::unlinkat(dir, entry.c_str(), 0);
+}
+
 bool WriteAll(int fd, const std::string& text) {
     std::size_t done = 0;
     while (done < text.size()) {
@@ -152,28 +267,89 @@ bool WriteAll(int fd, const std::string& text) {
     return true;
 }
 
+void SayNotSaved(std::ostream& err, const std::string& folder, const char* name, const char* step, int error) {
+    err << "Pellow: " << folder << "/" << name << " was not saved (" << step << ": " << std::strerror(error) << ")\n";
+}
+
+// Clears what killed saves left in the folder once it is locked; when it could not be, says so.
+bool ReadyToSave(const LockedFolder& dir, const std::string& folder, const char* name, std::ostream& err) {
+    if (dir.fd() < 0) {
+        SayNotSaved(err, folder, name, dir.step(), dir.error());
+        return false;
+    }
+    ClearLeftovers(dir.fd());
+    return true;
+}
+
+// Writes `text` as `name` in the locked folder. The temporary file is made afresh (O_EXCL,
+// O_NOFOLLOW), so nothing is written through a link or into a file the game did not make.
+bool WriteLocked(const LockedFolder& dir, const std::string& folder, const char* name, const std::string& text,
+                 std::ostream& err) {
+    const std::string temp = TemporaryName(name);
+    const char* step = "a temporary file could not be made";
+    const int fd = ::openat(dir.fd(), temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    int error = errno;
+    bool saved = false;
+    if (fd >= 0) {
+        step = "it could not be written";
+        const bool written = WriteAll(fd, text) && ::fsync(fd) == 0;
+        error = errno;
+        const bool closed = ::close(fd) == 0;
+        if (written && !closed) error = errno;
+        if (written && closed) {
+            step = "it could not be put in place";
+            saved = ::renameat(dir.fd(), temp.c_str(), dir.fd(), name) == 0;
+            error = errno;
+        }
+        if (!saved) ::unlinkat(dir.fd(), temp.c_str(), 0);
+    }
+    if (!saved) SayNotSaved(err, folder, name, step, error);
+    return saved;
+}
+
 bool Save(const std::string& folder, const char* name, const std::string& text, std::ostream& err) {
     if (folder.empty()) return false;
-    const std::string path = folder + "/" + name;
-    std::string temp = folder + "/." + name + "-XXXXXX";
-    const char* step = "its folder could not be made";
-    bool saved = false;
-    if (MakeFolders(folder)) {
-        step = "a temporary file could not be made";
-        const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-        if (fd >= 0) {
-            step = "it could not be written";
-            const bool written = WriteAll(fd, text) && ::fsync(fd) == 0;
-            const bool closed = ::close(fd) == 0;
-            if (written && closed) {
-                step = "it could not be put in place";
-                saved = ::rename(temp.c_str(), path.c_str()) == 0;
-            }
-            if (!saved) ::unlink(temp.c_str());
-        }
+    const LockedFolder dir(folder, true);
+    return ReadyToSave(dir, folder, name, err) && WriteLocked(dir, folder, name, text, err);
+}
+
+// Clears what killed saves left before a load, when the folder is there to lock.
+void TidyBeforeLoad(const std::string& folder) {
+    if (folder.empty()) return;
+    const LockedFolder dir(folder, false);
+    if (dir.fd() >= 0) ClearLeftovers(dir.fd());
+}
+
+std::string RecordText(const MatchRecord& r) {
+    std::ostringstream text;
+    text << kRecordHeader << "\n"
+         << "matches-played = " << r.matchesPlayed << "\n"
+         << "matches-won = " << r.matchesWon << "\n"
+         << "deals = " << r.deals << "\n"
+         << "points = " << r.points << "\n";
+    return text.str();
+}
+
+MatchRecord ReadRecord(const std::string& folder, std::ostream& err) {
+    const auto values = Load(folder, "record", kRecordHeader,
+                             {"matches-played", "matches-won", "deals", "points"}, err);
+    if (!values) return {};
+    MatchRecord r;
+    bool ok = true;
+    for (const auto& [key, value] : *values) {
+        long long& field = key == "matches-played" ? r.matchesPlayed
+                         : key == "matches-won"    ? r.matchesWon
+                         : key == "deals"          ? r.deals
+                                                   : r.points;
+        ok = ok && ParseCount(value, field);
     }
-    if (!saved) err << "Pellow: " << path << " was not saved (" << step << ": " << std::strerror(errno) << ")\n";
-    return saved;
+    // Every deal holds 80 points and no match is won that was not played.
+    ok = ok && r.matchesWon <= r.matchesPlayed && r.points <= 80 * r.deals;
+    if (!ok) {
+        err << "Pellow: " << folder << "/record was not used (a value is not understood); the defaults apply\n";
+        return {};
+    }
+    return r;
 }
 
 }  // namespace
@@ -203,6 +379,7 @@ std::string ConfigFolder() {
 }
 
 PlayerOptions LoadOptions(const std::string& folder, std::ostream& err) {
+    TidyBeforeLoad(folder);
     PlayerOptions o;
     const auto values = Load(folder, "settings", kOptionsHeader,
                              {"deck", "slow-animation", "play-in-window", "show-playable", "partner", "opponents"}, err);
@@ -236,25 +413,8 @@ PlayerOptions LoadOptions(const std::string& folder, std::ostream& err) {
 }
 
 MatchRecord LoadRecord(const std::string& folder, std::ostream& err) {
-    const auto values = Load(folder, "record", kRecordHeader,
-                             {"matches-played", "matches-won", "deals", "points"}, err);
-    if (!values) return {};
-    MatchRecord r;
-    bool ok = true;
-    for (const auto& [key, value] : *values) {
-        long long& field = key == "matches-played" ? r.matchesPlayed
-                         : key == "matches-won"    ? r.matchesWon
-                         : key == "deals"          ? r.deals
-                                                   : r.points;
-        ok = ok && ParseCount(value, field);
-    }
-    // Every deal holds 80 points and no match is won that was not played.
-    ok = ok && r.matchesWon <= r.matchesPlayed && r.points <= 80 * r.deals;
-    if (!ok) {
-        err << "Pellow: " << folder << "/record was not used (a value is not understood); the defaults apply\n";
-        return {};
-    }
-    return r;
+    TidyBeforeLoad(folder);
+    return ReadRecord(folder, err);
 }
 
 bool SaveOptions(const std::string& folder, const PlayerOptions& o, std::ostream& err) {
@@ -272,13 +432,24 @@ bool SaveOptions(const std::string& folder, const PlayerOptions& o, std::ostream
 }
 
 bool SaveRecord(const std::string& folder, const MatchRecord& r, std::ostream& err) {
-    std::ostringstream text;
-    text << kRecordHeader << "\n"
-         << "matches-played = " << r.matchesPlayed << "\n"
-         << "matches-won = " << r.matchesWon << "\n"
-         << "deals = " << r.deals << "\n"
-         << "points = " << r.points << "\n";
-    return Save(folder, "record", text.str(), err);
+    return Save(folder, "record", RecordText(r), err);
+}
+
+bool AddToRecord(const std::string& folder, const MatchRecord& result, MatchRecord& record, std::ostream& err) {
+    if (!folder.empty()) {
+        const LockedFolder dir(folder, true);
+        if (ReadyToSave(dir, folder, "record", err)) {
+            // Read again under the lock: another game may have added to it, or the dialog reset it.
+            MatchRecord total = ReadRecord(folder, err);
+            total += result;
+            if (WriteLocked(dir, folder, "record", RecordText(total), err)) {
+                record = total;
+                return true;
+            }
+        }
+    }
+    record += result;
+    return false;
 }
 
 }  // namespace pellow

@@ -2,9 +2,11 @@
 // What the player chose last time and how their matches went, kept in the player's
 // configuration folder ($XDG_CONFIG_HOME/pellow, else ~/.config/pellow) as two small text files,
 // "settings" and "record". A file is written whole to a temporary file beside it and renamed
-// into place, so an interrupted save never leaves half a file. A file that cannot be read or is
-// not understood gives the defaults and one line on the error stream, and is replaced whole at
-// the next save. Nothing here touches the screen.
+// into place, so an interrupted save never leaves half a file; a save holds a lock on the folder,
+// so games running at once take turns, and what a killed save left is removed at the next load
+// or save. A file that cannot be read, is not a plain file or is not understood gives the
+// defaults and one line on the error stream, and is replaced whole at the next save. Nothing
+// here touches the screen.
 #include <iosfwd>
 #include <string>
 
@@ -31,6 +33,14 @@ struct MatchRecord {
     long long points = 0;  // the player's team's points over all those deals
     double AveragePoints() const { return deals > 0 ? static_cast<double>(points) / static_cast<double>(deals) : 0.0; }
     bool operator==(const MatchRecord&) const = default;
+    // Adds a result (a deal's, as CountDeal counts it into an empty record) to a total.
+    MatchRecord& operator+=(const MatchRecord& more) {
+        matchesPlayed += more.matchesPlayed;
+        matchesWon += more.matchesWon;
+        deals += more.deals;
+        points += more.points;
+        return *this;
+    }
 };
 
 // Counts a deal that has just been scored, and the match when that deal ended it.
@@ -47,8 +57,15 @@ std::string ConfigFolder();
 PlayerOptions LoadOptions(const std::string& folder, std::ostream& err);
 MatchRecord LoadRecord(const std::string& folder, std::ostream& err);
 // Makes the folder when needed. False, with one line on `err`, when the file could not be
-// written; the old file then stays as it was.
+// written; the old file then stays as it was. SaveRecord replaces the record whole (the
+// dialog's reset); a game adds its results with AddToRecord.
 bool SaveOptions(const std::string& folder, const PlayerOptions& options, std::ostream& err);
 bool SaveRecord(const std::string& folder, const MatchRecord& record, std::ostream& err);
+// Adds `result` to the record file as it stands under the lock, not to the total this game
+// loaded at its start, so that the results of games played at once all count and a reset made
+// meanwhile holds. `record` becomes the file's new total. False, with one line on `err`, when the
+// file could not be written; `record` then has the result added in memory only. An empty
+// folder writes nothing and says nothing.
+bool AddToRecord(const std::string& folder, const MatchRecord& result, MatchRecord& record, std::ostream& err);
 
 }  // namespace pellow

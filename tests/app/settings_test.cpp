@@ -3,11 +3,18 @@
 #include "app/settings.hpp"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <sstream>
 
 #include "engine/flow.hpp"
@@ -150,6 +157,168 @@ TEST_F(SettingsTest, SavingWhereNoFolderCanBeMadeSaysSoOnce) {
     EXPECT_FALSE(SaveRecord(folder, MatchRecord{1, 1, 3, 150}, err));
     EXPECT_EQ(Lines(err.str()), 1) << err.str();
     EXPECT_FALSE(SaveOptions("", PlayerOptions{}, err)) << "no folder known: nothing is written";
+}
+
+// A FIFO where a file should be once hung the start before anything showed; a link there is
+// not followed either. Each is ignored with one line, and the next save puts a plain file in its
+// place without writing through the link.
+TEST_F(SettingsTest, AFifoOrALinkInPlaceOfAFileIsIgnoredWithoutWaiting) {
+    fs::create_directories(folder);
+    const auto loadSoon = [&](const std::string& name, auto load) {
+        std::ostringstream err;
+        auto loading = std::async(std::launch::async, [&] { return load(folder, err); });
+        if (loading.wait_for(std::chrono::seconds(3)) != std::future_status::ready) {
+            ADD_FAILURE() << name << ": the load waits on the FIFO";
+            // Let it go: a writer that comes and goes gives the waiting reader an empty file.
+            while (loading.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+                const int fd = ::open((folder + "/" + name).c_str(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0) ::close(fd);
+            }
+        }
+        const auto loaded = loading.get();
+        EXPECT_EQ(Lines(err.str()), 1) << name << ": " << err.str();
+        EXPECT_NE(err.str().find(folder + "/" + name), std::string::npos) << err.str();
+        return loaded;
+    };
+    ASSERT_EQ(::mkfifo((folder + "/settings").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((folder + "/record").c_str(), 0600), 0);
+    EXPECT_EQ(loadSoon("settings", LoadOptions), PlayerOptions{});
+    EXPECT_EQ(loadSoon("record", LoadRecord), MatchRecord{});
+
+    // A link to a file the game would accept, kept elsewhere.
+    const std::string elsewhere = (base / "elsewhere").string();
+    const std::string kept = "pellow-settings 1\ndeck = worn\n";
+    std::ofstream(elsewhere, std::ios::binary) << kept;
+    fs::remove(folder + "/settings");
+    fs::create_symlink(elsewhere, folder + "/settings");
+    EXPECT_EQ(loadSoon("settings", LoadOptions), PlayerOptions{});
+
+    std::ostringstream err;
+    const PlayerOptions chosen{2, true, false, true};
+    ASSERT_TRUE(SaveOptions(folder, chosen, err));
+    ASSERT_TRUE(SaveRecord(folder, MatchRecord{1, 0, 2, 70}, err));
+    EXPECT_EQ(err.str(), "");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder + "/settings")));
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder + "/record")));
+    EXPECT_EQ(LoadOptions(folder, err), chosen);
+    std::ifstream in(elsewhere, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), kept) << "written through the link";
+}
+
+// A game killed while saving left its temporary file in the folder for ever. What such a kill
+// leaves is gone once the game has loaded or saved again; a file the game did not make stays.
+TEST_F(SettingsTest, AKilledSaveLeavesNothingOnceTheGameLoadsOrSavesAgain) {
+    std::ostringstream err;
+    const PlayerOptions one{1, true, true, false}, other{3, false, false, true};
+    const MatchRecord record{4, 2, 20, 800};
+    ASSERT_TRUE(SaveOptions(folder, one, err));
+    ASSERT_TRUE(SaveRecord(folder, record, err));
+    for (int attempt = 0; attempt < 30; ++attempt) {
+        const pid_t saver = ::fork();
+        ASSERT_GE(saver, 0);
+        if (saver == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            std::ostringstream quiet;
+            for (int n = 0;; ++n) {
+                SaveOptions(folder, n % 2 ? one : other, quiet);
+                SaveRecord(folder, record, quiet);
+            }
+        }
+        // Kills at different points of the save loop.
+        ::usleep(static_cast<useconds_t>(500 + 137 * attempt % 3000));
+        ::kill(saver, SIGKILL);
+        int status = 0;
+        ::waitpid(saver, &status, 0);
+        std::ostringstream later;
+        const PlayerOptions loaded = LoadOptions(folder, later);
+        EXPECT_TRUE(loaded == one || loaded == other);
+        EXPECT_EQ(LoadRecord(folder, later), record);
+        EXPECT_EQ(later.str(), "") << "a kill left a file half written";
+        EXPECT_EQ(Files(), (std::vector<std::string>{"record", "settings"})) << "after kill " << attempt;
+    }
+
+    // What a kill leaves, from this game and from an older one that named its temporary files
+    // by chance, besides files the game did not make: another program's, a link, a file with a
+    // second name (its other name would lose its contents) and a name that is not the game's.
+    const auto put = [&](const std::string& name, const std::string& text) {
+        std::ofstream(folder + "/" + name, std::ios::binary) << text;
+    };
+    put(".settings.new", "pellow-settings 1\ndeck = ro");
+    put(".record.new", "");
+    put(".settings-a1B2c3", "pellow-settings 1\ndeck = royal\n");
+    put(".record-Zz9900", "pellow-re");
+    const std::vector<std::string> foreign = {".record-abc123", ".record-hardln", ".record-linked",
+                                              ".settings-backup1", ".settings-mynote", "notes.txt"};
+    put(".settings-mynote", "my own notes");
+    put(".settings-backup1", "pellow-settings 1\n");
+    put("notes.txt", "pellow-settings 1\n");
+    put(".record-hardln", "pellow-record 1\n");
+    fs::create_hard_link(folder + "/.record-hardln", base / "second-name");
+    fs::create_symlink(base / "second-name", folder + "/.record-linked");
+    fs::create_symlink(base / "second-name", folder + "/.record-abc123");
+    ASSERT_TRUE(SaveOptions(folder, other, err));
+    EXPECT_EQ(err.str(), "");
+    std::vector<std::string> left = foreign;
+    left.push_back("record");
+    left.push_back("settings");
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(Files(), left);
+
+    // A temporary name taken by something the game did not make: the save says so once and
+    // neither removes it nor writes through it.
+    fs::create_symlink(base / "second-name", folder + "/.settings.new");
+    std::ostringstream refused;
+    EXPECT_FALSE(SaveOptions(folder, one, refused));
+    EXPECT_EQ(Lines(refused.str()), 1) << refused.str();
+    EXPECT_TRUE(fs::is_symlink(folder + "/.settings.new"));
+    EXPECT_EQ(fs::file_size(base / "second-name"), std::string("pellow-record 1\n").size());
+    EXPECT_EQ(LoadOptions(folder, refused), other);
+}
+
+// Two games played at once each added their deals to the total they had loaded at the start,
+// and the last to save won. A result is now added to the record as it stands in the file, under
+// the folder's lock; a reset from the dialog still clears it, for games already running too.
+TEST_F(SettingsTest, ResultsOfGamesPlayedAtOnceAllCountAndAResetStillClears) {
+    std::ostringstream err;
+    const MatchRecord start{3, 1, 15, 600};
+    ASSERT_TRUE(SaveRecord(folder, start, err));
+    constexpr int kDeals = 150;
+    const auto dealResult = [](int n) {
+        return n % 10 == 9 ? MatchRecord{1, n % 20 == 19 ? 1 : 0, 1, 45} : MatchRecord{0, 0, 1, 30};
+    };
+    std::vector<pid_t> games;
+    for (int game = 0; game < 2; ++game) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            MatchRecord shown = LoadRecord(folder, err);
+            bool ok = true;
+            for (int n = 0; n < kDeals; ++n) ok = AddToRecord(folder, dealResult(n), shown, err) && ok;
+            ::_exit(ok && err.str().empty() ? 0 : 1);
+        }
+        games.push_back(pid);
+    }
+    MatchRecord expected = start;
+    for (int n = 0; n < kDeals; ++n) {
+        expected += dealResult(n);
+        expected += dealResult(n);
+    }
+    for (const pid_t pid : games) {
+        int status = -1;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a game could not add its deals";
+    }
+    EXPECT_EQ(LoadRecord(folder, err), expected);
+
+    // The running game still holds the total from before the reset.
+    MatchRecord running = expected;
+    ASSERT_TRUE(SaveRecord(folder, MatchRecord{}, err));
+    ASSERT_TRUE(AddToRecord(folder, MatchRecord{0, 0, 1, 50}, running, err));
+    EXPECT_EQ(running, (MatchRecord{0, 0, 1, 50}));
+    EXPECT_EQ(LoadRecord(folder, err), running);
+    EXPECT_EQ(err.str(), "");
+    EXPECT_EQ(Files(), (std::vector<std::string>{"record"}));
 }
 
 // Every deal counts its points; the match counts when a deal ends it, as won or lost.
