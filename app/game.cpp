@@ -89,13 +89,13 @@ void Game::SetEndHooks(EndHooks hooks) {
 }
 
 void Game::DeleteUnpackedFilesOnce() {
-    if (unpackBase.empty()) return;
-    const std::string base = std::exchange(unpackBase, std::string());
+    if (!unpacked) return;
     try {
-        DeleteUnpackedFiles(base);
+        unpacked->Remove();
     } catch (const ResourceError& e) {
         std::cerr << "Pellow: " << e.what() << '\n';
     }
+    unpacked.reset();
 }
 
 void Game::End(const std::string& message) {
@@ -124,7 +124,8 @@ void Game::UnpackForLaunch() {
         std::vector<std::string> files = TableView::Files(match.settings);
         const std::vector<std::string> sounds = modDX::Audio::Files();
         files.insert(files.end(), sounds.begin(), sounds.end());
-        unpackBase = UnpackResources(resourceBase, match.settings.packFileName, files);
+        unpacked = UnpackResources(resourceBase, match.settings.packFileName, files);
+        if (!unpacked->notice().empty()) std::cerr << "Pellow: " << unpacked->notice() << '\n';
     } catch (...) {
         unpackFailure_ = std::current_exception();
     }
@@ -150,7 +151,7 @@ void Game::StartGame(modDX::DisplayKind screen) {
     Match& m = match;
     display_.SetCloseHandler([this] { QuitGame(); });
     const modDX::PathResolver resolve = [this](std::string_view relative) {
-        return ResolveResourcePath(unpackBase, relative);
+        return ResolveResourcePath(unpacked->base(), relative);
     };
 
     if (unloadDialog) unloadDialog();

@@ -17,6 +17,7 @@
 #include "presentation/platform_services.hpp"
 #include "presentation/sound.hpp"
 #include "presentation/table.hpp"
+#include "resources/unpack.hpp"
 
 namespace pellow {
 
@@ -37,8 +38,8 @@ public:
     Match match;
     // The program's folder, ending in one '/'.
     std::string resourceBase;
-    // Where the resources were unpacked this run (resourceBase, or a private folder).
-    std::string unpackBase;
+    // The files unpacked this run, beside the program or in a private folder, until removed.
+    std::optional<UnpackedTree> unpacked;
     bool running = false;
     // The player's options, and the record every finished deal is counted in. Each deal's
     // result is added to the record file in configFolder (other games may be adding to it too),

@@ -2,6 +2,7 @@
 // launches the game, which ends the process when the player quits.
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <clocale>
 #include <cstdlib>
@@ -18,12 +19,19 @@
 
 namespace {
 
-std::string ProgramFolder(const char* argv0) {
+// The folder of the program's own file, as the kernel knows it; empty, with errno set, when it
+// cannot say. argv[0] is no substitute: a bare name would make it the current folder, and the
+// game's module would then be loaded from wherever the player happens to stand.
+std::string ProgramFolder() {
     char path[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    std::string exe = n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string(argv0);
+    if (n <= 0 || path[0] != '/') {
+        if (n > 0) errno = ENOENT;
+        return {};
+    }
+    const std::string exe(path, static_cast<std::size_t>(n));
     const auto slash = exe.rfind('/');
-    return slash == std::string::npos ? std::string(".") : exe.substr(0, slash == 0 ? 1 : slash);
+    return exe.substr(0, slash == 0 ? 1 : slash);
 }
 
 constexpr const char* kUsage =
@@ -69,10 +77,16 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    const std::string programFolder = ProgramFolder();
+    if (programFolder.empty()) {
+        std::cerr << "Pellow cannot start.\nThe program's own folder cannot be found (/proc/self/exe: "
+                  << std::strerror(errno) << "), so its game module and resources cannot be found either.\n";
+        return 1;
+    }
     NoSessionBusOfOurOwn();
     const std::string configFolder = ConfigFolder();
     // The game ends the process from inside the dialog's Play.
-    GameModule module({ProgramFolder(argv[0]), configFolder, UnloadStartupDialog, modDX::ShowMessageBox});
+    GameModule module({programFolder, configFolder, UnloadStartupDialog, modDX::ShowMessageBox});
     LaunchSettings settings;
     StoredChoices stored;
     stored.options = LoadOptions(configFolder, std::cerr);

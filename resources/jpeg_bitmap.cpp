@@ -44,7 +44,7 @@ void OnJpegMessage(j_common_ptr) {}
 // file is made only once the picture's size has been accepted.
 class BitmapWriter {
 public:
-    explicit BitmapWriter(std::string path) : path_(std::move(path)) {}
+    BitmapWriter(int folder, const std::string& name) : file_(folder, name) {}
 
     // False with a reason when the picture cannot be written; writeFailed() tells whether the
     // file was the cause.
@@ -57,9 +57,7 @@ public:
             why = "the picture is too large for a bitmap";
             return false;
         }
-        fd_ = UniqueFd(::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-        if (!fd_) return Failed(why);
-        made_ = true;
+        if (!file_.Create()) return Failed(why);
         const auto h = format::BmpHeader(width, height, 24);
         row_.assign(static_cast<std::size_t>(rowBytes_), 0);
         return Write(h.data(), h.size(), 0, why);
@@ -74,21 +72,15 @@ public:
         return Write(row_.data(), row_.size(), kBmpHeaderSize + (height_ - 1 - y) * rowBytes_, why);
     }
 
-    // Closes the file, if one was made; a late write error shows here.
-    bool Close(std::string& why) {
-        if (!fd_ || fd_.close()) return true;
-        return Failed(why);
-    }
+    // Gives the whole file its name; a late write error shows here.
+    bool Close(std::string& why) { return file_.Commit() || Failed(why); }
     // Takes away what was written.
-    void Discard() {
-        fd_ = UniqueFd();
-        if (made_) ::unlink(path_.c_str());
-    }
+    void Discard() { file_.Discard(); }
     bool writeFailed() const { return writeFailed_; }
 
 private:
     bool Write(const void* data, std::size_t size, std::int64_t offset, std::string& why) {
-        return detail::WriteAt(fd_.get(), data, size, offset) || Failed(why);
+        return detail::WriteAt(file_.get(), data, size, offset) || Failed(why);
     }
     bool Failed(std::string& why) {
         why = std::strerror(errno);
@@ -96,9 +88,7 @@ private:
         return false;
     }
 
-    std::string path_;
-    UniqueFd fd_;
-    bool made_ = false;
+    detail::NewFile file_;
     bool writeFailed_ = false;
     std::uint32_t width_ = 0, height_ = 0;
     std::int64_t rowBytes_ = 0;
@@ -155,8 +145,8 @@ bool Decode(const std::vector<unsigned char>& jpeg, JDIMENSION width, JDIMENSION
     return ok;
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& data, std::string& why) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+bool ReadWholeFile(int folder, const std::string& name, std::vector<unsigned char>& data, std::string& why) {
+    UniqueFd fd(::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     struct stat st {};
     if (!fd || ::fstat(fd.get(), &st) != 0) {
         why = std::strerror(errno);
@@ -174,22 +164,28 @@ bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& data, st
 
 }  // namespace
 
-void ConvertJpegToBitmap(const std::string& jpegPath, const std::string& bmpPath, int width, int height) {
+void ConvertJpegToBitmapAt(int folder, const std::string& shownFolder, const std::string& jpegName,
+                           const std::string& bmpName, int width, int height) {
+    const std::string jpegPath = shownFolder + jpegName;
     std::vector<unsigned char> jpeg;
     std::string why;
-    if (!ReadWholeFile(jpegPath, jpeg, why))
+    if (!ReadWholeFile(folder, jpegName, jpeg, why))
         throw ResourceError("The picture " + detail::Quoted(jpegPath) + " cannot be read: " + why + ".");
     if (width <= 0 || height <= 0)
         throw ResourceError("The picture " + detail::Quoted(jpegPath) + " cannot be converted to a bitmap: no size is wanted.");
 
-    BitmapWriter writer(bmpPath);
+    BitmapWriter writer(folder, bmpName);
     const bool converted = Decode(jpeg, static_cast<JDIMENSION>(width), static_cast<JDIMENSION>(height), writer, why) &&
                            writer.Close(why);
     if (converted) return;
     writer.Discard();
     if (writer.writeFailed())
-        throw ResourceError("The file " + detail::Quoted(bmpPath) + " cannot be written: " + why + ".");
+        throw ResourceError("The file " + detail::Quoted(shownFolder + bmpName) + " cannot be written: " + why + ".");
     throw ResourceError("The picture " + detail::Quoted(jpegPath) + " cannot be converted to a bitmap: " + why + ".");
+}
+
+void ConvertJpegToBitmap(const std::string& jpegPath, const std::string& bmpPath, int width, int height) {
+    ConvertJpegToBitmapAt(AT_FDCWD, "", jpegPath, bmpPath, width, height);
 }
 
 }  // namespace pellow

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <stdio.h>
 #include <unistd.h>
 
 namespace pellow::detail {
@@ -26,6 +28,41 @@ bool UniqueFd::close() {
     if (fd_ < 0) return true;
     const int fd = release();
     return ::close(fd) == 0;
+}
+
+std::string NewFile::TemporaryName(std::string_view name) {
+    const std::size_t slash = name.rfind('/');
+    const std::size_t start = slash == std::string_view::npos ? 0 : slash + 1;
+    std::string temporary(name.substr(0, start));
+    temporary += '.';
+    temporary += name.substr(start);
+    temporary += ".part";
+    return temporary;
+}
+
+bool NewFile::Create(mode_t mode) {
+    temporary_ = TemporaryName(name_);
+    fd_ = UniqueFd(::openat(folder_, temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+    made_ = static_cast<bool>(fd_);
+    return made_;
+}
+
+bool NewFile::Commit() {
+    const bool ok = fd_.close();
+    if (ok && ::renameat(folder_, temporary_.c_str(), folder_, name_.c_str()) == 0) {
+        made_ = false;
+        return true;
+    }
+    const int err = errno;
+    Discard();
+    errno = err;
+    return false;
+}
+
+void NewFile::Discard() noexcept {
+    fd_.close();
+    if (made_) ::unlinkat(folder_, temporary_.c_str(), 0);
+    made_ = false;
 }
 
 std::int64_t ReadAt(int fd, void* data, std::size_t size, std::int64_t offset) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
 namespace pellow::detail {
 
@@ -26,6 +27,36 @@ public:
 
 private:
     int fd_ = -1;
+};
+
+// A file made new under a temporary name beside its final one (".<name>.part") and renamed into
+// place once whole: the final name never shows a partial file, and nothing already at either
+// name is opened, so a link found there is never written through. folder is an open folder or
+// AT_FDCWD; name is relative to it and may hold '/'.
+class NewFile {
+public:
+    NewFile(int folder, std::string name) : folder_(folder), name_(std::move(name)) {}
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+    ~NewFile() { Discard(); }
+
+    // Makes the temporary file; false with errno set when it cannot be made.
+    bool Create(mode_t mode = 0644);
+    int get() const { return fd_.get(); }
+    // Closes the file and gives it its final name; false with errno set on failure (the
+    // temporary file is then removed).
+    bool Commit();
+    // Removes the temporary file, if it is still there.
+    void Discard() noexcept;
+
+    static std::string TemporaryName(std::string_view name);
+
+private:
+    int folder_;
+    std::string name_;
+    std::string temporary_;
+    UniqueFd fd_;
+    bool made_ = false;
 };
 
 // Reads up to size bytes at offset; returns how many were read (fewer only at the end of the

@@ -3,6 +3,7 @@
 // removing that tree again once everything is loaded. All paths here use '/'; base folders end
 // in one '/'.
 #include <array>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -33,34 +34,51 @@ inline constexpr std::array<ResourceFolder, 7> kResourceFolders{{
     {"Worn", "Worn_"},
 }};
 
-// The order in which DeleteUnpackedFiles empties and removes them, before "res" itself.
-inline constexpr std::array<std::string_view, 7> kRemovalOrder{
-    "Sounds", "Bitmaps", "fntFonts", "Royal", "Roya2", "Vintage", "Worn"};
-
 // The program's folder as a base folder: with one trailing '/' added unless it has one.
 std::string BaseFolder(const std::string& programFolder);
 
-// Unpacks base + packFileName into base + "res/..." and returns the base folder actually used:
-// the program's folder, or, when that cannot be written, a fresh private folder
-// "files-XXXXXX" in the per-user place ("$XDG_RUNTIME_DIR/pellow", else "pellow-<uid>" in the
-// temporary folder; a lone "pellow-XXXXXX" there when that place is not the user's alone). A
-// private folder is locked while this process lives; one whose lock is free was left by a
-// start that was killed, and is removed here. wantedFiles, given the game's way
-// ("res\\sounds\\CARD_FLIP.WAV", any letter case), limits the unpacking to the files one launch
-// reads (the JPEG background when its bitmap is wanted); empty means every entry. When base +
-// "res/Sounds/CARD_FLIP.WAV" and every wanted file already exist, the tree found is used as it
-// is and the archive is not opened. Throws ResourceError; on failure nothing written by this
-// call is left behind.
-std::string UnpackResources(const std::string& resourceBase, const std::string& packFileName,
-                            const std::vector<std::string>& wantedFiles = {});
+// The files one unpacking wrote, held through handles to the folders it made, from its making
+// to its removal. Only this object removes what it wrote, and only that: a file put beside the
+// unpacked ones, a folder that another start or the player made, is never touched.
+class UnpackedTree {
+public:
+    struct Handles;
+    explicit UnpackedTree(std::unique_ptr<Handles> handles);
+    UnpackedTree(UnpackedTree&&) noexcept;
+    UnpackedTree& operator=(UnpackedTree&&) noexcept;
+    // Removes what is left of the tree, quietly; call Remove to hear about trouble.
+    ~UnpackedTree();
 
-// Removes the unpacked tree below base (the folders above and "res"), and base itself when it
-// is a private folder that UnpackResources made (and the per-user place with it when no other
-// start's folder is there). Only files directly inside those folders are
-// deleted; anything else found there is left alone and reported. Does nothing when no part of
-// the tree exists. Throws ResourceError naming the first thing it could not remove, after
-// removing all it could.
-void DeleteUnpackedFiles(const std::string& base);
+    // The folder that holds "res/...", ending in '/': the program's folder, or a private one.
+    const std::string& base() const;
+    // Why the tree is not beside the program although that folder can be written (a "res"
+    // there that this start did not make), in one sentence; empty otherwise.
+    const std::string& notice() const;
+
+    // Removes every file and folder this unpacking made, the private folder with them (and the
+    // per-user place when no other start's folder is there). Anything else found there stays
+    // and is reported: throws ResourceError naming the first thing left, after removing all it
+    // could. Removing twice does nothing the second time.
+    void Remove();
+
+private:
+    std::unique_ptr<Handles> handles_;
+};
+
+// Unpacks base + packFileName into a "res/..." tree that this call makes new, and returns it.
+// The tree goes beside the program; when that folder cannot be written, or holds a "res" this
+// call did not make, it goes into a fresh private folder "files-XXXXXX" in the per-user place
+// ("$XDG_RUNTIME_DIR/pellow", else "pellow-<uid>" in the temporary folder; a lone
+// "pellow-XXXXXX" there when that place is not the user's alone). A "res" that is recognisably
+// what a killed start of the game left (its record of the names it would write comes first;
+// everything in it is the user's and named there) is removed first and made anew, and so are
+// private folders whose start was killed (their lock is free); anything else found is left as
+// it is. wantedFiles, given the game's way ("res\\sounds\\CARD_FLIP.WAV", any letter case),
+// limits the unpacking to the files one launch reads (the JPEG background when its bitmap is
+// wanted); empty means every entry. Throws ResourceError; on failure nothing written by this
+// call is left behind.
+UnpackedTree UnpackResources(const std::string& resourceBase, const std::string& packFileName,
+                             const std::vector<std::string>& wantedFiles = {});
 
 // The path on disk of a resource given as the game writes it, relative to base with
 // backslashes ("res\\sounds\\CARD_FLIP.WAV"). Each component is matched to an existing name
@@ -70,8 +88,13 @@ std::string ResolveResourcePath(const std::string& base, std::string_view relati
 
 // Decodes the JPEG file jpegPath and writes it to bmpPath as an uncompressed 24-bit Windows
 // bitmap of the same size, which must be width x height: a picture declaring any other size is
-// refused before anything is decoded or written. Throws ResourceError naming the file; leaves
-// no partial bitmap.
+// refused before anything is decoded or written. The bitmap is written under a temporary name
+// and renamed, so nothing already at bmpPath is written through. Throws ResourceError naming
+// the file; leaves no partial bitmap.
 void ConvertJpegToBitmap(const std::string& jpegPath, const std::string& bmpPath, int width, int height);
+// The same, with both names relative to the open folder folder; shownFolder (ending in '/')
+// stands before them in messages.
+void ConvertJpegToBitmapAt(int folder, const std::string& shownFolder, const std::string& jpegName,
+                           const std::string& bmpName, int width, int height);
 
 }  // namespace pellow

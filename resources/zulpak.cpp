@@ -142,7 +142,7 @@ bool zulPAK::Load(const std::string& PAKpath, std::int64_t fileSize, const ReadF
     return true;
 }
 
-void zulPAK::SaveFileFromPAK(std::int32_t id, const std::string& SaveToPath) {
+std::vector<unsigned char> zulPAK::ReadEntry(std::int32_t id) const {
     const PakEntry& e = Entry(id);
     std::vector<unsigned char> buffer(static_cast<std::size_t>(e.Size));
 
@@ -158,16 +158,14 @@ void zulPAK::SaveFileFromPAK(std::int32_t id, const std::string& SaveToPath) {
         if (got != e.Size) throw Damaged(fileLoaded_, EntryLabel(id, e.Name) + " runs past the end of the file");
     }
 
-    UniqueFd out(::open(SaveToPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (!out) throw PakError(WithErrno("The file " + Quoted(SaveToPath) + " cannot be written", errno));
-    const bool written = detail::WriteAt(out.get(), buffer.data(), buffer.size(), 0);
-    const int writeErr = errno;
-    const bool closed = out.close();
-    if (!written || !closed) {
-        const int err = written ? errno : writeErr;
-        ::unlink(SaveToPath.c_str());
-        throw PakError(WithErrno("The file " + Quoted(SaveToPath) + " cannot be written", err));
-    }
+    return buffer;
+}
+
+void zulPAK::SaveFileFromPAK(std::int32_t id, const std::string& SaveToPath) {
+    const std::vector<unsigned char> buffer = ReadEntry(id);
+    detail::NewFile out(AT_FDCWD, SaveToPath);
+    if (!out.Create() || !detail::WriteAt(out.get(), buffer.data(), buffer.size(), 0) || !out.Commit())
+        throw PakError(WithErrno("The file " + Quoted(SaveToPath) + " cannot be written", errno));
 }
 
 }  // namespace pellow

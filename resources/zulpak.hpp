@@ -50,9 +50,14 @@ public:
     // and in FileLoaded, and SaveFileFromPAK copies entries out of the bytes kept.
     void OpenQ2PakFromMemory(const std::string& name, const unsigned char* data, std::size_t size);
 
-    // Writes entry id to SaveToPath (created, or replaced if it exists). Throws
-    // std::out_of_range for a bad id before touching any file, and PakError when the entry
-    // cannot be read or the file cannot be written; a target it could not finish is removed.
+    // The bytes of entry id. Throws std::out_of_range for a bad id, and PakError when the entry
+    // cannot be read.
+    std::vector<unsigned char> ReadEntry(std::int32_t id) const;
+    // Writes entry id to SaveToPath (created, or replaced if it exists: written under a
+    // temporary name and renamed, so whatever was at the name is never written through).
+    // Throws std::out_of_range for a bad id before touching any file, and PakError when the
+    // entry cannot be read or the file cannot be written; nothing is left of a file it could
+    // not finish.
     void SaveFileFromPAK(std::int32_t id, const std::string& SaveToPath);
 
 private:

@@ -42,7 +42,7 @@ void Launch(const char* deck, const char* resolution, ComputerLevel computer = C
     m.settings.screen = std::string_view(resolution) == "800x600" ? ScreenSize::Small800x600 : ScreenSize::Large1024x768;
     m.settings.partner = m.settings.opponents = computer;
     game->resourceBase = Folder().string() + "/";
-    game->unpackBase = UnpackResources(game->resourceBase, m.settings.packFileName);
+    game->unpacked = UnpackResources(game->resourceBase, m.settings.packFileName);
     game->StartGame(modDX::DisplayKind::Memory);
     m.clock = &frameClock;
 }

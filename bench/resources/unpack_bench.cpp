@@ -44,8 +44,7 @@ private:
 void BM_UnpackAndRemove(benchmark::State& state) {
     Workspace w;
     for (auto _ : state) {
-        const std::string used = pellow::UnpackResources(w.Base(), "res002.pak");
-        pellow::DeleteUnpackedFiles(used);
+        pellow::UnpackResources(w.Base(), "res002.pak").Remove();
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(fs::file_size(w.Base() + "res002.pak")));
 }
@@ -53,9 +52,9 @@ BENCHMARK(BM_UnpackAndRemove)->Unit(benchmark::kMillisecond);
 
 void BM_ResolveMiscasedPath(benchmark::State& state) {
     Workspace w;
-    const std::string used = pellow::UnpackResources(w.Base(), "res002.pak");
-    for (auto _ : state) benchmark::DoNotOptimize(pellow::ResolveResourcePath(used, "res\\royal\\52.bmp"));
-    pellow::DeleteUnpackedFiles(used);
+    pellow::UnpackedTree tree = pellow::UnpackResources(w.Base(), "res002.pak");
+    for (auto _ : state) benchmark::DoNotOptimize(pellow::ResolveResourcePath(tree.base(), "res\\royal\\52.bmp"));
+    tree.Remove();
 }
 BENCHMARK(BM_ResolveMiscasedPath)->Unit(benchmark::kMicrosecond);
 

@@ -63,7 +63,7 @@ protected:
         Prepare(deck, resolution);
         game->match.settings.partner = partner;
         game->match.settings.opponents = opponents;
-        game->unpackBase = UnpackResources(game->resourceBase, game->match.settings.packFileName);
+        game->unpacked = UnpackResources(game->resourceBase, game->match.settings.packFileName);
         ASSERT_TRUE(fs::exists(folder / "res"));
         game->StartGame(modDX::DisplayKind::Memory);
         // Frames count the time, so the short pauses pass without real waiting.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "resources/jpeg_picture.hpp"
+#include "resources/zulpak.hpp"
 #include "resources/pak_bytes.hpp"
 
 namespace pellow {
@@ -49,9 +51,24 @@ protected:
         program = dir / "game";
         fs::create_directory(program);
         base = program.string() + "/";
+        // The per-user place, where a tree goes that cannot go beside the program.
+        runtime = dir / "runtime";
+        fs::create_directory(runtime);
+        fs::permissions(runtime, fs::perms::owner_all);
+        const char* old = std::getenv("XDG_RUNTIME_DIR");
+        if (old != nullptr) oldRuntime = old;
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    }
+    void TearDown() override {
+        if (oldRuntime) {
+            ::setenv("XDG_RUNTIME_DIR", oldRuntime->c_str(), 1);
+        } else {
+            ::unsetenv("XDG_RUNTIME_DIR");
+        }
+        test::ScratchTest::TearDown();
     }
     void WritePak(const std::vector<PakItem>& items) { WriteBytes(program / "res002.pak", PakBytes(items)); }
-    std::string Unpack() { return UnpackResources(program.string(), "res002.pak"); }
+    UnpackedTree Unpack() { return UnpackResources(program.string(), "res002.pak"); }
     // The message of the ResourceError that unpacking throws, or a failure when none comes.
     std::string UnpackError() {
         try {
@@ -62,10 +79,56 @@ protected:
         ADD_FAILURE() << "unpacking succeeded";
         return {};
     }
+    // The message of the ResourceError that removal throws, or a failure when none comes.
+    static std::string RemoveError(UnpackedTree& tree) {
+        try {
+            tree.Remove();
+        } catch (const ResourceError& e) {
+            return e.what();
+        }
+        ADD_FAILURE() << "removal reported nothing";
+        return {};
+    }
+    // A start that unpacks and is killed before it removes anything; true when it was killed.
+    bool UnpackAndGetKilled() {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            try {
+                UnpackedTree tree = Unpack();
+                ::raise(SIGKILL);
+            } catch (...) {
+            }
+            ::_exit(1);
+        }
+        int status = 0;
+        return child > 0 && ::waitpid(child, &status, 0) == child && WIFSIGNALED(status);
+    }
+    bool InPrivateFolder(const UnpackedTree& tree) const {
+        return tree.base().rfind((runtime / "pellow/files-").string(), 0) == 0;
+    }
 
     fs::path program;
     std::string base;
+    fs::path runtime;
+    std::optional<std::string> oldRuntime;
 };
+
+// Every name below root, by path relative to it, with what it is: a file's contents and link
+// count, a link's target, or a folder.
+std::map<std::string, std::string> TreeBelow(const fs::path& root) {
+    std::map<std::string, std::string> tree;
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        const std::string rel = fs::relative(e.path(), root).string();
+        if (e.is_symlink()) {
+            tree[rel] = "link to " + fs::read_symlink(e.path()).string();
+        } else if (e.is_directory()) {
+            tree[rel] = "folder";
+        } else {
+            tree[rel] = ReadBytes(e.path()) + " (" + std::to_string(fs::hard_link_count(e.path())) + " links)";
+        }
+    }
+    return tree;
+}
 
 TEST_F(UnpackTest, PrefixesChooseFoldersCaseSensitively) {
     WritePak({{"Royal_AC.BMP", "royal ace"},
@@ -79,16 +142,19 @@ TEST_F(UnpackTest, PrefixesChooseFoldersCaseSensitively) {
               {"fntFonts_fntDigit.bmp", "digits"},
               {"Bitmaps_mouse.bmp", "mouse"},
               {"Extras_readme.txt", "skipped: unknown"}});
-    EXPECT_EQ(Unpack(), base);
+    UnpackedTree tree = Unpack();
+    EXPECT_EQ(tree.base(), base);
     const std::map<std::string, std::string> expected{
         {"Royal/AC.BMP", "royal ace"},     {"Sounds/CARD_FLIP.WAV", "flip"},
         {"Roya2/KS.BMP", "roya2 king"},    {"Vintage/S_cardback.bmp", "vintage back"},
         {"Worn/2C.BMP", "worn two"},       {"fntFonts/fntDigit.bmp", "digits"},
         {"Bitmaps/mouse.bmp", "mouse"},
     };
-    EXPECT_EQ(FilesBelow(program / "res"), expected);
-    EXPECT_EQ(NamesIn(program / "res"),
-              (std::vector<std::string>{"Bitmaps", "Roya2", "Royal", "Sounds", "Vintage", "Worn", "fntFonts"}));
+    std::map<std::string, std::string> files = FilesBelow(program / "res");
+    EXPECT_EQ(files.erase(".pellow-unpacked"), 1u);  // the record of the names, written first
+    EXPECT_EQ(files, expected);
+    EXPECT_EQ(NamesIn(program / "res"), (std::vector<std::string>{".pellow-unpacked", "Bitmaps", "Roya2", "Royal",
+                                                                  "Sounds", "Vintage", "Worn", "fntFonts"}));
     EXPECT_EQ(NamesIn(program), (std::vector<std::string>{"res", "res002.pak"}));
 }
 
@@ -98,7 +164,7 @@ TEST_F(UnpackTest, NamesEndAtTheFirstNulAndLoseSurroundingSpaces) {
               {"Bitmaps_line_horz.bmp", "line", ' '},
               {"Sounds_CARD_FLIP.WAV", "flip"},
               {"Sounds_" + longName, "long"}});
-    Unpack();
+    const UnpackedTree tree = Unpack();
     EXPECT_EQ(NamesIn(program / "res/Sounds"), (std::vector<std::string>{"CARD_FLIP.WAV", longName, "SHUFFLE.WAV"}));
     EXPECT_EQ(ReadBytes(program / "res/Sounds/SHUFFLE.WAV"), "shuffle");
     EXPECT_EQ(ReadBytes(program / "res/Bitmaps/line_horz.bmp"), "line");
@@ -113,36 +179,130 @@ TEST_F(UnpackTest, EntriesAreWrittenInDirectoryOrder) {
               {"Sounds_CARD_FLIP.WAV", "second"},
               {"Royal_Back_800x600.bmp", "stored before the picture"},
               {"Royal_Back_800x600.jpg", jpeg}});
-    Unpack();
+    const UnpackedTree tree = Unpack();
     EXPECT_EQ(ReadBytes(program / "res/Sounds/CARD_FLIP.WAV"), "second");
     EXPECT_EQ(ReadBytes(program / "res/Bitmaps/Back_800x600.bmp"), "stored after the picture");
     EXPECT_EQ(ReadBytes(program / "res/Royal/Back_800x600.bmp").substr(0, 2), "BM");
 }
 
-TEST_F(UnpackTest, ExistingTreeIsUsedWithoutTheArchive) {
-    // Found whatever the letter case; the archive is missing and must not be needed.
-    fs::create_directories(program / "res/sounds");
-    WriteBytes(program / "res/sounds/card_flip.wav", "left by an earlier start");
-    EXPECT_EQ(Unpack(), base);
-    EXPECT_EQ(NamesIn(program / "res"), std::vector<std::string>{"sounds"});
-    EXPECT_EQ(NamesIn(program / "res/sounds"), std::vector<std::string>{"card_flip.wav"});
+// A "res" beside the program that this start did not make is the player's: whatever is in it
+// (their own files, an edited card, a link, a hard link to a file elsewhere) is neither used,
+// written through nor removed, and the game's files go to the per-user place instead, with one
+// sentence saying why. A folder of another letter case is no "res" of the game's either.
+TEST_F(UnpackTest, TreeTheStartDidNotMakeIsLeftExactlyAsItIs) {
+    WritePak({{"Sounds_CARD_FLIP.WAV", "flip"}, {"Sounds_mysound.wav", "the game's"}, {"Royal_AC.BMP", "ace"},
+              {"Bitmaps_mouse.bmp", "mouse"}});
+    WriteBytes(dir / "precious.txt", "the player's");
+    WriteBytes(dir / "outside.txt", "keep me");
+    fs::create_directories(program / "res/Bitmaps");
+    fs::create_directories(program / "res/Sounds");
+    fs::create_directories(program / "res/Royal");
+    WriteBytes(program / "res/Bitmaps/notes.txt", "notes");
+    WriteBytes(program / "res/Sounds/mysound.wav", "a sound of the player's");
+    WriteBytes(program / "res/README-mod.txt", "my deck");
+    fs::create_hard_link(dir / "precious.txt", program / "res/Royal/AC.BMP");
+    fs::create_symlink(dir / "outside.txt", program / "res/Bitmaps/mouse.bmp");
+    fs::create_directories(program / "Res/sounds");
+    WriteBytes(program / "Res/sounds/mine.wav", "mine");
+    const auto before = TreeBelow(dir);
+
+    UnpackedTree tree = Unpack();
+    EXPECT_TRUE(InPrivateFolder(tree)) << tree.base();
+    EXPECT_NE(tree.notice().find("\"" + base + "res\" was not made by this start of the game"), std::string::npos)
+        << tree.notice();
+    EXPECT_EQ(ReadBytes(tree.base() + "res/Royal/AC.BMP"), "ace");
+    EXPECT_EQ(ReadBytes(tree.base() + "res/Sounds/mysound.wav"), "the game's");
+    tree.Remove();
+    EXPECT_EQ(TreeBelow(dir), before);
+
+    // Without the player's "res", the game makes its own beside the program; "Res" stays.
+    fs::remove_all(program / "res");
+    const auto withoutRes = TreeBelow(dir);
+    UnpackedTree own = Unpack();
+    EXPECT_EQ(own.base(), base);
+    EXPECT_TRUE(own.notice().empty()) << own.notice();
+    EXPECT_EQ(ReadBytes(program / "res/Sounds/mysound.wav"), "the game's");
+    own.Remove();
+    EXPECT_EQ(TreeBelow(dir), withoutRes);
+
+    // Something that is not a folder where the tree goes is left too.
+    WriteBytes(program / "res", "a file where the tree goes");
+    UnpackedTree beside = Unpack();
+    EXPECT_TRUE(InPrivateFolder(beside)) << beside.base();
+    beside.Remove();
+    EXPECT_EQ(ReadBytes(program / "res"), "a file where the tree goes");
+    EXPECT_TRUE(NamesIn(runtime).empty());
 }
 
-TEST_F(UnpackTest, HalfDeletedTreeIsCompleted) {
-    fs::create_directories(program / "res/Bitmaps");
-    fs::create_directories(program / "res/fntFonts");
-    WriteBytes(program / "res/Bitmaps/mouse.bmp", "stale");
-    WritePak({{"Sounds_CARD_FLIP.WAV", "flip"}, {"Bitmaps_mouse.bmp", "fresh"}, {"Worn_AC.BMP", "ace"}});
-    EXPECT_EQ(Unpack(), base);
-    EXPECT_EQ(ReadBytes(program / "res/Bitmaps/mouse.bmp"), "fresh");
-    EXPECT_EQ(ReadBytes(program / "res/Sounds/CARD_FLIP.WAV"), "flip");
-    EXPECT_EQ(ReadBytes(program / "res/Worn/AC.BMP"), "ace");
+// A start killed while unpacking, or before it removed its files, leaves its tree with the
+// record of the names it writes first. The next start removes exactly that, damaged files and
+// half-written ones among them, and unpacks anew; a tree where anything else has appeared is
+// the player's again.
+TEST_F(UnpackTest, TreeAKilledStartLeftIsMadeAnew) {
+    const std::string jpeg = test::EncodeTestCardJpeg(800, 600);
+    WritePak({{"Sounds_CARD_FLIP.WAV", "flip"}, {"Bitmaps_Back_800x600.jpg", jpeg}, {"Royal_AC.BMP", "ace"}});
+    const auto leaveTree = [this] {
+        ASSERT_TRUE(UnpackAndGetKilled());
+        ASSERT_TRUE(fs::exists(program / "res/Royal/AC.BMP"));
+    };
+    leaveTree();
+    // Killed part-way: a background cut short, a file under its temporary name.
+    fs::resize_file(program / "res/Bitmaps/Back_800x600.bmp", 1000);
+    WriteBytes(program / "res/Royal/.AC.BMP.part", "a");
+    {
+        UnpackedTree tree = Unpack();
+        EXPECT_EQ(tree.base(), base);
+        EXPECT_TRUE(tree.notice().empty()) << tree.notice();
+        EXPECT_EQ(fs::file_size(program / "res/Bitmaps/Back_800x600.bmp"), 54u + 800 * 3 * 600);
+        EXPECT_FALSE(fs::exists(program / "res/Royal/.AC.BMP.part"));
+        tree.Remove();
+    }
+    EXPECT_EQ(NamesIn(program), std::vector<std::string>{"res002.pak"});
+
+    // Killed while writing the record: nothing but a record cut short.
+    fs::create_directory(program / "res");
+    WriteBytes(program / "res/.pellow-unpacked", "pellow unp");
+    Unpack().Remove();
+    EXPECT_EQ(NamesIn(program), std::vector<std::string>{"res002.pak"});
+
+    // Anything the record does not name, or a file linked from elsewhere, makes it the player's.
+    for (const std::string added : {"res/README-mod.txt", "res/Royal/notes.txt", "hard link"}) {
+        SCOPED_TRACE(added);
+        leaveTree();
+        if (added == "hard link") {
+            fs::create_hard_link(program / "res/Royal/AC.BMP", dir / "kept.BMP");
+        } else {
+            WriteBytes(program / added, "the player's");
+        }
+        const auto before = TreeBelow(program);
+        UnpackedTree tree = Unpack();
+        EXPECT_TRUE(InPrivateFolder(tree)) << tree.base();
+        tree.Remove();
+        EXPECT_EQ(TreeBelow(program), before);
+        fs::remove_all(program / "res");
+        fs::remove(dir / "kept.BMP");
+    }
+}
+
+// The removal works on the folders the unpacking made, not on their names: a folder swapped in
+// under the same name (a second user of a folder writable by all can do that) keeps its files.
+TEST_F(UnpackTest, RemovalNeverEmptiesAFolderSwappedInUnderTheTreesNames) {
+    WritePak({{"Sounds_CARD_FLIP.WAV", "flip"}, {"Sounds_SHUFFLE.WAV", "shuffle"}});
+    UnpackedTree tree = Unpack();
+    fs::rename(program / "res/Sounds", dir / "moved");
+    fs::create_directory(program / "res/Sounds");
+    WriteBytes(program / "res/Sounds/CARD_FLIP.WAV", "the player's");
+    WriteBytes(program / "res/Sounds/SHUFFLE.WAV", "the player's too");
+    EXPECT_NE(RemoveError(tree).find("/res/Sounds"), std::string::npos);
+    EXPECT_EQ(ReadBytes(program / "res/Sounds/CARD_FLIP.WAV"), "the player's");
+    EXPECT_EQ(ReadBytes(program / "res/Sounds/SHUFFLE.WAV"), "the player's too");
+    // What the game wrote went with the folder it made, wherever that now is.
+    EXPECT_TRUE(NamesIn(dir / "moved").empty());
 }
 
 // One launch reads one deck at one screen size: only those files are written, in any letter case
-// the game names them, the JPEG background when its bitmap is wanted; a tree left by a start
-// with another deck is not taken as whole.
-TEST_F(UnpackTest, WantedFilesAloneAreWrittenAndAnIncompleteTreeIsCompleted) {
+// the game names them, the JPEG background when its bitmap is wanted.
+TEST_F(UnpackTest, WantedFilesAloneAreWritten) {
     WritePak({{"Sounds_CARD_FLIP.WAV", "flip"},
               {"Bitmaps_Back_800x600.jpg", test::EncodeTestCardJpeg(800, 600)},
               {"Bitmaps_Back_1024x768.bmp", "large"},
@@ -150,24 +310,24 @@ TEST_F(UnpackTest, WantedFilesAloneAreWrittenAndAnIncompleteTreeIsCompleted) {
               {"Worn_AC.BMP", "worn ace"}});
     const std::vector<std::string> royal{"res\\sounds\\CARD_FLIP.WAV", "res\\bitmaps\\Back_800x600.bmp",
                                          "res\\Royal\\AC.BMP"};
-    EXPECT_EQ(UnpackResources(program.string(), "res002.pak", royal), base);
+    UnpackedTree first = UnpackResources(program.string(), "res002.pak", royal);
+    EXPECT_EQ(first.base(), base);
     EXPECT_EQ(NamesIn(program / "res/Bitmaps"), (std::vector<std::string>{"Back_800x600.bmp", "Back_800x600.jpg"}));
     EXPECT_EQ(NamesIn(program / "res/Royal"), std::vector<std::string>{"AC.BMP"});
     EXPECT_TRUE(NamesIn(program / "res/Worn").empty());
+    first.Remove();
 
     const std::vector<std::string> worn{"res\\sounds\\CARD_FLIP.WAV", "res\\bitmaps\\Back_1024x768.bmp",
                                         "res\\Worn\\AC.BMP"};
-    EXPECT_EQ(UnpackResources(program.string(), "res002.pak", worn), base);
+    UnpackedTree second = UnpackResources(program.string(), "res002.pak", worn);
     EXPECT_EQ(ReadBytes(program / "res/Worn/AC.BMP"), "worn ace");
-    EXPECT_EQ(ReadBytes(program / "res/Bitmaps/Back_1024x768.bmp"), "large");
-
-    fs::remove(program / "res002.pak");  // a complete tree needs no archive
-    EXPECT_EQ(UnpackResources(program.string(), "res002.pak", royal), base);
+    EXPECT_EQ(NamesIn(program / "res/Bitmaps"), std::vector<std::string>{"Back_1024x768.bmp"});
+    EXPECT_TRUE(NamesIn(program / "res/Royal").empty());
 }
 
 TEST_F(UnpackTest, BackgroundJpegBecomesTheSamePictureAsABitmap) {
     WritePak({{"Bitmaps_Back_800x600.jpg", test::EncodeTestCardJpeg(800, 600)}, {"Sounds_CARD_FLIP.WAV", "flip"}});
-    Unpack();
+    const UnpackedTree tree = Unpack();
     ASSERT_TRUE(fs::exists(program / "res/Bitmaps/Back_800x600.jpg"));
     EXPECT_EQ(fs::file_size(program / "res/Bitmaps/Back_800x600.bmp"), 54u + 800 * 3 * 600);
 
@@ -227,16 +387,19 @@ TEST_F(UnpackTest, BackgroundOfAnotherSizeIsRefusedBeforeItIsConverted) {
 
 TEST_F(UnpackTest, UnsafeNamesStopTheUnpackingBeforeAnythingIsWritten) {
     for (const std::string bad : {"Sounds_../../escaped.WAV", "Sounds_..", "Sounds_.", "Bitmaps_sub/dir.bmp",
-                                  "Royal_..\\AC.BMP", "Roya2_/etc/passwd", "Worn_   "}) {
+                                  "Royal_..\\AC.BMP", "Roya2_/etc/passwd", "Worn_   ",
+                                  "Sounds_two\nlines.WAV", "Bitmaps_bell\a.bmp"}) {
         SCOPED_TRACE(bad);
         // The lower-case twin is no resource entry at all and is skipped silently.
         WritePak({{"Sounds_CARD_FLIP.WAV", "flip"}, {"sounds_../x", "skipped"}, {bad, "evil"}});
         const std::string msg = UnpackError();
         EXPECT_NE(msg.find("entry 2"), std::string::npos) << msg;
-        EXPECT_NE(msg.find(bad.substr(0, bad.find_last_not_of(' ') + 1)), std::string::npos) << msg;
+        const std::string shown = ReadableEntryName(bad);  // unprintable bytes shown as '?'
+        EXPECT_NE(msg.find(shown.substr(0, shown.find_last_not_of(' ') + 1)), std::string::npos) << msg;
         EXPECT_NE(msg.find("res002.pak"), std::string::npos) << msg;
         EXPECT_EQ(NamesIn(program), std::vector<std::string>{"res002.pak"});
-        EXPECT_EQ(NamesIn(dir), std::vector<std::string>{"game"});
+        EXPECT_EQ(NamesIn(dir), (std::vector<std::string>{"game", "runtime"}));
+        EXPECT_TRUE(NamesIn(runtime).empty());
     }
 }
 
@@ -261,26 +424,12 @@ TEST_F(UnpackTest, FailureHalfWayTakesBackWhatItWrote) {
     EXPECT_NE(msg.find("Back_800x600.jpg\" cannot be converted"), std::string::npos) << msg;
     EXPECT_EQ(NamesIn(program), std::vector<std::string>{"res002.pak"});
 
-    // In a tree left by an earlier run, folders found stay; files written go.
+    // Beside a "res" of the player's, the private folder goes with the files written in it.
     fs::create_directories(program / "res/Royal");
     WriteBytes(program / "res/Royal/AC.BMP", "old");
     UnpackError();
-    EXPECT_EQ(NamesIn(program / "res"), std::vector<std::string>{"Royal"});
-    EXPECT_TRUE(NamesIn(program / "res/Royal").empty());
-}
-
-TEST_F(UnpackTest, NeverWritesThroughSomethingInTheWay) {
-    WriteBytes(dir / "outside.txt", "keep me");
-    fs::create_directories(program / "res/Bitmaps");
-    fs::create_symlink(dir / "outside.txt", program / "res/Bitmaps/mouse.bmp");
-    WritePak({{"Sounds_CARD_FLIP.WAV", "flip"}, {"Bitmaps_mouse.bmp", "overwrite?"}});
-    EXPECT_NE(UnpackError().find("mouse.bmp\" cannot be written"), std::string::npos);
-    EXPECT_EQ(ReadBytes(dir / "outside.txt"), "keep me");
-
-    fs::remove_all(program / "res");
-    WriteBytes(program / "res", "a file where the tree goes");
-    EXPECT_NE(UnpackError().find("/res\" cannot be made"), std::string::npos);
-    EXPECT_EQ(ReadBytes(program / "res"), "a file where the tree goes");
+    EXPECT_EQ(ReadBytes(program / "res/Royal/AC.BMP"), "old");
+    EXPECT_TRUE(NamesIn(runtime).empty());
 }
 
 // The program's folder cannot be written: unpacking goes to a private folder in the per-user
@@ -289,9 +438,7 @@ TEST_F(UnpackTest, NeverWritesThroughSomethingInTheWay) {
 // write anywhere, so as root the work is done by a child process running as "nobody".
 TEST_F(UnpackTest, ReadOnlyProgramFolderUnpacksIntoAPrivateFolder) {
     const fs::path tmp = dir / "tmp";
-    const fs::path runtime = dir / "runtime";
     fs::create_directory(tmp);
-    fs::create_directory(runtime);
     WritePak({{"Sounds_CARD_FLIP.WAV", "flip"}, {"Royal_AC.BMP", "ace"}});
     fs::permissions(dir, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
     fs::permissions(tmp, fs::perms::all);
@@ -316,48 +463,48 @@ TEST_F(UnpackTest, ReadOnlyProgramFolderUnpacksIntoAPrivateFolder) {
         ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
         const std::string place = (runtime / "pellow").string() + "/";
         try {
-            const std::string first = Unpack();
+            UnpackedTree firstTree = Unpack();
+            const std::string first = firstTree.base();
             if (!below(first, place + "files-")) fail("unpacked into " + first);
             if (ReadBytes(first + "res/Royal/AC.BMP") != "ace") fail("Royal/AC.BMP missing");
+            if (!firstTree.notice().empty()) fail("a notice for a folder that cannot be written");
 
             // A start killed after unpacking: its lock goes with it, its folder stays.
-            const pid_t killed = ::fork();
-            if (killed == 0) {
-                try {
-                    Unpack();
-                } catch (...) {
-                }
-                ::raise(SIGKILL);
-            }
-            int status = 0;
-            if (killed < 0 || ::waitpid(killed, &status, 0) != killed) fail("no killed start");
+            if (!UnpackAndGetKilled()) fail("no killed start");
             if (NamesIn(place).size() != 2) fail("the killed start left no folder");
 
             // The next start removes that folder but not the first's, which is still in use.
-            const std::string second = Unpack();
+            UnpackedTree secondTree = Unpack();
+            const std::string second = secondTree.base();
             if (!below(second, place + "files-") || second == first) fail("second start unpacked into " + second);
             std::vector<std::string> both{fs::path(first).parent_path().filename().string(),
                                           fs::path(second).parent_path().filename().string()};
             std::sort(both.begin(), both.end());
             if (NamesIn(place) != both) fail("not the two running starts' folders in the place");
-            DeleteUnpackedFiles(first);
+            firstTree.Remove();
             if (!fs::exists(second + "res/Royal/AC.BMP")) fail("the first removal took the second's files");
-            DeleteUnpackedFiles(second);
+            secondTree.Remove();
             if (fs::exists(place)) fail("the place was left when its last folder went");
 
             // No runtime folder: the place is in the temporary folder.
             ::unsetenv("XDG_RUNTIME_DIR");
-            const std::string third = Unpack();
-            if (!below(third, ownPlace + "files-")) fail("without a runtime folder, unpacked into " + third);
-            DeleteUnpackedFiles(third);
+            UnpackedTree third = Unpack();
+            if (!below(third.base(), ownPlace + "files-")) fail("without a runtime folder, unpacked into " + third.base());
+            third.Remove();
 
             // A place others may write in is no private place: a lone folder of its own instead.
             fs::create_directory(ownPlace);
             fs::permissions(ownPlace, fs::perms::all);
-            const std::string fourth = Unpack();
-            if (below(fourth, ownPlace) || !below(fourth, (tmp / "pellow-").string())) fail("unpacked into " + fourth);
-            DeleteUnpackedFiles(fourth);
-            if (fs::exists(fourth)) fail("the lone folder was left behind");
+            UnpackedTree fourth = Unpack();
+            const std::string lone = fourth.base();
+            if (below(lone, ownPlace) || !below(lone, (tmp / "pellow-").string())) fail("unpacked into " + lone);
+            fourth.Remove();
+            if (fs::exists(lone)) fail("the lone folder was left behind");
+
+            // A lone folder whose start was killed is removed by the next start too.
+            if (!UnpackAndGetKilled()) fail("no killed lone start");
+            if (NamesIn(tmp).size() != 2) fail("the killed lone start left no folder");
+            Unpack().Remove();
         } catch (const std::exception& e) {
             fail(e.what());
         }
@@ -378,8 +525,10 @@ protected:
         WritePak({{"Sounds_CARD_FLIP.WAV", "flip"}, {"Sounds_SHUFFLE.WAV", "shuffle"}, {"Bitmaps_mouse.bmp", "m"},
                   {"fntFonts_fntDigit.bmp", "d"}, {"Royal_AC.BMP", "a"}, {"Roya2_AC.BMP", "a"},
                   {"Vintage_AC.BMP", "a"}, {"Worn_AC.BMP", "a"}});
-        ASSERT_EQ(Unpack(), base);
+        tree = Unpack();
+        ASSERT_EQ(tree->base(), base);
     }
+    std::optional<UnpackedTree> tree;
 };
 
 TEST_F(RemovalTest, RemovesTheWholeTreeAndNothingElse) {
@@ -387,37 +536,32 @@ TEST_F(RemovalTest, RemovesTheWholeTreeAndNothingElse) {
     fs::create_directory(program / "saves");
     WriteBytes(program / "saves/Sounds", "keep");
     UnpackFullTree();
-    // A link among the unpacked files goes, but what it points at stays.
-    fs::create_symlink(dir / "outside.txt", program / "res/Sounds/link.WAV");
-    DeleteUnpackedFiles(base);
+    tree->Remove();
     EXPECT_EQ(NamesIn(program), (std::vector<std::string>{"res002.pak", "saves"}));
     EXPECT_EQ(ReadBytes(program / "saves/Sounds"), "keep");
+    // Removing again does nothing.
+    tree->Remove();
+
+    // A file or link put among the unpacked ones while the game ran is not the game's: it
+    // stays, with the folders that hold it, and the removal says so.
+    UnpackFullTree();
+    fs::create_symlink(dir / "outside.txt", program / "res/Sounds/link.WAV");
+    WriteBytes(program / "res/Bitmaps/notes.txt", "notes");
+    EXPECT_NE(RemoveError(*tree).find("res/Sounds/link.WAV\", which the game did not put there"), std::string::npos);
+    EXPECT_EQ(NamesIn(program / "res"), (std::vector<std::string>{"Bitmaps", "Sounds"}));
+    EXPECT_EQ(NamesIn(program / "res/Sounds"), std::vector<std::string>{"link.WAV"});
+    EXPECT_EQ(ReadBytes(program / "res/Bitmaps/notes.txt"), "notes");
     EXPECT_EQ(ReadBytes(dir / "outside.txt"), "keep");
-    // Nothing left to remove is no error.
-    DeleteUnpackedFiles(program.string());
 }
 
 TEST_F(RemovalTest, ForeignFoldersInTheTreeAreLeftAndReported) {
     UnpackFullTree();
     fs::create_directories(program / "res/Royal/mine");
     WriteBytes(program / "res/Royal/mine/notes.txt", "keep");
-    try {
-        DeleteUnpackedFiles(base);
-        ADD_FAILURE() << "no error";
-    } catch (const ResourceError& e) {
-        EXPECT_NE(std::string(e.what()).find("res/Royal/mine\""), std::string::npos) << e.what();
-    }
+    EXPECT_NE(RemoveError(*tree).find("res/Royal/mine\""), std::string::npos);
     EXPECT_EQ(NamesIn(program / "res"), std::vector<std::string>{"Royal"});
     EXPECT_EQ(NamesIn(program / "res/Royal"), std::vector<std::string>{"mine"});
     EXPECT_EQ(ReadBytes(program / "res/Royal/mine/notes.txt"), "keep");
-}
-
-TEST_F(RemovalTest, PartialTreeWithoutTheMarkerIsRemovedToo) {
-    fs::create_directories(program / "res/Bitmaps");
-    fs::create_directories(program / "res/worn");
-    WriteBytes(program / "res/worn/AC.BMP", "a");
-    DeleteUnpackedFiles(base);
-    EXPECT_EQ(NamesIn(program), std::vector<std::string>{});
 }
 
 }  // namespace

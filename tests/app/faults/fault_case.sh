@@ -60,11 +60,11 @@ expect_load_report() {
     expect_sandbox_unchanged "after a damaged picture"
 }
 
-# The game plays on: the table shows, the unpacked tree is gone before play, Escape ends the
-# program with status 0 and no message box.
+# The game plays on: the table shows, the unpacked tree is gone before play (as the check given
+# sees it, tree_gone unless told), Escape ends the program with status 0 and no message box.
 expect_game_runs() {
     wait_game_window 800x600
-    poll 30 tree_gone || fail "the unpacked files are still there while the game runs"
+    poll 30 "${1:-tree_gone}" || fail "the unpacked files are still there while the game runs"
     # Long enough to deal and lead, so every sound of the opening is asked for.
     sleep 4
     running || fail "the game ended by itself"
@@ -192,6 +192,75 @@ kill_unpacking)
     start_and_play
     expect_game_runs
     expect_sandbox_unchanged "after a start following an interrupted unpacking"
+    ;;
+foreign_tree)
+    # A "res" of the player's beside the program: notes, a sound of their own, a card that is a
+    # hard link to a file in their home, a link, and a folder "Res" of another letter case. The
+    # game plays from a private folder, says why, and leaves every one of them as it was.
+    install_game "$program" "$archive"
+    mkdir -p "$BOX/game/res/Bitmaps" "$BOX/game/res/Sounds" "$BOX/game/res/Royal" "$BOX/game/Res/sounds" \
+        "$BOX/home/mine"
+    echo "notes" >"$BOX/game/res/Bitmaps/notes.txt"
+    echo "a sound" >"$BOX/game/res/Sounds/mysound.wav"
+    echo "my deck" >"$BOX/game/res/README-mod.txt"
+    echo "precious" >"$BOX/home/mine/precious.txt"
+    ln "$BOX/home/mine/precious.txt" "$BOX/game/res/Royal/AC.BMP"
+    ln -s ../../../home/mine/precious.txt "$BOX/game/res/Bitmaps/mouse.bmp"
+    echo "mine" >"$BOX/game/Res/sounds/mine.wav"
+    remember_sandbox
+    start_x
+    start_and_play
+    private_tree_gone() { [ -z "$(ls -A "$BOX/tmp")" ] && [ ! -e "$RUNTIME/pellow" ]; }
+    expect_game_runs private_tree_gone
+    expect_stderr "Pellow: The folder \"$BOX/game/res\" was not made by this start of the game, so it is left as it is; the game's files are unpacked in \"$RUNTIME/pellow/files-"
+    expect_stderr_only '^Pellow: The folder .* was not made by this start of the game'
+    [ "$(cat "$BOX/home/mine/precious.txt")" = "precious" ] || fail "the player's file was written through a link"
+    expect_sandbox_unchanged "beside a tree of the player's"
+    ;;
+other_users_tree)
+    # The game copied to a folder that everybody may write in (sticky, like a shared place), where
+    # another user has made a "res" first, with files named as the game's. The game does not
+    # use, write or remove a file of theirs.
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "SKIP: only root can be another user here"
+        exit 77
+    fi
+    install_game "$program" "$archive"
+    chmod 1777 "$BOX/game"
+    setpriv --reuid=nobody --regid=nogroup --clear-groups sh -c '
+        mkdir -p "$1/res/Sounds" "$1/res/Bitmaps" &&
+        echo "theirs" >"$1/res/Sounds/CARD_FLIP.WAV" && echo "theirs" >"$1/res/Sounds/SHUFFLE.WAV" &&
+        echo "theirs" >"$1/res/Bitmaps/notes.txt"' sh "$BOX/game" || fail "cannot make the other user's tree"
+    remember_sandbox
+    start_x
+    start_and_play
+    private_tree_gone() { [ -z "$(ls -A "$BOX/tmp")" ] && [ ! -e "$RUNTIME/pellow" ]; }
+    expect_game_runs private_tree_gone
+    expect_stderr "was not made by this start of the game"
+    expect_sandbox_unchanged "beside another user's tree"
+    ;;
+module_from_cwd)
+    # Started by its bare name where /proc is not mounted, the program cannot learn its folder.
+    # It must refuse to start rather than load a module of that name from the current folder.
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "SKIP: only root can unmount /proc in a namespace of its own here"
+        exit 77
+    fi
+    install_game "$program" "$archive"
+    printf '#include <fcntl.h>\n__attribute__((constructor)) static void loaded(void) { creat("loaded-from-cwd", 0644); }\n' \
+        >"$ROOT/stand_in.c"
+    cc -shared -fPIC -o "$BOX/cwd/pellow-game.so" "$ROOT/stand_in.c" || fail "cannot build the stand-in module"
+    remember_sandbox
+    start_x
+    start_session_bus
+    RUN_AS=(unshare -m sh -c 'umount -l /proc && PATH="${1%/*}:$PATH" exec pellow "$2"' sh)
+    launch
+    wait_exit 30
+    expect_status "without /proc" 1
+    [ -e "$BOX/cwd/loaded-from-cwd" ] && fail "the module in the current folder was loaded"
+    expect_stderr "Pellow cannot start."
+    expect_stderr "The program's own folder cannot be found"
+    expect_sandbox_unchanged "without /proc"
     ;;
 no_session_bus)
     # No desktop, no bus: the game must not start one of its own that writes below the home

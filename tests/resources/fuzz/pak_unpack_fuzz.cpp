@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "fuzz/fuzz_support.hpp"
@@ -44,17 +45,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Anything but ResourceError escaping here would end the game without its message.
     const std::string folder = s.game.string() + "/";
-    std::string base;
+    std::optional<pellow::UnpackedTree> tree;
     try {
-        base = pellow::UnpackResources(folder, "res002.pak");
+        tree = pellow::UnpackResources(folder, "res002.pak");
     } catch (const pellow::ResourceError&) {
         ExpectOnlyTheArchive(s);  // a refused archive leaves nothing
         fs::remove(archive);
         return 0;
     }
-    if (base != folder) Finding("unpacked into " + base + " although the folder is writable");
+    if (tree->base() != folder) Finding("unpacked into " + tree->base() + " although the folder is writable");
     try {
-        pellow::DeleteUnpackedFiles(base);
+        tree->Remove();
     } catch (const pellow::ResourceError& e) {
         Finding(std::string("the unpacked tree could not be removed: ") + e.what());
     }
