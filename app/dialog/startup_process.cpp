@@ -7,32 +7,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
-#include <cstdint>
 #include <cstdio>
-#include <exception>
 #include <iostream>
 #include <thread>
 
 namespace pellow {
 
 namespace {
-
-// Repeats `io` (read or write) until `size` bytes have passed; false at end of file or on an
-// error first.
-template <class Io, class Byte>
-bool Whole(Io io, int fd, Byte* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = io(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-bool WriteAll(int fd, const char* data, std::size_t size) { return Whole(::write, fd, data, size); }
-bool ReadAll(int fd, char* data, std::size_t size) { return Whole(::read, fd, data, size); }
 
 // The dialog's process, seen from the game's, between Play and UnloadStartupDialog.
 struct DialogProcess {
@@ -41,49 +22,25 @@ struct DialogProcess {
 };
 DialogProcess apart;
 
-// What the dialog's process sends: that it shows, then (after Play) the choices, which are a
-// few dozen bytes.
-constexpr char kShown = 'S';
-constexpr char kPlayed = 'P';
-constexpr std::uint32_t kLongestChoices = 1 << 16;
-
 [[noreturn]] void RunAsDialogProcess(LaunchSettings& settings, StoredChoices& stored, int choicesOut,
                                      int releaseIn, pid_t game) {
     // The dialog does not outlive the game's process, however that ends.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != game) _exit(1);
     const int status = RunStartupDialog(settings, [&] {
-            const std::string bytes = PackChoices(settings, stored);
-            const auto size = static_cast<std::uint32_t>(bytes.size());
-            if (WriteAll(choicesOut, &kPlayed, 1) &&
-                WriteAll(choicesOut, reinterpret_cast<const char*>(&size), sizeof size) &&
-                WriteAll(choicesOut, bytes.data(), bytes.size())) {
+            if (SendChoices(choicesOut, settings, stored)) {
                 // The dialog stays on the screen while the game unpacks, as it would in one process.
                 char ignored;
-                while (ReadAll(releaseIn, &ignored, 1)) {}
+                for (ssize_t n; (n = read(releaseIn, &ignored, 1)) != 0;)
+                    if (n < 0 && errno != EINTR) break;
                 std::fflush(nullptr);
                 _exit(0);
             }
             // The game's process is gone; so is the reason to go on.
             _exit(1);
-        }, &stored, [choicesOut] { WriteAll(choicesOut, &kShown, 1); });
+        }, &stored, [choicesOut] { SendShown(choicesOut); });
     std::fflush(nullptr);
     _exit(status);
-}
-
-// The game's process ends as the dialog's did.
-int StatusOf(pid_t pid) {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0)
-        if (errno != EINTR) return 1;
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) {
-        const int sig = WTERMSIG(status);
-        std::signal(sig, SIG_DFL);
-        raise(sig);
-        return 128 + sig;
-    }
-    return 1;
 }
 
 }  // namespace
@@ -126,40 +83,13 @@ int RunStartupDialogApart(LaunchSettings& settings, std::function<void()> loadFo
         close(release[1]);
         return RunStartupDialog(settings, std::move(loadForm1), &stored);
     }
-    // After Play: the choices, a few dozen bytes behind their size.
-    const auto readChoices = [&](char what) {
-        std::uint32_t size = 0;
-        if (what != kPlayed || !ReadAll(choices[0], reinterpret_cast<char*>(&size), sizeof size) ||
-            size > kLongestChoices)
-            return false;
-        std::string bytes(size, '\0');
-        return ReadAll(choices[0], bytes.data(), bytes.size()) && UnpackChoices(bytes, settings, stored);
-    };
-    char what = 0;
-    bool played = ReadAll(choices[0], &what, 1);
-    if (played && what == kShown) {
-        // The choices are awaited, and what they allow begun, beside the preparation.
-        std::thread reader([&] {
-            char next = 0;
-            played = ReadAll(choices[0], &next, 1) && readChoices(next);
-            if (played && onChoices) onChoices();
-        });
-        // The reader is joined whatever the preparation does; its failure comes after.
-        std::exception_ptr failed;
-        try {
-            if (whileChoosing) whileChoosing();
-        } catch (...) {
-            failed = std::current_exception();
-        }
-        reader.join();
-        if (failed) std::rethrow_exception(failed);
-    } else {
-        played = played && readChoices(what);
-    }
+    // A message that is not a whole set of choices ends the game here, with its reason.
+    const std::optional<int> ended =
+        AwaitChoices(choices[0], pid, settings, stored, whileChoosing, onChoices, std::cerr);
     close(choices[0]);
-    if (!played) {
+    if (ended) {
         close(release[1]);
-        return StatusOf(pid);
+        return *ended;
     }
     apart = DialogProcess{pid, release[1]};
     if (loadForm1) loadForm1();

@@ -1,7 +1,16 @@
 #include "app/dialog/startup_dialog.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -122,6 +131,10 @@ TEST_P(DeckChoiceTest, PlayStoresTheDeckAndItsScreen) {
     const Launched l = PlayWith(c.option, false);
     EXPECT_EQ(l.deckFolder, c.folder);
     EXPECT_EQ(l.screen, c.screen);
+    // The game's process takes what the dialog's sends.
+    StoredChoices stored{form.stored, form.record, {}};
+    LaunchSettings got;
+    EXPECT_TRUE(UnpackChoices(PackChoices(settings, stored), got, stored));
 
     // The caption promises the resolution the deck really gets.
     const std::string caption = kDeckCaptions[c.option];
@@ -319,31 +332,40 @@ TEST_F(StartupDialogTest, LastChoicesAreShownAndPlayLeavesTheNewOnes) {
     EXPECT_FALSE(launches[0].slowAnimation);
 }
 
+// Choices the dialog can make, none of them the default.
+struct Choices {
+    LaunchSettings settings;
+    StoredChoices stored;
+};
+Choices Chosen() {
+    Choices c;
+    c.settings.deckFolder = "Roya2";
+    c.settings.screen = ScreenSize::Small800x600;
+    c.settings.slowAnimation = true;
+    c.settings.partner = ComputerLevel::Expert;
+    c.settings.opponents = ComputerLevel::Expert;
+    c.stored.options = PlayerOptions{2, true, true, false, ComputerLevel::Expert, ComputerLevel::Classic};
+    c.stored.record = MatchRecord{7, 4, 31, 1234};
+    return c;
+}
+
 // Play's choices reach the game's process whole; anything less than a whole set changes nothing.
 TEST(ChoicesPipe, EveryChoiceCrossesAndAPartialSetIsRefused) {
-    LaunchSettings chosen;
-    chosen.packFileName = "other.pak";
-    chosen.deckFolder = "Vintage";
-    chosen.screen = ScreenSize::Small800x600;
-    chosen.slowAnimation = true;
-    chosen.partner = ComputerLevel::Expert;
-    chosen.opponents = ComputerLevel::Expert;
-    StoredChoices stored;
-    stored.options = PlayerOptions{3, true, true, false, ComputerLevel::Expert, ComputerLevel::Classic};
-    stored.record = MatchRecord{7, 4, 31, 1234};
-    const std::string bytes = PackChoices(chosen, stored);
+    const Choices chosen = Chosen();
+    const std::string bytes = PackChoices(chosen.settings, chosen.stored);
 
     LaunchSettings got;
+    got.packFileName.clear();
     StoredChoices gotStored;
     ASSERT_TRUE(UnpackChoices(bytes, got, gotStored));
-    EXPECT_EQ(got.packFileName, "other.pak");
-    EXPECT_EQ(got.deckFolder, "Vintage");
+    EXPECT_EQ(got.packFileName, "res002.pak");
+    EXPECT_EQ(got.deckFolder, "Roya2");
     EXPECT_EQ(got.screen, ScreenSize::Small800x600);
     EXPECT_TRUE(got.slowAnimation);
     EXPECT_EQ(got.partner, ComputerLevel::Expert);
     EXPECT_EQ(got.opponents, ComputerLevel::Expert);
-    EXPECT_EQ(gotStored.options, stored.options);
-    EXPECT_EQ(gotStored.record, stored.record);
+    EXPECT_EQ(gotStored.options, chosen.stored.options);
+    EXPECT_EQ(gotStored.record, chosen.stored.record);
 
     for (std::size_t cut : {std::size_t{0}, std::size_t{3}, bytes.size() / 2, bytes.size() - 1}) {
         LaunchSettings untouched;
@@ -353,6 +375,190 @@ TEST(ChoicesPipe, EveryChoiceCrossesAndAPartialSetIsRefused) {
         EXPECT_EQ(untouchedStored.record, MatchRecord{});
     }
     EXPECT_FALSE(UnpackChoices(bytes + "x", got, gotStored));
+}
+
+// The game's process takes the deck folder and the pack's name as parts of file paths, saves the
+// options and counts on in the record: only what the dialog itself can choose gets through.
+TEST(ChoicesPipe, ChoicesTheDialogCannotMakeAreRefused) {
+    struct Case {
+        const char* what;
+        void (*damage)(Choices&);
+    };
+    const Case cases[] = {
+        {"another pack", [](Choices& c) { c.settings.packFileName = "other.pak"; }},
+        {"a pack up a folder", [](Choices& c) { c.settings.packFileName = "../res002.pak"; }},
+        {"no deck", [](Choices& c) { c.settings.deckFolder.clear(); }},
+        {"a deck up two folders", [](Choices& c) { c.settings.deckFolder = "..\\..\\etc"; }},
+        {"a deck below another", [](Choices& c) { c.settings.deckFolder = "Roya2/../../x"; }},
+        {"a deck in other letters", [](Choices& c) { c.settings.deckFolder = "roya2"; }},
+        {"an 800x600 deck at 1024x768", [](Choices& c) { c.settings.screen = ScreenSize::Large1024x768; }},
+        {"a 1024x768 deck at 800x600", [](Choices& c) { c.settings.deckFolder = "Worn"; }},
+        {"a third screen", [](Choices& c) { c.settings.screen = static_cast<ScreenSize>(2); }},
+        {"a third level", [](Choices& c) { c.settings.partner = static_cast<ComputerLevel>(2); }},
+        {"a level below", [](Choices& c) { c.settings.opponents = static_cast<ComputerLevel>(-1); }},
+        {"a stored level", [](Choices& c) { c.stored.options.opponents = static_cast<ComputerLevel>(7); }},
+        {"deck option 0", [](Choices& c) { c.stored.options.deck = 0; }},
+        {"deck option 5", [](Choices& c) { c.stored.options.deck = 5; }},
+        {"matches below none", [](Choices& c) { c.stored.record.matchesPlayed = -1; }},
+        {"more won than played", [](Choices& c) { c.stored.record.matchesWon = 8; }},
+        {"more points than deals hold", [](Choices& c) { c.stored.record.points = 80 * 31 + 1; }},
+        {"a count one more overflows", [](Choices& c) {
+             c.stored.record.deals = std::numeric_limits<long long>::max();
+         }},
+    };
+    for (const Case& c : cases) {
+        Choices damaged = Chosen();
+        c.damage(damaged);
+        LaunchSettings untouched;
+        StoredChoices untouchedStored;
+        EXPECT_FALSE(UnpackChoices(PackChoices(damaged.settings, damaged.stored), untouched, untouchedStored))
+            << c.what;
+        EXPECT_EQ(untouched.deckFolder, LaunchSettings{}.deckFolder) << c.what;
+        EXPECT_EQ(untouchedStored.options, PlayerOptions{}) << c.what;
+    }
+
+    // A yes-or-no that is neither: the byte that tells a choice's two packings apart, set to 2.
+    const auto toggles = std::vector<std::pair<const char*, void (*)(Choices&)>>{
+        {"slow animation", [](Choices& c) { c.settings.slowAnimation = false; }},
+        {"stored slow animation", [](Choices& c) { c.stored.options.slowAnimation = false; }},
+        {"play in a window", [](Choices& c) { c.stored.options.playInWindow = false; }},
+        {"show playable", [](Choices& c) { c.stored.options.showPlayable = true; }},
+    };
+    const Choices chosen = Chosen();
+    const std::string bytes = PackChoices(chosen.settings, chosen.stored);
+    for (const auto& [what, toggle] : toggles) {
+        Choices other = Chosen();
+        toggle(other);
+        const std::string otherBytes = PackChoices(other.settings, other.stored);
+        ASSERT_EQ(otherBytes.size(), bytes.size()) << what;
+        std::size_t at = 0;
+        while (at < bytes.size() && bytes[at] == otherBytes[at]) ++at;
+        ASSERT_LT(at, bytes.size()) << what;
+        std::string two = bytes;
+        two[at] = 2;
+        LaunchSettings got;
+        StoredChoices gotStored;
+        EXPECT_FALSE(UnpackChoices(two, got, gotStored)) << what;
+    }
+}
+
+// The game's side of the pipe against a stand-in for the dialog's process.
+struct DialogSide {
+    std::string bytes;    // what it writes
+    bool closes = true;   // closes the pipe once written, as the dialog does after Play
+    int endsWith = -1;    // ends at once with this status instead of waiting to be released
+};
+
+struct GameSide {
+    std::optional<int> ended;
+    std::string err;
+    bool choosing = false;
+    bool choicesIn = false;
+    Choices got;
+};
+
+GameSide AgainstDialog(const DialogSide& dialog) {
+    int choices[2], release[2];
+    EXPECT_EQ(pipe2(choices, O_CLOEXEC), 0);
+    EXPECT_EQ(pipe2(release, O_CLOEXEC), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // A stand-in the game's side forgets about ends on its own, so no run hangs.
+        alarm(30);
+        close(choices[0]);
+        close(release[1]);
+        const char* data = dialog.bytes.data();
+        std::size_t left = dialog.bytes.size();
+        while (left > 0) {
+            const ssize_t n = write(choices[1], data, left);
+            if (n <= 0) _exit(101);
+            data += n;
+            left -= static_cast<std::size_t>(n);
+        }
+        if (dialog.closes) close(choices[1]);
+        if (dialog.endsWith >= 0) _exit(dialog.endsWith);
+        char ignored;
+        while (read(release[0], &ignored, 1) > 0) {}
+        _exit(0);
+    }
+    close(choices[1]);
+    close(release[0]);
+    GameSide game;
+    game.got.settings.packFileName.clear();
+    std::ostringstream err;
+    game.ended = AwaitChoices(choices[0], pid, game.got.settings, game.got.stored, [&] { game.choosing = true; },
+                              [&] { game.choicesIn = true; }, err, std::chrono::seconds(1));
+    game.err = err.str();
+    close(choices[0]);
+    close(release[1]);
+    if (!game.ended) {
+        int status = -1;
+        EXPECT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    // Whatever was sent, the dialog's process has ended and been waited for.
+    EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), -1);
+    return game;
+}
+
+// Play's message with the size in front saying `size`: the four bytes before the choices.
+std::string Sized(std::uint32_t size, const std::string& body) {
+    const Choices chosen = Chosen();
+    std::string head = PlayMessage(chosen.settings, chosen.stored);
+    head.resize(head.size() - PackChoices(chosen.settings, chosen.stored).size());
+    std::memcpy(head.data() + head.size() - sizeof size, &size, sizeof size);
+    return head + body;
+}
+
+// Without Play the game's process ends as the dialog's did; with Play it has the choices; any
+// other message ends it with a reason and a status that says it failed, and never hangs both
+// processes on each other.
+TEST(ChoicesPipe, TheGameTakesOnlyAWholeMessageAndNeverWaitsForEver) {
+    const Choices chosen = Chosen();
+    const std::string shown(1, kDialogShown);
+    const std::string played = PlayMessage(chosen.settings, chosen.stored);
+    const std::string packed = PackChoices(chosen.settings, chosen.stored);
+    const auto size = static_cast<std::uint32_t>(packed.size());
+
+    const GameSide exited = AgainstDialog({shown, true, 3});
+    EXPECT_EQ(exited.ended, std::optional<int>(3));
+    EXPECT_TRUE(exited.choosing);
+    EXPECT_FALSE(exited.choicesIn);
+    EXPECT_EQ(exited.err, "");
+
+    const GameSide play = AgainstDialog({shown + played});
+    EXPECT_EQ(play.ended, std::nullopt) << play.err;
+    EXPECT_TRUE(play.choosing);
+    EXPECT_TRUE(play.choicesIn);
+    EXPECT_EQ(play.got.settings.packFileName, "res002.pak");
+    EXPECT_EQ(play.got.settings.deckFolder, "Roya2");
+    EXPECT_EQ(play.got.stored.record, chosen.stored.record);
+
+    Choices climbing = Chosen();
+    climbing.settings.deckFolder = "../../../tmp";
+    const struct {
+        const char* what;
+        DialogSide dialog;
+    } broken[] = {
+        {"garbage first", {"X" + played, false}},
+        {"garbage once shown", {shown + "Q" + played.substr(1), false}},
+        {"shown twice", {shown + shown + played, false}},
+        {"a size cut short", {shown + played.substr(0, 3)}},
+        {"a size above what is sent, the pipe kept open", {shown + Sized(size + 50, packed), false}},
+        {"a size above what is sent, the pipe closed", {shown + Sized(size + 50, packed)}},
+        {"over 64 KiB", {shown + Sized(70'000, packed + std::string(70'000 - packed.size(), 'r'))}},
+        {"a size below what is sent", {shown + Sized(size - 4, packed)}},
+        {"bytes after the choices", {shown + played + "x"}},
+        {"a deck folder outside the game's", {shown + PlayMessage(climbing.settings, climbing.stored)}},
+    };
+    for (const auto& [what, dialog] : broken) {
+        const GameSide game = AgainstDialog(dialog);
+        EXPECT_EQ(game.ended, std::optional<int>(1)) << what;
+        EXPECT_FALSE(game.choicesIn) << what;
+        EXPECT_EQ(game.got.settings.deckFolder, "") << what;
+        EXPECT_EQ(game.err.rfind("Pellow cannot start.\n", 0), 0u) << what << ": " << game.err;
+        EXPECT_GT(game.err.size(), std::string("Pellow cannot start.\n").size() + 10) << what;
+    }
 }
 
 }  // namespace

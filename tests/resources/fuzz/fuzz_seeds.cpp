@@ -1,11 +1,12 @@
 // Writes a fuzz target's starting corpus: small inputs of every shape the game meets.
-//   fuzz_seeds pak|jpeg|path|font|settings FOLDER
+//   fuzz_seeds pak|jpeg|path|font|settings|choices FOLDER
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "app/dialog/startup_process.hpp"
 #include "resources/jpeg_picture.hpp"
 #include "resources/pak_bytes.hpp"
 
@@ -90,14 +91,44 @@ Seeds SettingsFiles() {
             {"wrong_header", "pellow-settings 2\ndeck = royal\n"}};
 }
 
+Seeds PlayMessages() {
+    // What Play sends for the dialog's first choice and for one with every choice changed, and
+    // the damage the game's process must refuse.
+    pellow::LaunchSettings royal;
+    royal.deckFolder = "Royal";
+    royal.screen = pellow::ScreenSize::Small800x600;
+    pellow::StoredChoices stored;
+    const std::string first = pellow::PlayMessage(royal, stored);
+    pellow::LaunchSettings worn;
+    worn.deckFolder = "Worn";
+    worn.slowAnimation = true;
+    worn.partner = pellow::ComputerLevel::Expert;
+    pellow::StoredChoices changed;
+    changed.options = pellow::PlayerOptions{1, true, true, false, pellow::ComputerLevel::Expert,
+                                            pellow::ComputerLevel::Classic};
+    changed.record = pellow::MatchRecord{12, 5, 61, 2450};
+    pellow::LaunchSettings climbing = royal;
+    climbing.deckFolder = "..\\..\\Royal";
+    std::string huge = first;
+    huge[4] = '\x7f';
+    return {{"royal", first},
+            {"worn_changed", pellow::PlayMessage(worn, changed)},
+            {"cut_short", first.substr(0, first.size() - 3)},
+            {"more_after", first + "P"},
+            {"huge_size", huge},
+            {"climbing_deck", pellow::PlayMessage(climbing, stored)},
+            {"not_play", "S" + first}};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string kind = argc == 3 ? argv[1] : "";
     const Seeds seeds = kind == "pak" ? Archives() : kind == "jpeg" ? Pictures() : kind == "path" ? Paths()
-                        : kind == "font" ? Fonts() : kind == "settings" ? SettingsFiles() : Seeds{};
+                        : kind == "font" ? Fonts() : kind == "settings" ? SettingsFiles()
+                        : kind == "choices" ? PlayMessages() : Seeds{};
     if (seeds.empty()) {
-        std::cerr << "usage: fuzz_seeds pak|jpeg|path|font|settings FOLDER\n";
+        std::cerr << "usage: fuzz_seeds pak|jpeg|path|font|settings|choices FOLDER\n";
         return 2;
     }
     for (const auto& [name, bytes] : seeds) WriteBytes(std::filesystem::path(argv[2]) / name, bytes);
