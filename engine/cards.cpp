@@ -2,71 +2,11 @@
 
 namespace pellow {
 
-std::string_view PhaseText(Phase phase) {
-    switch (phase) {
-        case Phase::DealingCards: return "DEALING CARDS";
-        case Phase::NormalPlay: return "NORMAL PLAY";
-        case Phase::Paused: return "PAUSED";
-        case Phase::WeGathering: return "WE ARE GETTING CARDS - GOTHERING";
-        case Phase::TheyGathering: return "THEY ARE GETTING CARDS - GOTHERING";
-        case Phase::WeGetting: return "WE ARE GETTING CARDS";
-        case Phase::TheyGetting: return "THEY ARE GETTING CARDS";
-        case Phase::GatherAroundFirstCard: return "GOTHER AROUND FIRST CARD";
-        case Phase::SpreadAheadFirstCard: return "SPREAD AHEAD FIRST CARD";
-        case Phase::EndOfMatch: return "END OF MATCH";
-    }
-    return "";
-}
-
 std::string CardFileName(int code) {
     static const char* const kRanks[13] = {"A", "2", "3", "4", "5", "6", "7",
                                            "8", "9", "10", "J", "Q", "K"};
     static const char* const kSuitLetters[4] = {"C", "D", "H", "S"};  // file order
     return std::string(kRanks[code / 4]) + kSuitLetters[code % 4] + ".BMP";
-}
-
-void ResolveTrick(Match& m, int winner) {
-    DealMotion& t = m.motion;
-    t.trickWinnerCard = WinningPosition(m.deal.lastTrick, 4, m.deal.trumps);
-    t.turnSeat = winner;
-    for (int i = 0; i < t.trickCount; ++i) t.trickCards[i].gathered = true;
-    t.statusText = TeamOf(winner) == 0 ? Phase::WeGathering : Phase::TheyGathering;
-}
-
-void SumDealPoints(Match& m) {
-    m.motion.ourDealScore = DealPoints(m.deal, 0);
-    m.motion.theirDealScore = DealPoints(m.deal, 1);
-}
-
-// ---- Seat views and services ----
-
-std::array<CardSprite, 16>& HandSprites(DealMotion& t, int seat) {
-    switch (seat) {
-        case rightSeat: return t.rightHand;
-        case partnerSeat: return t.partnerHand;
-        case leftSeat: return t.leftHand;
-        default: return t.userHand;
-    }
-}
-const std::array<CardSprite, 16>& HandSprites(const DealMotion& t, int seat) {
-    return HandSprites(const_cast<DealMotion&>(t), seat);
-}
-
-int RandomBelow(Match& m, int n) {
-    const int k = static_cast<int>(m.random->Rnd() * static_cast<float>(n));  // Int of a non-negative value
-    return k < n ? k : n - 1;
-}
-
-void PlayEffect(Match& m, SoundEffect effect) {
-    if (m.sounds) m.sounds->PlaySound(effect);
-}
-
-void PlayCardSound(Match& m) {
-    PlayEffect(m, static_cast<SoundEffect>(static_cast<int>(SoundEffect::CardFlip1) + RandomBelow(m, 3)));
-}
-
-void PlaySignSound(Match& m) {
-    PlayEffect(m, static_cast<SoundEffect>(static_cast<int>(SoundEffect::Sign1) + RandomBelow(m, 3)));
 }
 
 }  // namespace pellow

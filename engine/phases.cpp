@@ -1,13 +1,13 @@
-#include "flow.hpp"
+#include "phases.hpp"
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 
-#include "cards.hpp"
-#include "deal.hpp"
+#include "dealing.hpp"
+#include "layout.hpp"
+#include "motion.hpp"
 #include "numeric.hpp"
-#include "play.hpp"
+#include "trick.hpp"
 
 namespace pellow {
 
@@ -217,22 +217,6 @@ void UpdateMatch(Match& m) {
             break;
         case Phase::EndOfMatch:
             break;
-    }
-}
-
-void LayOutStock(Match& m) {
-    DealMotion& t = m.motion;
-    const TableLayout& l = m.layout;
-    const int top = std::min(t.nextDeckCard + 7, kCards - 1);
-    for (int i = top; i >= t.nextDeckCard; --i) {
-        CardSprite& c = t.deckCards[i];
-        const int x = l.stockBaseX + l.stockOffset - (i - t.nextDeckCard);
-        c.x = static_cast<float>(x);
-        c.y = static_cast<float>(l.stockY);
-        c.homeX = x;
-        c.homeY = l.stockY;
-        c.inUse = true;
-        c.faceUp = false;
     }
 }
 

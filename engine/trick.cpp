@@ -1,9 +1,7 @@
-#include "play.hpp"
+#include "trick.hpp"
 
-#include "cards.hpp"
-#include "deal.hpp"
-#include "flow.hpp"
-#include "numeric.hpp"
+#include "motion.hpp"
+#include "phases.hpp"
 
 namespace pellow {
 
@@ -30,68 +28,6 @@ void AddTrickToPile(DealMotion& t, std::array<CardSprite, 53>& pile, int& pileCo
     }
 }
 }  // namespace
-
-namespace {
-bool PlayableSlot(const Match& m, int slot) {
-    if (slot < 0 || slot > 12) return false;
-    const CardSprite& c = m.motion.userHand[slot];
-    return c.inUse && MayPlay(m.deal, userSeat, c.card);
-}
-
-int PickSlot(DealMotion& t, int slot) {
-    t.userCardInFlight = true;
-    t.userHasChosen = true;
-    return slot;
-}
-}  // namespace
-
-int HitTestHand(Match& m, int pointerX, int pointerY, const HandLifts& lifts) {
-    DealMotion& t = m.motion;
-    if (t.userHasChosen) return -1;
-    for (int i = 12; i >= 0; --i) {
-        const CardSprite& c = t.userHand[i];
-        if (!c.inUse || c.moving) continue;
-        const double top = c.y - lifts[static_cast<std::size_t>(i)];
-        const bool hit = c.x < pointerX && pointerX < c.x + c.width && top < pointerY &&
-                         pointerY < top + c.height;
-        if (hit && MayPlay(m.deal, userSeat, c.card)) return PickSlot(t, i);
-    }
-    return -1;
-}
-
-int HighlightedSlot(const Match& m) {
-    const int slot = m.motion.highlightedCard;
-    if (slot < 0 || !UserMayPick(m, false)) return -1;
-    if (PlayableSlot(m, slot)) return slot;
-    for (int d = 1; d <= 12; ++d) {
-        if (PlayableSlot(m, slot + d)) return slot + d;
-        if (PlayableSlot(m, slot - d)) return slot - d;
-    }
-    return -1;
-}
-
-void MoveHighlight(Match& m, int direction, bool paused) {
-    if (!UserMayPick(m, paused)) return;
-    int& slot = m.motion.highlightedCard;
-    const int shown = HighlightedSlot(m);
-    if (shown < 0) {
-        for (slot = 0; slot <= 12 && !PlayableSlot(m, slot); ++slot) {
-        }
-        return;
-    }
-    slot = shown;
-    for (int next = shown + direction; next >= 0 && next <= 12; next += direction)
-        if (PlayableSlot(m, next)) {
-            slot = next;
-            return;
-        }
-}
-
-void PlayHighlighted(Match& m, bool paused) {
-    if (!UserMayPick(m, paused) || m.motion.clickedCard >= 0) return;
-    const int slot = HighlightedSlot(m);
-    if (slot >= 0) m.motion.clickedCard = PickSlot(m.motion, slot);
-}
 
 void PlayCardToTable(Match& m, CardSprite& card) {
     DealMotion& t = m.motion;
@@ -134,6 +70,14 @@ void RemoveFromHand(Match& m, CardSprite& card) {
     card.y = static_cast<float>(card.homeY);
     card.inUse = false;
     card.faceUp = m.motion.turnSeat == userSeat;
+}
+
+void ResolveTrick(Match& m, int winner) {
+    DealMotion& t = m.motion;
+    t.trickWinnerCard = WinningPosition(m.deal.lastTrick, 4, m.deal.trumps);
+    t.turnSeat = winner;
+    for (int i = 0; i < t.trickCount; ++i) t.trickCards[i].gathered = true;
+    t.statusText = TeamOf(winner) == 0 ? Phase::WeGathering : Phase::TheyGathering;
 }
 
 void GatherTrick(Match& m) {
@@ -195,61 +139,9 @@ void ClearTakenCards(Match& m) {
     SumDealPoints(m);
 }
 
-void StepGatheredHand(Match& m) {
-    auto& hand = m.motion.userHand;
-    int test = 0;
-    for (int i = 1; i <= 12; ++i) {
-        CardSprite& c = hand[i];
-        if (!c.moving) continue;
-        StepOnce(c);
-        test = i;
-    }
-    if (hand[test].moving) CardArrived(m, hand[test]);
-}
-
-void StopHandCards(Match& m) {
-    for (int i = 1; i <= 12; ++i) m.motion.userHand[i].moving = false;
-}
-
-bool UserMayPick(const Match& m, bool paused) {
-    const DealMotion& t = m.motion;
-    return !paused && t.statusText == Phase::NormalPlay && t.turnSeat == userSeat &&
-           t.waitingForUser && !t.userHasChosen && !AnyCardMoving(t);
-}
-
-void UserClick(Match& m, int x, int y, bool paused, const HandLifts& lifts) {
-    if (m.motion.statusText == Phase::EndOfMatch) {
-        NewDeal(m);
-        return;
-    }
-    // A pick taken while cards move or the game is paused could never be sent, and would
-    // leave the turn with no way to play: such clicks are simply not picks.
-    if (UserMayPick(m, paused)) m.motion.clickedCard = HitTestHand(m, x, y, lifts);
-}
-
-void SendClickedCard(Match& m) {
-    DealMotion& t = m.motion;
-    if (t.clickedCard < 0) return;
-    if (t.statusText != Phase::NormalPlay || AnyCardMoving(t)) {
-        // Never send a card outside normal play; give the turn back to the player instead.
-        t.clickedCard = -1;
-        t.userHasChosen = false;
-        t.userCardInFlight = false;
-        return;
-    }
-    CardSprite& card = t.userHand[t.clickedCard];
-    if (FirstLeadOfDeal(m.deal)) m.deal.trumps = static_cast<std::int8_t>(SuitOf(card.card));
-    PlayCardToTable(m, card);
-}
-
-bool RequestReorder(Match& m) {
-    const DealMotion& t = m.motion;
-    if (t.statusText != Phase::NormalPlay || m.deal.handCount[userSeat] <= 12 ||
-        t.turnSeat != userSeat || AnyCardMoving(t))
-        return false;
-    m.motion.statusBeforeReorder = t.statusText;
-    m.motion.statusText = Phase::GatherAroundFirstCard;
-    return true;
+void SumDealPoints(Match& m) {
+    m.motion.ourDealScore = DealPoints(m.deal, 0);
+    m.motion.theirDealScore = DealPoints(m.deal, 1);
 }
 
 }  // namespace pellow
