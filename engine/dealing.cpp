@@ -25,8 +25,8 @@ int NextDealer(Match& m) {
         m.dealerChosen = true;
         return RandomBelow(m, 4);
     }
-    m.dealerSeat = m.dealerSeat - 1;
-    if (m.dealerSeat == -1) m.dealerSeat = 3;
+    // The deal passes on the way the turns do.
+    m.dealerSeat = NextSeat(m.dealerSeat);
     return m.dealerSeat;
 }
 
@@ -89,9 +89,9 @@ void SetFirstLeader(Match& m) {
     if (!m.score.firstDealDone) {
         m.score.firstDealDone = true;
         m.dealerSeat = FindTwoOfDiamonds(m.deal);
-        turn = (m.dealerSeat + 1) % 4;
+        turn = PreviousSeat(m.dealerSeat);
     } else {
-        turn = (turn + 1) % 4;
+        turn = PreviousSeat(turn);
     }
     // The turn steps down once before the first card: the seat below this one leads.
     BeginPlay(m.deal, NextSeat(turn));

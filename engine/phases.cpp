@@ -24,8 +24,7 @@ void TrickReachedPile(Match& m, bool ours) {
     t.statusText = Phase::NormalPlay;
     CheckEndOfDeal(m);
     // Undoes in advance the step down that begins the next turn.
-    t.turnSeat = t.turnSeat + 1;
-    if (t.turnSeat == 4) t.turnSeat = 0;
+    t.turnSeat = PreviousSeat(t.turnSeat);
 }
 
 void ComputerMoves(Match& m) {
@@ -60,11 +59,10 @@ void UpdateNormalPlay(Match& m) {
         return;
     }
     // The next turn begins, once a computer seat to play has decided.
-    const int next = t.turnSeat == 0 ? leftSeat : t.turnSeat - 1;
+    const int next = NextSeat(t.turnSeat);
     if (next != userSeat && !m.computer->Ready(m.deal, next)) return;
     if (t.pauseDone) t.pauseDone = false;
-    t.turnSeat = t.turnSeat - 1;
-    if (t.turnSeat == -1) t.turnSeat = 3;
+    t.turnSeat = next;
     if (t.turnSeat == userSeat) {
         t.userHasChosen = false;
         t.userCardInFlight = false;
@@ -72,7 +70,7 @@ void UpdateNormalPlay(Match& m) {
     } else {
         ComputerMoves(m);
         // A refused card leaves the turn where it was, so no seat is skipped.
-        if (!m.fault.empty()) t.turnSeat = (t.turnSeat + 1) % 4;
+        if (!m.fault.empty()) t.turnSeat = PreviousSeat(t.turnSeat);
     }
 }
 

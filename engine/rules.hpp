@@ -34,6 +34,8 @@ constexpr int StrengthOf(int code) { return RankOf(code) == 1 ? 12 : RankOf(code
 // Team 0 ("WE") is seats 0 and 2, team 1 ("THEY") seats 1 and 3.
 constexpr int TeamOf(int seat) { return seat % 2; }
 constexpr int NextSeat(int seat) { return (seat + 3) % 4; }
+// The seat whose turn comes just before this one's: NextSeat undone.
+constexpr int PreviousSeat(int seat) { return (seat + 1) % 4; }
 
 // Points of a card to the side that takes it: nines and fives always, the ace, king, queen and
 // jack only in trumps.

@@ -31,7 +31,7 @@ protected:
     void DealToTheUsersLead() {
         for (int tries = 0; tries < 40; ++tries) {
             DealOut();
-            if ((m.motion.turnSeat + 3) % 4 == userSeat) break;
+            if (NextSeat(m.motion.turnSeat) == userSeat) break;
             m.score.matchOver = true;
         }
         Frame(false);
@@ -116,7 +116,7 @@ TEST_F(FlowTest, FirstLeadFixesTrumpsOnceAndTheTwoOfDiamondsLeads) {
     for (int deal = 0; deal < 8; ++deal) {
         player.calls.clear();
         DealOut();
-        const int leader = (m.motion.turnSeat + 3) % 4;
+        const int leader = NextSeat(m.motion.turnSeat);
         if (deal == 0) {
             EXPECT_EQ(leader, FindTwoOfDiamonds(m.deal));
         } else {
@@ -245,7 +245,7 @@ TEST_F(FlowTest, GatherThenCarryWithTheirTargetsAndFrameCounts) {
         EXPECT_EQ(m.motion.statusText, Phase::NormalPlay);
         EXPECT_EQ(m.motion.ourDealScore, DealPoints(m.deal, 0));
         // The winner leads next.
-        EXPECT_EQ((m.motion.turnSeat + 3) % 4, m.deal.lastTrickWinner);
+        EXPECT_EQ(NextSeat(m.motion.turnSeat), m.deal.lastTrickWinner);
         EXPECT_EQ(m.deal.toPlay, m.deal.lastTrickWinner);
     }
 }
@@ -315,10 +315,10 @@ TEST_F(FlowTest, ReorderRoundTripSortsTheHandAndRestoresThePhase) {
     // Find a deal in which the user is the first to play, so all 13 cards are held.
     for (int tries = 0; tries < 40; ++tries) {
         DealOut();
-        if ((m.motion.turnSeat + 3) % 4 == userSeat) break;
+        if (NextSeat(m.motion.turnSeat) == userSeat) break;
         m.score.matchOver = true;
     }
-    ASSERT_EQ((m.motion.turnSeat + 3) % 4, userSeat);
+    ASSERT_EQ(NextSeat(m.motion.turnSeat), userSeat);
     Frame(false);  // the user's turn begins
     ASSERT_TRUE(m.motion.waitingForUser);
     ASSERT_TRUE(RequestReorder(m));
