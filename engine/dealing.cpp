@@ -59,7 +59,7 @@ void DealCardToSeat(Match& m, CardSprite& card, int seat) {
 void AddDealtCard(Match& m, CardSprite& card) {
     const int seat = m.motion.dealOrder[m.motion.receivingSeatIndex];
     const int count = m.deal.handCount[seat];
-    if (count >= 13) return;  // a seat never holds more than 13 cards
+    if (count >= kHandCards) return;  // a seat never holds more than 13 cards
     CardSprite& slot = HandSprites(m.motion, seat)[count];
     slot.x = card.x;
     slot.y = card.y;
@@ -99,11 +99,11 @@ void SetFirstLeader(Match& m) {
 
 void SortUserHand(Match& m) {
     auto& hand = m.motion.userHand;
-    std::array<int, 13> listed{};
+    std::array<int, kHandCards> listed{};
     int n = 0;
-    for (int i = 0; i <= 12; ++i)
+    for (int i = 0; i < kHandCards; ++i)
         if (hand[i].inUse) listed[n++] = hand[i].card;
-    std::array<int, 13> sorted{};
+    std::array<int, kHandCards> sorted{};
     int k = 0;
     for (int suit = 0; suit < 4; ++suit)
         for (int strength = 12; strength >= 0; --strength)
@@ -111,7 +111,7 @@ void SortUserHand(Match& m) {
                 if (SuitOf(listed[i]) == suit && StrengthOf(listed[i]) == strength)
                     sorted[k++] = listed[i];
     k = 0;
-    for (int i = 0; i <= 12; ++i)
+    for (int i = 0; i < kHandCards; ++i)
         if (hand[i].inUse) hand[i].card = sorted[k++];
     // The rules core keeps the user's cards in the order they are shown.
     for (int i = 0; i < n; ++i) m.deal.hand[userSeat][i] = static_cast<std::int8_t>(sorted[i]);
@@ -120,7 +120,7 @@ void SortUserHand(Match& m) {
 void GatherHand(Match& m, int x, int y) {
     if (AnyCardMoving(m.motion)) return;
     PlayCardSound(m);
-    for (int i = 1; i <= 12; ++i) {
+    for (int i = 1; i < kHandCards; ++i) {
         CardSprite& c = m.motion.userHand[i];
         if (!c.inUse) continue;
         c.homeX = RoundHalfEven(c.x);
@@ -133,7 +133,7 @@ void GatherHand(Match& m, int x, int y) {
 void SpreadHand(Match& m) {
     if (AnyCardMoving(m.motion)) return;
     PlaySignSound(m);
-    for (int i = 1; i <= 12; ++i) {
+    for (int i = 1; i < kHandCards; ++i) {
         CardSprite& c = m.motion.userHand[i];
         if (!c.inUse) continue;
         c.faceUp = true;
@@ -144,7 +144,7 @@ void SpreadHand(Match& m) {
 void StepGatheredHand(Match& m) {
     auto& hand = m.motion.userHand;
     int test = 0;
-    for (int i = 1; i <= 12; ++i) {
+    for (int i = 1; i < kHandCards; ++i) {
         CardSprite& c = hand[i];
         if (!c.moving) continue;
         StepOnce(c);
@@ -154,7 +154,7 @@ void StepGatheredHand(Match& m) {
 }
 
 void StopHandCards(Match& m) {
-    for (int i = 1; i <= 12; ++i) m.motion.userHand[i].moving = false;
+    for (int i = 1; i < kHandCards; ++i) m.motion.userHand[i].moving = false;
 }
 
 }  // namespace pellow

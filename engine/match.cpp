@@ -20,7 +20,7 @@ std::string_view PhaseText(Phase phase) {
 
 // ---- Seat views and services ----
 
-std::array<CardSprite, 16>& HandSprites(DealMotion& t, int seat) {
+std::array<CardSprite, kHandSlots>& HandSprites(DealMotion& t, int seat) {
     switch (seat) {
         case rightSeat: return t.rightHand;
         case partnerSeat: return t.partnerHand;
@@ -28,7 +28,7 @@ std::array<CardSprite, 16>& HandSprites(DealMotion& t, int seat) {
         default: return t.userHand;
     }
 }
-const std::array<CardSprite, 16>& HandSprites(const DealMotion& t, int seat) {
+const std::array<CardSprite, kHandSlots>& HandSprites(const DealMotion& t, int seat) {
     return HandSprites(const_cast<DealMotion&>(t), seat);
 }
 

@@ -92,6 +92,7 @@ enum class Phase {
 
 std::string_view PhaseText(Phase phase);
 
+// Deals the score page keeps (ties can make a match longer: the oldest are dropped).
 inline constexpr int kDealHistory = 41;
 
 struct MatchScore {
@@ -104,15 +105,23 @@ struct MatchScore {
     bool firstDealDone = false;
 };
 
+// Sprite slots of DealMotion. Each holds more than a deal uses (13 cards a hand, 52 in the stock
+// and in both piles together, 4 on the table and 4 landing spots); the spare slots stay empty.
+inline constexpr int kHandSlots = 16;   // one seat's hand
+inline constexpr int kDeckSlots = 53;   // the stock
+inline constexpr int kPileSlots = 53;   // one team's pile of taken cards
+inline constexpr int kTrickSlots = 36;  // cards on the table
+inline constexpr int kTableSpots = 31;  // landing spots on the table
+
 struct DealMotion {
     // ---- Sprites: the hands, the stock, the trick and the two piles as drawn ----
-    std::array<CardSprite, 16> userHand{}, rightHand{}, partnerHand{}, leftHand{};
-    std::array<CardSprite, 53> deckCards{};
-    std::array<CardSprite, 36> trickCards{};
+    std::array<CardSprite, kHandSlots> userHand{}, rightHand{}, partnerHand{}, leftHand{};
+    std::array<CardSprite, kDeckSlots> deckCards{};
+    std::array<CardSprite, kTrickSlots> trickCards{};
     int trickCount = 0;
-    std::array<CardSprite, 53> ourPile{}, theirPile{};
+    std::array<CardSprite, kPileSlots> ourPile{}, theirPile{};
     int ourPileCount = 0, theirPileCount = 0;
-    std::array<TableSpot, 31> tableSpots{};
+    std::array<TableSpot, kTableSpots> tableSpots{};
 
     // ---- The phase machine ----
     Phase statusText = Phase::DealingCards;
@@ -167,8 +176,8 @@ struct Match {
 };
 
 // ---- Seat-indexed view of the hand sprites ----
-std::array<CardSprite, 16>& HandSprites(DealMotion& t, int seat);
-const std::array<CardSprite, 16>& HandSprites(const DealMotion& t, int seat);
+std::array<CardSprite, kHandSlots>& HandSprites(DealMotion& t, int seat);
+const std::array<CardSprite, kHandSlots>& HandSprites(const DealMotion& t, int seat);
 
 // Int(Rnd * n) as the game draws it (0..n-1), from the one generator.
 int RandomBelow(Match& m, int n);

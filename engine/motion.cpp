@@ -37,7 +37,7 @@ int FramesToArrive(CardSprite card, const TableLayout& l) {
 bool AnyCardMoving(const DealMotion& t) {
     for (int seat = 0; seat < 4; ++seat) {
         const auto& hand = HandSprites(t, seat);
-        for (int i = 0; i <= 12; ++i)
+        for (int i = 0; i < kHandCards; ++i)
             if (hand[i].moving) return true;
     }
     for (int i = 0; i < kCards; ++i)

@@ -50,7 +50,7 @@ void ComputerMoves(Match& m) {
 void UpdateNormalPlay(Match& m) {
     DealMotion& t = m.motion;
     if (AnyCardMoving(t)) {
-        for (int i = 0; i <= 12 && t.statusText == Phase::NormalPlay; ++i) StepCard(m, t.userHand[i]);
+        for (int i = 0; i < kHandCards && t.statusText == Phase::NormalPlay; ++i) StepCard(m, t.userHand[i]);
     }
     if (t.statusText != Phase::NormalPlay || t.waitingForUser || !m.fault.empty()) return;
     if (AnyCardMoving(t)) {
@@ -86,7 +86,7 @@ void DealNextCard(Match& m) {
     ++t.nextDeckCard;
     ++t.dealtToSeat;
     ++t.cardsDealt;
-    if (t.dealtToSeat == 13) {
+    if (t.dealtToSeat == kHandCards) {
         t.dealtToSeat = 0;
         t.dealSeatIndex = t.dealSeatIndex - 1;
         if (t.dealSeatIndex == -1) t.dealSeatIndex = 3;
@@ -247,7 +247,7 @@ void NewDeal(Match& m) {
         t.deckCards[i].moving = false;
     }
 
-    for (int k = 0; k <= 12; ++k) {
+    for (int k = 0; k < kHandCards; ++k) {
         for (int seat = 0; seat < 4; ++seat) {
             CardSprite& c = HandSprites(t, seat)[k];
             c.inUse = false;

@@ -17,7 +17,7 @@ void ClearDeal(DealState& d) {
 }
 
 void GiveCard(DealState& d, int seat, int code) {
-    if (d.handCount[seat] >= 13) return;  // a seat never holds more than 13 cards
+    if (d.handCount[seat] >= kHandCards) return;  // a seat never holds more than 13 cards
     d.hand[seat][d.handCount[seat]++] = static_cast<std::int8_t>(code);
 }
 

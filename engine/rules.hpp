@@ -12,6 +12,8 @@ namespace pellow {
 // is clubs, diamonds, hearts, spades. Suit *codes* follow another order (clubs 0, hearts 1,
 // spades 2, diamonds 3), which decides ties between equal suits.
 inline constexpr int kCards = 52;
+// Cards each seat is dealt, and so the most a hand holds.
+inline constexpr int kHandCards = 13;
 inline constexpr int kClubs = 0, kHearts = 1, kSpades = 2, kDiamonds = 3;
 
 // Seats: 0 the user, 1 right, 2 partner, 3 left. Turns and the deal run 0, 3, 2, 1.
@@ -61,7 +63,7 @@ constexpr bool CardBeats(int challenger, int holder, int trumps) {
 
 // Up to thirteen card codes, in order.
 struct CardList {
-    std::array<std::int8_t, 13> card{};
+    std::array<std::int8_t, kHandCards> card{};
     int count = 0;
     void Add(int code) { card[count++] = static_cast<std::int8_t>(code); }
 };
@@ -69,7 +71,7 @@ struct CardList {
 struct DealState {
     // Each seat's cards in the order they were dealt, played ones removed (the order decides the
     // computer's ties).
-    std::array<std::array<std::int8_t, 13>, 4> hand{};
+    std::array<std::array<std::int8_t, kHandCards>, 4> hand{};
     std::array<std::int8_t, 4> handCount{};
     // The trick on the table, in the order played, and the seat that led it.
     std::array<std::int8_t, 4> trick{};

@@ -14,10 +14,10 @@ int TrickTestCard(const DealMotion& t) {
     return 0;
 }
 
-void AddTrickToPile(DealMotion& t, std::array<CardSprite, 53>& pile, int& pileCount) {
+void AddTrickToPile(DealMotion& t, std::array<CardSprite, kPileSlots>& pile, int& pileCount) {
     for (int i = 0; i < t.trickCount; ++i) {
         const CardSprite& c = t.trickCards[i];
-        if (!c.gathered || pileCount >= static_cast<int>(pile.size())) continue;
+        if (!c.gathered || pileCount >= kPileSlots) continue;
         CardSprite& p = pile[pileCount++];
         p.card = c.card;
         p.x = c.x;
@@ -44,14 +44,14 @@ void PlayCardToTable(Match& m, CardSprite& card) {
 
 int FindHandIndex(const Match& m, int code, int seat) {
     const auto& hand = HandSprites(m.motion, seat);
-    for (int i = 0; i <= 12; ++i)
+    for (int i = 0; i < kHandCards; ++i)
         if (hand[i].inUse && hand[i].card == code) return i;
     return -1;
 }
 
 void PutCardOnTable(Match& m, CardSprite& card) {
     DealMotion& t = m.motion;
-    if (t.trickCount >= static_cast<int>(t.trickCards.size())) return;
+    if (t.trickCount >= kTrickSlots) return;
     CardSprite& c = t.trickCards[t.trickCount];
     c.card = card.card;
     c.x = card.x;

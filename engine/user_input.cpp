@@ -8,7 +8,7 @@ namespace pellow {
 
 namespace {
 bool PlayableSlot(const Match& m, int slot) {
-    if (slot < 0 || slot > 12) return false;
+    if (slot < 0 || slot >= kHandCards) return false;
     const CardSprite& c = m.motion.userHand[slot];
     return c.inUse && MayPlay(m.deal, userSeat, c.card);
 }
@@ -38,7 +38,7 @@ int HighlightedSlot(const Match& m) {
     const int slot = m.motion.highlightedCard;
     if (slot < 0 || !UserMayPick(m, false)) return -1;
     if (PlayableSlot(m, slot)) return slot;
-    for (int d = 1; d <= 12; ++d) {
+    for (int d = 1; d < kHandCards; ++d) {
         if (PlayableSlot(m, slot + d)) return slot + d;
         if (PlayableSlot(m, slot - d)) return slot - d;
     }
@@ -50,12 +50,12 @@ void MoveHighlight(Match& m, int direction, bool paused) {
     int& slot = m.motion.highlightedCard;
     const int shown = HighlightedSlot(m);
     if (shown < 0) {
-        for (slot = 0; slot <= 12 && !PlayableSlot(m, slot); ++slot) {
+        for (slot = 0; slot < kHandCards && !PlayableSlot(m, slot); ++slot) {
         }
         return;
     }
     slot = shown;
-    for (int next = shown + direction; next >= 0 && next <= 12; next += direction)
+    for (int next = shown + direction; next >= 0 && next < kHandCards; next += direction)
         if (PlayableSlot(m, next)) {
             slot = next;
             return;
@@ -101,7 +101,7 @@ void SendClickedCard(Match& m) {
 
 bool RequestReorder(Match& m) {
     const DealMotion& t = m.motion;
-    if (t.statusText != Phase::NormalPlay || m.deal.handCount[userSeat] <= 12 ||
+    if (t.statusText != Phase::NormalPlay || m.deal.handCount[userSeat] < kHandCards ||
         t.turnSeat != userSeat || AnyCardMoving(t))
         return false;
     m.motion.statusBeforeReorder = t.statusText;

@@ -7,7 +7,7 @@ namespace pellow {
 
 // How far above its place each slot of the user's hand shows (the keyboard's highlight and the
 // hint lift a card): a click goes to the card where it shows.
-using HandLifts = std::array<int, 13>;
+using HandLifts = std::array<int, kHandCards>;
 
 // What the player did in one frame, as the frame driver read it.
 struct FrameInput {
