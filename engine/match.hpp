@@ -52,12 +52,16 @@ struct CardSprite {
     int height = 0;
     bool gathered = false;
     int spot = 0;
+
+    friend bool operator==(const CardSprite&, const CardSprite&) = default;
 };
 
 struct TableSpot {
     int x = 0;
     int y = 0;
     bool occupied = false;
+
+    friend bool operator==(const TableSpot&, const TableSpot&) = default;
 };
 
 // Card sizes, hand and pile positions, landing spots and animation speeds for one screen.
@@ -113,6 +117,9 @@ inline constexpr int kPileSlots = 53;   // one team's pile of taken cards
 inline constexpr int kTrickSlots = 36;  // cards on the table
 inline constexpr int kTableSpots = 31;  // landing spots on the table
 
+// The animation of one deal. NewDeal starts every deal from a fresh DealMotion{}: nothing of the
+// last deal carries over. (pauseDone, lastPlayer, aiCardIndex, statusBeforePause and the sprites'
+// leftovers are each set in a deal before they are read; what outlasts a deal is in Match.)
 struct DealMotion {
     // ---- Sprites: the hands, the stock, the trick and the two piles as drawn ----
     std::array<CardSprite, kHandSlots> userHand{}, rightHand{}, partnerHand{}, leftHand{};
@@ -126,6 +133,8 @@ struct DealMotion {
     // ---- The phase machine ----
     Phase statusText = Phase::DealingCards;
     // Steps down one seat at the start of every turn, and is left one above a trick's winner.
+    // Kept beside deal.toPlay: it is the dealer while dealing (the table draws the last card dealt
+    // by it) and stays one above toPlay between turns (the R key reads it then).
     int turnSeat = 0;
     int trickWinnerCard = 0;
     int lastPlayer = 0;
@@ -153,6 +162,8 @@ struct DealMotion {
     // The hand slot the keyboard points at, -1 until Left or Right is first pressed in a deal.
     int highlightedCard = -1;
     Phase statusBeforeReorder = Phase::NormalPlay;
+
+    friend bool operator==(const DealMotion&, const DealMotion&) = default;
 };
 
 struct Match {

@@ -218,40 +218,18 @@ void UpdateMatch(Match& m) {
     }
 }
 
-void NewDeal(Match& m) {
-    DealMotion& t = m.motion;
-    const TableLayout& l = m.layout;
-    if (m.score.matchOver) m.score = MatchScore{};
-    m.deal = DealState{};
-    t.ourDealScore = 0;
-    t.theirDealScore = 0;
-    t.dealtToSeat = 0;
-    SetTableSpots(m);
-
-    t.waitingForUser = false;
-    t.userCardInFlight = false;
-    t.trickCount = 0;
-    t.ourPileCount = 0;
-    t.theirPileCount = 0;
-    t.clickedCard = -1;
-    t.highlightedCard = -1;
-
-    for (int i = 0; i <= 50; ++i) t.ourPile[i].inUse = t.theirPile[i].inUse = false;
-    for (int i = 0; i <= 11; ++i) {
-        t.deckCards[i].inUse = true;
-        t.deckCards[i].faceUp = false;
-    }
+namespace {
+// Where a fresh deal's sprites start: the stock's first cards shown face down, every hand slot
+// at its home, empty until dealt.
+void SetOutSprites(DealMotion& t, const TableLayout& l) {
+    for (int i = 0; i <= 11; ++i) t.deckCards[i].inUse = true;
     for (int i = 0; i < kCards; ++i) {
         t.deckCards[i].width = l.cardWidth;
         t.deckCards[i].height = l.cardHeight;
-        t.deckCards[i].moving = false;
     }
-
     for (int k = 0; k < kHandCards; ++k) {
         for (int seat = 0; seat < 4; ++seat) {
             CardSprite& c = HandSprites(t, seat)[k];
-            c.inUse = false;
-            c.moving = false;
             c.card = 1;
             c.width = l.cardWidth;
             c.height = l.cardHeight;
@@ -270,27 +248,27 @@ void NewDeal(Match& m) {
             CardSprite& c = HandSprites(t, seat)[k];
             c.x = static_cast<float>(c.homeX);
             c.y = static_cast<float>(c.homeY);
-            if (seat != userSeat) c.faceUp = false;
         }
     }
-    for (int i = 0; i <= 20; ++i) {
-        t.trickCards[i].inUse = false;
-        t.trickCards[i].faceUp = true;
-    }
+    for (int i = 0; i <= 20; ++i) t.trickCards[i].faceUp = true;
+}
+}  // namespace
 
-    // The stock fans out from the card dealt next, so that index must be back at the top
-    // first; laid out from the last deal's end, it would show as a single pile.
-    t.nextDeckCard = 0;
+void NewDeal(Match& m) {
+    if (m.score.matchOver) m.score = MatchScore{};
+    m.deal = DealState{};
+    // Nothing of the last deal's motion is kept (see DealMotion); who deals next is the Match's.
+    m.motion = DealMotion{};
+    DealMotion& t = m.motion;
+    SetTableSpots(m);
+    SetOutSprites(t, m.layout);
+    // The stock fans out from the card dealt next, nextDeckCard 0.
     LayOutStock(m);
     Shuffle(m);
     m.dealerSeat = NextDealer(m);
     t.turnSeat = m.dealerSeat;
-    t.dealSeatIndex = 0;
     MakeDealOrder(m);
-    t.statusText = Phase::DealingCards;
     PlayEffect(m, SoundEffect::Shuffle);
-    t.cardsDealt = 0;
-    t.userHasChosen = false;
 }
 
 void CheckEndOfDeal(Match& m) {

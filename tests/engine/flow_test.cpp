@@ -438,6 +438,28 @@ TEST_F(FlowTest, AClickFindsALiftedCardWhereItShows) {
     EXPECT_TRUE(m.motion.userHand[12].moving);
 }
 
+// A deal started on the score page of a played deal is the deal a fresh match would start:
+// nothing of the last deal's motion (sprites, piles, the pause, the turn) leaks into it.
+TEST_F(FlowTest, NewDealAfterAPlayedDealStartsFromAFreshMotion) {
+    DealOut();
+    RunUntil([&] { return m.motion.statusText == Phase::EndOfMatch; });
+    ASSERT_EQ(m.motion.ourPileCount + m.motion.theirPileCount, kCards);
+
+    Match fresh;
+    fresh.sounds = &sounds;
+    fresh.settings = m.settings;
+    fresh.layout = m.layout;
+    fresh.dealerChosen = m.dealerChosen;
+    fresh.dealerSeat = m.dealerSeat;
+    MersenneRandom sameDraws{5}, sameDrawsAgain{5};
+    m.random = &sameDraws;
+    fresh.random = &sameDrawsAgain;
+    NewDeal(m);
+    NewDeal(fresh);
+    EXPECT_EQ(m.dealerSeat, fresh.dealerSeat);
+    EXPECT_TRUE(m.motion == fresh.motion);
+}
+
 TEST_F(FlowTest, DealEndsInEndOfMatchAfterTheFiftySecondCard) {
     DealOut();
     RunUntil([&] { return m.deal.cardsPlayed == 52; });
