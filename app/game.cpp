@@ -8,9 +8,10 @@
 #include <iostream>
 #include <utility>
 
-#include "engine/deal.hpp"
-#include "engine/flow.hpp"
-#include "engine/play.hpp"
+#include "engine/layout.hpp"
+#include "engine/motion.hpp"
+#include "engine/phases.hpp"
+#include "engine/user_input.hpp"
 #include "resources/unpack.hpp"
 
 namespace pellow {

@@ -2,10 +2,6 @@
 // Card picture names, shared with the pack builder.
 #include <string>
 
-// Kept until every user includes what it uses: the trick moved to trick.hpp.
-#include "match.hpp"
-#include "trick.hpp"
-
 namespace pellow {
 
 // The picture file of a card inside its deck's folder: "AC.BMP", "10D.BMP", "KS.BMP".

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/match.hpp"
-#include "engine/play.hpp"
+#include "engine/user_input.hpp"
 #include "presentation/bitmap_font.hpp"
 #include "presentation/dx.hpp"
 #include "presentation/score_page_layout.hpp"

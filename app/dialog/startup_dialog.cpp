@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "dialog_version.hpp"
-#include "engine/deal.hpp"
 
 namespace pellow {
 

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "app/game.hpp"
-#include "engine/deal.hpp"
-#include "engine/flow.hpp"
-#include "engine/play.hpp"
+#include "engine/phases.hpp"
+#include "engine/trick.hpp"
+#include "engine/user_input.hpp"
 #include "resources/unpack.hpp"
 
 namespace fs = std::filesystem;

@@ -4,18 +4,18 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "app/game.hpp"
-#include "engine/cards.hpp"
-#include "engine/deal.hpp"
-#include "engine/flow.hpp"
-#include "engine/play.hpp"
+#include "engine/motion.hpp"
+#include "engine/numeric.hpp"
+#include "engine/phases.hpp"
 #include "engine/services.hpp"
+#include "engine/trick.hpp"
+#include "engine/user_input.hpp"
 #include "resources/unpack.hpp"
 
 namespace pellow {
@@ -97,9 +97,8 @@ protected:
 
     // The point where a slot of the user's hand shows: its own strip left of the next card.
     static std::pair<int, int> Visible(const CardSprite& c) {
-        return {RoundHalfEvenInt(c.x) + 3, RoundHalfEvenInt(c.y) + c.height / 2};
+        return {RoundHalfEven(c.x) + 3, RoundHalfEven(c.y) + c.height / 2};
     }
-    static int RoundHalfEvenInt(float v) { return static_cast<int>(std::nearbyint(v)); }
 
     void ClickSlot(int slot) {
         const auto [x, y] = Visible(game->match.motion.userHand[slot]);
@@ -114,7 +113,7 @@ protected:
             const CardSprite& c = m.motion.userHand[i];
             if (!c.inUse) continue;
             for (int dx : {3, 60, 100}) {
-                const int px = RoundHalfEvenInt(c.x) + dx, py = RoundHalfEvenInt(c.y) + c.height / 2;
+                const int px = RoundHalfEven(c.x) + dx, py = RoundHalfEven(c.y) + c.height / 2;
                 bool any = false, allIllegal = true;
                 for (const CardSprite& o : m.motion.userHand) {
                     if (!o.inUse || !(o.x < px && px < o.x + o.width && o.y < py && py < o.y + o.height)) continue;

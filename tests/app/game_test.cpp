@@ -161,7 +161,7 @@ TEST_F(GameTest, KeyboardAlonePlaysADealThatTheRecordCounts) {
                 return 0;
             }();
             const CardSprite& c = m.motion.userHand[slot];
-            const int px = ix - RoundHalfEvenInt(c.x), py = iy - RoundHalfEvenInt(c.y);
+            const int px = ix - RoundHalfEven(c.x), py = iy - RoundHalfEven(c.y);
             const std::uint16_t drawn = modDX::GetPixel(screen, ix, iy);
             const std::uint16_t picture = modDX::GetPixel(game->table().card(c.card), px, py);
             const auto half = [](std::uint16_t v) {

@@ -17,7 +17,7 @@
 #include <future>
 #include <sstream>
 
-#include "engine/flow.hpp"
+#include "engine/phases.hpp"
 
 namespace pellow {
 namespace {

@@ -1,5 +1,6 @@
 // Card identities and points, and the rules core: legal cards, playing a card, settling tricks.
 #include "engine/cards.hpp"
+#include "engine/trick.hpp"
 
 #include <gtest/gtest.h>
 

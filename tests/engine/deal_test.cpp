@@ -1,10 +1,10 @@
-#include "engine/deal.hpp"
+#include "engine/dealing.hpp"
+#include "engine/layout.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "engine/cards.hpp"
 #include "engine/services.hpp"
 
 namespace pellow {

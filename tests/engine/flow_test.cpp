@@ -1,4 +1,4 @@
-#include "engine/flow.hpp"
+#include "engine/phases.hpp"
 
 #include <gtest/gtest.h>
 
@@ -6,10 +6,12 @@
 #include <cmath>
 #include <functional>
 
-#include "engine/cards.hpp"
-#include "engine/deal.hpp"
-#include "engine/play.hpp"
+#include "engine/dealing.hpp"
+#include "engine/layout.hpp"
+#include "engine/motion.hpp"
 #include "engine/services.hpp"
+#include "engine/trick.hpp"
+#include "engine/user_input.hpp"
 #include "support/scripted_player.hpp"
 
 namespace pellow {
@@ -312,14 +314,9 @@ TEST_F(FlowTest, TrickWonBySeatZeroMakesTheUserLead) {
 }
 
 TEST_F(FlowTest, ReorderRoundTripSortsTheHandAndRestoresThePhase) {
-    // Find a deal in which the user is the first to play, so all 13 cards are held.
-    for (int tries = 0; tries < 40; ++tries) {
-        DealOut();
-        if (NextSeat(m.motion.turnSeat) == userSeat) break;
-        m.score.matchOver = true;
-    }
-    ASSERT_EQ(NextSeat(m.motion.turnSeat), userSeat);
-    Frame(false);  // the user's turn begins
+    // A deal in which the user is the first to play, so all 13 cards are held.
+    DealToTheUsersLead();
+    ASSERT_EQ(m.motion.turnSeat, userSeat);
     ASSERT_TRUE(m.motion.waitingForUser);
     ASSERT_TRUE(RequestReorder(m));
     EXPECT_EQ(m.motion.statusText, Phase::GatherAroundFirstCard);

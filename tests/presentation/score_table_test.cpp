@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/deal.hpp"
-#include "engine/flow.hpp"
+#include "engine/phases.hpp"
 #include "presentation/table.hpp"
 
 namespace pellow {

@@ -8,11 +8,11 @@
 #include <sstream>
 #include <vector>
 
-#include "engine/cards.hpp"
+#include "engine/layout.hpp"
+#include "engine/phases.hpp"
 #include "engine/rules.hpp"
-#include "engine/deal.hpp"
-#include "engine/flow.hpp"
-#include "engine/play.hpp"
+#include "engine/trick.hpp"
+#include "engine/user_input.hpp"
 #include "opponent/expert.hpp"
 #include "opponent/pellow_ai.hpp"
 

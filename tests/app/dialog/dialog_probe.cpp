@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "app/dialog/run_startup_dialog.hpp"
-#include "engine/deal.hpp"
+#include "engine/layout.hpp"
 
 int main() {
     pellow::LaunchSettings settings;

@@ -17,7 +17,7 @@
 
 #include "app/dialog/startup_process.hpp"
 #include "engine/cards.hpp"
-#include "engine/deal.hpp"
+#include "engine/layout.hpp"
 
 namespace pellow {
 namespace {

@@ -1,4 +1,0 @@
-#pragma once
-// Moved: phases.hpp. Kept until every user includes it.
-#include "phases.hpp"
-#include "play.hpp"
