@@ -16,6 +16,7 @@
 #include "app/game_module.hpp"
 #include "app/settings.hpp"
 #include "presentation/dx.hpp"
+#include "presentation/environment.hpp"
 
 namespace {
 
@@ -51,7 +52,8 @@ void NoSessionBusOfOurOwn() {
     if (address != nullptr && address[0] != '\0') return;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime != nullptr && access((std::string(runtime) + "/bus").c_str(), F_OK) == 0) return;
-    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/pellow-has-no-session-bus", 1);
+    pellow::modDX::PutVariable(pellow::modDX::Variable::SessionBus,
+                               std::string(pellow::modDX::StandInFor(pellow::modDX::Variable::SessionBus)));
 }
 
 }  // namespace

@@ -35,6 +35,7 @@
 #include "app/dialog/startup_dialog.hpp"
 #include "app/dialog/startup_process.hpp"
 #include "app/dialog/startup_texts.hpp"
+#include "presentation/environment.hpp"
 #include "presentation/without_compose.hpp"
 
 namespace pellow {
@@ -615,15 +616,8 @@ StartupWindow* activeDialog = nullptr;
 // Read while HOME names a place where no file can be made: the toolkit's defaults apply and
 // nothing is written. The game keeps its own settings elsewhere.
 void ReadToolkitOptionsWithoutSaving() {
-    const char* home = std::getenv("HOME");
-    const std::string saved = home ? home : "";
-    ::setenv("HOME", "/dev/null", 1);
+    const modDX::WithStandIn noHome(modDX::Variable::Home);
     Fl::option(Fl::OPTION_VISIBLE_FOCUS);
-    if (home) {
-        ::setenv("HOME", saved.c_str(), 1);
-    } else {
-        ::unsetenv("HOME");
-    }
 }
 
 int RunStartupDialog(LaunchSettings& settings, std::function<void()> loadForm1, StoredChoices* stored,
