@@ -28,8 +28,6 @@ constexpr std::size_t kLargestFile = 16 * 1024;
 constexpr const char* kOptionsHeader = "pellow-settings 1";
 constexpr const char* kRecordHeader = "pellow-record 1";
 
-constexpr const char* kDeckNames[5] = {"", "worn", "roya2", "vintage", "royal"};
-
 using Values = std::map<std::string, std::string>;
 
 std::string Trim(const std::string& s) {
@@ -388,11 +386,10 @@ PlayerOptions LoadOptions(const std::string& folder, std::ostream& err) {
     bool ok = true;
     for (const auto& [key, value] : *values) {
         if (key == "deck") {
-            int found = 0;
-            for (int n = 1; n <= 4; ++n)
-                if (value == kDeckNames[n]) found = n;
-            ok = ok && found > 0;
-            read.deck = found > 0 ? found : read.deck;
+            const auto named = std::find_if(kDecks.begin(), kDecks.end(),
+                                            [&value](const DeckFacts& d) { return value == d.savedName; });
+            ok = ok && named != kDecks.end();
+            if (named != kDecks.end()) read.deck = named->deck;
         } else if (key == "slow-animation") {
             ok = ok && ParseBool(value, read.slowAnimation);
         } else if (key == "play-in-window") {
@@ -422,7 +419,7 @@ bool SaveOptions(const std::string& folder, const PlayerOptions& o, std::ostream
     const auto levelName = [](ComputerLevel l) { return l == ComputerLevel::Expert ? "expert" : "classic"; };
     std::ostringstream text;
     text << kOptionsHeader << "\n"
-         << "deck = " << kDeckNames[o.deck >= 1 && o.deck <= 4 ? o.deck : 4] << "\n"
+         << "deck = " << FactsOf(FactsOf(o.deck) ? o.deck : Deck::Royal)->savedName << "\n"
          << "slow-animation = " << yesNo(o.slowAnimation) << "\n"
          << "play-in-window = " << yesNo(o.playInWindow) << "\n"
          << "show-playable = " << yesNo(o.showPlayable) << "\n"

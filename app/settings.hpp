@@ -7,15 +7,55 @@
 // or save. A file that cannot be read, is not a plain file or is not understood gives the
 // defaults and one line on the error stream, and is replaced whole at the next save. Nothing
 // here touches the screen.
+#include <array>
 #include <iosfwd>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "engine/match.hpp"
 
 namespace pellow {
 
+// The four decks the dialog offers, numbered as its options are. The dialog, the settings file,
+// the pipe between the two processes and the launch all name a deck by this.
+enum class Deck { Worn = 1, Roya2 = 2, Vintage = 3, Royal = 4 };
+
+struct DeckFacts {
+    Deck deck;
+    std::string_view folder;     // below the unpacked resources; part of file paths
+    ScreenSize screen;           // the screen the deck's cards are drawn for
+    std::string_view savedName;  // its word in the settings file, as every older game wrote it
+};
+inline constexpr std::array<DeckFacts, 4> kDecks{{
+    {Deck::Worn, "Worn", ScreenSize::Large1024x768, "worn"},
+    {Deck::Roya2, "Roya2", ScreenSize::Small800x600, "roya2"},
+    {Deck::Vintage, "Vintage", ScreenSize::Large1024x768, "vintage"},
+    {Deck::Royal, "Royal", ScreenSize::Small800x600, "royal"},
+}};
+
+// Null for a value that is none of the four.
+constexpr const DeckFacts* FactsOf(Deck deck) {
+    for (const DeckFacts& facts : kDecks)
+        if (facts.deck == deck) return &facts;
+    return nullptr;
+}
+// The launch takes the deck as the folder its cards are read from and the screen they fit.
+inline void ChooseDeck(LaunchSettings& settings, Deck deck) {
+    if (const DeckFacts* facts = FactsOf(deck)) {
+        settings.deckFolder = std::string(facts->folder);
+        settings.screen = facts->screen;
+    }
+}
+// The deck the launch settings were chosen for; none when no deck gives that folder and screen.
+inline std::optional<Deck> DeckOf(const LaunchSettings& settings) {
+    for (const DeckFacts& facts : kDecks)
+        if (settings.deckFolder == facts.folder && settings.screen == facts.screen) return facts.deck;
+    return std::nullopt;
+}
+
 struct PlayerOptions {
-    int deck = 4;  // the dialog's deck option: 1 Worn, 2 Roya2, 3 Vintage, 4 Royal
+    Deck deck = Deck::Royal;
     bool slowAnimation = false;
     bool playInWindow = false;
     // On the player's turn the cards that may not be played are dimmed.

@@ -25,16 +25,10 @@ constexpr std::size_t kHead = 1 + sizeof(Size);
 // The choices are a few dozen bytes; a damaged size must not ask for gigabytes.
 constexpr Size kLongestChoices = 1 << 16;
 
-// The one pack the dialog names, and its decks with the screen each is drawn for.
+// The one pack the dialog names.
 constexpr std::string_view kPackFileName = "res002.pak";
-struct Deck {
-    std::string_view folder;
-    ScreenSize screen;
-};
-constexpr Deck kDecks[] = {{"Worn", ScreenSize::Large1024x768},
-                           {"Roya2", ScreenSize::Small800x600},
-                           {"Vintage", ScreenSize::Large1024x768},
-                           {"Royal", ScreenSize::Small800x600}};
+// A launch that no deck gives crosses as this, which is no deck: the game's side refuses it.
+constexpr int kNoDeck = 0;
 // What the record file holds (15 digits), so that counting on can never overflow.
 constexpr long long kMostCounted = 999'999'999'999'999;
 
@@ -79,6 +73,13 @@ public:
         value = static_cast<Enum>(byte);
         return true;
     }
+    // Only the decks the dialog offers: the deck's folder becomes part of file paths.
+    bool OneDeck(Deck& deck) {
+        int byte = 0;
+        if (!Byte(byte, 0, 255) || !FactsOf(static_cast<Deck>(byte))) return false;
+        deck = static_cast<Deck>(byte);
+        return true;
+    }
     bool String(std::string& text) {
         std::uint32_t size = 0;
         if (!Raw(size) || bytes_.size() - at_ < size) return false;
@@ -98,11 +99,6 @@ private:
     std::string_view bytes_;
     std::size_t at_ = 0;
 };
-
-bool IsGameDeck(const LaunchSettings& s) {
-    return std::any_of(std::begin(kDecks), std::end(kDecks),
-                       [&](const Deck& d) { return s.deckFolder == d.folder && s.screen == d.screen; });
-}
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -172,13 +168,13 @@ int StatusOf(pid_t pid) {
 std::string PackChoices(const LaunchSettings& settings, const StoredChoices& stored) {
     std::string out;
     PutString(out, settings.packFileName);
-    PutString(out, settings.deckFolder);
-    PutByte(out, static_cast<int>(settings.screen));
+    const std::optional<Deck> deck = DeckOf(settings);
+    PutByte(out, deck ? static_cast<int>(*deck) : kNoDeck);
     PutByte(out, settings.slowAnimation);
     PutByte(out, static_cast<int>(settings.partner));
     PutByte(out, static_cast<int>(settings.opponents));
     const PlayerOptions& o = stored.options;
-    PutByte(out, o.deck);
+    PutByte(out, static_cast<int>(o.deck));
     PutByte(out, o.slowAnimation);
     PutByte(out, o.playInWindow);
     PutByte(out, o.showPlayable);
@@ -192,18 +188,20 @@ std::string PackChoices(const LaunchSettings& settings, const StoredChoices& sto
 
 bool UnpackChoices(const std::string& bytes, LaunchSettings& settings, StoredChoices& stored) {
     LaunchSettings s;
+    Deck deck = Deck::Royal;
     PlayerOptions o;
     MatchRecord r;
     Reader in(bytes);
-    if (!(in.String(s.packFileName) && in.String(s.deckFolder) && in.Choice(s.screen, ScreenSize::Large1024x768) &&
-          in.Bool(s.slowAnimation) && in.Choice(s.partner, ComputerLevel::Expert) &&
-          in.Choice(s.opponents, ComputerLevel::Expert) && in.Byte(o.deck, 1, 4) && in.Bool(o.slowAnimation) &&
-          in.Bool(o.playInWindow) && in.Bool(o.showPlayable) && in.Choice(o.partner, ComputerLevel::Expert) &&
-          in.Choice(o.opponents, ComputerLevel::Expert) && in.Count(r.matchesPlayed) && in.Count(r.matchesWon) &&
-          in.Count(r.deals) && in.Count(r.points) && in.AtEnd()))
+    if (!(in.String(s.packFileName) && in.OneDeck(deck) && in.Bool(s.slowAnimation) &&
+          in.Choice(s.partner, ComputerLevel::Expert) && in.Choice(s.opponents, ComputerLevel::Expert) &&
+          in.OneDeck(o.deck) && in.Bool(o.slowAnimation) && in.Bool(o.playInWindow) && in.Bool(o.showPlayable) &&
+          in.Choice(o.partner, ComputerLevel::Expert) && in.Choice(o.opponents, ComputerLevel::Expert) &&
+          in.Count(r.matchesPlayed) && in.Count(r.matchesWon) && in.Count(r.deals) && in.Count(r.points) &&
+          in.AtEnd()))
         return false;
-    // The deck and the pack name become parts of file paths.
-    if (s.packFileName != kPackFileName || !IsGameDeck(s)) return false;
+    // The pack name becomes part of a file path.
+    if (s.packFileName != kPackFileName) return false;
+    ChooseDeck(s, deck);
     // As the record file is checked: every deal holds 80 points, no match is won unplayed.
     if (r.matchesWon > r.matchesPlayed || r.points > 80 * r.deals) return false;
     settings = std::move(s);

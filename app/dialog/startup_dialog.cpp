@@ -22,9 +22,9 @@ void frmStartup::Form_Load() {
     endOnUnload = true;
     Label3 = VersionText(kVersionMajor, kVersionMinor, kVersionRevision);
     switch (stored.deck) {
-        case 1: Option1_Click(); break;
-        case 2: Option2_Click(); break;
-        case 3: Option3_Click(); break;
+        case Deck::Worn: Option1_Click(); break;
+        case Deck::Roya2: Option2_Click(); break;
+        case Deck::Vintage: Option3_Click(); break;
         default: Option4_Click(); break;
     }
     Check3 = stored.slowAnimation;
@@ -88,21 +88,14 @@ void frmStartup::Label11_Click() {
 
 void frmStartup::Command1_Click() {
     endOnUnload = false;
-    if (Option[2]) {
-        settings_.deckFolder = "Roya2";
-        settings_.screen = ScreenSize::Small800x600;
-    }
-    if (Option[4]) {
-        settings_.deckFolder = "Royal";
-        settings_.screen = ScreenSize::Small800x600;
-    }
-    if (Option[3]) settings_.deckFolder = "Vintage";
-    if (Option[1]) settings_.deckFolder = "Worn";
+    // Option(n) is the deck numbered n.
+    for (const DeckFacts& d : kDecks)
+        if (Option[static_cast<int>(d.deck)]) ChooseDeck(settings_, d.deck);
     if (Check3) settings_.slowAnimation = true;
     settings_.partner = partner;
     settings_.opponents = opponents;
-    for (int n = 1; n <= 4; ++n)
-        if (Option[n]) stored.deck = n;
+    for (const DeckFacts& d : kDecks)
+        if (Option[static_cast<int>(d.deck)]) stored.deck = d.deck;
     stored.slowAnimation = Check3;
     stored.playInWindow = CheckWindow;
     stored.showPlayable = CheckPlayable;

@@ -52,7 +52,7 @@ public:
     bool endOnUnload = false;
     int SSTab1Tab = 0;                         // the tab the tab control shows as selected
     std::array<bool, kTabCount> Frame1Visible{true, true, true, true, true};
-    std::array<bool, 5> Option{false, false, false, false, true};  // Option(1..4); [0] unused
+    std::array<bool, 5> Option{false, false, false, false, true};  // Option(n): the Deck numbered n; [0] unused
     std::array<bool, 2> Image2Visible{true, false};
     bool Check3 = false;  // "Slow animation"
     bool CheckWindow = false;

@@ -57,10 +57,18 @@ TEST_F(SettingsTest, WhatIsSavedComesBackAndNothingElseIsLeft) {
     EXPECT_EQ(err.str(), "");
     EXPECT_TRUE(PlayerOptions{}.showPlayable);
 
-    for (int deck = 1; deck <= 4; ++deck) {
-        const PlayerOptions o{deck, deck % 2 == 0, deck > 2, deck != 3};
+    for (const DeckFacts& d : kDecks) {
+        const int deck = static_cast<int>(d.deck);
+        const PlayerOptions o{d.deck, deck % 2 == 0, deck > 2, deck != 3};
         ASSERT_TRUE(SaveOptions(folder, o, err));
         EXPECT_EQ(LoadOptions(folder, err), o);
+    }
+    // Files older games wrote keep their deck: each word means the deck it always meant.
+    const std::pair<Deck, const char*> words[] = {
+        {Deck::Worn, "worn"}, {Deck::Roya2, "roya2"}, {Deck::Vintage, "vintage"}, {Deck::Royal, "royal"}};
+    for (const auto& [deck, word] : words) {
+        Write("settings", std::string("pellow-settings 1\ndeck = ") + word + "\n");
+        EXPECT_EQ(LoadOptions(folder, err).deck, deck) << word;
     }
     const MatchRecord r{12, 7, 40, 1700};
     ASSERT_TRUE(SaveRecord(folder, r, err));
@@ -112,7 +120,7 @@ TEST_F(SettingsTest, DamagedEmptyForeignOrUnreadableFilesGiveTheDefaultsWithOneL
     Write("settings", valid);
     std::ostringstream quiet;
     const PlayerOptions partial = LoadOptions(folder, quiet);
-    EXPECT_EQ(partial.deck, 1);
+    EXPECT_EQ(partial.deck, Deck::Worn);
     EXPECT_TRUE(partial.playInWindow);
     EXPECT_TRUE(partial.showPlayable);
     EXPECT_EQ(quiet.str(), "");
@@ -142,7 +150,7 @@ TEST_F(SettingsTest, DamagedEmptyForeignOrUnreadableFilesGiveTheDefaultsWithOneL
     // A damaged file is replaced whole at the next save.
     fs::remove_all(folder + "/settings");
     Write("settings", "garbage");
-    const PlayerOptions chosen{3, true, true, false};
+    const PlayerOptions chosen{Deck::Vintage, true, true, false};
     std::ostringstream later;
     ASSERT_TRUE(SaveOptions(folder, chosen, later));
     EXPECT_EQ(LoadOptions(folder, later), chosen);
@@ -194,7 +202,7 @@ TEST_F(SettingsTest, AFifoOrALinkInPlaceOfAFileIsIgnoredWithoutWaiting) {
     EXPECT_EQ(loadSoon("settings", LoadOptions), PlayerOptions{});
 
     std::ostringstream err;
-    const PlayerOptions chosen{2, true, false, true};
+    const PlayerOptions chosen{Deck::Roya2, true, false, true};
     ASSERT_TRUE(SaveOptions(folder, chosen, err));
     ASSERT_TRUE(SaveRecord(folder, MatchRecord{1, 0, 2, 70}, err));
     EXPECT_EQ(err.str(), "");
@@ -209,7 +217,7 @@ TEST_F(SettingsTest, AFifoOrALinkInPlaceOfAFileIsIgnoredWithoutWaiting) {
 // leaves is gone once the game has loaded or saved again; a file the game did not make stays.
 TEST_F(SettingsTest, AKilledSaveLeavesNothingOnceTheGameLoadsOrSavesAgain) {
     std::ostringstream err;
-    const PlayerOptions one{1, true, true, false}, other{3, false, false, true};
+    const PlayerOptions one{Deck::Worn, true, true, false}, other{Deck::Vintage, false, false, true};
     const MatchRecord record{4, 2, 20, 800};
     ASSERT_TRUE(SaveOptions(folder, one, err));
     ASSERT_TRUE(SaveRecord(folder, record, err));

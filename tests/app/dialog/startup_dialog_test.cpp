@@ -135,6 +135,8 @@ TEST_P(DeckChoiceTest, PlayStoresTheDeckAndItsScreen) {
     StoredChoices stored{form.stored, form.record, {}};
     LaunchSettings got;
     EXPECT_TRUE(UnpackChoices(PackChoices(settings, stored), got, stored));
+    EXPECT_EQ(got.deckFolder, c.folder);
+    EXPECT_EQ(got.screen, c.screen);
 
     // The caption promises the resolution the deck really gets.
     const std::string caption = kDeckCaptions[c.option];
@@ -300,7 +302,7 @@ TEST(RulesText, PointsAndWinningMatchTheGame) {
 // What was chosen last time is what the dialog shows; Play leaves the new choices for saving,
 // and the record's reset is kept at once, Play or not.
 TEST_F(StartupDialogTest, LastChoicesAreShownAndPlayLeavesTheNewOnes) {
-    form.stored = PlayerOptions{2, true, true, false};
+    form.stored = PlayerOptions{Deck::Roya2, true, true, false};
     form.record = MatchRecord{5, 3, 20, 900};
     std::vector<MatchRecord> saved;
     StartupDialogHost host = Host();
@@ -326,7 +328,7 @@ TEST_F(StartupDialogTest, LastChoicesAreShownAndPlayLeavesTheNewOnes) {
     shown.CheckWindow_Click(false);
     shown.CheckPlayable_Click(true);
     shown.Command1_Click();
-    EXPECT_EQ(shown.stored, (PlayerOptions{3, false, false, true}));
+    EXPECT_EQ(shown.stored, (PlayerOptions{Deck::Vintage, false, false, true}));
     ASSERT_EQ(launches.size(), 1u);
     EXPECT_EQ(launches[0].deckFolder, "Vintage");
     EXPECT_FALSE(launches[0].slowAnimation);
@@ -344,7 +346,7 @@ Choices Chosen() {
     c.settings.slowAnimation = true;
     c.settings.partner = ComputerLevel::Expert;
     c.settings.opponents = ComputerLevel::Expert;
-    c.stored.options = PlayerOptions{2, true, true, false, ComputerLevel::Expert, ComputerLevel::Classic};
+    c.stored.options = PlayerOptions{Deck::Roya2, true, true, false, ComputerLevel::Expert, ComputerLevel::Classic};
     c.stored.record = MatchRecord{7, 4, 31, 1234};
     return c;
 }
@@ -397,8 +399,8 @@ TEST(ChoicesPipe, ChoicesTheDialogCannotMakeAreRefused) {
         {"a third level", [](Choices& c) { c.settings.partner = static_cast<ComputerLevel>(2); }},
         {"a level below", [](Choices& c) { c.settings.opponents = static_cast<ComputerLevel>(-1); }},
         {"a stored level", [](Choices& c) { c.stored.options.opponents = static_cast<ComputerLevel>(7); }},
-        {"deck option 0", [](Choices& c) { c.stored.options.deck = 0; }},
-        {"deck option 5", [](Choices& c) { c.stored.options.deck = 5; }},
+        {"deck option 0", [](Choices& c) { c.stored.options.deck = static_cast<Deck>(0); }},
+        {"deck option 5", [](Choices& c) { c.stored.options.deck = static_cast<Deck>(5); }},
         {"matches below none", [](Choices& c) { c.stored.record.matchesPlayed = -1; }},
         {"more won than played", [](Choices& c) { c.stored.record.matchesWon = 8; }},
         {"more points than deals hold", [](Choices& c) { c.stored.record.points = 80 * 31 + 1; }},

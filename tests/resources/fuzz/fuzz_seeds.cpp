@@ -104,7 +104,7 @@ Seeds PlayMessages() {
     worn.slowAnimation = true;
     worn.partner = pellow::ComputerLevel::Expert;
     pellow::StoredChoices changed;
-    changed.options = pellow::PlayerOptions{1, true, true, false, pellow::ComputerLevel::Expert,
+    changed.options = pellow::PlayerOptions{pellow::Deck::Worn, true, true, false, pellow::ComputerLevel::Expert,
                                             pellow::ComputerLevel::Classic};
     changed.record = pellow::MatchRecord{12, 5, 61, 2450};
     pellow::LaunchSettings climbing = royal;
