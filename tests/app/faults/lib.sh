@@ -19,6 +19,7 @@ PID=
 XVFB_PID=
 BUS_PID=
 BUS_ADDRESS=
+BUS_AS=()          # how the session bus was started: its user may ask it questions
 STATUS=
 GAME_WID=
 RUN_AS=()          # e.g. (setpriv --reuid=nobody ...) to run the program as another user
@@ -51,9 +52,17 @@ poll() {
 }
 
 cleanup() {
+    local pid mount
     [ -n "$PID" ] && kill -9 "$PID" 2>/dev/null
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
     [ -n "$BUS_PID" ] && kill "$BUS_PID" 2>/dev/null
+    # Whatever the program left behind, a failed test included, ends with the test.
+    if [ -n "${BOX:-}" ]; then
+        for pid in $(left_processes | cut -d' ' -f1); do kill "$pid" 2>/dev/null; done
+        for mount in $(sandbox_mounts); do
+            fusermount3 -u -z "$mount" 2>/dev/null || umount -l "$mount" 2>/dev/null
+        done
+    fi
     if [ -n "${ROOT:-}" ] && [ -d "$ROOT" ]; then
         chmod -R u+rwX "$ROOT" 2>/dev/null
         rm -rf "$ROOT"
@@ -136,6 +145,7 @@ start_session_bus() {
         fail "the session bus did not start: $(cat "$ROOT/dbus.log")"
     BUS_ADDRESS=$(sed -n 1p <<<"$out")
     BUS_PID=$(sed -n 2p <<<"$out")
+    BUS_AS=("${RUN_AS[@]}")
     [ -n "$BUS_ADDRESS" ] && [ -n "$BUS_PID" ] || fail "the session bus did not say where it is: $out"
 }
 
@@ -172,16 +182,32 @@ left_processes() {
         tr '\0' '\n' 2>/dev/null <"$f" | grep -qxF "HOME=$BOX/home" && echo "$pid $(tr '\0' ' ' 2>/dev/null <"/proc/$pid/cmdline")"
     done
 }
-nothing_left_running() { [ -z "$(left_processes)" ]; }
+# What the session bus started holds a name on it (a desktop portal, say), even where its
+# environment cannot be read, as a set-user-ID helper's cannot. The bus is asked by its own user.
+left_bus_names() {
+    [ -n "$BUS_ADDRESS" ] || return 0
+    local names
+    names=$("${BUS_AS[@]}" dbus-send --bus="$BUS_ADDRESS" --print-reply --dest=org.freedesktop.DBus \
+        /org/freedesktop/DBus org.freedesktop.DBus.ListNames 2>&1) || { echo "(the session bus does not answer: $names)"; return; }
+    sed -n 's/^ *string "\([^:"][^"]*\)"$/bus name \1/p' <<<"$names" | grep -vx 'bus name org\.freedesktop\.DBus'
+}
+# Mount points inside the test's folders (the document portal mounts one below the home).
+sandbox_mounts() { awk -v root="$ROOT/" 'index($5, root) == 1 { print $5 }' /proc/self/mountinfo; }
+left_behind() {
+    left_processes
+    left_bus_names
+    sandbox_mounts | sed 's/^/mount on /'
+}
+nothing_left_running() { [ -z "$(left_behind)" ]; }
 
 # wait_exit SECONDS: waits for the program to end and sets STATUS to its exit status. Nothing it
-# started may outlive it.
+# started, directly or through the session bus, may outlive it.
 wait_exit() {
     poll "$1" ended || fail "the program did not end within $1 s"
     wait "$PID"
     STATUS=$?
     PID=
-    poll 5 nothing_left_running || fail "processes outlived the program: $(left_processes)"
+    poll 5 nothing_left_running || fail "outlived the program: $(left_behind)"
 }
 
 # The program's exit status must be this one; a status of 128 and more means a signal ended it.
