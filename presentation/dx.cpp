@@ -5,13 +5,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <optional>
-#include <string>
 #include <utility>
 
 #include "presentation/dx_internal.hpp"
+#include "presentation/environment.hpp"
 #include "presentation/without_compose.hpp"
 
 #include <SDL_syswm.h>
@@ -312,37 +310,18 @@ Display::~Display() {
 
 namespace {
 
-// SDL joins the session bus when its video first starts, and never tries again once that has
-// failed. The game wants nothing from the bus (it reads keys, not text, and lets the screen
-// saver run), yet through it SDL's sound thread, which may not raise its own priority without
-// privileges, asks the desktop's portal to: the bus then starts xdg-desktop-portal with its
-// document and permission stores, and they outlive the game. So SDL is shown a bus that is not
-// there while it starts (set, not unset: unset, libdbus would look for or launch one); the rest
-// of the process keeps the player's.
-class WithoutSessionBus {
-public:
-    WithoutSessionBus() {
-        if (const char* was = std::getenv(kVariable)) saved_ = was;
-        setenv(kVariable, "unix:path=/nonexistent/pellow-has-no-session-bus", 1);
-    }
-    ~WithoutSessionBus() {
-        if (saved_) setenv(kVariable, saved_->c_str(), 1);
-        else unsetenv(kVariable);
-    }
-    WithoutSessionBus(const WithoutSessionBus&) = delete;
-    WithoutSessionBus& operator=(const WithoutSessionBus&) = delete;
-
-private:
-    static constexpr const char* kVariable = "DBUS_SESSION_BUS_ADDRESS";
-    std::optional<std::string> saved_;
-};
-
 // Hints read when the video starts, however it is started.
 void StartVideo(bool& started) {
     // A card game waits long for the player: the screen saver may run meanwhile.
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     const WithoutComposeTable keysOnly;
-    const WithoutSessionBus noPortal;
+    // SDL joins the session bus when its video first starts, and never tries again once that has
+    // failed. The game wants nothing from the bus (it reads keys, not text, and lets the screen
+    // saver run), yet through it SDL's sound thread, which may not raise its own priority without
+    // privileges, asks the desktop's portal to: the bus then starts xdg-desktop-portal with its
+    // document and permission stores, and they outlive the game. So SDL is shown a bus that is not
+    // there while it starts; the rest of the process keeps the player's.
+    const WithStandIn noPortal{Variable::SessionBus};
     started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
 }
 
