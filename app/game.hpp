@@ -50,7 +50,7 @@ public:
     // How a frame with nothing new to show waits: for the next event, or at most this long.
     std::function<void(int milliseconds)> idleWait;
     // Takes the start-up dialog off the screen before the game's screen opens (the launch's
-    // UnloadStartupDialog); empty where no dialog shows.
+    // StartUp::UnloadDialog); empty where no dialog shows.
     std::function<void()> unloadDialog;
 
     // The last steps of End, replaceable so tests can watch them without the process ending.

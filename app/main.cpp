@@ -11,13 +11,15 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
-#include "app/dialog/run_startup_dialog.hpp"
+#include "app/dialog/start_up.hpp"
 #include "app/game_module.hpp"
 #include "app/settings.hpp"
 #include "presentation/dx.hpp"
 #include "presentation/environment.hpp"
 
+namespace pellow {
 namespace {
 
 // The folder of the program's own file, as the kernel knows it; empty, with errno set, when it
@@ -52,11 +54,60 @@ void NoSessionBusOfOurOwn() {
     if (address != nullptr && address[0] != '\0') return;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime != nullptr && access((std::string(runtime) + "/bus").c_str(), F_OK) == 0) return;
-    pellow::modDX::PutVariable(pellow::modDX::Variable::SessionBus,
-                               std::string(pellow::modDX::StandInFor(pellow::modDX::Variable::SessionBus)));
+    modDX::PutVariable(modDX::Variable::SessionBus, std::string(modDX::StandInFor(modDX::Variable::SessionBus)));
 }
 
+// One run of the program: the player's stored choices, the start-up dialog and the game's
+// module. The module is loaded once the dialog shows; Play's choices may come in while the
+// screen is still being prepared, and wait for the module only.
+class Launch {
+public:
+    Launch(const std::string& programFolder, std::string configFolder, std::optional<bool> inWindow)
+        : configFolder_(std::move(configFolder)),
+          inWindow_(inWindow),
+          startUp_(settings_, stored_,
+                   {.play = [this] { Play(); },
+                    .whileChoosing = [this] { WhileChoosing(); },
+                    .onChoices = [this] { OnChoices(); }}),
+          module_({programFolder, configFolder_, [this] { startUp_.UnloadDialog(); }, modDX::ShowMessageBox}) {
+        stored_.options = LoadOptions(configFolder_, std::cerr);
+        stored_.record = LoadRecord(configFolder_, std::cerr);
+        stored_.saveRecord = [this](const MatchRecord& record) { SaveRecord(configFolder_, record, std::cerr); };
+    }
+    Launch(const Launch&) = delete;
+    Launch& operator=(const Launch&) = delete;
+
+    int Run() { return startUp_.RunApart(); }
+
+private:
+    // The dialog's Play, in the game's process: the game ends the process from inside it.
+    void Play() {
+        SaveOptions(configFolder_, stored_.options, std::cerr);
+        GameSession* game = module_.Session();
+        if (!game) {
+            startUp_.UnloadDialog();
+            modDX::ShowMessageBox("Pellow cannot start.\n" + module_.Error());
+            std::exit(1);
+        }
+        game->Play(settings_, stored_.options, stored_.record, inWindow_.value_or(stored_.options.playInWindow));
+    }
+    void WhileChoosing() {
+        if (GameSession* game = module_.Session()) game->PrepareWhileChoosing();
+    }
+    void OnChoices() {
+        if (GameSession* game = module_.Session()) game->Unpack(settings_);
+    }
+
+    const std::string configFolder_;
+    const std::optional<bool> inWindow_;
+    LaunchSettings settings_;
+    StoredChoices stored_;
+    StartUp startUp_;
+    GameModule module_;
+};
+
 }  // namespace
+}  // namespace pellow
 
 int main(int argc, char** argv) {
     using namespace pellow;
@@ -86,28 +137,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     NoSessionBusOfOurOwn();
-    const std::string configFolder = ConfigFolder();
-    // The game ends the process from inside the dialog's Play.
-    GameModule module({programFolder, configFolder, UnloadStartupDialog, modDX::ShowMessageBox});
-    LaunchSettings settings;
-    StoredChoices stored;
-    stored.options = LoadOptions(configFolder, std::cerr);
-    stored.record = LoadRecord(configFolder, std::cerr);
-    stored.saveRecord = [&configFolder](const MatchRecord& record) { SaveRecord(configFolder, record, std::cerr); };
-    // The module is loaded once the dialog shows; Play's choices may come in while the screen
-    // is still being prepared, and wait for the module only.
-    return RunStartupDialogApart(settings, [&] {
-        SaveOptions(configFolder, stored.options, std::cerr);
-        GameSession* game = module.Session();
-        if (!game) {
-            UnloadStartupDialog();
-            modDX::ShowMessageBox("Pellow cannot start.\n" + module.Error());
-            std::exit(1);
-        }
-        game->Play(settings, stored.options, stored.record, inWindow.value_or(stored.options.playInWindow));
-    }, stored, [&module] {
-        if (GameSession* game = module.Session()) game->PrepareWhileChoosing();
-    }, [&] {
-        if (GameSession* game = module.Session()) game->Unpack(settings);
-    });
+    Launch launch(programFolder, ConfigFolder(), inWindow);
+    return launch.Run();
 }

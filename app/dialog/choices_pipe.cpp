@@ -1,4 +1,4 @@
-#include "app/dialog/startup_process.hpp"
+#include "app/dialog/choices_pipe.hpp"
 
 #include <poll.h>
 #include <sys/wait.h>

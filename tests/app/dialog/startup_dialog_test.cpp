@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/dialog/startup_process.hpp"
+#include "app/dialog/choices_pipe.hpp"
 #include "engine/cards.hpp"
 #include "engine/layout.hpp"
 

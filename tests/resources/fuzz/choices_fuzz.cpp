@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/dialog/startup_process.hpp"
+#include "app/dialog/choices_pipe.hpp"
 #include "fuzz/fuzz_support.hpp"
 
 namespace {

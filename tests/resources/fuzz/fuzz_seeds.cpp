@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/dialog/startup_process.hpp"
+#include "app/dialog/choices_pipe.hpp"
 #include "resources/jpeg_picture.hpp"
 #include "resources/pak_bytes.hpp"
 

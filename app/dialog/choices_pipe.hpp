@@ -1,5 +1,5 @@
 #pragma once
-// The start-up dialog in a process of its own, and what crosses between the two processes.
+// What crosses between the dialog's process and the game's (see StartUp::RunApart).
 #include <sys/types.h>
 
 #include <chrono>
@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "app/dialog/run_startup_dialog.hpp"
+#include "app/dialog/start_up.hpp"
 
 namespace pellow {
 
@@ -39,7 +39,7 @@ bool SendChoices(int fd, const LaunchSettings& settings, const StoredChoices& st
 inline constexpr std::chrono::milliseconds kChoicesDeadline{10'000};
 
 // The game's side of the pipe `choicesIn` from the dialog's process `dialog`, as
-// RunStartupDialogApart describes it (`whileChoosing` and `onChoices` included). Returns nothing
+// StartUp::RunApart describes it (`whileChoosing` and `onChoices` included). Returns nothing
 // once Play's choices are in `settings` and `stored`. Otherwise returns the status the game's
 // process is to end with: the dialog's own when it ended without Play; 1, with the reason on
 // `err`, when what it sent is not a whole set of choices (the dialog's process is then ended).
@@ -47,14 +47,5 @@ std::optional<int> AwaitChoices(int choicesIn, pid_t dialog, LaunchSettings& set
                                 const std::function<void()>& whileChoosing,
                                 const std::function<void()>& onChoices, std::ostream& err,
                                 std::chrono::milliseconds deadline = kChoicesDeadline);
-
-// The toolkit reads its options (focus box, tooltips) from a preferences file in the home folder
-// and writes that file back even when nothing changed; read here, nothing is written. Both
-// processes do it before any toolkit window: the game's may still show a message box.
-void ReadToolkitOptionsWithoutSaving();
-
-// Lets the dialog's process end, once the game no longer wants the dialog on the screen, and
-// waits for it. Does nothing when no dialog runs apart.
-void ReleaseDialogProcess();
 
 }  // namespace pellow
