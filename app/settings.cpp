@@ -386,8 +386,10 @@ PlayerOptions LoadOptions(const std::string& folder, std::ostream& err) {
     bool ok = true;
     for (const auto& [key, value] : *values) {
         if (key == "deck") {
+            // Compared through a reference of its own: clang 14 cannot capture a structured binding.
+            const std::string& saved = value;
             const auto named = std::find_if(kDecks.begin(), kDecks.end(),
-                                            [&value](const DeckFacts& d) { return value == d.savedName; });
+                                            [&saved](const DeckFacts& d) { return saved == d.savedName; });
             ok = ok && named != kDecks.end();
             if (named != kDecks.end()) read.deck = named->deck;
         } else if (key == "slow-animation") {
