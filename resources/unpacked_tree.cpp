@@ -289,6 +289,12 @@ bool RemoveLeftoverTree(int parent, const std::string& name) {
     struct stat st {};
     if (!res || ::fstat(res.get(), &st) != 0 || !Mine(st)) return false;
 
+    // Killed between making the folder and its record: an empty folder of the user's loses
+    // nothing by going (the system removes none that holds anything).
+    std::vector<std::string> found;
+    if (NamesIn(res.get(), found) && found.empty())
+        return StillAt(parent, name, res.get()) && ::unlinkat(parent, name.c_str(), AT_REMOVEDIR) == 0;
+
     const std::string recordName(kTreeRecordName);
     const UniqueFd record(::openat(res.get(), recordName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     std::string text;

@@ -259,7 +259,11 @@ TEST_F(UnpackTest, TreeAKilledStartLeftIsMadeAnew) {
     }
     EXPECT_EQ(NamesIn(program), std::vector<std::string>{"res002.pak"});
 
-    // Killed while writing the record: nothing but a record cut short.
+    // Killed before the record or while writing it: an empty folder, or nothing but a record
+    // cut short.
+    fs::create_directory(program / "res");
+    Unpack().Remove();
+    EXPECT_EQ(NamesIn(program), std::vector<std::string>{"res002.pak"});
     fs::create_directory(program / "res");
     WriteBytes(program / "res/.pellow-unpacked", "pellow unp");
     Unpack().Remove();
