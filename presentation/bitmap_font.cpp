@@ -1,6 +1,7 @@
 #include "presentation/bitmap_font.hpp"
 
 #include "engine/numeric.hpp"
+#include "presentation/picture_file.hpp"
 
 namespace pellow {
 

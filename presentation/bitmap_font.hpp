@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "presentation/dx.hpp"
+#include "presentation/display.hpp"
 
 namespace pellow {
 

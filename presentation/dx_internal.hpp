@@ -3,7 +3,7 @@
 // that touch the platform directly. Nothing outside presentation/ includes this.
 #include <SDL.h>
 
-#include "presentation/dx.hpp"
+#include "presentation/display.hpp"
 
 namespace pellow::modDX {
 
@@ -25,8 +25,13 @@ struct Display::Platform {
 
 namespace detail {
 
-// True while the window system's event queue is running (a display or the input system).
+// True while the window system's event queue is running, for a display or the input system
+// (events.cpp).
 bool EventsRunning();
+
+// Whether a window manager runs that will answer a full-screen request (x11_probe.cpp, the one
+// file that speaks Xlib).
+bool WindowManagerAnswers(SDL_Window* window);
 
 inline constexpr Uint32 kBackBufferFormat = SDL_PIXELFORMAT_RGB565;
 

@@ -8,7 +8,7 @@
 #include <array>
 #include <cstdint>
 
-#include "presentation/dx.hpp"
+#include "presentation/display.hpp"
 
 namespace pellow::modDX {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "presentation/dx.hpp"
+#include "presentation/message_box.hpp"
 
 namespace pellow::modDX {
 

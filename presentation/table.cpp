@@ -9,6 +9,8 @@
 
 #include "engine/cards.hpp"
 #include "engine/numeric.hpp"
+#include "presentation/picture_file.hpp"
+#include "presentation/surface.hpp"
 
 namespace pellow {
 

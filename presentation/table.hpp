@@ -9,7 +9,7 @@
 #include "engine/match.hpp"
 #include "engine/user_input.hpp"
 #include "presentation/bitmap_font.hpp"
-#include "presentation/dx.hpp"
+#include "presentation/display.hpp"
 #include "presentation/score_page_layout.hpp"
 #include "presentation/sound.hpp"  // PathResolver
 

@@ -1,0 +1,109 @@
+#pragma once
+// The display: the one back buffer every picture is copied onto, the clipped copy, the window
+// that shows the back buffer, the presented and paced frame, and the window system's events.
+//
+// Without a window (DisplayKind::Memory) the back buffer is an ordinary in-memory surface:
+// every drawing operation works and FlipScreen presents nothing.
+//
+// Set-up steps that fail throw LoadError; the game shows its report and ends.
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "presentation/load_error.hpp"
+#include "presentation/surface.hpp"
+
+union SDL_Event;
+
+namespace pellow::modDX {
+
+enum class DisplayKind {
+    FullScreen,  // borderless window covering the desktop, the picture scaled with aspect kept
+    Window,      // an ordinary window of exactly the back buffer's size
+    Memory,      // no window at all: back buffer and surfaces only
+};
+
+// The screen: back buffer, clip rectangle and (unless DisplayKind::Memory) the window that
+// shows it. Releases everything when destroyed.
+class Display {
+public:
+    Display();
+    ~Display();
+    Display(const Display&) = delete;
+    Display& operator=(const Display&) = delete;
+
+    // Opens a display of the given size; throws LoadError under the name "DirectX".
+    void DirectX(int width, int height, DisplayKind kind = DisplayKind::FullScreen);
+    // Presents the back buffer as it is (cleared, at the start) without pacing. The first
+    // present pays for mapping the window's picture memory on both sides of the connection to
+    // the window system; done while the pictures load, the first real frame does not.
+    void PrimeScreen();
+    // Starts the window system's side while nothing waits for it (the player still choosing),
+    // so DirectX finds it running. A failure here is left for DirectX to report.
+    void PrepareVideo();
+    // Closes the window and frees the back buffer.
+    void Release();
+
+    Surface& backBuffer() { return backBuffer_; }
+    const Surface& backBuffer() const { return backBuffer_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+    // The clip is the whole screen from here on; until then copies draw nothing.
+    void SetClipRect();
+    // Copies `rect` of source (all zero: the whole source) to (x, y) of destination, cut at the
+    // clip rectangle.
+    void BltSurface(Surface& source, Surface& destination, const Rect& rect, int x, int y,
+                    bool useColorKey) const;
+    void ClearBackBuffer();
+    void FlipScreen();
+    // False while the window is minimised or hidden.
+    bool DisplayReady() const;
+    // Waits for a hidden window and remakes what a renderer reset lost.
+    void RecoverSurfaces();
+    // Writes the picture of the window as presented (letterbox bars included), or the back
+    // buffer when there is no window, to a BMP file. Returns false when it could not.
+    bool SaveScreenshot(const std::string& bmpPath);
+
+    // Switches an open window between full screen (the desktop covered, the picture scaled
+    // with its aspect kept) and an ordinary window of the back buffer's size.
+    void SetFullScreen(bool fullScreen);
+    bool FullScreen() const { return fullScreen_; }
+    // True once after the window system lost what the window showed (exposed, shown again,
+    // restored, resized, the renderer reset): the next frame must be drawn and presented even
+    // if nothing on the table changed.
+    bool TakeRedrawRequest() { return std::exchange(redrawWanted_, false); }
+
+    // Lets the window system process pending events once: the game's message pump.
+    void DoEvents();
+    // Sleeps until the window system has an event or the time is up; the event stays queued
+    // for the message pump. Without a window it only sleeps.
+    void WaitForEvent(int milliseconds);
+    // What closing the window does. Unset, closing only sets CloseRequested().
+    void SetCloseHandler(std::function<void()> handler);
+    bool CloseRequested() const { return closeRequested_; }
+
+    // The platform's window and renderer, for the layer's own files (dx_internal.hpp).
+    struct Platform;
+    Platform& platform() const { return *platform_; }
+
+private:
+    // Composes the back buffer into the window and shows it; false when there is nothing to show.
+    bool Present();
+    // One window-system event the way the message pump handles it.
+    void HandleEvent(const SDL_Event& event);
+
+    std::unique_ptr<Platform> platform_;
+    Surface backBuffer_;
+    int width_ = 0;
+    int height_ = 0;
+    Rect clip_;
+    std::function<void()> closeHandler_;
+    bool closeRequested_ = false;
+    bool fullScreen_ = false;
+    bool videoPrepared_ = false;
+    bool redrawWanted_ = false;
+};
+
+}  // namespace pellow::modDX

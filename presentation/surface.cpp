@@ -1,0 +1,245 @@
+#include "presentation/surface.hpp"
+
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#include "presentation/display.hpp"
+#include "presentation/dx_internal.hpp"
+
+namespace pellow::modDX {
+
+namespace {
+
+// The copy underneath BltSurface. Like the hardware copy it replaces, it never clips: a
+// rectangle that is empty, inverted, outside the source, or a copy that would not fit inside
+// the destination, draws nothing and reports nothing.
+void BltFast(Surface& destination, std::int64_t x, std::int64_t y, Surface& source,
+             std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom,
+             bool useColorKey) {
+    if (!source.exists() || !destination.exists()) return;
+    if (left == 0 && top == 0 && right == 0 && bottom == 0) {
+        right = source.width();
+        bottom = source.height();
+    }
+    if (left >= right || top >= bottom) return;
+    if (left < 0 || top < 0 || right > source.width() || bottom > source.height()) return;
+    const std::int64_t w = right - left;
+    const std::int64_t h = bottom - top;
+    if (x < 0 || y < 0 || x + w > destination.width() || y + h > destination.height()) return;
+
+    source.useColorKey(useColorKey);
+    SDL_Rect from{static_cast<int>(left), static_cast<int>(top), static_cast<int>(w),
+                  static_cast<int>(h)};
+    SDL_Rect to{static_cast<int>(x), static_cast<int>(y), static_cast<int>(w), static_cast<int>(h)};
+    // Everything is already inside both surfaces, so the unclipped copy is enough.
+    SDL_LowerBlit(source.raw(), &from, destination.raw(), &to);
+}
+
+}  // namespace
+
+// ---- Surface ----
+
+Surface::~Surface() { reset(); }
+
+Surface::Surface(Surface&& other) noexcept
+    : surface_(std::exchange(other.surface_, nullptr)),
+      hasKey_(std::exchange(other.hasKey_, false)),
+      key_(std::exchange(other.key_, 0)),
+      keyActive_(std::exchange(other.keyActive_, false)) {}
+
+Surface& Surface::operator=(Surface&& other) noexcept {
+    if (this != &other) {
+        reset();
+        surface_ = std::exchange(other.surface_, nullptr);
+        hasKey_ = std::exchange(other.hasKey_, false);
+        key_ = std::exchange(other.key_, 0);
+        keyActive_ = std::exchange(other.keyActive_, false);
+    }
+    return *this;
+}
+
+int Surface::width() const { return surface_ ? surface_->w : 0; }
+int Surface::height() const { return surface_ ? surface_->h : 0; }
+
+void Surface::reset() {
+    if (surface_) SDL_FreeSurface(surface_);
+    surface_ = nullptr;
+    hasKey_ = false;
+    key_ = 0;
+    keyActive_ = false;
+}
+
+void Surface::adopt(SDL_Surface* surface) {
+    reset();
+    surface_ = surface;
+}
+
+void Surface::setColorKey(std::uint32_t key, bool runLength) {
+    if (!surface_) return;
+    if (hasKey_ && key != key_ && SDL_MUSTLOCK(surface_)) {
+        // The run-length data was made with the old key and is only undone correctly while
+        // that key is still set: take the plain pixels out first, then change the key.
+        SDL_Surface* plain = SDL_CreateRGBSurfaceWithFormat(
+            0, surface_->w, surface_->h, surface_->format->BitsPerPixel, surface_->format->format);
+        if (!plain || SDL_LockSurface(surface_) != 0) {
+            SDL_FreeSurface(plain);
+            return;
+        }
+        const auto* from = static_cast<const std::uint8_t*>(surface_->pixels);
+        auto* to = static_cast<std::uint8_t*>(plain->pixels);
+        const std::size_t rowBytes = static_cast<std::size_t>(surface_->w) * surface_->format->BytesPerPixel;
+        for (int y = 0; y < surface_->h; ++y)
+            std::memcpy(to + static_cast<std::ptrdiff_t>(y) * plain->pitch,
+                        from + static_cast<std::ptrdiff_t>(y) * surface_->pitch, rowBytes);
+        SDL_UnlockSurface(surface_);
+        SDL_FreeSurface(surface_);
+        SDL_SetSurfaceBlendMode(plain, SDL_BLENDMODE_NONE);
+        surface_ = plain;
+    }
+    hasKey_ = true;
+    key_ = key;
+    SDL_SetColorKey(surface_, SDL_TRUE, key);
+    // Run-length encoding skips the transparent runs instead of testing every pixel.
+    SDL_SetSurfaceRLE(surface_, runLength ? 1 : 0);
+    keyActive_ = true;
+}
+
+void Surface::useColorKey(bool use) {
+    const bool want = use && hasKey_;
+    if (!surface_ || want == keyActive_) return;
+    SDL_SetColorKey(surface_, want ? SDL_TRUE : SDL_FALSE, key_);
+    keyActive_ = want;
+}
+
+// ---- The clipped copy ----
+// A display's members, kept beside the copy beneath them: the clip rectangle is the screen's.
+
+void Display::SetClipRect() { clip_ = Rect{0, 0, width_, height_}; }
+
+void Display::BltSurface(Surface& source, Surface& destination, const Rect& rect, int x, int y,
+                         bool useColorKey) const {
+    std::int64_t left = rect.left, top = rect.top, right = rect.right, bottom = rect.bottom;
+    std::int64_t px = x, py = y;
+    const std::int64_t w = right - left;
+    const std::int64_t h = bottom - top;
+    if (px + w > clip_.right) right = left + clip_.right - px;
+    if (py + h > clip_.bottom) bottom = top + clip_.bottom - py;
+    if (px < clip_.left) {
+        left = left + clip_.left - px;
+        px = clip_.left;
+    }
+    if (py < clip_.top) {
+        top = top + clip_.top - py;
+        py = clip_.top;
+    }
+    BltFast(destination, px, py, source, left, top, right, bottom, useColorKey);
+}
+
+// ---- Helpers ----
+
+std::uint16_t Rgb565(int red, int green, int blue) {
+    return static_cast<std::uint16_t>(((red & 0xF8) << 8) | ((green & 0xFC) << 3) | (blue >> 3));
+}
+
+void CreateSurface(Surface& surface, int width, int height) {
+    SDL_Surface* made =
+        SDL_CreateRGBSurfaceWithFormat(0, width, height, 16, detail::kBackBufferFormat);
+    surface.adopt(made);
+}
+
+void FillRect(Surface& surface, const Rect& rect, std::uint16_t color) {
+    if (!surface.exists() || rect.right <= rect.left || rect.bottom <= rect.top) return;
+    SDL_Rect area{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+    // A keyed surface may be run-length encoded; locking gives its plain pixels for the fill.
+    SDL_Surface* s = surface.raw();
+    const bool mustLock = SDL_MUSTLOCK(s);
+    if (mustLock && SDL_LockSurface(s) != 0) return;
+    SDL_FillRect(s, &area, color);
+    if (mustLock) SDL_UnlockSurface(s);
+}
+
+std::uint16_t GetPixel(const Surface& surface, int x, int y) {
+    if (!surface.exists() || x < 0 || y < 0 || x >= surface.width() || y >= surface.height())
+        return 0;
+    SDL_Surface* s = surface.raw();
+    const bool mustLock = SDL_MUSTLOCK(s);
+    if (mustLock) SDL_LockSurface(s);
+    const auto* row = static_cast<const std::uint8_t*>(s->pixels) + static_cast<std::ptrdiff_t>(y) * s->pitch;
+    const std::uint16_t value = reinterpret_cast<const std::uint16_t*>(row)[x];
+    if (mustLock) SDL_UnlockSurface(s);
+    return value;
+}
+
+namespace {
+
+std::uint16_t Scaled565(std::uint16_t v, int percent) {
+    const int r = ((v >> 11) & 31) * percent / 100;
+    const int g = ((v >> 5) & 63) * percent / 100;
+    const int b = (v & 31) * percent / 100;
+    return static_cast<std::uint16_t>((r << 11) | (g << 5) | b);
+}
+
+std::uint16_t* Row(SDL_Surface* s, int y) {
+    return reinterpret_cast<std::uint16_t*>(static_cast<std::uint8_t*>(s->pixels) +
+                                            static_cast<std::ptrdiff_t>(y) * s->pitch);
+}
+
+}  // namespace
+
+void DimmedInto(Surface& source, Surface& scratch, int percent) {
+    if (!source.exists() || source.raw()->format->BitsPerPixel != 16) {
+        scratch.reset();
+        return;
+    }
+    SDL_Surface* from = source.raw();
+    const bool keyed = source.hasColorKey();
+    const auto key = static_cast<std::uint16_t>(source.colorKey());
+    if (!scratch.exists() || scratch.width() != from->w || scratch.height() != from->h ||
+        scratch.raw()->format->format != from->format->format || scratch.hasColorKey() != keyed ||
+        scratch.colorKey() != source.colorKey()) {
+        SDL_Surface* made = SDL_CreateRGBSurfaceWithFormat(0, from->w, from->h, 16, from->format->format);
+        if (!made) {
+            scratch.reset();
+            return;
+        }
+        SDL_SetSurfaceBlendMode(made, SDL_BLENDMODE_NONE);
+        scratch.adopt(made);
+        if (keyed) scratch.setColorKey(key, false);
+    }
+    SDL_Surface* to = scratch.raw();
+    // A run-length encoded picture is decoded by the lock and encoded again by the unlock:
+    // pictures drawn this way are best keyed without it.
+    const bool mustLock = SDL_MUSTLOCK(from);
+    if (mustLock && SDL_LockSurface(from) != 0) {
+        scratch.reset();
+        return;
+    }
+    for (int y = 0; y < from->h; ++y) {
+        const std::uint16_t* in = Row(from, y);
+        std::uint16_t* out = Row(to, y);
+        for (int x = 0; x < from->w; ++x) out[x] = keyed && in[x] == key ? key : Scaled565(in[x], percent);
+    }
+    if (mustLock) SDL_UnlockSurface(from);
+}
+
+void Darken(Surface& surface, int percent) {
+    if (!surface.exists() || surface.raw()->format->BitsPerPixel != 16) return;
+    SDL_Surface* s = surface.raw();
+    const bool mustLock = SDL_MUSTLOCK(s);
+    if (mustLock && SDL_LockSurface(s) != 0) return;
+    for (int y = 0; y < s->h; ++y) {
+        std::uint16_t* row = Row(s, y);
+        for (int x = 0; x < s->w; ++x) row[x] = Scaled565(row[x], percent);
+    }
+    if (mustLock) SDL_UnlockSurface(s);
+}
+
+void FrameRect(Surface& surface, const Rect& r, int thickness, std::uint16_t color) {
+    FillRect(surface, Rect{r.left, r.top, r.right, r.top + thickness}, color);
+    FillRect(surface, Rect{r.left, r.bottom - thickness, r.right, r.bottom}, color);
+    FillRect(surface, Rect{r.left, r.top, r.left + thickness, r.bottom}, color);
+    FillRect(surface, Rect{r.right - thickness, r.top, r.right, r.bottom}, color);
+}
+
+}  // namespace pellow::modDX

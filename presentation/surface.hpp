@@ -1,0 +1,73 @@
+#pragma once
+// Surfaces: pictures in system memory, and the helpers that make and inspect them.
+//
+// Surfaces live in system memory in the back buffer's 16-bit RGB565 format, so nothing is
+// converted per frame and nothing is lost when the window is hidden or the renderer resets.
+// The clipped copy between them is Display::BltSurface (display.hpp), since the clip rectangle
+// is the screen's.
+#include <cstdint>
+
+struct SDL_Surface;
+
+namespace pellow::modDX {
+
+// Left, top, right, bottom. An all-zero rectangle as a copy's source means the whole source.
+struct Rect {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+};
+
+// A picture in system memory. Move-only; an empty Surface is "nothing".
+class Surface {
+public:
+    Surface() = default;
+    ~Surface();
+    Surface(Surface&& other) noexcept;
+    Surface& operator=(Surface&& other) noexcept;
+    Surface(const Surface&) = delete;
+    Surface& operator=(const Surface&) = delete;
+
+    bool exists() const { return surface_ != nullptr; }
+    int width() const;
+    int height() const;
+    // Sets the holder to nothing, freeing the picture.
+    void reset();
+
+    // The layer's own access to the platform surface.
+    SDL_Surface* raw() const { return surface_; }
+    void adopt(SDL_Surface* surface);
+
+    // Sets the source colour key, applied or not per copy. Run-length encoding speeds up
+    // copying a picture that never changes; one drawn into again and again goes without.
+    void setColorKey(std::uint32_t key, bool runLength = true);
+    bool hasColorKey() const { return hasKey_; }
+    std::uint32_t colorKey() const { return key_; }
+    // Switches the platform key on or off for the next copy; only touches the platform when
+    // the state changes, since that invalidates its copy routines.
+    void useColorKey(bool use);
+
+private:
+    SDL_Surface* surface_ = nullptr;
+    bool hasKey_ = false;
+    std::uint32_t key_ = 0;
+    bool keyActive_ = false;
+};
+
+// ---- Helpers for making and inspecting pictures ----
+std::uint16_t Rgb565(int red, int green, int blue);
+// A new in-memory surface in the back buffer's format, filled with colour 0.
+void CreateSurface(Surface& surface, int width, int height);
+void FillRect(Surface& surface, const Rect& rect, std::uint16_t color);
+std::uint16_t GetPixel(const Surface& surface, int x, int y);
+// Leaves in `scratch` `source` with every colour but its key darkened to `percent` of its
+// brightness, keyed like the source; `scratch` is made (again) at the source's size when it
+// is not. One scratch serves every picture, so no darkened copy of each is kept.
+void DimmedInto(Surface& source, Surface& scratch, int percent);
+// Darkens every pixel of a surface in place to `percent` of its brightness.
+void Darken(Surface& surface, int percent);
+// A frame `thickness` pixels wide just inside the rectangle, cut at the surface's edges.
+void FrameRect(Surface& surface, const Rect& rect, int thickness, std::uint16_t color);
+
+}  // namespace pellow::modDX
