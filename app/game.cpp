@@ -114,7 +114,7 @@ void Game::End(const std::string& message) {
 
 void Game::PrepareWhileChoosing() {
     // The sound library loads on another core while this one opens the display.
-    mixerLoad_ = std::async(std::launch::async, modDX::Audio::LoadMixer);
+    mixerLoad_ = std::async(std::launch::async, [this] { audio_.LoadMixer(); });
     display_.PrepareVideo();
 }
 

@@ -5,6 +5,8 @@
 #include <dlfcn.h>
 
 #include <iostream>
+#include <memory>
+#include <mutex>
 
 namespace pellow::modDX {
 
@@ -14,6 +16,9 @@ namespace {
 // wanted rather than with the program: the start-up dialog shows sooner without them.
 constexpr const char* kMixerLibrary = "libSDL2_mixer-2.0.so.0";
 
+}  // namespace
+
+// The mixer's calls, found by name in the library loaded when sound is first wanted.
 struct MixerCalls {
     decltype(&::Mix_OpenAudioDevice) OpenAudioDevice = nullptr;
     decltype(&::Mix_AllocateChannels) AllocateChannels = nullptr;
@@ -26,31 +31,29 @@ struct MixerCalls {
     decltype(&::Mix_Playing) Playing = nullptr;
 };
 
+namespace {
+
 template <class Call>
 bool Find(void* library, const char* name, Call& call) {
     call = reinterpret_cast<Call>(dlsym(library, name));
     return call != nullptr;
 }
 
-// The mixer's calls, or null (said once on stderr) where the library cannot be loaded: the
-// game then plays on silently, as it does without an audio device. Loaded once, whichever
-// thread asks first; the library stays until the process ends.
-const MixerCalls* Mixer() {
-    static const MixerCalls* const calls = []() -> const MixerCalls* {
-        void* library = dlopen(kMixerLibrary, RTLD_NOW | RTLD_LOCAL);
-        static MixerCalls found;
-        if (library && Find(library, "Mix_OpenAudioDevice", found.OpenAudioDevice) &&
-            Find(library, "Mix_AllocateChannels", found.AllocateChannels) &&
-            Find(library, "Mix_QuerySpec", found.QuerySpec) && Find(library, "Mix_CloseAudio", found.CloseAudio) &&
-            Find(library, "Mix_LoadWAV", found.LoadWAV) && Find(library, "Mix_FreeChunk", found.FreeChunk) &&
-            Find(library, "Mix_PlayChannel", found.PlayChannel) &&
-            Find(library, "Mix_HaltChannel", found.HaltChannel) && Find(library, "Mix_Playing", found.Playing))
-            return &found;
-        const char* why = dlerror();
-        std::cerr << "Pellow: no sound: " << (why ? why : kMixerLibrary) << '\n';
-        return nullptr;
-    }();
-    return calls;
+// The mixer's calls, or null (said on stderr) where the library cannot be loaded: the game then
+// plays on silently, as it does without an audio device.
+std::unique_ptr<const MixerCalls> LoadMixerCalls() {
+    void* library = dlopen(kMixerLibrary, RTLD_NOW | RTLD_LOCAL);
+    auto found = std::make_unique<MixerCalls>();
+    if (library && Find(library, "Mix_OpenAudioDevice", found->OpenAudioDevice) &&
+        Find(library, "Mix_AllocateChannels", found->AllocateChannels) &&
+        Find(library, "Mix_QuerySpec", found->QuerySpec) && Find(library, "Mix_CloseAudio", found->CloseAudio) &&
+        Find(library, "Mix_LoadWAV", found->LoadWAV) && Find(library, "Mix_FreeChunk", found->FreeChunk) &&
+        Find(library, "Mix_PlayChannel", found->PlayChannel) &&
+        Find(library, "Mix_HaltChannel", found->HaltChannel) && Find(library, "Mix_Playing", found->Playing))
+        return found;
+    const char* why = dlerror();
+    std::cerr << "Pellow: no sound: " << (why ? why : kMixerLibrary) << '\n';
+    return nullptr;
 }
 
 // The files in SoundEffect order, which is also the loading order of the game.
@@ -73,8 +76,8 @@ void SoundBuffer::reset(bool deviceOpen) {
     if (chunk_) {
         // A chunk must not be freed while the mixer may still read it. Chunks are only loaded
         // while the device is open; a closed mixer has no channels left to touch.
-        if (deviceOpen) Mixer()->HaltChannel(channel_);
-        Mixer()->FreeChunk(chunk_);
+        if (deviceOpen) mixer_->HaltChannel(channel_);
+        mixer_->FreeChunk(chunk_);
     }
     chunk_ = nullptr;
     starts_ = 0;
@@ -118,6 +121,13 @@ bool Audio::Wake() {
     return true;
 }
 
+// Loaded once per Audio, whichever thread asks first. The library itself is never unloaded: it
+// stays until the process ends, and a later Audio's dlopen finds it already there.
+const MixerCalls* Audio::Mixer() {
+    std::call_once(mixerLoaded_, [this] { mixer_ = LoadMixerCalls(); });
+    return mixer_.get();
+}
+
 void Audio::LoadMixer() { Mixer(); }
 
 std::vector<std::string> Audio::Files() {
@@ -134,7 +144,8 @@ std::vector<std::string> Audio::LoadSounds(const PathResolver& resolve) {
         const std::string path = resolve(files[static_cast<std::size_t>(i)]);
         SoundBuffer& buffer = effects_[i];
         buffer.reset();
-        buffer.chunk_ = Mixer()->LoadWAV(path.c_str());
+        buffer.mixer_ = Mixer();
+        buffer.chunk_ = buffer.mixer_->LoadWAV(path.c_str());
         if (!buffer.chunk_) silent.push_back(path + ": " + Mix_GetError());
     }
     return silent;

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +16,8 @@
 struct Mix_Chunk;
 
 namespace pellow::modDX {
+
+struct MixerCalls;
 
 // One loaded wave file and the mixer channel it plays on.
 class SoundBuffer {
@@ -31,6 +35,7 @@ public:
 
 private:
     friend class Audio;
+    const MixerCalls* mixer_ = nullptr;  // the calls that loaded chunk_, which free it
     Mix_Chunk* chunk_ = nullptr;
     int channel_ = 0;
     int starts_ = 0;
@@ -51,8 +56,9 @@ public:
 
     // Opens the audio device; without one the game plays on silently.
     void InitSound();
-    // Loads the mixer library ahead of InitSound, on any thread (InitSound loads it otherwise).
-    static void LoadMixer();
+    // Loads the mixer library ahead of InitSound, on any thread, while InitSound may already be
+    // waiting for it on another (InitSound loads it otherwise).
+    void LoadMixer();
     bool Enabled() const { return enabled_; }
     // The ten sound files LoadSounds reads, relative to the resource base.
     static std::vector<std::string> Files();
@@ -73,7 +79,12 @@ public:
 
 private:
     bool Wake();
+    // The mixer's calls, loaded on first use; null where the library cannot be loaded.
+    const MixerCalls* Mixer();
 
+    std::once_flag mixerLoaded_;
+    std::unique_ptr<const MixerCalls> mixer_;
+    // After the mixer: the effects go first, while their calls are still there.
     std::array<SoundBuffer, kSoundEffectCount> effects_;
     bool enabled_ = false;
     bool asleep_ = false;
