@@ -8,6 +8,7 @@
 #include <iostream>
 #include <utility>
 
+#include "engine/fatal_error.hpp"
 #include "engine/layout.hpp"
 #include "engine/motion.hpp"
 #include "engine/phases.hpp"
@@ -99,6 +100,10 @@ void Game::DeleteUnpackedFilesOnce() {
     unpacked.reset();
 }
 
+void Game::UnloadDialogOnce() {
+    if (const auto unload = std::exchange(unloadDialog, nullptr)) unload();
+}
+
 void Game::End(const std::string& message) {
     input_.ShowSystemCursor(true);
     input_.UnAcquireMouse();
@@ -137,12 +142,10 @@ void Game::Form1_Load(modDX::DisplayKind screen) {
     try {
         if (unpackFailure_) std::rethrow_exception(std::exchange(unpackFailure_, nullptr));
         StartGame(screen);
-    } catch (const ResourceError& e) {
-        if (unloadDialog) unloadDialog();
-        End(std::string("Pellow cannot start.\n") + e.what());
-        return;
-    } catch (const modDX::LoadError& e) {
-        End(e.what());
+    } catch (const FatalError& e) {
+        // The one way a launch that cannot go on reaches the player.
+        UnloadDialogOnce();
+        End(FatalMessage(e.what()));
         return;
     }
     FrameLoop();
@@ -155,7 +158,7 @@ void Game::StartGame(modDX::DisplayKind screen) {
         return ResolveResourcePath(unpacked->base(), relative);
     };
 
-    if (unloadDialog) unloadDialog();
+    UnloadDialogOnce();
     m.layout = MakeTableLayout(m.settings.screen, m.settings.slowAnimation);
     // The Expert's searches draw from their own stream, seeded with the match's seed, so the
     // game's own draws stay those of the Classic table.
@@ -180,7 +183,7 @@ void Game::StartGame(modDX::DisplayKind screen) {
     display_.PrimeScreen();
     const auto reportSilent = [&sounds] {
         // A sound that cannot be loaded only goes silent; the game plays on.
-        for (const std::string& silent : sounds.get()) std::cerr << "Sound not loaded: " << silent << '\n';
+        for (const std::string& silent : sounds.get()) std::cerr << "Pellow: sound not loaded: " << silent << '\n';
     };
     try {
         pictures.get();
@@ -245,7 +248,7 @@ bool Game::RunFrame() {
     const bool hintAsked = input_.KeyDown(modDX::keyH) || rightReleased;
     const bool picked = StepFrame(m, frameInput);
     if (!m.fault.empty()) {
-        End(m.fault);
+        End(FatalMessage(m.fault, true));
         return false;
     }
     if (phaseBefore != Phase::EndOfMatch && m.motion.statusText == Phase::EndOfMatch) CountFinishedDeal();

@@ -87,6 +87,8 @@ public:
     void End(const std::string& message);
     // Removes the unpacked tree if it is still there (every way out of the program calls this).
     void DeleteUnpackedFilesOnce();
+    // Takes the start-up dialog off the screen, the first time only.
+    void UnloadDialogOnce();
 
     modDX::Display& display() { return display_; }
     modDX::Input& input() { return input_; }

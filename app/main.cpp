@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "app/dialog/start_up.hpp"
+#include "engine/fatal_error.hpp"
 #include "app/game_module.hpp"
 #include "app/settings.hpp"
 #include "presentation/dx.hpp"
@@ -86,7 +87,7 @@ private:
         GameSession* game = module_.Session();
         if (!game) {
             startUp_.UnloadDialog();
-            modDX::ShowMessageBox("Pellow cannot start.\n" + module_.Error());
+            modDX::ShowMessageBox(FatalMessage(module_.Error()));
             std::exit(1);
         }
         game->Play(settings_, stored_.options, stored_.record, inWindow_.value_or(stored_.options.playInWindow));
@@ -132,8 +133,11 @@ int main(int argc, char** argv) {
     }
     const std::string programFolder = ProgramFolder();
     if (programFolder.empty()) {
-        std::cerr << "Pellow cannot start.\nThe program's own folder cannot be found (/proc/self/exe: "
-                  << std::strerror(errno) << "), so its game module and resources cannot be found either.\n";
+        // Before any display is open: stderr is the only place to say it.
+        std::cerr << FatalMessage(std::string("The program's own folder cannot be found (/proc/self/exe: ") +
+                                  std::strerror(errno) +
+                                  "), so its game module and resources cannot be found either.")
+                  << '\n';
         return 1;
     }
     NoSessionBusOfOurOwn();

@@ -1,10 +1,13 @@
 #pragma once
 // How the layer's set-up steps fail: each throws LoadError, and the game shows its report and
 // ends.
-#include <stdexcept>
 #include <string>
 
+#include "engine/fatal_error.hpp"
+
 namespace pellow::modDX {
+
+using pellow::FatalError;
 
 // Error numbers of this layer's set-up procedures.
 enum ErrorNumber : long {
@@ -17,8 +20,9 @@ enum ErrorNumber : long {
     errInputStart = 1011,
 };
 
-// A set-up procedure that failed. what() is the three-line report the player is shown.
-class LoadError : public std::runtime_error {
+// A set-up procedure that failed. what() is the three-line report the player is shown, under
+// the fatal headline.
+class LoadError : public FatalError {
 public:
     LoadError(std::string procedure, long number, const std::string& description);
     const std::string& procedure() const { return procedure_; }

@@ -9,13 +9,15 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/fatal_error.hpp"
+
 namespace pellow {
 
 // Any failure of unpacking or removal. The message names the archive, entry or path and the
 // problem, in words a player can act on.
-class ResourceError : public std::runtime_error {
+class ResourceError : public FatalError {
 public:
-    using std::runtime_error::runtime_error;
+    using FatalError::FatalError;
 };
 
 struct ResourceFolder {

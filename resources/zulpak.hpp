@@ -9,15 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "engine/fatal_error.hpp"
 #include "resources/file_formats.hpp"
 
 namespace pellow {
 
 // An archive that starts with "PACK" but cannot be used as one, or a file that cannot be read or
 // written. The message names the file and the problem.
-class PakError : public std::runtime_error {
+class PakError : public FatalError {
 public:
-    using std::runtime_error::runtime_error;
+    using FatalError::FatalError;
 };
 
 // An entry's name field as a player can read it in a message: up to the first NUL, without

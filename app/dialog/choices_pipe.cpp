@@ -1,5 +1,7 @@
 #include "app/dialog/choices_pipe.hpp"
 
+#include "engine/fatal_error.hpp"
+
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -324,7 +326,7 @@ std::optional<int> AwaitChoices(int choicesIn, pid_t dialog, LaunchSettings& set
         case Outcome::Ended: return StatusOf(dialog);
         case Outcome::Refused: break;
     }
-    err << "Pellow cannot start.\n" << why << "\n" << std::flush;
+    err << FatalMessage(why) << "\n" << std::flush;
     // Whatever sent that is not to be trusted with the screen any longer, nor left behind.
     kill(dialog, SIGKILL);
     while (waitpid(dialog, nullptr, 0) < 0 && errno == EINTR) {}

@@ -272,7 +272,7 @@ TEST_F(GameTest, LaunchFailuresEndWithTheirReport) {
         }
         setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
     }
-    EXPECT_EQ(shownMessage.rfind("Error in function DirectX() \nError Number: 1001\n", 0), 0u)
+    EXPECT_EQ(shownMessage.rfind("Pellow cannot start.\nError in function DirectX() \nError Number: 1001\n", 0), 0u)
         << shownMessage;
     EXPECT_FALSE(fs::exists(folder / "res"));
     EXPECT_FALSE(game->display().backBuffer().exists());

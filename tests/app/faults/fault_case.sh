@@ -146,7 +146,7 @@ bad_wav)
     start_and_play
     expect_game_runs
     expect_stderr "SHUFFLE.WAV"
-    expect_stderr_only '^Sound not loaded: .*/SHUFFLE\.WAV: '
+    expect_stderr_only '^Pellow: sound not loaded: .*/SHUFFLE\.WAV: '
     expect_sandbox_unchanged "after a damaged sound"
     ;;
 no_audio)
