@@ -241,11 +241,9 @@ bool Game::RunFrame() {
     frameInput.playHighlighted = (enter && !alt) || input_.KeyPressed(modDX::keySpace);
     // A click goes to the card where the screen shows it, lifted or not.
     frameInput.handLifts = shownLifts_;
-    // The right button held shows the last trick; let go on the player's turn, it asks for the
-    // hint as H does.
-    const bool rightReleased = rightWasDown_ && !input_.MouseButton(1);
+    // The right button only shows the last trick while held; the hint is H's alone.
     rightWasDown_ = input_.MouseButton(1);
-    const bool hintAsked = input_.KeyDown(modDX::keyH) || rightReleased;
+    const bool hintAsked = input_.KeyDown(modDX::keyH);
     const bool picked = StepFrame(m, frameInput);
     if (!m.fault.empty()) {
         End(FatalMessage(m.fault, true));

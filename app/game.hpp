@@ -75,8 +75,8 @@ public:
     [[noreturn]] void FrameLoop();
     // One frame: input, match, drawing, presentation. Returns whether a picture was presented.
     bool RunFrame();
-    // The card the hint raises in the user's hand this frame, -1 for none. H or a right click
-    // on the user's turn asks; the card stays raised until the user plays.
+    // The card the hint raises in the user's hand this frame, -1 for none. H on the user's
+    // turn asks; the card stays raised until the user plays.
     int HintCard(bool asked);
     void QuitGame();
     // The table's extras this frame: keyboard highlight, dimmed cards, the last trick.
