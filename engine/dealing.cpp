@@ -110,9 +110,15 @@ void SortUserHand(Match& m) {
             for (int i = 0; i < n; ++i)
                 if (SuitOf(listed[i]) == suit && StrengthOf(listed[i]) == strength)
                     sorted[k++] = listed[i];
+    // The keyboard's highlight stays on its card, wherever the card goes.
+    int& highlight = m.motion.highlightedCard;
+    const int highlighted = highlight >= 0 && hand[highlight].inUse ? hand[highlight].card : -1;
     k = 0;
     for (int i = 0; i < kHandCards; ++i)
-        if (hand[i].inUse) hand[i].card = sorted[k++];
+        if (hand[i].inUse) {
+            hand[i].card = sorted[k++];
+            if (hand[i].card == highlighted) highlight = i;
+        }
     // The rules core keeps the user's cards in the order they are shown.
     for (int i = 0; i < n; ++i) m.deal.hand[userSeat][i] = static_cast<std::int8_t>(sorted[i]);
 }

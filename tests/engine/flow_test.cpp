@@ -350,6 +350,29 @@ TEST_F(FlowTest, ReorderRoundTripSortsTheHandAndRestoresThePhase) {
     EXPECT_TRUE(StepFrame(m, ClickOnFirstLegal()));
 }
 
+// R sorts the hand under the keyboard's highlight: it stays on its card, not on the slot.
+TEST_F(FlowTest, ReorderKeepsTheHighlightOnItsCard) {
+    DealToTheUsersLead();
+    ASSERT_TRUE(UserMayPick(m, false));
+    std::array<int, kHandCards> sorted{};
+    for (int k = 0; k < kHandCards; ++k) sorted[k] = m.motion.userHand[k].card;
+    std::sort(sorted.begin(), sorted.end(), [](int a, int b) {
+        return SuitOf(a) < SuitOf(b) || (SuitOf(a) == SuitOf(b) && StrengthOf(a) > StrengthOf(b));
+    });
+    // The first slot whose card the sort moves elsewhere; the user leads, so all may be played.
+    int slot = 0;
+    while (slot < kHandCards && sorted[slot] == m.motion.userHand[slot].card) ++slot;
+    ASSERT_LT(slot, kHandCards) << "the deal came sorted";
+    MoveHighlight(m, +1, false);
+    for (int k = 0; k < slot; ++k) MoveHighlight(m, +1, false);
+    ASSERT_EQ(HighlightedSlot(m), slot);
+    const int card = m.motion.userHand[slot].card;
+    ASSERT_TRUE(RequestReorder(m));
+    RunUntil([&] { return m.motion.statusText == Phase::NormalPlay; }, false);
+    ASSERT_GE(HighlightedSlot(m), 0);
+    EXPECT_EQ(m.motion.userHand[HighlightedSlot(m)].card, card);
+}
+
 TEST_F(FlowTest, ReorderRefusedOutsideTheUsersFullHandTurn) {
     DealOut();
     m.motion.turnSeat = 2;
