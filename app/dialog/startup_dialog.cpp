@@ -83,7 +83,7 @@ void frmStartup::ResetRecord_Click() {
 }
 
 void frmStartup::Label11_Click() {
-    if (host_.informationBox) host_.informationBox(kWebMessage, kStartupCaption);
+    if (host_.informationBox) host_.informationBox(AboutText(), kStartupCaption);
 }
 
 void frmStartup::Command1_Click() {

@@ -43,7 +43,7 @@ public:
     void ResetRecord_Click();
     void Partner_Click(ComputerLevel level);
     void Opponents_Click(ComputerLevel level);
-    void Label11_Click();  // the web address below the rules
+    void Label11_Click();  // the "about" line below the rules
     void Command1_Click();  // Play
     void Command2_Click();  // Exit
 

@@ -122,4 +122,22 @@ std::vector<TextLine> CreditsText() {
     return t;
 }
 
+std::string AboutLinkText() {
+    return "About Pellow " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) +
+           "." + std::to_string(kVersionRevision);
+}
+
+std::string AboutText() {
+    // The box does not wrap: the lines are broken here.
+    return "Pellow " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
+           std::to_string(kVersionRevision) +
+           "\nA trick-taking card game for four: you and a computer\n"
+           "partner against two computer players.\n\n"
+           "Free software under the GNU General Public License,\n"
+           "version 3 or later (GPL-3.0-or-later).\n\n"
+           "Manual: man 6 pellow\n"
+           "Licence and credits: LICENSE and CREDITS.md in\n"
+           "/usr/share/doc/pellow, and the Credits tab.";
+}
+
 }  // namespace pellow

@@ -12,9 +12,6 @@ inline constexpr const char* kStartupCaption = "Pellow (Freeware)";
 inline constexpr const char* kRequirementLine = "Requires SDL 2.0.18 or above";
 inline constexpr const char* kPlayCaption = "Play Pellow";
 inline constexpr const char* kExitCaption = "Exit";
-inline constexpr const char* kWebAddress = "pellow.example.org";
-inline constexpr const char* kWebMessage =
-    "Please use your installed Web browser to view this page.";
 inline constexpr const char* kSlowAnimationCaption = "Slow animation";
 inline constexpr const char* kSlowAnimationHelp =
     "Click for slower card animation. Useful when learning the game or in fast computers.";
@@ -89,5 +86,10 @@ inline constexpr std::array<PointsRow, 6> kPointsTable = {{
 
 std::vector<TextLine> RulesText();
 std::vector<TextLine> CreditsText();
+
+// The line below the rules, "About Pellow 1.0.0", and what clicking it shows: what the game is,
+// its licence and where its manual, licence and credits are. The game has no web page.
+std::string AboutLinkText();
+std::string AboutText();
 
 }  // namespace pellow

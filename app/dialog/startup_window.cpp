@@ -211,7 +211,8 @@ void StartupWindow::BuildKeysPage() {
 void StartupWindow::BuildRulesPage() {
     AddTextPage(PX(4), PY(12), 493, 145, RulesText(), fl_rgb_color(255, 255, 192),
                 kRulesSize);
-    auto* label11 = new LinkLabel(PX(312), PY(160), 121, 17, kWebAddress);
+    auto* label11 = new LinkLabel(PX(312), PY(160), 181, 17, "");
+    label11->copy_label(AboutLinkText().c_str());
     label11->callback([](Fl_Widget*, void* self) {
         static_cast<StartupWindow*>(self)->form_.Label11_Click();
     }, this);

@@ -117,11 +117,11 @@ play)
     shows_picture preview0 119x156+388+344
     tab_keys; shot keys
     tab_rules; shot rules; page_has_text rules
-    # The web address only shows a message box with the dialog's caption.
+    # The "about" line only shows a message box with the dialog's caption.
     click 360 497
     [ "$(xdotool search --onlyvisible --name "$caption" | wc -l)" -eq 2 ] ||
-        fail "no message box for the web address"
-    [ -n "$extra" ] && import -window root "$extra/web-message.png"
+        fail "no message box for the about line"
+    [ -n "$extra" ] && import -window root "$extra/about-message.png"
     xdotool key Return
     sleep 0.3
     [ "$(xdotool search --onlyvisible --name "$caption" | wc -l)" -eq 1 ] ||

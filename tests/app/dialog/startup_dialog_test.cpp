@@ -263,15 +263,41 @@ TEST(StartupDialogUnload, ByTheLaunchAfterPlayKeepsTheProgram) {
     EXPECT_EQ(ends, 0);
 }
 
-TEST_F(StartupDialogTest, WebAddressOnlyShowsTheMessage) {
+// No web page exists: the line below the rules says what the game is and where its manual,
+// licence and credits are, and only shows that.
+TEST_F(StartupDialogTest, AboutLineShowsTheVersionLicenceManualAndCredits) {
+    const std::string version = std::string(PELLOW_PROJECT_VERSION);
+    EXPECT_EQ(AboutLinkText(), "About Pellow " + version);
     form.Form_Load();
     form.Label11_Click();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].first, "Please use your installed Web browser to view this page.");
+    const std::string& text = boxes[0].first;
+    for (const std::string& part : {"Pellow " + version, std::string("GPL-3.0-or-later"),
+                                    std::string("man 6 pellow"), std::string("LICENSE"),
+                                    std::string("CREDITS.md"), std::string("Credits tab")}) {
+        EXPECT_NE(text.find(part), std::string::npos) << part << " missing from:\n" << text;
+    }
     EXPECT_EQ(boxes[0].second, "Pellow (Freeware)");
     EXPECT_TRUE(launches.empty());
     EXPECT_EQ(programEnds, 0);
     EXPECT_TRUE(form.endOnUnload);
+}
+
+// Nothing the player reads in the dialog points at a made-up address.
+TEST(StartupTexts, NoPlaceholderAddressIsShown) {
+    std::vector<std::string> shown = {kStartupCaption, kRequirementLine, kPlayCaption,
+                                      kExitCaption, AboutLinkText(), AboutText()};
+    for (const char* t : kDeckCaptions) shown.emplace_back(t);
+    for (const char* t : kDeckDescriptions) shown.emplace_back(t);
+    for (const char* t : kKeyLines) shown.emplace_back(t);
+    for (const char* t : kTabCaptions) shown.emplace_back(t);
+    for (const TextLine& line : RulesText()) shown.push_back(line.text);
+    for (const TextLine& line : CreditsText()) shown.push_back(line.text);
+    for (const std::string& t : shown) {
+        EXPECT_EQ(t.find("example."), std::string::npos) << t;
+        EXPECT_EQ(t.find("www."), std::string::npos) << t;
+        EXPECT_EQ(t.find("http"), std::string::npos) << t;
+    }
 }
 
 // The rules page teaches the game, so what it says must be what the game does.
