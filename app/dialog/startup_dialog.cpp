@@ -50,25 +50,17 @@ void frmStartup::show_tabs() {
     for (int i = 0; i < kTabCount; ++i) Frame1Visible[i] = (i == currentTab);
 }
 
+// The chosen deck is the one selected and the one whose card shows.
 void frmStartup::SelectOption(int number) {
     for (int n = 1; n <= 4; ++n) Option[n] = (n == number);
+    Image2Visible.fill(false);
+    Image2Visible[static_cast<std::size_t>(kPreviewOfOption[static_cast<std::size_t>(number)])] = true;
 }
 
-// The two 1024 x 768 decks have no preview of their own: the picture stays as it was.
 void frmStartup::Option1_Click() { SelectOption(1); }
+void frmStartup::Option2_Click() { SelectOption(2); }
 void frmStartup::Option3_Click() { SelectOption(3); }
-
-void frmStartup::Option2_Click() {
-    SelectOption(2);
-    Image2Visible[1] = true;
-    Image2Visible[0] = false;
-}
-
-void frmStartup::Option4_Click() {
-    SelectOption(4);
-    Image2Visible[0] = true;
-    Image2Visible[1] = false;
-}
+void frmStartup::Option4_Click() { SelectOption(4); }
 
 void frmStartup::Check3_Click(bool checked) { Check3 = checked; }
 void frmStartup::CheckWindow_Click(bool checked) { CheckWindow = checked; }

@@ -23,6 +23,10 @@ struct StartupDialogHost {
     std::function<void(const MatchRecord&)> saveRecord;
 };
 
+// The preview each option button shows: Option(n) is the Deck numbered n, the previews are in
+// the pack builder's deck order.
+inline constexpr std::array<int, 5> kPreviewOfOption = {-1, 3, 1, 2, 0};
+
 // "Version 1.5.0" for major 1, minor 5, revision 0.
 std::string VersionText(int major, int minor, int revision);
 
@@ -53,7 +57,8 @@ public:
     int SSTab1Tab = 0;                         // the tab the tab control shows as selected
     std::array<bool, kTabCount> Frame1Visible{true, true, true, true, true};
     std::array<bool, 5> Option{false, false, false, false, true};  // Option(n): the Deck numbered n; [0] unused
-    std::array<bool, 2> Image2Visible{true, false};
+    // Image2Visible[i]: the preview of the pack builder's deck i (Royal, Celtic, Vintage, Worn).
+    std::array<bool, 4> Image2Visible{true, false, false, false};
     bool Check3 = false;  // "Slow animation"
     bool CheckWindow = false;
     bool CheckPlayable = true;

@@ -179,8 +179,8 @@ void StartupWindow::Build() {
 }
 
 void StartupWindow::BuildDeckPage() {
-    // Top to bottom: one 1024 x 768 deck, the two 800 x 600 decks, the other 1024 x 768
-    // deck, so the two decks that have a preview sit beside it.
+    // Top to bottom: one 1024 x 768 deck, the two 800 x 600 decks, the other 1024 x 768 deck;
+    // the chosen deck's card shows beside them.
     const int optionY[5] = {0, 2, 99, 144, 48};
     const int optionW[5] = {0, 349, 317, 349, 349};
     for (int n = 1; n <= 4; ++n) {
@@ -195,8 +195,10 @@ void StartupWindow::BuildDeckPage() {
             ->labelsize(kDescriptionSize);
     }
 
-    image2_[0] = new PictureBox(PX(372), PY(16), kPreviewPictures[0]);
-    image2_[1] = new PictureBox(PX(373), PY(16), kPreviewPictures[1]);
+    // The Celtic card is a little smaller: its box moves right so that it stays centred.
+    const int previewX[4] = {372, 373, 372, 372};
+    for (int i = 0; i < 4; ++i)
+        image2_[i] = new PictureBox(PX(previewX[i]), PY(16), kPreviewPictures[i]);
 }
 
 void StartupWindow::BuildKeysPage() {
@@ -344,8 +346,8 @@ void StartupWindow::Sync() {
         }
     }
     for (int n = 1; n <= 4; ++n) option_[n]->value(form_.Option[n] ? 1 : 0);
-    for (int i = 0; i < 2; ++i) {
-        if (form_.Image2Visible[i]) {
+    for (int i = 0; i < 4; ++i) {
+        if (form_.Image2Visible[static_cast<std::size_t>(i)]) {
             image2_[i]->show();
         } else {
             image2_[i]->hide();

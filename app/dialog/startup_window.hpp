@@ -72,7 +72,7 @@ private:
     Fl_Group* tab_[kTabCount] = {};
     Fl_Group* frame1_[kTabCount] = {};
     Fl_Round_Button* option_[5] = {};
-    PictureBox* image2_[2] = {};
+    PictureBox* image2_[4] = {};
     Fl_Check_Button* check3_ = nullptr;
     Fl_Check_Button* checkWindow_ = nullptr;
     Fl_Check_Button* checkPlayable_ = nullptr;

@@ -1,5 +1,6 @@
 #pragma once
-// Pictures of the start-up dialog: the banner and the two deck previews.
+// Pictures of the start-up dialog: the banner and one preview for each deck.
+#include <array>
 #include <string>
 
 #include "card_art.hpp"
@@ -9,9 +10,19 @@ namespace pellow::pack {
 
 // The dialog's background, which the previews' rounded corners blend into.
 inline constexpr Rgb kDialogGrey{192, 192, 192};
-// King of hearts and queen of spades: court cards show a deck's style best.
-inline constexpr int kPreviewCard0 = 48 + 2;
-inline constexpr int kPreviewCard1 = 44 + 3;
+
+// Each deck's preview, in the order of DeckSpecs: a court card of that deck, which shows its
+// style best, drawn as the game draws that deck (worn or aged paper included).
+struct PreviewArt {
+    int card;
+    int width, height;
+};
+inline constexpr std::array<PreviewArt, 4> kPreviews{{
+    {48 + 2, 119, 156},  // Royal Standard: king of hearts
+    {44 + 3, 115, 152},  // Royal Celtic: queen of spades
+    {40 + 1, 119, 156},  // Vintage 1900s: jack of diamonds
+    {48 + 0, 119, 156},  // Worn Classic: king of clubs
+}};
 
 // 435 x 254: the game's name over the felt beside a fan of the first deck's nines and fives.
 Image RenderBanner(const DeckSpec& deck, const std::string& titleFont);

@@ -18,8 +18,8 @@ int Usage() {
                  "  --contact-sheet FILE  write a PNG of every card, back, font and the pointer\n"
                  "  --previews DIR        write table_800.png and table_1024.png: the score page\n"
                  "                        over the table as the game shows it\n"
-                 "  --dialog-images DIR   write banner.bmp, preview0.bmp and preview1.bmp for the\n"
-                 "                        start-up dialog\n"
+                 "  --dialog-images DIR   write banner.bmp and preview0.bmp to preview3.bmp (one\n"
+                 "                        per deck) for the start-up dialog\n"
                  "  --icon FILE           write the desktop icon (128 x 128 PNG)\n";
     return 2;
 }
@@ -82,8 +82,8 @@ int main(int argc, char** argv) {
             std::filesystem::create_directories(dialog);
             const DialogImages d = RenderDialogImages(src);
             WriteAtomically(dialog + "/banner.bmp", EncodeBmp8(d.banner));
-            WriteAtomically(dialog + "/preview0.bmp", EncodeBmp24(d.preview0));
-            WriteAtomically(dialog + "/preview1.bmp", EncodeBmp24(d.preview1));
+            for (std::size_t i = 0; i < d.previews.size(); ++i)
+                WriteAtomically(dialog + "/preview" + std::to_string(i) + ".bmp", EncodeBmp24(d.previews[i]));
         }
         if (!icon.empty()) WritePng(RenderIcon(src), icon);
     } catch (const std::exception& e) {

@@ -127,8 +127,10 @@ DialogImages RenderDialogImages(const ArtSources& src) {
     const std::vector<DeckSpec> specs = DeckSpecs(src);
     DialogImages d;
     d.banner = Quantize(RenderBanner(specs[0], src.deluxeFont));
-    d.preview0 = RenderCardOver(specs[0], kPreviewCard0, 119, 156, kDialogGrey);
-    d.preview1 = RenderCardOver(specs[1], kPreviewCard1, 115, 152, kDialogGrey);
+    for (std::size_t i = 0; i < kPreviews.size(); ++i) {
+        const PreviewArt& p = kPreviews[i];
+        d.previews.push_back(RenderCardOver(specs[i], p.card, p.width, p.height, kDialogGrey));
+    }
     return d;
 }
 

@@ -41,9 +41,8 @@ Artwork RenderArtwork(const ArtSources& src);
 std::vector<PakEntry> ArchiveEntries(const Artwork& art);
 
 struct DialogImages {
-    IndexedImage banner;  // 435 x 254, 256 colours
-    Image preview0;       // 119 x 156, a card of the first deck
-    Image preview1;       // 115 x 152, a card of the second deck
+    IndexedImage banner;          // 435 x 254, 256 colours
+    std::vector<Image> previews;  // a card of each deck, in the order of DeckSpecs
 };
 DialogImages RenderDialogImages(const ArtSources& src);
 // The desktop icon: the two cards that carry the game, a nine and a five, on the felt.

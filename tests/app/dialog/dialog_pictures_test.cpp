@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 namespace pellow {
@@ -44,6 +45,24 @@ TEST(DialogPictures, BannerAndPreviewsAreThePackBuildersPictures) {
     ExpectSamePicture(kBannerPicture, "banner.bmp", 435, 254);
     ExpectSamePicture(kPreviewPictures[0], "preview0.bmp", 119, 156);
     ExpectSamePicture(kPreviewPictures[1], "preview1.bmp", 115, 152);
+    ExpectSamePicture(kPreviewPictures[2], "preview2.bmp", 119, 156);
+    ExpectSamePicture(kPreviewPictures[3], "preview3.bmp", 119, 156);
+}
+
+// Every deck has a picture of its own: no two previews show the same pixels.
+TEST(DialogPictures, EachDeckHasItsOwnPreview) {
+    for (int a = 0; a < 4; ++a) {
+        for (int b = a + 1; b < 4; ++b) {
+            const DialogPicture& p = kPreviewPictures[a];
+            const DialogPicture& q = kPreviewPictures[b];
+            const int w = std::min(p.width, q.width), h = std::min(p.height, q.height);
+            int differ = 0;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    if (p.pixels[y * p.width + x] != q.pixels[y * q.width + x]) ++differ;
+            EXPECT_GT(differ, w * h / 4) << "previews " << a << " and " << b << " look alike";
+        }
+    }
 }
 
 }  // namespace

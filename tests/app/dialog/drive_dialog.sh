@@ -1,8 +1,9 @@
 #!/bin/bash
 # Drives the real start-up dialog on an X display with xdotool.
 #
-#   drive_dialog.sh play   PROGRAM [SHOT-DIR]  switch tabs, pick the Celtic deck and "Slow
-#                                              animation", press Play; the program must report
+#   drive_dialog.sh play   PROGRAM [SHOT-DIR]  show each deck's own preview, switch tabs, pick
+#                                              the Celtic deck and "Slow animation", press
+#                                              Play; the program must report
 #                                              the launch with Roya2, 800x600 and slow animation,
 #                                              and the banner and previews must be the pictures
 #                                              in $PELLOW_DIALOG_PICTURES, pixel for pixel
@@ -114,6 +115,16 @@ play)
     [ -d "${PELLOW_DIALOG_PICTURES:-}" ] || fail "PELLOW_DIALOG_PICTURES names no folder"
     shot deck
     shows_picture banner 435x254+48+0
+    shows_picture preview0 119x156+388+344
+    # Each deck shows its own card, whichever was showing before.
+    click 120 340          # Worn Classic, Option1
+    shot deck-worn
+    shows_picture preview3 119x156+388+344
+    click 120 482          # Vintage 1900s, Option3
+    shot deck-vintage
+    shows_picture preview2 119x156+388+344
+    click 120 386          # Royal Standard, Option4
+    shot deck-royal
     shows_picture preview0 119x156+388+344
     tab_keys; shot keys
     tab_rules; shot rules; page_has_text rules

@@ -209,27 +209,55 @@ TEST_F(StartupDialogTest, TabsShowExactlyOnePageStartingWithDeck) {
     EXPECT_EQ(visiblePages(), std::vector<int>{3});
 }
 
-TEST_F(StartupDialogTest, PreviewFollowsThe800x600DecksAndOneDeckIsSelected) {
+TEST_F(StartupDialogTest, EachDeckShowsItsOwnPreviewAndOneDeckIsSelected) {
     form.Form_Load();
-    using Shown = std::array<bool, 2>;
-    EXPECT_EQ(form.Image2Visible, (Shown{true, false}));
+    // The previews in the pack builder's order: Royal, Celtic, Vintage, Worn.
+    using Shown = std::array<bool, 4>;
+    EXPECT_EQ(form.Image2Visible, (Shown{true, false, false, false}));
     form.Option2_Click();
-    EXPECT_EQ(form.Image2Visible, (Shown{false, true}));
-    // The 1024 x 768 decks leave whatever preview was showing.
+    EXPECT_EQ(form.Image2Visible, (Shown{false, true, false, false}));
+    // The 1024 x 768 decks show their own card, not the one that was showing.
     form.Option1_Click();
-    EXPECT_EQ(form.Image2Visible, (Shown{false, true}));
+    EXPECT_EQ(form.Image2Visible, (Shown{false, false, false, true}));
     form.Option3_Click();
-    EXPECT_EQ(form.Image2Visible, (Shown{false, true}));
+    EXPECT_EQ(form.Image2Visible, (Shown{false, false, true, false}));
     form.Option4_Click();
-    EXPECT_EQ(form.Image2Visible, (Shown{true, false}));
+    EXPECT_EQ(form.Image2Visible, (Shown{true, false, false, false}));
     form.Option1_Click();
-    EXPECT_EQ(form.Image2Visible, (Shown{true, false}));
+    EXPECT_EQ(form.Image2Visible, (Shown{false, false, false, true}));
     // Only the last deck clicked is selected, and Play takes that one.
     EXPECT_EQ(form.Option, (std::array<bool, 5>{false, true, false, false, false}));
     form.Command1_Click();
     ASSERT_EQ(launches.size(), 1u);
     EXPECT_EQ(launches[0].deckFolder, "Worn");
     EXPECT_EQ(launches[0].screen, ScreenSize::Large1024x768);
+}
+
+// Each option's preview is the deck it launches, whichever deck was shown before.
+TEST_F(StartupDialogTest, ThePreviewShownIsTheDeckPlayLaunches) {
+    // The pack builder's deck folders, in the order of its previews.
+    const std::array<std::string, 4> previewFolder = {"Royal", "Roya2", "Vintage", "Worn"};
+    for (int before = 1; before <= 4; ++before) {
+        for (int option = 1; option <= 4; ++option) {
+            SCOPED_TRACE(std::to_string(before) + " then " + std::to_string(option));
+            launches.clear();
+            form.Form_Load();
+            ClickOption(before);
+            ClickOption(option);
+            int shown = 0;
+            std::size_t which = 0;
+            for (std::size_t i = 0; i < form.Image2Visible.size(); ++i) {
+                if (form.Image2Visible[i]) {
+                    ++shown;
+                    which = i;
+                }
+            }
+            ASSERT_EQ(shown, 1);
+            form.Command1_Click();
+            ASSERT_EQ(launches.size(), 1u);
+            EXPECT_EQ(launches[0].deckFolder, previewFolder[which]);
+        }
+    }
 }
 
 TEST_F(StartupDialogTest, ExitAndClosingBeforePlayEndTheProgramWithoutLaunching) {
@@ -338,7 +366,7 @@ TEST_F(StartupDialogTest, LastChoicesAreShownAndPlayLeavesTheNewOnes) {
     shown.record = form.record;
     shown.Form_Load();
     EXPECT_EQ(shown.Option, (std::array<bool, 5>{false, false, true, false, false}));
-    EXPECT_EQ(shown.Image2Visible, (std::array<bool, 2>{false, true}));
+    EXPECT_EQ(shown.Image2Visible, (std::array<bool, 4>{false, true, false, false}));
     EXPECT_TRUE(shown.Check3);
     EXPECT_TRUE(shown.CheckWindow);
     EXPECT_FALSE(shown.CheckPlayable);

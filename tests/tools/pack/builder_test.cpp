@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "resources/zulpak.hpp"
+#include "tools/pack/dialog_art.hpp"
 #include "tools/pack/pack_contents.hpp"
 #include "tools/pack/pak_writer.hpp"
 #include "tools/pack/pictures.hpp"
@@ -137,7 +138,9 @@ TEST(DialogImages, BannerHas256ColoursAndPreviewsBlendIntoTheDialog) {
     EXPECT_EQ(s->format->palette->ncolors, 256);
     SDL_FreeSurface(s);
 
-    for (const auto& [img, w, h] : {std::tuple{&d.preview0, 119, 156}, std::tuple{&d.preview1, 115, 152}}) {
+    ASSERT_EQ(d.previews.size(), 4u);
+    for (const auto& [img, w, h] : {std::tuple{&d.previews[0], 119, 156}, std::tuple{&d.previews[1], 115, 152},
+                                    std::tuple{&d.previews[2], 119, 156}, std::tuple{&d.previews[3], 119, 156}}) {
         const auto pic = pellow::pack_test::LoadBmp(EncodeBmp24(*img));
         ASSERT_EQ(pic.width, w);
         ASSERT_EQ(pic.height, h);
@@ -147,7 +150,23 @@ TEST(DialogImages, BannerHas256ColoursAndPreviewsBlendIntoTheDialog) {
         EXPECT_NEAR(corner.g, 192, 12);
         EXPECT_NEAR(corner.b, 192, 12);
     }
-    EXPECT_FALSE(d.preview0.Crop(0, 0, 115, 152).Bytes() == d.preview1.Bytes()) << "both previews show one deck";
+    EXPECT_FALSE(d.previews[0].Crop(0, 0, 115, 152).Bytes() == d.previews[1].Bytes()) << "both previews show one deck";
+}
+
+// Each deck's preview is a card of that deck as the game draws it, not another deck's card.
+TEST(DialogImages, EachDecksPreviewIsACardOfThatDeck) {
+    const ArtSources src = InstalledSources();
+    const DialogImages d = RenderDialogImages(src);
+    const std::vector<DeckSpec> specs = DeckSpecs(src);
+    ASSERT_EQ(d.previews.size(), specs.size());
+    for (std::size_t i = 0; i < specs.size(); ++i) {
+        SCOPED_TRACE(specs[i].prefix);
+        const Image& p = d.previews[i];
+        for (std::size_t other = 0; other < specs.size(); ++other) {
+            const Image drawn = RenderCardOver(specs[other], kPreviews[i].card, p.Width(), p.Height(), kDialogGrey);
+            EXPECT_EQ(drawn.Bytes() == p.Bytes(), other == i) << "drawn with " << specs[other].prefix;
+        }
+    }
 }
 
 TEST(Builder, SecondRunWritesTheSameArchiveAndAContactSheet) {
