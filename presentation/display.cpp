@@ -10,6 +10,9 @@
 #include "presentation/dx_internal.hpp"
 #include "presentation/environment.hpp"
 #include "presentation/without_compose.hpp"
+#ifdef PELLOW_WINDOW_ICON
+#include "presentation/window_icon.hpp"
+#endif
 
 // The start-up dialog says which SDL the game needs; a build against an older one must fail.
 static_assert(SDL_VERSION_ATLEAST(2, 0, 18), "Pellow needs SDL 2.0.18 or newer");
@@ -148,6 +151,21 @@ void StartVideo(bool& started) {
     started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
 }
 
+// Pellow's icon for the title bar and the task bar, the desktop icon made small; compiled in, so
+// opening the window reads no file.
+void SetWindowIcon(SDL_Window* window) {
+#ifdef PELLOW_WINDOW_ICON
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(
+        const_cast<std::uint32_t*>(kWindowIcon.pixels), kWindowIcon.width, kWindowIcon.height, 32,
+        kWindowIcon.width * 4, SDL_PIXELFORMAT_RGB888);
+    if (!icon) return;
+    SDL_SetWindowIcon(window, icon);
+    SDL_FreeSurface(icon);
+#else
+    (void)window;
+#endif
+}
+
 }  // namespace
 
 // ---- Display ----
@@ -201,6 +219,7 @@ void Display::DirectX(int width, int height, DisplayKind kind) {
                                         width, height, SDL_WINDOW_SHOWN);
         }
         if (!p.window) throw LoadError("DirectX", errWindow, SDL_GetError());
+        SetWindowIcon(p.window);
         fullScreen_ = kind == DisplayKind::FullScreen;
         SDL_EnableScreenSaver();
         // Keys are read as keys: no text is typed, so no input method is asked for.

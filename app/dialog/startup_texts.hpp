@@ -12,6 +12,9 @@ inline constexpr const char* kStartupCaption = "Pellow (Freeware)";
 inline constexpr const char* kRequirementLine = "Requires SDL 2.0.18 or above";
 inline constexpr const char* kPlayCaption = "Play Pellow";
 inline constexpr const char* kExitCaption = "Exit";
+// The X window class of the dialog: the desktop entry's name (pellow.desktop) and the game
+// window's class, which SDL takes from the program's name.
+inline constexpr const char* kWindowClass = "pellow";
 inline constexpr const char* kSlowAnimationCaption = "Slow animation";
 inline constexpr const char* kSlowAnimationHelp =
     "Click for slower card animation. Useful when learning the game or in fast computers.";

@@ -128,6 +128,9 @@ StartupDialogHost StartupWindow::Host(std::function<void()> loadForm1, StoredCho
 void StartupWindow::Build() {
     Fl::background(192, 192, 192);
     window_ = std::make_unique<Fl_Double_Window>(538, 545, kStartupCaption);
+    // The class the desktop entry and the game's own window share ("pellow"), so a task bar
+    // groups the dialog with the game and shows Pellow's icon rather than the toolkit's.
+    window_->xclass(kWindowClass);
     window_->color(fl_rgb_color(192, 192, 192));
     window_->size_range(538, 545, 538, 545);
     window_->callback(

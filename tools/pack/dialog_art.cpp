@@ -76,4 +76,16 @@ Image RenderBanner(const DeckSpec& deck, const std::string& titleFont) {
     return out;
 }
 
+Image HalveImage(const Image& img) {
+    Image out(img.Width() / 2, img.Height() / 2);
+    for (int y = 0; y < out.Height(); ++y)
+        for (int x = 0; x < out.Width(); ++x) {
+            const Rgb a = img.At(2 * x, 2 * y), b = img.At(2 * x + 1, 2 * y);
+            const Rgb c = img.At(2 * x, 2 * y + 1), d = img.At(2 * x + 1, 2 * y + 1);
+            auto mean = [](int p, int q, int r, int s) { return static_cast<std::uint8_t>((p + q + r + s + 2) / 4); };
+            out.Set(x, y, {mean(a.r, b.r, c.r, d.r), mean(a.g, b.g, c.g, d.g), mean(a.b, b.b, c.b, d.b)});
+        }
+    return out;
+}
+
 }  // namespace pellow::pack

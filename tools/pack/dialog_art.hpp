@@ -1,5 +1,6 @@
 #pragma once
-// Pictures of the start-up dialog: the banner and one preview for each deck.
+// Pictures of the start-up dialog: the banner and one preview for each deck, and the small
+// icon the game's window carries.
 #include <array>
 #include <string>
 
@@ -26,5 +27,9 @@ inline constexpr std::array<PreviewArt, 4> kPreviews{{
 
 // 435 x 254: the game's name over the felt beside a fan of the first deck's nines and fives.
 Image RenderBanner(const DeckSpec& deck, const std::string& titleFont);
+
+// Half the size, each pixel the mean of the four it replaces: the desktop icon made small
+// enough for a window's title bar and task bar.
+Image HalveImage(const Image& img);
 
 }  // namespace pellow::pack

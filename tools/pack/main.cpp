@@ -13,14 +13,15 @@ namespace {
 
 int Usage() {
     std::cerr << "usage: pellow-pack [--pak FILE] [--contact-sheet FILE.png] [--previews DIR]\n"
-                 "                   [--dialog-images DIR] [--icon FILE.png]\n"
+                 "                   [--dialog-images DIR] [--icon FILE.png] [--window-icon FILE.bmp]\n"
                  "  --pak FILE            write the game's resource archive (res002.pak)\n"
                  "  --contact-sheet FILE  write a PNG of every card, back, font and the pointer\n"
                  "  --previews DIR        write table_800.png and table_1024.png: the score page\n"
                  "                        over the table as the game shows it\n"
                  "  --dialog-images DIR   write banner.bmp and preview0.bmp to preview3.bmp (one\n"
                  "                        per deck) for the start-up dialog\n"
-                 "  --icon FILE           write the desktop icon (128 x 128 PNG)\n";
+                 "  --icon FILE           write the desktop icon (128 x 128 PNG)\n"
+                 "  --window-icon FILE    write the game window's icon (64 x 64 BMP)\n";
     return 2;
 }
 
@@ -36,7 +37,7 @@ void WriteAtomically(const std::string& path, const std::vector<std::uint8_t>& b
 
 int main(int argc, char** argv) {
     using namespace pellow::pack;
-    std::string pak, sheet, previews, dialog, icon;
+    std::string pak, sheet, previews, dialog, icon, windowIcon;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (i + 1 >= argc) return Usage();
@@ -51,10 +52,13 @@ int main(int argc, char** argv) {
             dialog = value;
         else if (a == "--icon")
             icon = value;
+        else if (a == "--window-icon")
+            windowIcon = value;
         else
             return Usage();
     }
-    if (pak.empty() && sheet.empty() && previews.empty() && dialog.empty() && icon.empty())
+    if (pak.empty() && sheet.empty() && previews.empty() && dialog.empty() && icon.empty() &&
+        windowIcon.empty())
         return Usage();
 
     try {
@@ -86,6 +90,7 @@ int main(int argc, char** argv) {
                 WriteAtomically(dialog + "/preview" + std::to_string(i) + ".bmp", EncodeBmp24(d.previews[i]));
         }
         if (!icon.empty()) WritePng(RenderIcon(src), icon);
+        if (!windowIcon.empty()) WriteAtomically(windowIcon, EncodeBmp24(RenderWindowIcon(src)));
     } catch (const std::exception& e) {
         std::cerr << "pellow-pack: " << e.what() << "\n";
         return 1;

@@ -144,4 +144,6 @@ Image RenderIcon(const ArtSources& src) {
     return icon;
 }
 
+Image RenderWindowIcon(const ArtSources& src) { return HalveImage(RenderIcon(src)); }
+
 }  // namespace pellow::pack

@@ -47,5 +47,7 @@ struct DialogImages {
 DialogImages RenderDialogImages(const ArtSources& src);
 // The desktop icon: the two cards that carry the game, a nine and a five, on the felt.
 Image RenderIcon(const ArtSources& src);
+// The game window's icon, 64 x 64: the desktop icon at half its size.
+Image RenderWindowIcon(const ArtSources& src);
 
 }  // namespace pellow::pack

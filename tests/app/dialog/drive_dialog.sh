@@ -10,8 +10,9 @@
 #   drive_dialog.sh close  PROGRAM WM-CLOSE    close the window as the close box does
 #   drive_dialog.sh exit   PROGRAM             press "Exit"
 #   drive_dialog.sh game   PROGRAM [SHOT-DIR]  the real game: pick the Celtic deck and play; the
-#                                              game window must open at 800x600 and Escape must
-#                                              end the game with the unpacked files gone
+#                                              game window must open at 800x600 with Pellow's
+#                                              class and icon, and Escape must end the game with
+#                                              the unpacked files gone
 #
 # For close and exit the program must end at once with status 0, launch nothing and leave no
 # "res" folder beside itself or in its working folder. A program with res002.pak beside it is
@@ -67,6 +68,10 @@ sleep 0.3
 
 geometry=$(xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')
 [ "$geometry" = "538x545" ] || fail "dialog is $geometry, not 538x545"
+# A task bar groups the dialog with the game under the desktop entry (pellow.desktop), not
+# under the toolkit's name.
+class=$(xprop -id "$wid" WM_CLASS | sed -n 's/^WM_CLASS(STRING) = //p')
+[ "$class" = '"pellow", "Pellow"' ] || fail "the dialog's window class is $class"
 
 # Clicks at window coordinates of the dialog's layout.
 click() {
@@ -172,6 +177,11 @@ game)
         fail "the dialog is still showing beside the game"
     geometry=$(xdotool getwindowgeometry "$game" | sed -n 's/.*Geometry: //p')
     [ "$geometry" = "800x600" ] || fail "game window is $geometry, not 800x600"
+    # The game's window is Pellow's too: the desktop entry's class and its icon, 64 x 64.
+    class=$(xprop -id "$game" WM_CLASS | sed -n 's/^WM_CLASS(STRING) = "\([^"]*\)".*/\1/p')
+    [ "$class" = pellow ] || fail "the game's window class is $class"
+    icon=$(xprop -id "$game" -notype 32c _NET_WM_ICON | sed -n 's/^_NET_WM_ICON = \([0-9]*\), \([0-9]*\),.*/\1x\2/p')
+    [ "$icon" = 64x64 ] || fail "the game's window has no 64 x 64 icon (${icon:-none})"
     sleep 4                # let the deal run for a moment
     [ -e "$program_dir/res" ] && fail "the unpacked files are still there while the game runs"
     [ -n "$extra" ] && import -window "$game" "$extra/game.png"

@@ -169,6 +169,23 @@ TEST(DialogImages, EachDecksPreviewIsACardOfThatDeck) {
     }
 }
 
+// The game window's icon is the desktop icon at half its size.
+TEST(DialogImages, WindowIconIsTheDesktopIconHalved) {
+    const ArtSources src = InstalledSources();
+    const Image icon = RenderIcon(src);
+    const Image small = RenderWindowIcon(src);
+    ASSERT_EQ(small.Width(), 64);
+    ASSERT_EQ(small.Height(), 64);
+    double err = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const Rgb a = small.At(x, y), b = icon.At(2 * x, 2 * y);
+            err += std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b);
+        }
+    EXPECT_LT(err / (64 * 64 * 3), 12.0);
+    EXPECT_EQ(small.At(0, 0), icon.At(0, 0)) << "the felt corner keeps its colour";
+}
+
 TEST(Builder, SecondRunWritesTheSameArchiveAndAContactSheet) {
     // Threads finish in any order and the clock moves on; the archive must not notice.
     TempDir dir;
