@@ -29,7 +29,7 @@ fail() {
     echo "FAIL: $*" >&2
     # What the player saw at that moment.
     if [ -n "${GAME_WID:-}" ] && [ -n "${LOG:-}" ] && running; then
-        import -window "$GAME_WID" "$LOG/at_failure.png" 2>/dev/null
+        timeout 20 import -window "$GAME_WID" "$LOG/at_failure.png" 2>/dev/null
     fi
     if [ -n "${LOG:-}" ] && [ -s "$LOG/stderr.txt" ]; then
         echo "--- the program's stderr:" >&2
@@ -187,7 +187,7 @@ left_processes() {
 left_bus_names() {
     [ -n "$BUS_ADDRESS" ] || return 0
     local names
-    names=$("${BUS_AS[@]}" dbus-send --bus="$BUS_ADDRESS" --print-reply --dest=org.freedesktop.DBus \
+    names=$("${BUS_AS[@]}" dbus-send --bus="$BUS_ADDRESS" --print-reply --reply-timeout=2000 --dest=org.freedesktop.DBus \
         /org/freedesktop/DBus org.freedesktop.DBus.ListNames 2>&1) || { echo "(the session bus does not answer: $names)"; return; }
     sed -n 's/^ *string "\([^:"][^"]*\)"$/bus name \1/p' <<<"$names" | grep -vx 'bus name org\.freedesktop\.DBus'
 }
@@ -293,7 +293,7 @@ dismiss_message_box() {
     poll 60 message_box_or_ended || fail "no message box"
     running || fail "the program ended without a message box"
     sleep 0.5
-    import -window "$BOX_WID" "$LOG/$1.png" 2>/dev/null
+    timeout 20 import -window "$BOX_WID" "$LOG/$1.png" 2>/dev/null
     eval "$(xdotool getwindowgeometry --shell "$BOX_WID")"
     # Its whole text and its button must be on the screen.
     [ "$X" -ge 0 ] && [ "$Y" -ge 0 ] && [ $((X + WIDTH)) -le 1280 ] && [ $((Y + HEIGHT)) -le 1024 ] ||
@@ -307,6 +307,7 @@ click_game() {
     xdotool mousemove --window "$GAME_WID" "$1" "$2" mousedown 1 sleep 0.15 mouseup 1
 }
 
-shot_game() { import -window "$GAME_WID" "$1" 2>/dev/null; }
+# A screenshot never holds a test up: a window gone meanwhile must not stall the grab.
+shot_game() { timeout 20 import -window "$GAME_WID" "$1" 2>/dev/null; }
 
 tree_gone() { [ ! -e "$BOX/game/res" ] && [ -z "$(ls -A "$BOX/tmp")" ] && [ ! -e "$RUNTIME/pellow" ]; }
