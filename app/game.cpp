@@ -224,7 +224,7 @@ bool Game::RunFrame() {
     Match& m = match;
     input_.ReadKeyBoard();
     input_.ReadMouse();
-    if (input_.KeyDown(modDX::keyEscape)) {
+    if (input_.KeyDownOrPressed(modDX::keyEscape)) {
         QuitGame();
         return false;
     }
@@ -235,7 +235,9 @@ bool Game::RunFrame() {
     if (input_.KeyPressed(modDX::keyF11) || (alt && enter)) display_.SetFullScreen(!display_.FullScreen());
     const bool movingBefore = AnyCardMoving(m.motion);
     const Phase phaseBefore = m.motion.statusText;
-    FrameInput frameInput{input_.KeyDown(modDX::keyR), input_.MouseButton(0), input_.mouseX(),
+    // A press let go within the frame still counts as one, where a held key or button acts.
+    FrameInput frameInput{input_.KeyDownOrPressed(modDX::keyR),
+                          input_.MouseButton(0) || input_.ButtonPressed(0), input_.mouseX(),
                           input_.mouseY(), input_.Paused()};
     frameInput.moveHighlight = (input_.KeyPressed(modDX::keyRight) ? 1 : 0) - (input_.KeyPressed(modDX::keyLeft) ? 1 : 0);
     frameInput.playHighlighted = (enter && !alt) || input_.KeyPressed(modDX::keySpace);
@@ -243,7 +245,7 @@ bool Game::RunFrame() {
     frameInput.handLifts = shownLifts_;
     // The right button only shows the last trick while held; the hint is H's alone.
     rightWasDown_ = input_.MouseButton(1);
-    const bool hintAsked = input_.KeyDown(modDX::keyH);
+    const bool hintAsked = input_.KeyDownOrPressed(modDX::keyH);
     const bool picked = StepFrame(m, frameInput);
     if (!m.fault.empty()) {
         End(FatalMessage(m.fault, true));

@@ -83,6 +83,9 @@ public:
     // What closing the window does. Unset, closing only sets CloseRequested().
     void SetCloseHandler(std::function<void()> handler);
     bool CloseRequested() const { return closeRequested_; }
+    // Who hears the pump's key and button presses (the Input, so that a press let go before
+    // the next read still counts). Unset, they only update the platform's key state.
+    void SetPressHandler(std::function<void(const SDL_Event&)> handler);
 
     // The platform's window and renderer, for the layer's own files (dx_internal.hpp).
     struct Platform;
@@ -100,6 +103,7 @@ private:
     int height_ = 0;
     Rect clip_;
     std::function<void()> closeHandler_;
+    std::function<void(const SDL_Event&)> pressHandler_;
     bool closeRequested_ = false;
     bool fullScreen_ = false;
     bool videoPrepared_ = false;

@@ -37,6 +37,10 @@ void Display::HandleEvent(const SDL_Event& event) {
                     break;
             }
             break;
+        case SDL_KEYDOWN:
+        case SDL_MOUSEBUTTONDOWN:
+            if (pressHandler_) pressHandler_(event);
+            break;
         default:
             break;
     }
@@ -58,5 +62,9 @@ void Display::WaitForEvent(int milliseconds) {
 }
 
 void Display::SetCloseHandler(std::function<void()> handler) { closeHandler_ = std::move(handler); }
+
+void Display::SetPressHandler(std::function<void(const SDL_Event&)> handler) {
+    pressHandler_ = std::move(handler);
+}
 
 }  // namespace pellow::modDX

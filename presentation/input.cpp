@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "presentation/dx_internal.hpp"
 
@@ -78,6 +79,29 @@ void Input::GiveMeInput() {
     if (SDL_InitSubSystem(SDL_INIT_EVENTS) != 0)
         throw LoadError("GiveMeInput", errInputStart, SDL_GetError());
     running_ = true;
+    display_.SetPressHandler([this](const SDL_Event& event) {
+        if (event.type == SDL_KEYDOWN && !event.key.repeat) {
+            NoteKeyPress(ScanCodeFromPlatform(event.key.keysym.scancode));
+        } else if (event.type == SDL_MOUSEBUTTONDOWN) {
+            // The same order as the button bytes ReadMouse fills.
+            switch (event.button.button) {
+                case SDL_BUTTON_LEFT: NoteButtonPress(0); break;
+                case SDL_BUTTON_RIGHT: NoteButtonPress(1); break;
+                case SDL_BUTTON_MIDDLE: NoteButtonPress(2); break;
+                case SDL_BUTTON_X1: NoteButtonPress(3); break;
+                default: break;
+            }
+        }
+    });
+}
+
+void Input::NoteKeyPress(std::uint8_t scanCode) {
+    if (scanCode != 0) notedKeys_[scanCode] = 0x80;
+}
+
+void Input::NoteButtonPress(int button) {
+    if (button >= 0 && button < static_cast<int>(notedButtons_.size()))
+        notedButtons_[static_cast<std::size_t>(button)] = true;
 }
 
 void Input::KeyBoard() {
@@ -110,11 +134,18 @@ void Input::UnAcquireMouse() { mouse_ = false; }
 void Input::UnAcquireKeyBoard() { keyboard_ = false; }
 
 void Input::CloseInput() {
-    if (running_) SDL_QuitSubSystem(SDL_INIT_EVENTS);
+    if (running_) {
+        display_.SetPressHandler(nullptr);
+        SDL_QuitSubSystem(SDL_INIT_EVENTS);
+    }
     running_ = false;
     keyState.fill(0);
     readKeys_.fill(0);
     previousKeys_.fill(0);
+    notedKeys_.fill(0);
+    tappedKeys_.fill(0);
+    notedButtons_.fill(false);
+    tappedButtons_.fill(false);
     mouseState = MouseState{};
     paused_ = false;
     keyLatchP_ = false;
@@ -128,6 +159,12 @@ void Input::SetMouseBounds(std::int32_t minX, std::int32_t minY, std::int32_t ma
 }
 
 void Input::ReadMouse() {
+    tappedButtons_ = std::exchange(notedButtons_, {});
+    if (!mouse_) tappedButtons_.fill(false);
+    ReadPointer();
+}
+
+void Input::ReadPointer() {
     if (!mouse_) return;
     const Display::Platform& p = display_.platform();
     if (p.window && p.renderer) {
@@ -154,6 +191,11 @@ bool Input::MouseButton(int button) const {
     return mouseState.rgbButtons[static_cast<std::size_t>(button)] != 0;
 }
 
+bool Input::ButtonPressed(int button) const {
+    if (button < 0 || button >= static_cast<int>(tappedButtons_.size())) return false;
+    return tappedButtons_[static_cast<std::size_t>(button)];
+}
+
 void Input::ReadKeyBoard() {
     previousKeys_ = readKeys_;
     if (keyboard_ && display_.platform().window) {
@@ -162,11 +204,14 @@ void Input::ReadKeyBoard() {
         MapKeyboardState(keys, count, keyState);
     }
     readKeys_ = keyState;
+    tappedKeys_ = std::exchange(notedKeys_, {});
+    if (!keyboard_) tappedKeys_.fill(0);
 }
 
 void Input::DrawMouseCursor(Surface& cursor, std::int32_t hotX, std::int32_t hotY,
                             std::int32_t width, std::int32_t height, bool useColorKey) {
-    ReadMouse();
+    // The pointer only: the frame's presses were taken at its start.
+    ReadPointer();
     display_.BltSurface(cursor, display_.backBuffer(), Rect{0, 0, width, height}, mouseX_ - hotX,
                         mouseY_ - hotY, useColorKey);
 }
@@ -177,14 +222,10 @@ void Input::ShowSystemCursor(bool show) {
 }
 
 void Input::HandlePauseKey() {
-    if (KeyDown(keyP)) {
-        if (!keyLatchP_) {
-            paused_ = !paused_;
-            keyLatchP_ = true;
-        }
-    } else {
-        keyLatchP_ = false;
-    }
+    // As KeyPressed: down now and not before, or pressed and let go since.
+    const bool down = KeyDown(keyP);
+    if (down ? !keyLatchP_ : tappedKeys_[keyP] != 0) paused_ = !paused_;
+    keyLatchP_ = down;
 }
 
 }  // namespace pellow::modDX

@@ -1,6 +1,8 @@
 #pragma once
 // Mouse and keyboard, polled once per frame. Keys are reported under the game's scan codes
-// (Escape 1, P 25, R 19, ...), translated from the platform's own codes.
+// (Escape 1, P 25, R 19, ...), translated from the platform's own codes. What is held is the
+// state at the read; a press is also taken from the window system's events in between, so one
+// let go before the next read (a quick tap, a slow frame) still counts, once.
 //
 // With no window (DisplayKind::Memory) there is no pointer and no keyboard to read: cursorPos,
 // the button bytes and keyState keep whatever they hold, so the logic above them can be driven
@@ -57,17 +59,29 @@ public:
     bool HasKeyboard() const { return keyboard_; }
 
     void SetMouseBounds(std::int32_t minX, std::int32_t minY, std::int32_t maxX, std::int32_t maxY);
+    // Reads the pointer and the buttons held, and takes the presses noted since the last read.
     void ReadMouse();
     bool MouseButton(int button) const;
+    // Pressed since the read before, however briefly.
+    bool ButtonPressed(int button) const;
     // The pointer in back-buffer pixels, held within the bounds.
     std::int32_t mouseX() const { return mouseX_; }
     std::int32_t mouseY() const { return mouseY_; }
     void ReadKeyBoard();
     bool KeyDown(std::uint8_t scanCode) const { return keyState[scanCode] != 0; }
-    // Down in this read and not in the one before: one press, however long it is held.
+    // Down in this read and not in the one before, or pressed and let go in between: one press,
+    // however long or short. A key down at both reads is not pressed anew, even if the events
+    // say so: the window system sends the held keys again when the window regains the focus
+    // (going full screen does that).
     bool KeyPressed(std::uint8_t scanCode) const {
-        return readKeys_[scanCode] != 0 && previousKeys_[scanCode] == 0;
+        return readKeys_[scanCode] != 0 ? previousKeys_[scanCode] == 0 : tappedKeys_[scanCode] != 0;
     }
+    // Held at this read, or pressed since the one before: for keys that act while held.
+    bool KeyDownOrPressed(std::uint8_t scanCode) const { return KeyDown(scanCode) || KeyPressed(scanCode); }
+    // A press the window system reported; it counts at the next read (the display's press
+    // handler calls these, and tests without a window may too).
+    void NoteKeyPress(std::uint8_t scanCode);
+    void NoteButtonPress(int button);
     // Reads the pointer and draws the cursor picture's top-left width x height on the back
     // buffer with its hot spot on the pointer.
     void DrawMouseCursor(Surface& cursor, std::int32_t hotX, std::int32_t hotY, std::int32_t width,
@@ -75,7 +89,8 @@ public:
     void ShowSystemCursor(bool show);
     bool SystemCursorShown() const { return systemCursorShown_; }
 
-    // The P key toggles the pause once per press: held over many frames it counts once.
+    // The P key toggles the pause once per press: held over many frames it counts once, and a
+    // press let go before the read counts too.
     void HandlePauseKey();
     bool Paused() const { return paused_; }
 
@@ -95,6 +110,11 @@ private:
     bool paused_ = false;
     bool keyLatchP_ = false;
     std::array<std::uint8_t, 256> readKeys_{}, previousKeys_{};
+    // Presses noted since the last read, and those the last read took.
+    std::array<std::uint8_t, 256> notedKeys_{}, tappedKeys_{};
+    std::array<bool, 4> notedButtons_{}, tappedButtons_{};
+
+    void ReadPointer();
 };
 
 // The game's scan code for a platform scan code, 0 for keys the game has no code for.

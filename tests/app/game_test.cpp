@@ -260,6 +260,29 @@ TEST_F(GameTest, ExpertSeatsPlayAndTheHintRaisesAPlayableCardUntilThePlay) {
     EXPECT_EQ(m.motion.ourDealScore + m.motion.theirDealScore, 80);
 }
 
+// Presses let go within one frame count as the press they were: a quick click plays the card
+// under the pointer, and a tapped Escape quits.
+TEST_F(GameTest, AQuickClickPlaysAndATappedEscapeQuits) {
+    Launch("Royal", "800x600");
+    Match& m = game->match;
+    Until([&] { return UsersTurn(); });
+    int legal = 0;
+    while (!(m.motion.userHand[legal].inUse && MayPlay(m.deal, userSeat, m.motion.userHand[legal].card))) ++legal;
+    const int card = m.motion.userHand[legal].card;
+    const auto [x, y] = Visible(m.motion.userHand[legal]);
+    game->input().NoteButtonPress(0);  // pressed and let go since the last frame
+    Frame(x, y, false);
+    EXPECT_TRUE(m.motion.userHasChosen) << "the quick click was lost";
+    Until([&] { return m.deal.playedBy[card] == userSeat; });
+    game->input().NoteKeyPress(modDX::keyEscape);
+    try {
+        Frame();
+        FAIL() << "the tapped Escape did not quit";
+    } catch (const QuitSignal& q) {
+        EXPECT_EQ(q.status, 0);
+    }
+}
+
 // Launch failures end through one place: the report, status 1, everything released and
 // nothing left beside the archive.
 TEST_F(GameTest, LaunchFailuresEndWithTheirReport) {

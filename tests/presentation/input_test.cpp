@@ -161,5 +161,54 @@ TEST_F(WindowInputTest, ReleasedDevicesAreNoLongerRead) {
     EXPECT_TRUE(input.KeyDown(modDX::keyEscape)) << "the keys were not read again";
 }
 
+// A press let go before the frame reads the keys and buttons (a quick tap, a slow frame) still
+// counts, once; the key or button is not held for it.
+TEST_F(WindowInputTest, APressLetGoBeforeTheReadCountsOnceAndIsNotHeld) {
+    Start(640, 480, modDX::DisplayKind::Window);
+    const auto tapKey = [](SDL_Scancode key) {
+        SDL_Event e{};
+        e.type = SDL_KEYDOWN;
+        e.key.state = SDL_PRESSED;
+        e.key.keysym.scancode = key;
+        SDL_PushEvent(&e);
+        e.type = SDL_KEYUP;
+        e.key.state = SDL_RELEASED;
+        SDL_PushEvent(&e);
+    };
+    tapKey(SDL_SCANCODE_ESCAPE);
+    tapKey(SDL_SCANCODE_P);
+    SDL_Event click{};
+    click.type = SDL_MOUSEBUTTONDOWN;
+    click.button.button = SDL_BUTTON_LEFT;
+    click.button.state = SDL_PRESSED;
+    SDL_PushEvent(&click);
+    click.type = SDL_MOUSEBUTTONUP;
+    click.button.state = SDL_RELEASED;
+    SDL_PushEvent(&click);
+    display.DoEvents();
+
+    input.ReadKeyBoard();
+    input.ReadMouse();
+    input.HandlePauseKey();
+    EXPECT_TRUE(input.KeyPressed(modDX::keyEscape));
+    EXPECT_FALSE(input.KeyDown(modDX::keyEscape));
+    EXPECT_TRUE(input.Paused());
+    EXPECT_TRUE(input.ButtonPressed(0));
+    EXPECT_FALSE(input.MouseButton(0));
+    EXPECT_FALSE(input.ButtonPressed(1));
+    // The cursor's read within the frame leaves the frame's presses as they were.
+    modDX::Surface cursor;
+    modDX::CreateSurface(cursor, 32, 32);
+    input.DrawMouseCursor(cursor, 16, 16, 32, 32, true);
+    EXPECT_TRUE(input.ButtonPressed(0));
+
+    input.ReadKeyBoard();
+    input.ReadMouse();
+    input.HandlePauseKey();
+    EXPECT_FALSE(input.KeyPressed(modDX::keyEscape)) << "counted twice";
+    EXPECT_TRUE(input.Paused()) << "toggled twice";
+    EXPECT_FALSE(input.ButtonPressed(0)) << "counted twice";
+}
+
 }  // namespace
 }  // namespace pellow::testing
