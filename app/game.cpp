@@ -241,6 +241,7 @@ bool Game::RunFrame() {
                           input_.mouseY(), input_.Paused()};
     frameInput.moveHighlight = (input_.KeyPressed(modDX::keyRight) ? 1 : 0) - (input_.KeyPressed(modDX::keyLeft) ? 1 : 0);
     frameInput.playHighlighted = (enter && !alt) || input_.KeyPressed(modDX::keySpace);
+    frameInput.nextDeal = frameInput.playHighlighted || input_.KeyPressed(modDX::keyN);
     // A click goes to the card where the screen shows it, lifted or not.
     frameInput.handLifts = shownLifts_;
     // The right button only shows the last trick while held; the hint is H's alone.

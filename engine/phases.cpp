@@ -98,6 +98,7 @@ bool StepFrame(Match& m, const FrameInput& input) {
     if (input.reorder) RequestReorder(m);
     m.motion.clickedCard = -1;
     if (input.click) UserClick(m, input.x, input.y, input.paused, input.handLifts);
+    if (input.nextDeal && m.motion.statusText == Phase::EndOfMatch) NewDeal(m);
     if (input.moveHighlight != 0) MoveHighlight(m, input.moveHighlight, input.paused);
     if (input.playHighlighted) PlayHighlighted(m, input.paused);
     if (input.paused) return false;

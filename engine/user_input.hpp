@@ -19,6 +19,7 @@ struct FrameInput {
     // Keyboard play. Left as they are, the hand answers to the mouse alone.
     int moveHighlight = 0;         // -1 Left, +1 Right: to the next card that may be played
     bool playHighlighted = false;  // Enter or Space: plays the highlighted card
+    bool nextDeal = false;         // Enter, Space or N: on the score page, deals again as a click
     HandLifts handLifts{};         // how far each slot of the hand showed lifted when clicked
 };
 

@@ -20,6 +20,7 @@ inline constexpr std::uint8_t keyH = 35;
 inline constexpr std::uint8_t keyP = 25;
 inline constexpr std::uint8_t keyReturn = 0x1C;
 inline constexpr std::uint8_t keyL = 0x26;
+inline constexpr std::uint8_t keyN = 0x31;
 inline constexpr std::uint8_t keyLeftAlt = 0x38;
 inline constexpr std::uint8_t keySpace = 0x39;
 inline constexpr std::uint8_t keyF11 = 0x57;

@@ -283,6 +283,31 @@ TEST_F(GameTest, AQuickClickPlaysAndATappedEscapeQuits) {
     }
 }
 
+// On the score page N, Enter (even tapped within a frame) and Space deal again as a click does.
+TEST_F(GameTest, TheScorePageDealsAgainOnNEnterOrSpace) {
+    Launch("Royal", "800x600");
+    Match& m = game->match;
+    const auto playToTheScorePage = [&] {
+        while (m.motion.statusText != Phase::EndOfMatch) {
+            Until([&] { return UsersTurn() || m.motion.statusText == Phase::EndOfMatch; });
+            for (int i = 0; i <= 12 && UsersTurn(); ++i)
+                if (m.motion.userHand[i].inUse && MayPlay(m.deal, userSeat, m.motion.userHand[i].card)) ClickSlot(i);
+        }
+    };
+    playToTheScorePage();
+    for (int i = 0; i < 3; ++i) Frame();
+    EXPECT_EQ(m.motion.statusText, Phase::EndOfMatch) << "the score page waits";
+    Frame(-1, -1, false, modDX::keyN);
+    EXPECT_EQ(m.motion.statusText, Phase::DealingCards) << "N";
+    playToTheScorePage();
+    game->input().NoteKeyPress(modDX::keyReturn);
+    Frame();
+    EXPECT_EQ(m.motion.statusText, Phase::DealingCards) << "a tapped Enter";
+    playToTheScorePage();
+    Frame(-1, -1, false, modDX::keySpace);
+    EXPECT_EQ(m.motion.statusText, Phase::DealingCards) << "Space";
+}
+
 // Launch failures end through one place: the report, status 1, everything released and
 // nothing left beside the archive.
 TEST_F(GameTest, LaunchFailuresEndWithTheirReport) {

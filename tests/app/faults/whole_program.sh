@@ -10,8 +10,8 @@
 # ignored), waits for the score page, which must come back after the window is unmapped and
 # mapped again and after F11 to full screen and back, clicks into the next deal with a click
 # shorter than a frame, pauses and resumes it with P, plays that deal with the keyboard alone
-# (Right and Enter), holding L once to see the last trick, and quits with Escape. Then the
-# exit status must be 0, the sandbox as
+# (Right and Enter), holding L once to see the last trick, deals again with Enter on the score
+# page, and quits with Escape. Then the exit status must be 0, the sandbox as
 # it was but for the game's settings and record, and those whole. The screenshots of the key
 # moments stay in LOGDIR.
 program=$(readlink -f "$1")
@@ -227,6 +227,8 @@ until score_page_shows; do
             fail "the table stays dark after L is let go"
         last_trick_seen=yes
     fi
+    # Once the hand is played out, Enter would deal again from the score page.
+    [ "$(hand_cards)" -gt 0 ] || { sleep 0.2; continue; }
     press_key Right
     if [ "$highlight_seen" = no ]; then
         sleep 0.2
@@ -245,6 +247,11 @@ done
 note "the keyboard deal took $presses presses of Right and Enter"
 shot_game "$LOG/10_keyboard_deal_scored.png"
 grep -qx 'deals = 2' "$BOX/$SETTINGS_DIR/record" || fail "the record does not count the keyboard deal"
+
+# ---- Enter on the score page deals again, as a click does.
+xdotool key Return
+poll 10 score_page_gone || fail "Enter did not start the next deal"
+running || fail "the game ended on Enter"
 
 # ---- Escape ends the program at once, successfully, leaving nothing behind.
 press_key Escape
