@@ -74,14 +74,11 @@ int IdleTimeout(const Match& m, std::uint32_t nowTick, int secondsIntoMinute) {
 }
 
 bool Game::FrameLook::operator==(const FrameLook& o) const {
-    return valid && o.valid && phase == o.phase && mouseX == o.mouseX && mouseY == o.mouseY &&
-           clock == o.clock && highlight == o.highlight && dimmed == o.dimmed && lastTrick == o.lastTrick &&
-           hintCard == o.hintCard;
+    return valid && o.valid && phase == o.phase && mouseX == o.mouseX && mouseY == o.mouseY && clock == o.clock &&
+           highlight == o.highlight && dimmed == o.dimmed && lastTrick == o.lastTrick && hintCard == o.hintCard;
 }
 
-Game::Game() : idleWait([this](int milliseconds) { display_.WaitForEvent(milliseconds); }) {
-    SetEndHooks({});
-}
+Game::Game() : idleWait([this](int milliseconds) { display_.WaitForEvent(milliseconds); }) { SetEndHooks({}); }
 
 void Game::SetEndHooks(EndHooks hooks) {
     // Without a box of the program's, the message goes where the box would also write it.
@@ -236,10 +233,10 @@ bool Game::RunFrame() {
     const bool movingBefore = AnyCardMoving(m.motion);
     const Phase phaseBefore = m.motion.statusText;
     // A press let go within the frame still counts as one, where a held key or button acts.
-    FrameInput frameInput{input_.KeyDownOrPressed(modDX::keyR),
-                          input_.MouseButton(0) || input_.ButtonPressed(0), input_.mouseX(),
-                          input_.mouseY(), input_.Paused()};
-    frameInput.moveHighlight = (input_.KeyPressed(modDX::keyRight) ? 1 : 0) - (input_.KeyPressed(modDX::keyLeft) ? 1 : 0);
+    FrameInput frameInput{input_.KeyDownOrPressed(modDX::keyR), input_.MouseButton(0) || input_.ButtonPressed(0),
+                          input_.mouseX(), input_.mouseY(), input_.Paused()};
+    frameInput.moveHighlight = (input_.KeyPressed(modDX::keyRight) ? 1 : 0) -
+                               (input_.KeyPressed(modDX::keyLeft) ? 1 : 0);
     frameInput.playHighlighted = (enter && !alt) || input_.KeyPressed(modDX::keySpace);
     frameInput.nextDeal = frameInput.playHighlighted || input_.KeyPressed(modDX::keyN);
     // A click goes to the card where the screen shows it, lifted or not.
@@ -273,8 +270,15 @@ bool Game::RunFrame() {
     // waits for the next event or frame time instead, so a waiting game costs no CPU.
     TableExtras extras = Extras();
     extras.hintCard = hintCard;
-    FrameLook look{m.motion.statusText, input_.mouseX(), input_.mouseY(), CurrentClockText(),
-                   extras.highlightSlot, extras.dimUnplayable, extras.lastTrick, hintCard, true};
+    FrameLook look{m.motion.statusText,
+                   input_.mouseX(),
+                   input_.mouseY(),
+                   CurrentClockText(),
+                   extras.highlightSlot,
+                   extras.dimUnplayable,
+                   extras.lastTrick,
+                   hintCard,
+                   true};
     if (!movingBefore && !AnyCardMoving(m.motion) && !picked && look == lastLook_) {
         // A search under way is looked at again soon: its answer is the next thing to show.
         const bool searching = thinking || (hintAt_ >= 0 && hintCard < 0);

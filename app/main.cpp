@@ -135,8 +135,7 @@ int main(int argc, char** argv) {
     if (programFolder.empty()) {
         // Before any display is open: stderr is the only place to say it.
         std::cerr << FatalMessage(std::string("The program's own folder cannot be found (/proc/self/exe: ") +
-                                  std::strerror(errno) +
-                                  "), so its game module and resources cannot be found either.")
+                                  std::strerror(errno) + "), so its game module and resources cannot be found either.")
                   << '\n';
         return 1;
     }

@@ -40,8 +40,8 @@ std::string Trim(const std::string& s) {
 // "key = value" lines under one header line; blank lines and "#" comments allowed. Anything
 // else (another header, a line without "=", a key not in `known`, a key given twice, a
 // control character) refuses the whole file, naming the line.
-std::optional<Values> Parse(const std::string& text, const char* header,
-                            const std::vector<std::string>& known, std::string& why) {
+std::optional<Values> Parse(const std::string& text, const char* header, const std::vector<std::string>& known,
+                            std::string& why) {
     std::istringstream in(text);
     std::string line;
     int number = 0;
@@ -218,8 +218,8 @@ bool LeftByAKilledSave(int dir, const std::string& entry, const char* header) {
     const int fd = ::openat(dir, entry.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return false;
     struct stat st {};
-    const bool plain = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
-                       st.st_nlink == 1 && static_cast<std::size_t>(st.st_size) <= kLargestFile;
+    const bool plain = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && st.st_nlink == 1 &&
+                       static_cast<std::size_t>(st.st_size) <= kLargestFile;
     std::string text;
     if (plain) {
         text.resize(static_cast<std::size_t>(st.st_size));
@@ -329,15 +329,15 @@ std::string RecordText(const MatchRecord& r) {
 }
 
 MatchRecord ReadRecord(const std::string& folder, std::ostream& err) {
-    const auto values = Load(folder, "record", kRecordHeader,
-                             {"matches-played", "matches-won", "deals", "points"}, err);
+    const auto values = Load(folder, "record", kRecordHeader, {"matches-played", "matches-won", "deals", "points"},
+                             err);
     if (!values) return {};
     MatchRecord r;
     bool ok = true;
     for (const auto& [key, value] : *values) {
         long long& field = key == "matches-played" ? r.matchesPlayed
-                         : key == "matches-won"    ? r.matchesWon
-                         : key == "deals"          ? r.deals
+                           : key == "matches-won"  ? r.matchesWon
+                           : key == "deals"        ? r.deals
                                                    : r.points;
         ok = ok && ParseCount(value, field);
     }
@@ -380,7 +380,8 @@ PlayerOptions LoadOptions(const std::string& folder, std::ostream& err) {
     TidyBeforeLoad(folder);
     PlayerOptions o;
     const auto values = Load(folder, "settings", kOptionsHeader,
-                             {"deck", "slow-animation", "play-in-window", "show-playable", "partner", "opponents"}, err);
+                             {"deck", "slow-animation", "play-in-window", "show-playable", "partner", "opponents"},
+                             err);
     if (!values) return o;
     PlayerOptions read;
     bool ok = true;

@@ -108,8 +108,7 @@ void SortUserHand(Match& m) {
     for (int suit = 0; suit < 4; ++suit)
         for (int strength = 12; strength >= 0; --strength)
             for (int i = 0; i < n; ++i)
-                if (SuitOf(listed[i]) == suit && StrengthOf(listed[i]) == strength)
-                    sorted[k++] = listed[i];
+                if (SuitOf(listed[i]) == suit && StrengthOf(listed[i]) == strength) sorted[k++] = listed[i];
     // The keyboard's highlight stays on its card, wherever the card goes.
     int& highlight = m.motion.highlightedCard;
     const int highlighted = highlight >= 0 && hand[highlight].inUse ? hand[highlight].card : -1;

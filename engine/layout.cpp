@@ -30,13 +30,11 @@ struct ScreenNumbers {
 };
 
 constexpr ScreenNumbers kSmall800x600{
-    kScale800, 108, 151, {155, 620, 300, 5}, {420, 220, 5, 220}, 5,
-    20, 400, 592, 5, 8, 8, 20, 16, 5, 8, 4};
+    kScale800, 108, 151, {155, 620, 300, 5}, {420, 220, 5, 220}, 5, 20, 400, 592, 5, 8, 8, 20, 16, 5, 8, 4};
 // Our 1024 x 768 table: the design values whose 0.78125 scaling gives the small screen, with
 // larger cards (138 x 193) that still leave every hand, pile and spot clear.
 constexpr ScreenNumbers kLarge1024x768{
-    1.0, 138, 193, {198, 794, 384, 6}, {538, 282, 6, 282}, 6,
-    26, 512, 758, 6, 10, 10, 26, 20, 6, 10, 5};
+    1.0, 138, 193, {198, 794, 384, 6}, {538, 282, 6, 282}, 6, 26, 512, 758, 6, 10, 10, 26, 20, 6, 10, 5};
 
 }  // namespace
 

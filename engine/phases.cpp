@@ -54,8 +54,7 @@ void UpdateNormalPlay(Match& m) {
     }
     if (t.statusText != Phase::NormalPlay || t.waitingForUser || !m.fault.empty()) return;
     if (AnyCardMoving(t)) {
-        if (t.turnSeat >= rightSeat && t.turnSeat <= leftSeat)
-            StepCard(m, HandSprites(t, t.turnSeat)[t.aiCardIndex]);
+        if (t.turnSeat >= rightSeat && t.turnSeat <= leftSeat) StepCard(m, HandSprites(t, t.turnSeat)[t.aiCardIndex]);
         return;
     }
     // The next turn begins, once a computer seat to play has decided.
@@ -157,12 +156,8 @@ void CardArrived(Match& m, CardSprite& card) {
             StopTrickCards(m);
             t.statusText = Phase::TheyGetting;
             break;
-        case Phase::WeGetting:
-            TrickReachedPile(m, true);
-            break;
-        case Phase::TheyGetting:
-            TrickReachedPile(m, false);
-            break;
+        case Phase::WeGetting: TrickReachedPile(m, true); break;
+        case Phase::TheyGetting: TrickReachedPile(m, false); break;
         case Phase::GatherAroundFirstCard:
             StopHandCards(m);
             SortUserHand(m);
@@ -172,8 +167,7 @@ void CardArrived(Match& m, CardSprite& card) {
             StopHandCards(m);
             t.statusText = t.statusBeforeReorder;
             break;
-        default:
-            break;
+        default: break;
     }
 }
 
@@ -187,12 +181,8 @@ void UpdateMatch(Match& m) {
                 t.pauseDone = true;
             }
             break;
-        case Phase::NormalPlay:
-            UpdateNormalPlay(m);
-            break;
-        case Phase::DealingCards:
-            DealNextCard(m);
-            break;
+        case Phase::NormalPlay: UpdateNormalPlay(m); break;
+        case Phase::DealingCards: DealNextCard(m); break;
         case Phase::WeGathering:
         case Phase::TheyGathering:
             if (AnyCardMoving(t)) StepTrickCards(m);
@@ -214,8 +204,7 @@ void UpdateMatch(Match& m) {
             if (AnyCardMoving(t)) StepGatheredHand(m);
             else SpreadHand(m);
             break;
-        case Phase::EndOfMatch:
-            break;
+        case Phase::EndOfMatch: break;
     }
 }
 

@@ -56,8 +56,7 @@ constexpr int CardPoints(int code, int trumps) {
 
 // True when the challenger (played later) beats the holder (winning so far).
 constexpr bool CardBeats(int challenger, int holder, int trumps) {
-    if (SuitOf(challenger) == trumps)
-        return !(SuitOf(holder) == trumps && StrengthOf(holder) > StrengthOf(challenger));
+    if (SuitOf(challenger) == trumps) return !(SuitOf(holder) == trumps && StrengthOf(holder) > StrengthOf(challenger));
     return SuitOf(challenger) == SuitOf(holder) && StrengthOf(challenger) > StrengthOf(holder);
 }
 

@@ -11,9 +11,16 @@ namespace pellow {
 struct DealState;
 
 enum class SoundEffect {
-    CardFlip1, CardFlip2, CardFlip3,
-    Sign1, Sign2, Sign3,
-    Shuffle, Intro, WinGame, LoseGame,
+    CardFlip1,
+    CardFlip2,
+    CardFlip3,
+    Sign1,
+    Sign2,
+    Sign3,
+    Shuffle,
+    Intro,
+    WinGame,
+    LoseGame,
 };
 inline constexpr int kSoundEffectCount = 10;
 

@@ -127,9 +127,7 @@ void StopTrickCards(Match& m) {
 
 void AddTrickToOurPile(Match& m) { AddTrickToPile(m.motion, m.motion.ourPile, m.motion.ourPileCount); }
 
-void AddTrickToTheirPile(Match& m) {
-    AddTrickToPile(m.motion, m.motion.theirPile, m.motion.theirPileCount);
-}
+void AddTrickToTheirPile(Match& m) { AddTrickToPile(m.motion, m.motion.theirPile, m.motion.theirPileCount); }
 
 void ClearTakenCards(Match& m) {
     DealMotion& t = m.motion;

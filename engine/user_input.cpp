@@ -27,8 +27,7 @@ int HitTestHand(Match& m, int pointerX, int pointerY, const HandLifts& lifts) {
         const CardSprite& c = t.userHand[i];
         if (!c.inUse || c.moving) continue;
         const double top = c.y - lifts[static_cast<std::size_t>(i)];
-        const bool hit = c.x < pointerX && pointerX < c.x + c.width && top < pointerY &&
-                         pointerY < top + c.height;
+        const bool hit = c.x < pointerX && pointerX < c.x + c.width && top < pointerY && pointerY < top + c.height;
         if (hit && MayPlay(m.deal, userSeat, c.card)) return PickSlot(t, i);
     }
     return -1;
@@ -70,8 +69,8 @@ void PlayHighlighted(Match& m, bool paused) {
 
 bool UserMayPick(const Match& m, bool paused) {
     const DealMotion& t = m.motion;
-    return !paused && t.statusText == Phase::NormalPlay && t.turnSeat == userSeat &&
-           t.waitingForUser && !t.userHasChosen && !AnyCardMoving(t);
+    return !paused && t.statusText == Phase::NormalPlay && t.turnSeat == userSeat && t.waitingForUser &&
+           !t.userHasChosen && !AnyCardMoving(t);
 }
 
 void UserClick(Match& m, int x, int y, bool paused, const HandLifts& lifts) {
@@ -101,8 +100,8 @@ void SendClickedCard(Match& m) {
 
 bool RequestReorder(Match& m) {
     const DealMotion& t = m.motion;
-    if (t.statusText != Phase::NormalPlay || m.deal.handCount[userSeat] < kHandCards ||
-        t.turnSeat != userSeat || AnyCardMoving(t))
+    if (t.statusText != Phase::NormalPlay || m.deal.handCount[userSeat] < kHandCards || t.turnSeat != userSeat ||
+        AnyCardMoving(t))
         return false;
     m.motion.statusBeforeReorder = t.statusText;
     m.motion.statusText = Phase::GatherAroundFirstCard;

@@ -15,7 +15,7 @@ struct FrameInput {
     bool click = false;    // the left button is held at (x, y)
     int x = 0;
     int y = 0;
-    bool paused = false;   // the game is paused (P)
+    bool paused = false;  // the game is paused (P)
     // Keyboard play. Left as they are, the hand answers to the mouse alone.
     int moveHighlight = 0;         // -1 Left, +1 Right: to the next card that may be played
     bool playHighlighted = false;  // Enter or Space: plays the highlighted card

@@ -181,8 +181,7 @@ int PolicyCard(const Sim& s) {
     const int pos = WinningPos(s);
     const int w = s.trick[pos];
     const int winner = (s.leader + 4 - pos) % 4;
-    if (TeamOf(winner) == TeamOf(me))
-        return Threatened(s, w, led) ? BestBy(legal, duck) : BestBy(legal, feed);
+    if (TeamOf(winner) == TeamOf(me)) return Threatened(s, w, led) ? BestBy(legal, duck) : BestBy(legal, feed);
 
     Mask safeWinners = 0;
     for (Mask m = legal & Beaters(w, trumps); m; m &= m - 1)
@@ -355,9 +354,9 @@ int Search(const DealState& d, int me, Mask candidates, std::uint32_t seed, cons
     const int cardsLeft = kCards - d.cardsPlayed;
     const int candidateCount = std::popcount(candidates);
     const bool exact = cardsLeft + d.trickCount <= 4 * cfg.exactTricks;
-    const int samples = exact ? cfg.exactSamples
-                              : std::clamp(cfg.cardBudget / (candidateCount * cardsLeft),
-                                           cfg.minSamples, cfg.maxSamples);
+    const int samples = exact
+                            ? cfg.exactSamples
+                            : std::clamp(cfg.cardBudget / (candidateCount * cardsLeft), cfg.minSamples, cfg.maxSamples);
     const int team = TeamOf(me);
 
     std::array<int, kCards> total{};
@@ -382,8 +381,7 @@ int Search(const DealState& d, int me, Mask candidates, std::uint32_t seed, cons
 
 }  // namespace
 
-ExpertPlayer::ExpertPlayer(std::uint32_t seed, ExpertSettings settings)
-    : seed_(seed), settings_(settings) {}
+ExpertPlayer::ExpertPlayer(std::uint32_t seed, ExpertSettings settings) : seed_(seed), settings_(settings) {}
 
 int ExpertPlayer::ChooseTrump(const DealState& d, int seat) const {
     return BitSuit(Search(d, seat, HandMask(d, seat), seed_, settings_));

@@ -22,9 +22,7 @@ public:
         for (int i = 0; i < d.handCount[seat]; ++i) see(d.hand[seat][i]);
     }
     int Higher(int suit, int strength) const { return std::popcount(bits_[suit] >> (strength + 1)); }
-    int Lower(int suit, int strength) const {
-        return std::popcount(bits_[suit] & ((1u << strength) - 1u));
-    }
+    int Lower(int suit, int strength) const { return std::popcount(bits_[suit] & ((1u << strength) - 1u)); }
     int InSuit(int suit) const { return std::popcount(bits_[suit]); }
 
 private:
@@ -33,8 +31,7 @@ private:
 
 bool SafeToLead(const DealState& d, int seat, const SeenCards& seen, int suit) {
     if (suit == d.trumps) return true;
-    if (d.voidKnown[(seat + 1) % 4][suit] == 0 || d.voidKnown[(seat + 3) % 4][suit] == 0)
-        return false;
+    if (d.voidKnown[(seat + 1) % 4][suit] == 0 || d.voidKnown[(seat + 3) % 4][suit] == 0) return false;
     return 13 - seen.InSuit(suit) > 8;
 }
 
@@ -101,9 +98,7 @@ int TrickPoints(const DealState& d) {
     return sum;
 }
 
-bool SuitSafeToLead(const DealState& d, int seat, int suit) {
-    return SafeToLead(d, seat, SeenCards(d, seat), suit);
-}
+bool SuitSafeToLead(const DealState& d, int seat, int suit) { return SafeToLead(d, seat, SeenCards(d, seat), suit); }
 
 bool LeadIsTopTrump(const DealState& d, int seat) { return TopTrumpLed(d, SeenCards(d, seat)); }
 
@@ -119,10 +114,8 @@ float TrumpSuitScore(const DealState& d, int seat, int suit) {
     float score = 0.0f;
     float weight = 100.0f;
     for (int strength = 12; strength >= 0; --strength) {
-        if (HasCard(d, seat, strength, suit))
-            score += weight;
-        else
-            weight /= 2.0f;
+        if (HasCard(d, seat, strength, suit)) score += weight;
+        else weight /= 2.0f;
     }
     return score;
 }
@@ -168,8 +161,7 @@ void ScoreHand(const DealState& d, int seat, HandEvals& evals) {
         const int higher = seen.Higher(e.suit, strength);
         const int lower = seen.Lower(e.suit, strength);
         e.points = CardPoints(card, d.trumps);
-        e.base = static_cast<float>(std::abs(higher - lower) + strength) +
-                 static_cast<float>(higher + lower) / 10.0f;
+        e.base = static_cast<float>(std::abs(higher - lower) + strength) + static_cast<float>(higher + lower) / 10.0f;
         e.rank = RankOf(card);
         e.wins = WinsTrick(d, card);
         e.isTrump = IsTrump(d, card);
@@ -186,24 +178,18 @@ void ScoreHand(const DealState& d, int seat, HandEvals& evals) {
         } else if (partnerWinsAsThird && trickPoints > 0) {
             // Feeding a partner's unbeatable trump lead: the card's standing no longer matters,
             // and dropping it outright keeps equal gifts exactly equal, so ties go by hand order.
-            if (leadIsTop)
-                e.score = gift - 8.0f * t;
-            else if (leadIsExposed)
-                e.score = e.base - 4.0f * t - p / 4.0f;
-            else
-                e.score = e.base - 4.0f * t + gift;
+            if (leadIsTop) e.score = gift - 8.0f * t;
+            else if (leadIsExposed) e.score = e.base - 4.0f * t - p / 4.0f;
+            else e.score = e.base - 4.0f * t + gift;
         } else if (partnerWinsAsThird) {
             e.score = -e.base - 4.0f * t - 4.0f * p;
         } else if (d.trickCount == 0) {
             const bool master = 12 - strength - higher == 0 && SafeToLead(d, seat, seen, e.suit);
             e.score = master ? e.base + 4.0f * t + 8.0f * p : e.base - 4.0f * t - 4.0f * p;
         } else if (trickPoints > 0) {
-            if (!e.wins)
-                e.score = 5.0f - e.base - 4.0f * p;
-            else if (!e.winsFollowing)
-                e.score = 10.0f - 2.0f * e.base + 12.0f * T;
-            else
-                e.score = 10.0f - 2.0f * e.base + 24.0f * T;
+            if (!e.wins) e.score = 5.0f - e.base - 4.0f * p;
+            else if (!e.winsFollowing) e.score = 10.0f - 2.0f * e.base + 12.0f * T;
+            else e.score = 10.0f - 2.0f * e.base + 24.0f * T;
         } else {
             e.score = e.winsFollowing ? 10.0f - 4.0f * t : 10.0f - e.base - 4.0f * t - 4.0f * p;
         }

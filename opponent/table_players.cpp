@@ -12,10 +12,9 @@ namespace {
 // The same position of the same deal, as far as the seat to play can tell. On the first lead
 // trumps are still open: the caller fills in the answer's trumps before it asks for the card.
 bool SamePosition(const DealState& a, const DealState& b) {
-    return a.cardsPlayed == b.cardsPlayed && a.toPlay == b.toPlay && a.hand == b.hand &&
-           a.handCount == b.handCount && a.trick == b.trick && a.trickCount == b.trickCount &&
-           a.playedBy == b.playedBy && a.shownVoid == b.shownVoid &&
-           (FirstLeadOfDeal(a) || a.trumps == b.trumps);
+    return a.cardsPlayed == b.cardsPlayed && a.toPlay == b.toPlay && a.hand == b.hand && a.handCount == b.handCount &&
+           a.trick == b.trick && a.trickCount == b.trickCount && a.playedBy == b.playedBy &&
+           a.shownVoid == b.shownVoid && (FirstLeadOfDeal(a) || a.trumps == b.trumps);
 }
 
 template <typename Future>
@@ -25,8 +24,7 @@ bool IsReady(const Future& f) {
 
 }  // namespace
 
-TablePlayers::TablePlayers(std::uint32_t seed, ComputerLevel partner, ComputerLevel opponents,
-                           ExpertSettings settings)
+TablePlayers::TablePlayers(std::uint32_t seed, ComputerLevel partner, ComputerLevel opponents, ExpertSettings settings)
     : expert_(seed, settings), partner_(partner), opponents_(opponents) {}
 
 TablePlayers::~TablePlayers() {

@@ -15,8 +15,7 @@ namespace pellow {
 
 class TablePlayers final : public ComputerPlayer {
 public:
-    TablePlayers(std::uint32_t seed, ComputerLevel partner, ComputerLevel opponents,
-                 ExpertSettings settings = {});
+    TablePlayers(std::uint32_t seed, ComputerLevel partner, ComputerLevel opponents, ExpertSettings settings = {});
     ~TablePlayers() override;
     TablePlayers(const TablePlayers&) = delete;
     TablePlayers& operator=(const TablePlayers&) = delete;

@@ -5,8 +5,7 @@
 
 namespace pellow {
 
-void clsDXBitmapFont::CreateSpriteFromFile(const std::string& strFile, int intWidth, int intHeight,
-                                           int Colums) {
+void clsDXBitmapFont::CreateSpriteFromFile(const std::string& strFile, int intWidth, int intHeight, int Colums) {
     colums = static_cast<std::int16_t>(Colums);
     width = intWidth;
     height = intHeight;
@@ -15,8 +14,8 @@ void clsDXBitmapFont::CreateSpriteFromFile(const std::string& strFile, int intWi
 
 void clsDXBitmapFont::SetTransColor(int color) { modDX::SetColorKey(dds, color); }
 
-void clsDXBitmapFont::DrawText(const modDX::Display& display, modDX::Surface& DstSurface,
-                               std::string_view sText, bool ColKey) {
+void clsDXBitmapFont::DrawText(const modDX::Display& display, modDX::Surface& DstSurface, std::string_view sText,
+                               bool ColKey) {
     // Characters below the space, and cells past the end of the picture, have no glyph: they
     // draw nothing rather than read outside the picture.
     if (colums <= 0 || width <= 0 || height <= 0) return;

@@ -23,8 +23,7 @@ public:
     void SetTransColor(int color);
     // Draws sText, one byte per character, with its left edge at XPos and top at YPos, cut at
     // the display's clip rectangle.
-    void DrawText(const modDX::Display& display, modDX::Surface& DstSurface, std::string_view sText,
-                  bool ColKey);
+    void DrawText(const modDX::Display& display, modDX::Surface& DstSurface, std::string_view sText, bool ColKey);
 
 private:
     std::int16_t colums = 0;

@@ -155,9 +155,9 @@ void StartVideo(bool& started) {
 // opening the window reads no file.
 void SetWindowIcon(SDL_Window* window) {
 #ifdef PELLOW_WINDOW_ICON
-    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(
-        const_cast<std::uint32_t*>(kWindowIcon.pixels), kWindowIcon.width, kWindowIcon.height, 32,
-        kWindowIcon.width * 4, SDL_PIXELFORMAT_RGB888);
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint32_t*>(kWindowIcon.pixels),
+                                                           kWindowIcon.width, kWindowIcon.height, 32,
+                                                           kWindowIcon.width * 4, SDL_PIXELFORMAT_RGB888);
     if (!icon) return;
     SDL_SetWindowIcon(window, icon);
     SDL_FreeSurface(icon);
@@ -215,8 +215,8 @@ void Display::DirectX(int width, int height, DisplayKind kind) {
             if (p.window && detail::WindowManagerAnswers(p.window))
                 SDL_SetWindowFullscreen(p.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
         } else {
-            p.window = SDL_CreateWindow("Pellow", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                        width, height, SDL_WINDOW_SHOWN);
+            p.window = SDL_CreateWindow("Pellow", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
+                                        SDL_WINDOW_SHOWN);
         }
         if (!p.window) throw LoadError("DirectX", errWindow, SDL_GetError());
         SetWindowIcon(p.window);
@@ -224,19 +224,16 @@ void Display::DirectX(int width, int height, DisplayKind kind) {
         SDL_EnableScreenSaver();
         // Keys are read as keys: no text is typed, so no input method is asked for.
         SDL_StopTextInput();
-        if (!MakeRenderer(p, width, height))
-            throw LoadError("DirectX", errRenderer, SDL_GetError());
+        if (!MakeRenderer(p, width, height)) throw LoadError("DirectX", errRenderer, SDL_GetError());
         PrefaultWindowSurface(p.window);
         SDL_DisplayMode mode{};
         const int display = SDL_GetWindowDisplayIndex(p.window);
-        p.refreshRate = (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 &&
-                         mode.refresh_rate > 0)
+        p.refreshRate = (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0)
                             ? mode.refresh_rate
                             : 60;
     }
 
-    SDL_Surface* buffer =
-        SDL_CreateRGBSurfaceWithFormat(0, width, height, 16, detail::kBackBufferFormat);
+    SDL_Surface* buffer = SDL_CreateRGBSurfaceWithFormat(0, width, height, 16, detail::kBackBufferFormat);
     if (!buffer) throw LoadError("DirectX", errBackBuffer, SDL_GetError());
     backBuffer_.adopt(buffer);
     ClearBackBuffer();
@@ -303,8 +300,8 @@ bool Display::SaveScreenshot(const std::string& bmpPath) {
     // Read the whole output, bars included: the logical viewport would hide them.
     SDL_RenderSetLogicalSize(p.renderer, 0, 0);
     SDL_RenderSetViewport(p.renderer, nullptr);
-    const bool read = SDL_RenderReadPixels(p.renderer, nullptr, SDL_PIXELFORMAT_ARGB8888,
-                                           shot->pixels, shot->pitch) == 0;
+    const bool read = SDL_RenderReadPixels(p.renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, shot->pixels, shot->pitch) ==
+                      0;
     SDL_RenderSetLogicalSize(p.renderer, width_, height_);
     const bool saved = read && SDL_SaveBMP(shot, bmpPath.c_str()) == 0;
     SDL_FreeSurface(shot);

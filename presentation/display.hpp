@@ -54,8 +54,7 @@ public:
     void SetClipRect();
     // Copies `rect` of source (all zero: the whole source) to (x, y) of destination, cut at the
     // clip rectangle.
-    void BltSurface(Surface& source, Surface& destination, const Rect& rect, int x, int y,
-                    bool useColorKey) const;
+    void BltSurface(Surface& source, Surface& destination, const Rect& rect, int x, int y, bool useColorKey) const;
     void ClearBackBuffer();
     void FlipScreen();
     // False while the window is minimised or hidden.

@@ -30,19 +30,15 @@ void Display::HandleEvent(const SDL_Event& event) {
                 case SDL_WINDOWEVENT_SHOWN:
                 case SDL_WINDOWEVENT_RESTORED:
                 case SDL_WINDOWEVENT_MAXIMIZED:
-                case SDL_WINDOWEVENT_SIZE_CHANGED:
-                    redrawWanted_ = true;
-                    break;
-                default:
-                    break;
+                case SDL_WINDOWEVENT_SIZE_CHANGED: redrawWanted_ = true; break;
+                default: break;
             }
             break;
         case SDL_KEYDOWN:
         case SDL_MOUSEBUTTONDOWN:
             if (pressHandler_) pressHandler_(event);
             break;
-        default:
-            break;
+        default: break;
     }
 }
 
@@ -63,8 +59,6 @@ void Display::WaitForEvent(int milliseconds) {
 
 void Display::SetCloseHandler(std::function<void()> handler) { closeHandler_ = std::move(handler); }
 
-void Display::SetPressHandler(std::function<void(const SDL_Event&)> handler) {
-    pressHandler_ = std::move(handler);
-}
+void Display::SetPressHandler(std::function<void(const SDL_Event&)> handler) { pressHandler_ = std::move(handler); }
 
 }  // namespace pellow::modDX

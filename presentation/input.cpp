@@ -16,6 +16,8 @@ struct KeyPair {
 };
 
 // The game's scan codes are those of the PC keyboard (set 1, extended keys with the high bit).
+// Laid out as the keyboard rows run.
+// clang-format off
 constexpr KeyPair kKeyTable[] = {
     {SDL_SCANCODE_ESCAPE, 0x01},
     {SDL_SCANCODE_1, 0x02}, {SDL_SCANCODE_2, 0x03}, {SDL_SCANCODE_3, 0x04},
@@ -56,6 +58,7 @@ constexpr KeyPair kKeyTable[] = {
     {SDL_SCANCODE_DELETE, 0xD3}, {SDL_SCANCODE_LGUI, 0xDB}, {SDL_SCANCODE_RGUI, 0xDC},
     {SDL_SCANCODE_APPLICATION, 0xDD},
 };
+// clang-format on
 
 }  // namespace
 
@@ -65,8 +68,7 @@ std::uint8_t ScanCodeFromPlatform(int platformScanCode) {
     return 0;
 }
 
-void MapKeyboardState(const std::uint8_t* platformKeys, int count,
-                      std::array<std::uint8_t, 256>& out) {
+void MapKeyboardState(const std::uint8_t* platformKeys, int count, std::array<std::uint8_t, 256>& out) {
     out.fill(0);
     if (!platformKeys) return;
     for (const KeyPair& pair : kKeyTable)
@@ -76,8 +78,7 @@ void MapKeyboardState(const std::uint8_t* platformKeys, int count,
 Input::~Input() { CloseInput(); }
 
 void Input::GiveMeInput() {
-    if (SDL_InitSubSystem(SDL_INIT_EVENTS) != 0)
-        throw LoadError("GiveMeInput", errInputStart, SDL_GetError());
+    if (SDL_InitSubSystem(SDL_INIT_EVENTS) != 0) throw LoadError("GiveMeInput", errInputStart, SDL_GetError());
     running_ = true;
     display_.SetPressHandler([this](const SDL_Event& event) {
         if (event.type == SDL_KEYDOWN && !event.key.repeat) {
@@ -123,8 +124,7 @@ void Input::Mouse() {
     const Display::Platform& p = display_.platform();
     if (p.window && display_.FullScreen()) {
         int wx = 0, wy = 0;
-        SDL_RenderLogicalToWindow(p.renderer, static_cast<float>(mouseX_),
-                                  static_cast<float>(mouseY_), &wx, &wy);
+        SDL_RenderLogicalToWindow(p.renderer, static_cast<float>(mouseX_), static_cast<float>(mouseY_), &wx, &wy);
         SDL_WarpMouseInWindow(p.window, wx, wy);
     }
 }
@@ -208,12 +208,12 @@ void Input::ReadKeyBoard() {
     if (!keyboard_) tappedKeys_.fill(0);
 }
 
-void Input::DrawMouseCursor(Surface& cursor, std::int32_t hotX, std::int32_t hotY,
-                            std::int32_t width, std::int32_t height, bool useColorKey) {
+void Input::DrawMouseCursor(Surface& cursor, std::int32_t hotX, std::int32_t hotY, std::int32_t width,
+                            std::int32_t height, bool useColorKey) {
     // The pointer only: the frame's presses were taken at its start.
     ReadPointer();
-    display_.BltSurface(cursor, display_.backBuffer(), Rect{0, 0, width, height}, mouseX_ - hotX,
-                        mouseY_ - hotY, useColorKey);
+    display_.BltSurface(cursor, display_.backBuffer(), Rect{0, 0, width, height}, mouseX_ - hotX, mouseY_ - hotY,
+                        useColorKey);
 }
 
 void Input::ShowSystemCursor(bool show) {

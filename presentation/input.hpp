@@ -85,8 +85,8 @@ public:
     void NoteButtonPress(int button);
     // Reads the pointer and draws the cursor picture's top-left width x height on the back
     // buffer with its hot spot on the pointer.
-    void DrawMouseCursor(Surface& cursor, std::int32_t hotX, std::int32_t hotY, std::int32_t width,
-                         std::int32_t height, bool useColorKey);
+    void DrawMouseCursor(Surface& cursor, std::int32_t hotX, std::int32_t hotY, std::int32_t width, std::int32_t height,
+                         bool useColorKey);
     void ShowSystemCursor(bool show);
     bool SystemCursorShown() const { return systemCursorShown_; }
 
@@ -121,7 +121,6 @@ private:
 // The game's scan code for a platform scan code, 0 for keys the game has no code for.
 std::uint8_t ScanCodeFromPlatform(int platformScanCode);
 // Translates the platform's key array (one byte per platform scan code) into keyState form.
-void MapKeyboardState(const std::uint8_t* platformKeys, int count,
-                      std::array<std::uint8_t, 256>& out);
+void MapKeyboardState(const std::uint8_t* platformKeys, int count, std::array<std::uint8_t, 256>& out);
 
 }  // namespace pellow::modDX

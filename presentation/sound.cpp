@@ -48,8 +48,8 @@ std::unique_ptr<const MixerCalls> LoadMixerCalls() {
         Find(library, "Mix_AllocateChannels", found->AllocateChannels) &&
         Find(library, "Mix_QuerySpec", found->QuerySpec) && Find(library, "Mix_CloseAudio", found->CloseAudio) &&
         Find(library, "Mix_LoadWAV", found->LoadWAV) && Find(library, "Mix_FreeChunk", found->FreeChunk) &&
-        Find(library, "Mix_PlayChannel", found->PlayChannel) &&
-        Find(library, "Mix_HaltChannel", found->HaltChannel) && Find(library, "Mix_Playing", found->Playing))
+        Find(library, "Mix_PlayChannel", found->PlayChannel) && Find(library, "Mix_HaltChannel", found->HaltChannel) &&
+        Find(library, "Mix_Playing", found->Playing))
         return found;
     const char* why = dlerror();
     std::cerr << "Pellow: no sound: " << (why ? why : kMixerLibrary) << '\n';

@@ -14,9 +14,8 @@ namespace {
 // The copy underneath BltSurface. Like the hardware copy it replaces, it never clips: a
 // rectangle that is empty, inverted, outside the source, or a copy that would not fit inside
 // the destination, draws nothing and reports nothing.
-void BltFast(Surface& destination, std::int64_t x, std::int64_t y, Surface& source,
-             std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom,
-             bool useColorKey) {
+void BltFast(Surface& destination, std::int64_t x, std::int64_t y, Surface& source, std::int64_t left, std::int64_t top,
+             std::int64_t right, std::int64_t bottom, bool useColorKey) {
     if (!source.exists() || !destination.exists()) return;
     if (left == 0 && top == 0 && right == 0 && bottom == 0) {
         right = source.width();
@@ -29,8 +28,7 @@ void BltFast(Surface& destination, std::int64_t x, std::int64_t y, Surface& sour
     if (x < 0 || y < 0 || x + w > destination.width() || y + h > destination.height()) return;
 
     source.useColorKey(useColorKey);
-    SDL_Rect from{static_cast<int>(left), static_cast<int>(top), static_cast<int>(w),
-                  static_cast<int>(h)};
+    SDL_Rect from{static_cast<int>(left), static_cast<int>(top), static_cast<int>(w), static_cast<int>(h)};
     SDL_Rect to{static_cast<int>(x), static_cast<int>(y), static_cast<int>(w), static_cast<int>(h)};
     // Everything is already inside both surfaces, so the unclipped copy is enough.
     SDL_LowerBlit(source.raw(), &from, destination.raw(), &to);
@@ -80,8 +78,8 @@ void Surface::setColorKey(std::uint32_t key, bool runLength) {
     if (hasKey_ && key != key_ && SDL_MUSTLOCK(surface_)) {
         // The run-length data was made with the old key and is only undone correctly while
         // that key is still set: take the plain pixels out first, then change the key.
-        SDL_Surface* plain = SDL_CreateRGBSurfaceWithFormat(
-            0, surface_->w, surface_->h, surface_->format->BitsPerPixel, surface_->format->format);
+        SDL_Surface* plain = SDL_CreateRGBSurfaceWithFormat(0, surface_->w, surface_->h, surface_->format->BitsPerPixel,
+                                                            surface_->format->format);
         if (!plain || SDL_LockSurface(surface_) != 0) {
             SDL_FreeSurface(plain);
             return;
@@ -143,8 +141,7 @@ std::uint16_t Rgb565(int red, int green, int blue) {
 }
 
 void CreateSurface(Surface& surface, int width, int height) {
-    SDL_Surface* made =
-        SDL_CreateRGBSurfaceWithFormat(0, width, height, 16, detail::kBackBufferFormat);
+    SDL_Surface* made = SDL_CreateRGBSurfaceWithFormat(0, width, height, 16, detail::kBackBufferFormat);
     surface.adopt(made);
 }
 
@@ -160,8 +157,7 @@ void FillRect(Surface& surface, const Rect& rect, std::uint16_t color) {
 }
 
 std::uint16_t GetPixel(const Surface& surface, int x, int y) {
-    if (!surface.exists() || x < 0 || y < 0 || x >= surface.width() || y >= surface.height())
-        return 0;
+    if (!surface.exists() || x < 0 || y < 0 || x >= surface.width() || y >= surface.height()) return 0;
     SDL_Surface* s = surface.raw();
     const bool mustLock = SDL_MUSTLOCK(s);
     if (mustLock) SDL_LockSurface(s);

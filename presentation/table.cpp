@@ -266,8 +266,8 @@ std::vector<ScoreLine> ScoreTableLines(const MatchScore& score, const ScorePageL
     const int first = score.dealHistoryCount - rows;
     for (int k = 1; k <= rows; ++k) {
         const int deal = first + k - 1;
-        lines.push_back({k, x, l.rowY + k * l.rowStep,
-                         Pad5(score.ourDealPoints[deal]) + Pad5(score.theirDealPoints[deal])});
+        lines.push_back(
+            {k, x, l.rowY + k * l.rowStep, Pad5(score.ourDealPoints[deal]) + Pad5(score.theirDealPoints[deal])});
     }
     lines.push_back({9, l.TotalTextX(), l.totalY, Pad5(score.ourMatchPoints) + Pad5(score.theirMatchPoints)});
     lines.push_back({10, l.ResultTextX(), l.resultY, score.resultText});

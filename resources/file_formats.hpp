@@ -35,7 +35,7 @@ inline constexpr int kBmpHeaderLength = 14 + 40;
 inline std::uint32_t BmpRowBytes(std::uint32_t width, int bits) { return (width * bits / 8 + 3) & ~3u; }
 
 inline std::array<unsigned char, kBmpHeaderLength> BmpHeader(std::uint32_t width, std::uint32_t height, int bits,
-                                                              int colours = 0) {
+                                                             int colours = 0) {
     const std::uint32_t imageSize = BmpRowBytes(width, bits) * height;
     const std::uint32_t pixelOffset = kBmpHeaderLength + static_cast<std::uint32_t>(colours) * 4;
     std::array<unsigned char, kBmpHeaderLength> h{'B', 'M'};

@@ -172,7 +172,8 @@ void ConvertJpegToBitmapAt(int folder, const std::string& shownFolder, const std
     if (!ReadWholeFile(folder, jpegName, jpeg, why))
         throw ResourceError("The picture " + detail::Quoted(jpegPath) + " cannot be read: " + why + ".");
     if (width <= 0 || height <= 0)
-        throw ResourceError("The picture " + detail::Quoted(jpegPath) + " cannot be converted to a bitmap: no size is wanted.");
+        throw ResourceError("The picture " + detail::Quoted(jpegPath) +
+                            " cannot be converted to a bitmap: no size is wanted.");
 
     BitmapWriter writer(folder, bmpName);
     const bool converted = Decode(jpeg, static_cast<JDIMENSION>(width), static_cast<JDIMENSION>(height), writer, why) &&

@@ -98,9 +98,7 @@ bool WriteAt(int fd, const void* data, std::size_t size, std::int64_t offset) {
     return true;
 }
 
-std::string WithErrno(const std::string& text, int err) {
-    return text + ": " + std::strerror(err) + ".";
-}
+std::string WithErrno(const std::string& text, int err) { return text + ": " + std::strerror(err) + "."; }
 
 std::string Quoted(std::string_view text) {
     std::string quoted;

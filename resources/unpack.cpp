@@ -65,10 +65,10 @@ std::vector<PlannedFile> PlanEntries(const zulPAK& pak, const std::set<std::stri
             name.erase(std::min(name.find('\0'), name.size()));
             name.erase(0, std::min(name.find_first_not_of(' '), name.size()));
             name.erase(name.find_last_not_of(' ') + 1);
-            const bool control = std::any_of(name.begin(), name.end(), [](char c) {
-                return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
-            });
-            if (name.empty() || name == "." || name == ".." || name.find_first_of("/\\") != std::string::npos || control)
+            const bool control = std::any_of(name.begin(), name.end(),
+                                             [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+            if (name.empty() || name == "." || name == ".." || name.find_first_of("/\\") != std::string::npos ||
+                control)
                 throw ResourceError("The resource archive " + Quoted(pak.FileLoaded()) + " is damaged: " +
                                     EntryLabel(id, field) + " does not name a file inside its folder.");
             if (Wanted(wanted, kResourceFolders[f].folder, name)) plan.push_back({id, f, std::move(name)});

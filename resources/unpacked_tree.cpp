@@ -35,7 +35,8 @@ bool Mine(const struct stat& st) { return st.st_uid == ::geteuid(); }
 // Whether name below parent is still the folder held open as fd: a name can be swapped for
 // another folder once made, and then the other one must not be removed in its place.
 bool StillAt(int parent, const std::string& name, int fd) {
-    struct stat there {}, held {};
+    struct stat there {
+    }, held{};
     return ::fstatat(parent, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &held) == 0 &&
            there.st_dev == held.st_dev && there.st_ino == held.st_ino;
 }
@@ -206,17 +207,22 @@ bool MakeTree(UnpackedTree::Handles& h, const std::vector<std::pair<std::size_t,
     // Written in place rather than renamed: a kill mid-way must still leave the record first.
     UniqueFd fd(::openat(h.resFd.get(), std::string(kTreeRecordName).c_str(),
                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-    if (!fd) throw ResourceError(WithErrno("The file " + Quoted(res + "/" + std::string(kTreeRecordName)) + " cannot be written", errno));
+    if (!fd)
+        throw ResourceError(
+            WithErrno("The file " + Quoted(res + "/" + std::string(kTreeRecordName)) + " cannot be written", errno));
     h.recordWritten = true;
     if (!detail::WriteAt(fd.get(), text.data(), text.size(), 0) || !fd.close())
-        throw ResourceError(WithErrno("The file " + Quoted(res + "/" + std::string(kTreeRecordName)) + " cannot be written", errno));
+        throw ResourceError(
+            WithErrno("The file " + Quoted(res + "/" + std::string(kTreeRecordName)) + " cannot be written", errno));
     for (std::size_t f = 0; f < kResourceFolders.size(); ++f) {
         const std::string name = FolderName(f);
         if (::mkdirat(h.resFd.get(), name.c_str(), 0755) != 0)
-            throw ResourceError(WithErrno("The resource folder " + Quoted(res + "/" + name) + " cannot be made", errno));
+            throw ResourceError(
+                WithErrno("The resource folder " + Quoted(res + "/" + name) + " cannot be made", errno));
         h.folders[f] = OpenFolderAt(h.resFd.get(), name);
         if (!h.folders[f])
-            throw ResourceError(WithErrno("The resource folder " + Quoted(res + "/" + name) + " cannot be opened", errno));
+            throw ResourceError(
+                WithErrno("The resource folder " + Quoted(res + "/" + name) + " cannot be opened", errno));
     }
     return true;
 }
@@ -229,7 +235,8 @@ std::string UnpackedTree::Handles::RemoveAll() {
     const std::string res = base + "res";
     for (const auto& [folder, name] : files) {
         if (::unlinkat(folders[folder].get(), name.c_str(), 0) != 0 && errno != ENOENT)
-            note(WithErrno("The file " + Quoted(res + "/" + FolderName(folder) + "/" + name) + " cannot be removed", errno));
+            note(WithErrno("The file " + Quoted(res + "/" + FolderName(folder) + "/" + name) + " cannot be removed",
+                           errno));
     }
     files.clear();
     for (std::size_t f = 0; f < folders.size(); ++f) {
@@ -318,7 +325,8 @@ bool RemoveLeftoverTree(int parent, const std::string& name) {
         if (!NamesIn(sub.get(), inSub)) return false;
         for (const std::string& file : inSub) {
             const bool named = files.count(entry + "/" + file) > 0 ||
-                               (file.size() > 6 && file.front() == '.' && file.compare(file.size() - 5, 5, ".part") == 0 &&
+                               (file.size() > 6 && file.front() == '.' &&
+                                file.compare(file.size() - 5, 5, ".part") == 0 &&
                                 files.count(entry + "/" + file.substr(1, file.size() - 6)) > 0);
             if (!named || ::fstatat(sub.get(), file.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
                 !Mine(st) || st.st_nlink != 1)
@@ -342,7 +350,8 @@ void MakePrivateFolder(UnpackedTree::Handles& h) {
         std::vector<std::string> names;
         NamesIn(place.fd.get(), names);
         for (const std::string& name : names)
-            if (name.compare(0, kPrivatePrefix.size(), kPrivatePrefix) == 0) RemoveKilledPrivateFolder(place.fd.get(), name, true);
+            if (name.compare(0, kPrivatePrefix.size(), kPrivatePrefix) == 0)
+                RemoveKilledPrivateFolder(place.fd.get(), name, true);
         auto [name, fd] = MakeLockedFolder(place.fd.get(), place.path, kPrivatePrefix);
         h.base = place.path + "/" + name + "/";
         h.privateName = std::move(name);

@@ -20,13 +20,13 @@ inline constexpr std::string_view kTreeRecordName = ".pellow-unpacked";
 inline constexpr std::string_view kTreeRecordFormat = "pellow unpacked tree 1\n";
 
 struct UnpackedTree::Handles {
-    std::string base;    // ends in '/'
-    std::string notice;  // why the tree is not beside the program, or empty
+    std::string base;         // ends in '/'
+    std::string notice;       // why the tree is not beside the program, or empty
     detail::UniqueFd baseFd;  // the folder that holds "res"
     detail::UniqueFd resFd;
     bool recordWritten = false;
     std::array<detail::UniqueFd, kResourceFolders.size()> folders;  // those made, open
-    std::vector<std::pair<std::size_t, std::string>> files;       // folder index, name
+    std::vector<std::pair<std::size_t, std::string>> files;         // folder index, name
 
     // When the tree is in a private folder: the folder that holds it, its name there, and the
     // per-user place it is in (empty for a lone folder). baseFd is then the private folder,

@@ -15,9 +15,9 @@ namespace pellow {
 
 namespace {
 
+using detail::Quoted;
 using detail::ReadAt;
 using detail::UniqueFd;
-using detail::Quoted;
 using detail::WithErrno;
 
 std::int32_t ReadLE32(const unsigned char* p) { return static_cast<std::int32_t>(format::ReadLE32(p)); }
@@ -44,10 +44,9 @@ std::string EntryLabel(std::int32_t id, const std::string& field) {
 
 const zulPAK::PakEntry& zulPAK::Entry(std::int32_t id) const {
     if (id < 0 || static_cast<std::size_t>(id) >= entries_.size()) {
-        const std::string what = fileLoaded_.empty()
-                                     ? "no resource archive is loaded"
-                                     : "the resource archive " + Quoted(fileLoaded_) + " has entries 0 to " +
-                                           std::to_string(header_.NumEntrys);
+        const std::string what = fileLoaded_.empty() ? "no resource archive is loaded"
+                                                     : "the resource archive " + Quoted(fileLoaded_) +
+                                                           " has entries 0 to " + std::to_string(header_.NumEntrys);
         throw std::out_of_range("Entry " + std::to_string(id) + " does not exist: " + what + ".");
     }
     return entries_[static_cast<std::size_t>(id)];
@@ -153,7 +152,8 @@ std::vector<unsigned char> zulPAK::ReadEntry(std::int32_t id) const {
         UniqueFd in(::open(fileLoaded_.c_str(), O_RDONLY | O_CLOEXEC));
         if (!in) throw PakError(WithErrno("The resource archive " + Quoted(fileLoaded_) + " cannot be opened", errno));
         const std::int64_t got = ReadAt(in.get(), buffer.data(), buffer.size(), e.Offset);
-        if (got < 0) throw PakError(WithErrno("The resource archive " + Quoted(fileLoaded_) + " cannot be read", errno));
+        if (got < 0)
+            throw PakError(WithErrno("The resource archive " + Quoted(fileLoaded_) + " cannot be read", errno));
         // The file may have changed since its directory was checked.
         if (got != e.Size) throw Damaged(fileLoaded_, EntryLabel(id, e.Name) + " runs past the end of the file");
     }

@@ -125,8 +125,7 @@ int ReadByte(int fd, char& byte) {
 enum class Got { End, Limit, Stalled, Failed };
 
 // Appends to `out` until the writer closes its end, `out` holds `limit` bytes, or `deadline`.
-Got ReadToEnd(int fd, std::string& out, std::size_t limit, std::chrono::steady_clock::time_point deadline,
-              int& error) {
+Got ReadToEnd(int fd, std::string& out, std::size_t limit, std::chrono::steady_clock::time_point deadline, int& error) {
     char buffer[4096];
     while (out.size() < limit) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -198,8 +197,7 @@ bool UnpackChoices(const std::string& bytes, LaunchSettings& settings, StoredCho
           in.Choice(s.partner, ComputerLevel::Expert) && in.Choice(s.opponents, ComputerLevel::Expert) &&
           in.OneDeck(o.deck) && in.Bool(o.slowAnimation) && in.Bool(o.playInWindow) && in.Bool(o.showPlayable) &&
           in.Choice(o.partner, ComputerLevel::Expert) && in.Choice(o.opponents, ComputerLevel::Expert) &&
-          in.Count(r.matchesPlayed) && in.Count(r.matchesWon) && in.Count(r.deals) && in.Count(r.points) &&
-          in.AtEnd()))
+          in.Count(r.matchesPlayed) && in.Count(r.matchesWon) && in.Count(r.deals) && in.Count(r.points) && in.AtEnd()))
         return false;
     // The pack name becomes part of a file path.
     if (s.packFileName != kPackFileName) return false;
@@ -219,8 +217,7 @@ std::string PlayMessage(const LaunchSettings& settings, const StoredChoices& sto
     return message + choices;
 }
 
-bool ReadPlayMessage(const std::string& message, LaunchSettings& settings, StoredChoices& stored,
-                     std::string& why) {
+bool ReadPlayMessage(const std::string& message, LaunchSettings& settings, StoredChoices& stored, std::string& why) {
     if (message.empty() || message[0] != kPlayed) {
         why = "The start-up dialog sent something other than its choices.";
         return false;
@@ -259,9 +256,8 @@ bool SendChoices(int fd, const LaunchSettings& settings, const StoredChoices& st
 bool SendShown(int fd) { return WriteAll(fd, &kDialogShown, 1); }
 
 std::optional<int> AwaitChoices(int choicesIn, pid_t dialog, LaunchSettings& settings, StoredChoices& stored,
-                                const std::function<void()>& whileChoosing,
-                                const std::function<void()>& onChoices, std::ostream& err,
-                                std::chrono::milliseconds deadline) {
+                                const std::function<void()>& whileChoosing, const std::function<void()>& onChoices,
+                                std::ostream& err, std::chrono::milliseconds deadline) {
     enum class Outcome { Played, Ended, Refused };
     std::string why;
     const auto unreadable = [&](int error) {
@@ -329,7 +325,8 @@ std::optional<int> AwaitChoices(int choicesIn, pid_t dialog, LaunchSettings& set
     err << FatalMessage(why) << "\n" << std::flush;
     // Whatever sent that is not to be trusted with the screen any longer, nor left behind.
     kill(dialog, SIGKILL);
-    while (waitpid(dialog, nullptr, 0) < 0 && errno == EINTR) {}
+    while (waitpid(dialog, nullptr, 0) < 0 && errno == EINTR) {
+    }
     return 1;
 }
 

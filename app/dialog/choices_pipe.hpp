@@ -28,8 +28,7 @@ bool SendShown(int fd);
 // Play's choices as they cross, their size in front.
 std::string PlayMessage(const LaunchSettings& settings, const StoredChoices& stored);
 // False, with the reason in `why` and both untouched, when `message` is not one PlayMessage.
-bool ReadPlayMessage(const std::string& message, LaunchSettings& settings, StoredChoices& stored,
-                     std::string& why);
+bool ReadPlayMessage(const std::string& message, LaunchSettings& settings, StoredChoices& stored, std::string& why);
 // The dialog's side after Play: writes PlayMessage and closes `fd`. False when the game's
 // process is gone.
 bool SendChoices(int fd, const LaunchSettings& settings, const StoredChoices& stored);
@@ -44,8 +43,7 @@ inline constexpr std::chrono::milliseconds kChoicesDeadline{10'000};
 // process is to end with: the dialog's own when it ended without Play; 1, with the reason on
 // `err`, when what it sent is not a whole set of choices (the dialog's process is then ended).
 std::optional<int> AwaitChoices(int choicesIn, pid_t dialog, LaunchSettings& settings, StoredChoices& stored,
-                                const std::function<void()>& whileChoosing,
-                                const std::function<void()>& onChoices, std::ostream& err,
-                                std::chrono::milliseconds deadline = kChoicesDeadline);
+                                const std::function<void()>& whileChoosing, const std::function<void()>& onChoices,
+                                std::ostream& err, std::chrono::milliseconds deadline = kChoicesDeadline);
 
 }  // namespace pellow

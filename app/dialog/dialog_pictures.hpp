@@ -13,7 +13,7 @@ struct DialogPicture {
     const std::uint32_t* pixels;
 };
 
-extern const DialogPicture kBannerPicture;       // Image1
+extern const DialogPicture kBannerPicture;  // Image1
 // Image2(i): one preview per deck, in the pack builder's deck order (kPreviewOfOption maps the
 // option buttons onto it).
 extern const DialogPicture kPreviewPictures[4];

@@ -33,19 +33,13 @@ void LinkLabel::draw() {
 
 int LinkLabel::handle(int event) {
     switch (event) {
-        case FL_ENTER:
-            window()->cursor(FL_CURSOR_HAND);
-            return 1;
-        case FL_LEAVE:
-            window()->cursor(FL_CURSOR_DEFAULT);
-            return 1;
-        case FL_PUSH:
-            return 1;
+        case FL_ENTER: window()->cursor(FL_CURSOR_HAND); return 1;
+        case FL_LEAVE: window()->cursor(FL_CURSOR_DEFAULT); return 1;
+        case FL_PUSH: return 1;
         case FL_RELEASE:
             if (Fl::event_inside(this)) do_callback();
             return 1;
-        default:
-            return Fl_Box::handle(event);
+        default: return Fl_Box::handle(event);
     }
 }
 
@@ -100,8 +94,8 @@ Fl_Box* Label(int x, int y, int w, int h, const char* text, Fl_Align align, Fl_F
     return box;
 }
 
-TextPageContent TextPage(int x, int y, int w, int h, const std::vector<TextLine>& lines,
-                         Fl_Color background, Fl_Fontsize size) {
+TextPageContent TextPage(int x, int y, int w, int h, const std::vector<TextLine>& lines, Fl_Color background,
+                         Fl_Fontsize size) {
     std::string all;
     std::string marks;
     for (const TextLine& line : lines) {

@@ -49,8 +49,7 @@ private:
     std::unique_ptr<Fl_RGB_Image> converted_;
 };
 
-Fl_Box* Label(int x, int y, int w, int h, const char* text, Fl_Align align,
-              Fl_Font font = FL_HELVETICA);
+Fl_Box* Label(int x, int y, int w, int h, const char* text, Fl_Align align, Fl_Font font = FL_HELVETICA);
 
 // A read-only page of text: headings in bold, table rows in a fixed-width face. Its words are
 // laid out by FillTextPage when its tab first shows: wrapping measures every word in its face,
@@ -62,8 +61,8 @@ struct TextPageContent {
     std::unique_ptr<Fl_Text_Display::Style_Table_Entry[]> styles;
 };
 
-TextPageContent TextPage(int x, int y, int w, int h, const std::vector<TextLine>& lines,
-                         Fl_Color background, Fl_Fontsize size);
+TextPageContent TextPage(int x, int y, int w, int h, const std::vector<TextLine>& lines, Fl_Color background,
+                         Fl_Fontsize size);
 void FillTextPage(const TextPageContent& page);
 
 }  // namespace pellow

@@ -39,8 +39,8 @@ bool LoadRgb(const char* path, Rgb& out) {
     const auto* pixels = static_cast<const unsigned char*>(rgb->pixels);
     const size_t row = static_cast<size_t>(rgb->w) * 3;
     for (int y = 0; y < rgb->h; ++y) {
-        std::copy(pixels + static_cast<size_t>(y) * rgb->pitch,
-                  pixels + static_cast<size_t>(y) * rgb->pitch + row, out.bytes.begin() + y * row);
+        std::copy(pixels + static_cast<size_t>(y) * rgb->pitch, pixels + static_cast<size_t>(y) * rgb->pitch + row,
+                  out.bytes.begin() + y * row);
     }
     SDL_UnlockSurface(rgb);
     SDL_FreeSurface(rgb);
@@ -89,12 +89,11 @@ int main(int argc, char** argv) {
         for (size_t i = 0; i < pictures.size(); ++i)
             WriteArray(os, i == 0 ? "kBanner" : "kPreview" + std::to_string(i - 1), pictures[i]);
         os << "}  // namespace\n\n";
-        os << "const DialogPicture kBannerPicture = {" << pictures[0].width << ", "
-           << pictures[0].height << ", kBanner};\n";
+        os << "const DialogPicture kBannerPicture = {" << pictures[0].width << ", " << pictures[0].height
+           << ", kBanner};\n";
         os << "const DialogPicture kPreviewPictures[" << pictures.size() - 1 << "] = {\n";
         for (size_t i = 1; i < pictures.size(); ++i)
-            os << "    {" << pictures[i].width << ", " << pictures[i].height << ", kPreview" << i - 1
-               << "},\n";
+            os << "    {" << pictures[i].width << ", " << pictures[i].height << ", kPreview" << i - 1 << "},\n";
         os << "};\n\n}  // namespace pellow\n";
     }
 

@@ -64,7 +64,8 @@ void StartUp::ReleaseDialogProcess() {
     // Its ending (the toolkit's window closed, its memory returned) is waited for beside the
     // game's start, not in front of it.
     std::thread([pid = dialogPid_] {
-        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {}
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
     }).detach();
     dialogPid_ = -1;
     release_ = -1;
@@ -97,8 +98,8 @@ int StartUp::RunApart() {
         return Run();
     }
     // A message that is not a whole set of choices ends the game here, with its reason.
-    const std::optional<int> ended =
-        AwaitChoices(choices[0], pid, settings_, stored_, hooks_.whileChoosing, hooks_.onChoices, std::cerr);
+    const std::optional<int> ended = AwaitChoices(choices[0], pid, settings_, stored_, hooks_.whileChoosing,
+                                                  hooks_.onChoices, std::cerr);
     close(choices[0]);
     if (ended) {
         close(release[1]);

@@ -7,8 +7,7 @@
 namespace pellow {
 
 std::string VersionText(int major, int minor, int revision) {
-    return "Version " + std::to_string(major) + "." + std::to_string(minor) + "." +
-           std::to_string(revision);
+    return "Version " + std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(revision);
 }
 
 frmStartup::frmStartup(LaunchSettings& settings, StartupDialogHost host)

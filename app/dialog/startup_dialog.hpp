@@ -47,14 +47,14 @@ public:
     void ResetRecord_Click();
     void Partner_Click(ComputerLevel level);
     void Opponents_Click(ComputerLevel level);
-    void Label11_Click();  // the "about" line below the rules
+    void Label11_Click();   // the "about" line below the rules
     void Command1_Click();  // Play
     void Command2_Click();  // Exit
 
     // ---- What the window shows (design-time values until Form_Load) ----
     int currentTab = 0;
     bool endOnUnload = false;
-    int SSTab1Tab = 0;                         // the tab the tab control shows as selected
+    int SSTab1Tab = 0;  // the tab the tab control shows as selected
     std::array<bool, kTabCount> Frame1Visible{true, true, true, true, true};
     std::array<bool, 5> Option{false, false, false, false, true};  // Option(n): the Deck numbered n; [0] unused
     // Image2Visible[i]: the preview of the pack builder's deck i (Royal, Celtic, Vintage, Worn).

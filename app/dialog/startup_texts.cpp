@@ -61,22 +61,20 @@ std::vector<TextLine> RulesText() {
                  "trick leads the next one."});
     t.push_back({Kind::Body, ""});
     t.push_back({Kind::Heading, "Card points"});
-    t.push_back({Kind::Body,
-                 "Only the cards below score, for the team that takes them in its tricks:"});
+    t.push_back({Kind::Body, "Only the cards below score, for the team that takes them in its tricks:"});
     t.push_back({Kind::Table, "  Card     in trumps  other suits"});
     for (const PointsRow& row : kPointsTable) {
         t.push_back({Kind::Table, PointsLine(row.name, row.inTrumps, row.otherwise)});
     }
-    t.push_back({Kind::Body,
-                 "All other cards score nothing, so every deal is worth " +
-                     std::to_string(dealTotal) + " points: " + std::to_string(trumpTotal) +
-                     " in trumps and " + std::to_string(otherTotal) + " in each other suit."});
+    t.push_back({Kind::Body, "All other cards score nothing, so every deal is worth " + std::to_string(dealTotal) +
+                                 " points: " + std::to_string(trumpTotal) + " in trumps and " +
+                                 std::to_string(otherTotal) + " in each other suit."});
     t.push_back({Kind::Body, ""});
     t.push_back({Kind::Heading, "Winning the match"});
     t.push_back({Kind::Body,
                  "After each deal the points each team took are added to its match total. A "
-                 "team wins the match when its total passes " + win +
-                     " (so reaches " + std::to_string(kWinThreshold + 1) +
+                 "team wins the match when its total passes " +
+                     win + " (so reaches " + std::to_string(kWinThreshold + 1) +
                      " or more) and is higher than the other team's. While no team has done so, "
                      "another deal follows."});
     t.push_back({Kind::Body, ""});
@@ -89,8 +87,7 @@ std::vector<TextLine> RulesText() {
 
 std::vector<TextLine> CreditsText() {
     std::vector<TextLine> t;
-    t.push_back({Kind::Heading, "Pellow " + std::to_string(kVersionMajor) + "." +
-                                    std::to_string(kVersionMinor) + "." +
+    t.push_back({Kind::Heading, "Pellow " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
                                     std::to_string(kVersionRevision)});
     t.push_back({Kind::Body,
                  "Copyright the Pellow developers. Free software under the GNU General Public "
@@ -123,8 +120,8 @@ std::vector<TextLine> CreditsText() {
 }
 
 std::string AboutLinkText() {
-    return "About Pellow " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) +
-           "." + std::to_string(kVersionRevision);
+    return "About Pellow " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
+           std::to_string(kVersionRevision);
 }
 
 std::string AboutText() {

@@ -29,12 +29,10 @@ inline constexpr const char* kResetRecordCaption = "Reset record";
 inline constexpr const char* kPartnerCaption = "Partner";
 inline constexpr const char* kOpponentsCaption = "Opponents";
 inline constexpr std::array<const char*, 2> kLevelCaptions = {"Classic", "Expert"};
-inline constexpr const char* kLevelsHelp =
-    "Expert searches ahead and is much harder to beat than Classic.";
+inline constexpr const char* kLevelsHelp = "Expert searches ahead and is much harder to beat than Classic.";
 
 inline constexpr int kTabCount = 5;
-inline constexpr std::array<const char*, kTabCount> kTabCaptions = {
-    "Deck", "Keys", "Rules", "Credits", "Options"};
+inline constexpr std::array<const char*, kTabCount> kTabCaptions = {"Deck", "Keys", "Rules", "Credits", "Options"};
 
 // Indexed by option number 1..4 (index 0 unused), as the option buttons are numbered.
 inline constexpr std::array<const char*, 5> kDeckCaptions = {

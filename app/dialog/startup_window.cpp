@@ -133,8 +133,7 @@ void StartupWindow::Build() {
     window_->xclass(kWindowClass);
     window_->color(fl_rgb_color(192, 192, 192));
     window_->size_range(538, 545, 538, 545);
-    window_->callback(
-        [](Fl_Widget*, void* self) { static_cast<StartupWindow*>(self)->Closed(); }, this);
+    window_->callback([](Fl_Widget*, void* self) { static_cast<StartupWindow*>(self)->Closed(); }, this);
 
     new PictureBox(48, 0, kBannerPicture);
 
@@ -143,8 +142,7 @@ void StartupWindow::Build() {
 
     tabs_ = new Fl_Tabs(8, 296, 521, 217);
     tabs_->selection_color(fl_rgb_color(192, 192, 192));
-    tabs_->callback([](Fl_Widget*, void* self) { static_cast<StartupWindow*>(self)->TabClicked(); },
-                    this);
+    tabs_->callback([](Fl_Widget*, void* self) { static_cast<StartupWindow*>(self)->TabClicked(); }, this);
     for (int i = 0; i < kTabCount; ++i) {
         tab_[i] = new Fl_Group(8, 296 + kTabHeight, 521, 217 - kTabHeight, kTabCaptions[i]);
         tab_[i]->labelsize(kTextSize);
@@ -166,16 +164,12 @@ void StartupWindow::Build() {
 
     auto* command2 = new Fl_Button(8, 520, 57, 21, kExitCaption);
     command2->labelsize(kTextSize);
-    command2->callback([](Fl_Widget*, void* self) {
-        static_cast<StartupWindow*>(self)->form_.Command2_Click();
-    }, this);
+    command2->callback([](Fl_Widget*, void* self) { static_cast<StartupWindow*>(self)->form_.Command2_Click(); }, this);
 
     auto* command1 = new Fl_Button(244, 520, 285, 21, kPlayCaption);
     command1->labelsize(kTextSize);
     command1->shortcut(FL_Enter);
-    command1->callback([](Fl_Widget*, void* self) {
-        static_cast<StartupWindow*>(self)->Play();
-    }, this);
+    command1->callback([](Fl_Widget*, void* self) { static_cast<StartupWindow*>(self)->Play(); }, this);
 
     window_->end();
     window_->set_modal();
@@ -187,57 +181,50 @@ void StartupWindow::BuildDeckPage() {
     const int optionY[5] = {0, 2, 99, 144, 48};
     const int optionW[5] = {0, 349, 317, 349, 349};
     for (int n = 1; n <= 4; ++n) {
-        auto* option = new Fl_Round_Button(PX(16), PY(optionY[n]), optionW[n], 21,
-                                           kDeckCaptions[n]);
+        auto* option = new Fl_Round_Button(PX(16), PY(optionY[n]), optionW[n], 21, kDeckCaptions[n]);
         option->type(FL_RADIO_BUTTON);
         option->labelsize(kTextSize);
         option->callback(&StartupWindow::OptionCallback, this);
         option_[n] = option;
-        Label(PX(92), PY(optionY[n] + 21), 273, 13, kDeckDescriptions[n],
-              FL_ALIGN_LEFT | FL_ALIGN_TOP)
+        Label(PX(92), PY(optionY[n] + 21), 273, 13, kDeckDescriptions[n], FL_ALIGN_LEFT | FL_ALIGN_TOP)
             ->labelsize(kDescriptionSize);
     }
 
     // The Celtic card is a little smaller: its box moves right so that it stays centred.
     const int previewX[4] = {372, 373, 372, 372};
-    for (int i = 0; i < 4; ++i)
-        image2_[i] = new PictureBox(PX(previewX[i]), PY(16), kPreviewPictures[i]);
+    for (int i = 0; i < 4; ++i) image2_[i] = new PictureBox(PX(previewX[i]), PY(16), kPreviewPictures[i]);
 }
 
 void StartupWindow::BuildKeysPage() {
     // One row per key, each on one line in the sans face at our size.
     constexpr int kKeysWidth = 489;
     for (std::size_t i = 0; i < kKeyLines.size(); ++i) {
-        Label(PX(8), PY(6 + 21 * static_cast<int>(i)), kKeysWidth, 20, kKeyLines[i],
-              FL_ALIGN_LEFT | FL_ALIGN_TOP);
+        Label(PX(8), PY(6 + 21 * static_cast<int>(i)), kKeysWidth, 20, kKeyLines[i], FL_ALIGN_LEFT | FL_ALIGN_TOP);
     }
 }
 
 void StartupWindow::BuildRulesPage() {
-    AddTextPage(PX(4), PY(12), 493, 145, RulesText(), fl_rgb_color(255, 255, 192),
-                kRulesSize);
+    AddTextPage(PX(4), PY(12), 493, 145, RulesText(), fl_rgb_color(255, 255, 192), kRulesSize);
     auto* label11 = new LinkLabel(PX(312), PY(160), 181, 17, "");
     label11->copy_label(AboutLinkText().c_str());
-    label11->callback([](Fl_Widget*, void* self) {
-        static_cast<StartupWindow*>(self)->form_.Label11_Click();
-    }, this);
+    label11->callback([](Fl_Widget*, void* self) { static_cast<StartupWindow*>(self)->form_.Label11_Click(); }, this);
 }
 
-void StartupWindow::BuildCreditsPage() {
-    AddTextPage(PX(4), PY(12), 493, 165, CreditsText(), FL_WHITE, kTextSize);
-}
+void StartupWindow::BuildCreditsPage() { AddTextPage(PX(4), PY(12), 493, 165, CreditsText(), FL_WHITE, kTextSize); }
 
 Fl_Check_Button* StartupWindow::OptionCheck(int y, const char* caption, void (frmStartup::*click)(bool)) {
     auto* check = new Fl_Check_Button(PX(40), PY(y), 160, 17, caption);
     check->labelfont(FL_HELVETICA_BOLD);
     check->labelsize(kTextSize);
     checkClicks_.push_back({check, click});
-    check->callback([](Fl_Widget* w, void* self) {
-        auto* me = static_cast<StartupWindow*>(self);
-        for (const auto& [widget, handler] : me->checkClicks_)
-            if (widget == w) (me->form_.*handler)(static_cast<Fl_Check_Button*>(w)->value() != 0);
-        me->Sync();
-    }, this);
+    check->callback(
+        [](Fl_Widget* w, void* self) {
+            auto* me = static_cast<StartupWindow*>(self);
+            for (const auto& [widget, handler] : me->checkClicks_)
+                if (widget == w) (me->form_.*handler)(static_cast<Fl_Check_Button*>(w)->value() != 0);
+            me->Sync();
+        },
+        this);
     return check;
 }
 
@@ -249,13 +236,14 @@ void StartupWindow::BuildOptionsPage() {
     check3_ = new Fl_Check_Button(PX(40), PY(72), 121, 17, kSlowAnimationCaption);
     check3_->labelfont(FL_HELVETICA_BOLD);
     check3_->labelsize(kTextSize);
-    check3_->callback([](Fl_Widget* w, void* self) {
-        auto* me = static_cast<StartupWindow*>(self);
-        me->form_.Check3_Click(static_cast<Fl_Check_Button*>(w)->value() != 0);
-        me->Sync();
-    }, this);
-    Label(PX(208), PY(72), 273, 33, kSlowAnimationHelp,
-          FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
+    check3_->callback(
+        [](Fl_Widget* w, void* self) {
+            auto* me = static_cast<StartupWindow*>(self);
+            me->form_.Check3_Click(static_cast<Fl_Check_Button*>(w)->value() != 0);
+            me->Sync();
+        },
+        this);
+    Label(PX(208), PY(72), 273, 33, kSlowAnimationHelp, FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
     partner_ = LevelChoice(PX(110), PY(108), kPartnerCaption, [](Fl_Widget* w, void* self) {
         static_cast<StartupWindow*>(self)->form_.Partner_Click(LevelOf(w));
         static_cast<StartupWindow*>(self)->Sync();
@@ -269,11 +257,13 @@ void StartupWindow::BuildOptionsPage() {
     recordLine_ = Label(PX(16), PY(160), 380, 21, "", FL_ALIGN_LEFT | FL_ALIGN_TOP);
     auto* reset = new Fl_Button(PX(400), PY(158), 93, 21, kResetRecordCaption);
     reset->labelsize(kTextSize);
-    reset->callback([](Fl_Widget*, void* self) {
-        auto* me = static_cast<StartupWindow*>(self);
-        me->form_.ResetRecord_Click();
-        me->Sync();
-    }, this);
+    reset->callback(
+        [](Fl_Widget*, void* self) {
+            auto* me = static_cast<StartupWindow*>(self);
+            me->form_.ResetRecord_Click();
+            me->Sync();
+        },
+        this);
 }
 
 ComputerLevel StartupWindow::LevelOf(Fl_Widget* choice) {
@@ -290,8 +280,8 @@ Fl_Choice* StartupWindow::LevelChoice(int x, int y, const char* caption, Fl_Call
     return choice;
 }
 
-void StartupWindow::AddTextPage(int x, int y, int w, int h, const std::vector<TextLine>& lines,
-                                Fl_Color background, Fl_Fontsize size) {
+void StartupWindow::AddTextPage(int x, int y, int w, int h, const std::vector<TextLine>& lines, Fl_Color background,
+                                Fl_Fontsize size) {
     pages_.push_back(TextPage(x, y, w, h, lines, background, size));
 }
 

@@ -54,8 +54,8 @@ private:
     void BuildOptionsPage();
     static ComputerLevel LevelOf(Fl_Widget* choice);
     Fl_Choice* LevelChoice(int x, int y, const char* caption, Fl_Callback* click);
-    void AddTextPage(int x, int y, int w, int h, const std::vector<TextLine>& lines,
-                     Fl_Color background, Fl_Fontsize size);
+    void AddTextPage(int x, int y, int w, int h, const std::vector<TextLine>& lines, Fl_Color background,
+                     Fl_Fontsize size);
 
     static void OptionCallback(Fl_Widget* w, void* self);
     void OptionClicked(int n);

@@ -31,15 +31,44 @@ int EndOnLostDisplay(Display*) {
 }  // namespace
 
 void OpenToolkitDisplay() {
-    static const char* const kToolkitAtoms[] = {
-        "WM_DELETE_WINDOW", "WM_PROTOCOLS", "_MOTIF_WM_HINTS", "TARGETS", "CLIPBOARD", "TIMESTAMP",
-        "PRIMARY_TIMESTAMP", "CLIPBOARD_TIMESTAMP", "XdndAware", "XdndSelection", "XdndEnter",
-        "XdndTypeList", "XdndPosition", "XdndLeave", "XdndDrop", "XdndStatus", "XdndActionCopy",
-        "XdndFinished", "text/uri-list", "text/plain;charset=UTF-8", "text/plain;charset=utf-8",
-        "text/plain", "TEXT", "COMPOUND_TEXT", "UTF8_STRING", "image/bmp", "image/png", "INCR",
-        "_NET_WM_PID", "_NET_WM_NAME", "_NET_WM_ICON_NAME", "_NET_SUPPORTING_WM_CHECK",
-        "_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN", "_NET_WM_FULLSCREEN_MONITORS", "_NET_WORKAREA",
-        "_NET_WM_ICON", "_NET_ACTIVE_WINDOW"};
+    static const char* const kToolkitAtoms[] = {"WM_DELETE_WINDOW",
+                                                "WM_PROTOCOLS",
+                                                "_MOTIF_WM_HINTS",
+                                                "TARGETS",
+                                                "CLIPBOARD",
+                                                "TIMESTAMP",
+                                                "PRIMARY_TIMESTAMP",
+                                                "CLIPBOARD_TIMESTAMP",
+                                                "XdndAware",
+                                                "XdndSelection",
+                                                "XdndEnter",
+                                                "XdndTypeList",
+                                                "XdndPosition",
+                                                "XdndLeave",
+                                                "XdndDrop",
+                                                "XdndStatus",
+                                                "XdndActionCopy",
+                                                "XdndFinished",
+                                                "text/uri-list",
+                                                "text/plain;charset=UTF-8",
+                                                "text/plain;charset=utf-8",
+                                                "text/plain",
+                                                "TEXT",
+                                                "COMPOUND_TEXT",
+                                                "UTF8_STRING",
+                                                "image/bmp",
+                                                "image/png",
+                                                "INCR",
+                                                "_NET_WM_PID",
+                                                "_NET_WM_NAME",
+                                                "_NET_WM_ICON_NAME",
+                                                "_NET_SUPPORTING_WM_CHECK",
+                                                "_NET_WM_STATE",
+                                                "_NET_WM_STATE_FULLSCREEN",
+                                                "_NET_WM_FULLSCREEN_MONITORS",
+                                                "_NET_WORKAREA",
+                                                "_NET_WM_ICON",
+                                                "_NET_ACTIVE_WINDOW"};
     constexpr int kCount = static_cast<int>(std::size(kToolkitAtoms));
     XSetIOErrorHandler(EndOnLostDisplay);
     XSetErrorHandler(WarnOfXError);

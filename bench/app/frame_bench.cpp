@@ -39,7 +39,8 @@ void Launch(const char* deck, const char* resolution, ComputerLevel computer = C
     game = std::make_unique<Game>();
     Match& m = game->match;
     m.settings.deckFolder = deck;
-    m.settings.screen = std::string_view(resolution) == "800x600" ? ScreenSize::Small800x600 : ScreenSize::Large1024x768;
+    m.settings.screen = std::string_view(resolution) == "800x600" ? ScreenSize::Small800x600
+                                                                  : ScreenSize::Large1024x768;
     m.settings.partner = m.settings.opponents = computer;
     game->resourceBase = Folder().string() + "/";
     game->unpacked = UnpackResources(game->resourceBase, m.settings.packFileName);

@@ -230,7 +230,8 @@ Run OneRun(Display* d, const Options& o, bool measureIdle) {
     Click(d, box.x + 380, box.y + 530);
     const auto played = Clock::now();
     const Box screen{0, 0, DisplayWidth(d, DefaultScreen(d)), DisplayHeight(d, DefaultScreen(d))};
-    const bool table = WhenDrawn(d, [&] { return TableDrawn(Sample(d, screen, 10)); }, 10000);
+    const bool table = WhenDrawn(
+        d, [&] { return TableDrawn(Sample(d, screen, 10)); }, 10000);
     if (!table) kill(pid, SIGKILL), Die("no table frame within 10 s of Play");
     run.toTable = MsSince(played);
 
@@ -289,7 +290,8 @@ int main(int argc, char** argv) {
     std::printf("play to first frame ms (%s%s): %.0f\n", mode.c_str(), tag.c_str(), Median(table));
     std::printf("play to first frame ms, range (%s%s): %.0f to %.0f\n", mode.c_str(), tag.c_str(),
                 *std::min_element(table.begin(), table.end()), *std::max_element(table.begin(), table.end()));
-    std::printf("peak resident MB (%s%s): %.1f\n", mode.c_str(), tag.c_str(), *std::max_element(peak.begin(), peak.end()));
+    std::printf("peak resident MB (%s%s): %.1f\n", mode.c_str(), tag.c_str(),
+                *std::max_element(peak.begin(), peak.end()));
     if (!idle.empty()) std::printf("idle CPU ms per 10 s (%s%s): %.1f\n", mode.c_str(), tag.c_str(), Median(idle));
     XCloseDisplay(d);
     return 0;

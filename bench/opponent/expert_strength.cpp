@@ -50,9 +50,7 @@ class Seat {
 public:
     Seat(bool expert, std::uint32_t seed, const ExpertSettings& settings, std::vector<double>* times,
          std::vector<int>* tricks)
-        : expert_(expert ? std::make_unique<ExpertPlayer>(seed, settings) : nullptr),
-          times_(times),
-          tricks_(tricks) {}
+        : expert_(expert ? std::make_unique<ExpertPlayer>(seed, settings) : nullptr), times_(times), tricks_(tricks) {}
 
     int Trump(const DealState& d, int seat) {
         if (!expert_) return pellow::ChooseTrump(d, seat);
@@ -134,10 +132,8 @@ void Report(const char* name, const Tally& t) {
     const double p = t.wins / n;
     const double half = 1.96 * std::sqrt(p * (1.0 - p) / n);
     std::printf("%s matches: %d\n", name, t.matches);
-    std::printf("%s win rate: %.1f%% (95%%: %.1f%% .. %.1f%%)\n", name, 100 * p, 100 * (p - half),
-                100 * (p + half));
-    std::printf("%s deal points: %.2f of 80 over %d deals\n", name,
-                static_cast<double>(t.points) / t.deals, t.deals);
+    std::printf("%s win rate: %.1f%% (95%%: %.1f%% .. %.1f%%)\n", name, 100 * p, 100 * (p - half), 100 * (p + half));
+    std::printf("%s deal points: %.2f of 80 over %d deals\n", name, static_cast<double>(t.points) / t.deals, t.deals);
 }
 
 int Main(int argc, char** argv) {
@@ -180,16 +176,15 @@ int Main(int argc, char** argv) {
             for (int s = 0; s < 4; ++s) {
                 const bool expertSeat = TeamOf(s) == measured;
                 own.push_back(std::make_unique<Seat>(expertSeat || o.vsExpert, seed * 4 + s,
-                                                     expertSeat ? o.expert : o.other,
-                                                     expertSeat ? &times : nullptr,
+                                                     expertSeat ? o.expert : o.other, expertSeat ? &times : nullptr,
                                                      &tricks));
                 seats[s] = own.back().get();
             }
             PlayMatch(seed, seats, measured, measured == 0 ? asWe : asThey);
         }
         if ((m - o.first + 1) % 100 == 0)
-            std::fprintf(stderr, "%d matches: WE %d/%d THEY %d/%d\n", m - o.first + 1, asWe.wins,
-                         asWe.matches, asThey.wins, asThey.matches);
+            std::fprintf(stderr, "%d matches: WE %d/%d THEY %d/%d\n", m - o.first + 1, asWe.wins, asWe.matches,
+                         asThey.wins, asThey.matches);
     }
     std::printf("opponent: %s\n", o.vsExpert ? "expert" : "classic");
     if (asWe.matches) Report("expert as WE", asWe);

@@ -18,7 +18,8 @@ void MakeCard(Surface& card) {
     CreateSurface(card, 108, 151);
     FillRect(card, Rect{0, 0, 108, 151}, Rgb565(255, 0, 255));
     FillRect(card, Rect{2, 2, 106, 149}, Rgb565(255, 255, 255));
-    for (int i = 0; i < 6; ++i) FillRect(card, Rect{20 + 12 * i, 30 + 15 * i, 30 + 12 * i, 42 + 15 * i}, Rgb565(200, 0, 0));
+    for (int i = 0; i < 6; ++i)
+        FillRect(card, Rect{20 + 12 * i, 30 + 15 * i, 30 + 12 * i, 42 + 15 * i}, Rgb565(200, 0, 0));
     SetColorKey(card, 2);
 }
 

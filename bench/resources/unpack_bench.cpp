@@ -31,7 +31,8 @@ public:
         items.push_back({"Sounds_CARD_FLIP.WAV", std::string(40000, 's')});
         items.push_back({"Bitmaps_Back_1024x768.bmp", std::string(1024 * 768 * 3 + 54, 'b')});
         items.push_back({"Bitmaps_Back_800x600.jpg", pellow::test::EncodeTestCardJpeg(800, 600)});
-        for (int i = 0; i < 3; ++i) items.push_back({"fntFonts_" + std::to_string(i) + ".bmp", std::string(380 * 300 * 3, 'f')});
+        for (int i = 0; i < 3; ++i)
+            items.push_back({"fntFonts_" + std::to_string(i) + ".bmp", std::string(380 * 300 * 3, 'f')});
         pellow::test::WriteBytes(dir_ / "res002.pak", pellow::test::PakBytes(items));
     }
     ~Workspace() { fs::remove_all(dir_); }

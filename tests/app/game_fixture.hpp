@@ -54,12 +54,12 @@ protected:
         m.settings.deckFolder = deck;
         m.settings.screen = resolution == "800x600" ? ScreenSize::Small800x600 : ScreenSize::Large1024x768;
         game->resourceBase = folder.string() + "/";
-        game->SetEndHooks({[this](const std::string& text) { shownMessage = text; },
-                           [](int status) { throw QuitSignal{status}; }});
+        game->SetEndHooks(
+            {[this](const std::string& text) { shownMessage = text; }, [](int status) { throw QuitSignal{status}; }});
     }
 
-    void Launch(const std::string& deck, const std::string& resolution,
-                ComputerLevel partner = ComputerLevel::Classic, ComputerLevel opponents = ComputerLevel::Classic) {
+    void Launch(const std::string& deck, const std::string& resolution, ComputerLevel partner = ComputerLevel::Classic,
+                ComputerLevel opponents = ComputerLevel::Classic) {
         Prepare(deck, resolution);
         game->match.settings.partner = partner;
         game->match.settings.opponents = opponents;

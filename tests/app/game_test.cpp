@@ -149,7 +149,8 @@ TEST_F(GameTest, KeyboardAlonePlaysADealThatTheRecordCounts) {
             ASSERT_GE(now, before);
             ASSERT_TRUE(MayPlay(m.deal, userSeat, m.motion.userHand[now].card));
             for (int skipped = before + 1; skipped < now; ++skipped)
-                EXPECT_FALSE(m.motion.userHand[skipped].inUse && MayPlay(m.deal, userSeat, m.motion.userHand[skipped].card));
+                EXPECT_FALSE(m.motion.userHand[skipped].inUse &&
+                             MayPlay(m.deal, userSeat, m.motion.userHand[skipped].card));
         }
         press({modDX::keyLeft});
         // Unplayable cards are dimmed: the strip of such a card is darker than its picture.
@@ -165,7 +166,8 @@ TEST_F(GameTest, KeyboardAlonePlaysADealThatTheRecordCounts) {
             const std::uint16_t drawn = modDX::GetPixel(screen, ix, iy);
             const std::uint16_t picture = modDX::GetPixel(game->table().card(c.card), px, py);
             const auto half = [](std::uint16_t v) {
-                return static_cast<std::uint16_t>(((((v >> 11) & 31) / 2) << 11) | ((((v >> 5) & 63) / 2) << 5) | ((v & 31) / 2));
+                return static_cast<std::uint16_t>(((((v >> 11) & 31) / 2) << 11) | ((((v >> 5) & 63) / 2) << 5) |
+                                                  ((v & 31) / 2));
             };
             if (picture != 0xF81F) {  // not the card's transparent corner
                 EXPECT_EQ(drawn, half(picture)) << "not dimmed";
@@ -193,7 +195,8 @@ TEST_F(GameTest, KeyboardAlonePlaysADealThatTheRecordCounts) {
             clock.now += 17;
             game->RunFrame();
             const int seat = m.deal.lastTrickWinner;
-            const int x = m.layout.spotX[seat] + m.layout.spotJitterX / 2, y = m.layout.spotY[seat] + m.layout.spotJitterY / 2;
+            const int x = m.layout.spotX[seat] + m.layout.spotJitterX / 2,
+                      y = m.layout.spotY[seat] + m.layout.spotJitterY / 2;
             EXPECT_EQ(modDX::GetPixel(screen, x + 1, y + 1), modDX::Rgb565(255, 200, 40));
             EXPECT_EQ(m.deal.cardsPlayed, deal.cardsPlayed);
             Frame();

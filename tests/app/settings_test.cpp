@@ -128,8 +128,7 @@ TEST_F(SettingsTest, DamagedEmptyForeignOrUnreadableFilesGiveTheDefaultsWithOneL
     // Records that cannot be true are refused too.
     for (const std::string& text : {std::string("pellow-record 1\nmatches-played = 1\nmatches-won = 2\n"),
                                     std::string("pellow-record 1\ndeals = 1\npoints = 81\n"),
-                                    std::string("pellow-record 1\ndeals = -1\n"),
-                                    std::string("pellow-settings 1\n")}) {
+                                    std::string("pellow-record 1\ndeals = -1\n"), std::string("pellow-settings 1\n")}) {
         Write("record", text);
         std::ostringstream err;
         EXPECT_EQ(LoadRecord(folder, err), MatchRecord{}) << text;
@@ -255,7 +254,7 @@ TEST_F(SettingsTest, AKilledSaveLeavesNothingOnceTheGameLoadsOrSavesAgain) {
     put(".record.new", "");
     put(".settings-a1B2c3", "pellow-settings 1\ndeck = royal\n");
     put(".record-Zz9900", "pellow-re");
-    const std::vector<std::string> foreign = {".record-abc123", ".record-hardln", ".record-linked",
+    const std::vector<std::string> foreign = {".record-abc123",    ".record-hardln",   ".record-linked",
                                               ".settings-backup1", ".settings-mynote", "notes.txt"};
     put(".settings-mynote", "my own notes");
     put(".settings-backup1", "pellow-settings 1\n");

@@ -119,15 +119,17 @@ DealState Position(int leader, std::initializer_list<std::initializer_list<const
 
 TEST(RulesCoreTest, TheFourthCardSettlesTheTrickForTheWinnersTeam) {
     // Seat 0 leads; turns run 0, 3, 2, 1. Each case puts the winning card at another position.
-    struct Case { std::array<const char*, 4> cards; int winnerSeat; int position; };
+    struct Case {
+        std::array<const char*, 4> cards;
+        int winnerSeat;
+        int position;
+    };
     const Case cases[] = {
-        {{"AC", "2C", "5C", "9C"}, 0, 0},
-        {{"2C", "AC", "5C", "9C"}, 3, 1},
-        {{"2C", "5C", "AC", "9C"}, 2, 2},
-        {{"2C", "5C", "9C", "AC"}, 1, 3},  // ace of the suit led played last
-        {{"2C", "AH", "5C", "2S"}, 1, 3},  // low trump last wins over everything
-        {{"5C", "AH", "2C", "9C"}, 1, 3},  // the discarded ace never wins
-        {{"9C", "2S", "AC", "5C"}, 3, 1},  // a trump played second holds
+        {{"AC", "2C", "5C", "9C"}, 0, 0}, {{"2C", "AC", "5C", "9C"}, 3, 1},
+        {{"2C", "5C", "AC", "9C"}, 2, 2}, {{"2C", "5C", "9C", "AC"}, 1, 3},  // ace of the suit led played last
+        {{"2C", "AH", "5C", "2S"}, 1, 3},                                    // low trump last wins over everything
+        {{"5C", "AH", "2C", "9C"}, 1, 3},                                    // the discarded ace never wins
+        {{"9C", "2S", "AC", "5C"}, 3, 1},                                    // a trump played second holds
     };
     for (const Case& tc : cases) {
         const int seats[4] = {0, 3, 2, 1};
@@ -167,7 +169,7 @@ TEST(RulesCoreTest, LegalCardsFollowSuitAndVoidsAreRecordedForComputerSeatsOnly)
     ASSERT_EQ(legal.count, 1);
     EXPECT_EQ(legal.card[0], Code("3H"));
     EXPECT_FALSE(MayPlay(d, 1, Code("3D")));
-    EXPECT_TRUE(MayPlay(d, 0, Code("2D")));  // seat 0 holds no hearts: any card
+    EXPECT_TRUE(MayPlay(d, 0, Code("2D")));   // seat 0 holds no hearts: any card
     EXPECT_FALSE(MayPlay(d, 0, Code("3D")));  // but only its own
     PlayCard(d, Code("3H"));
     PlayCard(d, Code("2C"));  // the user fails to follow: shown, but not on the computer's record

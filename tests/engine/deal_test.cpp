@@ -79,7 +79,8 @@ TEST_F(DealTest, DealerRotation) {
 TEST_F(DealTest, DealOrderAndLandingSeats) {
     m.motion.turnSeat = 2;
     MakeDealOrder(m);
-    EXPECT_EQ((std::array<int, 4>{m.motion.dealOrder[0], m.motion.dealOrder[1], m.motion.dealOrder[2], m.motion.dealOrder[3]}),
+    EXPECT_EQ((std::array<int, 4>{m.motion.dealOrder[0], m.motion.dealOrder[1], m.motion.dealOrder[2],
+                                  m.motion.dealOrder[3]}),
               (std::array<int, 4>{2, 3, 0, 1}));
 
     // A landing card joins the hand of dealOrder(receivingSeatIndex), face up only for seat 0.

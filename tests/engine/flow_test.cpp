@@ -190,7 +190,8 @@ TEST_F(FlowTest, GatherThenCarryWithTheirTargetsAndFrameCounts) {
     for (bool slow : {false, true}) {
         m.layout = MakeTableLayout(m.settings.screen, slow);
         DealOut();
-        RunUntil([&] { return m.motion.statusText == Phase::WeGathering || m.motion.statusText == Phase::TheyGathering; });
+        RunUntil(
+            [&] { return m.motion.statusText == Phase::WeGathering || m.motion.statusText == Phase::TheyGathering; });
         const bool ours = m.motion.statusText == Phase::WeGathering;
         const int winner = m.motion.trickWinnerCard;
         // The rules core took the trick the moment its fourth card landed; the table catches up.
@@ -225,7 +226,8 @@ TEST_F(FlowTest, GatherThenCarryWithTheirTargetsAndFrameCounts) {
 
         const int pileBefore = ours ? m.motion.ourPileCount : m.motion.theirPileCount;
         UpdateMatch(m);  // the carry
-        const int px = ours ? m.layout.ourPileX : m.layout.theirPileX, py = ours ? m.layout.ourPileY : m.layout.theirPileY;
+        const int px = ours ? m.layout.ourPileX : m.layout.theirPileX,
+                  py = ours ? m.layout.ourPileY : m.layout.theirPileY;
         for (int i = 0; i < 4; ++i) {
             const CardSprite& c = m.motion.trickCards[i];
             EXPECT_TRUE(c.moving);
@@ -293,7 +295,8 @@ TEST_F(FlowTest, TrickWonBySeatZeroMakesTheUserLead) {
     for (int deal = 0; deal < 5 && !seen; ++deal) {
         DealOut();
         while (m.motion.statusText != Phase::EndOfMatch && !seen) {
-            RunUntil([&] { return m.motion.statusText == Phase::WeGetting || m.motion.statusText == Phase::EndOfMatch; });
+            RunUntil(
+                [&] { return m.motion.statusText == Phase::WeGetting || m.motion.statusText == Phase::EndOfMatch; });
             if (m.motion.statusText == Phase::EndOfMatch || m.deal.lastTrickWinner != userSeat) {
                 if (m.motion.statusText != Phase::EndOfMatch) Frame();
                 continue;
@@ -340,8 +343,7 @@ TEST_F(FlowTest, ReorderRoundTripSortsTheHandAndRestoresThePhase) {
     }
     for (int k = 0; k + 1 < 13; ++k) {
         const int a = m.motion.userHand[k].card, b = m.motion.userHand[k + 1].card;
-        EXPECT_TRUE(SuitOf(a) < SuitOf(b) ||
-                    (SuitOf(a) == SuitOf(b) && StrengthOf(a) > StrengthOf(b)));
+        EXPECT_TRUE(SuitOf(a) < SuitOf(b) || (SuitOf(a) == SuitOf(b) && StrengthOf(a) > StrengthOf(b)));
     }
     // The rules core holds the user's cards in the order shown.
     for (int k = 0; k < 13; ++k) EXPECT_EQ(m.deal.hand[userSeat][k], m.motion.userHand[k].card);
@@ -441,8 +443,8 @@ TEST_F(FlowTest, AClickFindsALiftedCardWhereItShows) {
     ASSERT_TRUE(m.motion.waitingForUser);
     const CardSprite& c = m.motion.userHand[12];
     const int x = static_cast<int>(c.x) + 50;
-    const int above = static_cast<int>(c.y) - 10;               // over the row, on no card
-    const int left = static_cast<int>(c.y + c.height) - 5;      // the strip a lifted card leaves
+    const int above = static_cast<int>(c.y) - 10;           // over the row, on no card
+    const int left = static_cast<int>(c.y + c.height) - 5;  // the strip a lifted card leaves
     HandLifts lifts{};
     lifts[12] = 20;
     EXPECT_EQ(HitTestHand(m, x, above), -1);

@@ -31,9 +31,7 @@ protected:
     void Table(std::initializer_list<const char*> names) { Fill(d.trick, d.trickCount, names); }
     void OurPile(std::initializer_list<const char*> names) { Fill(d.taken[0], d.takenCount[0], names); }
     void TheirPile(std::initializer_list<const char*> names) { Fill(d.taken[1], d.takenCount[1], names); }
-    void SeatHolds(int seat, std::initializer_list<const char*> names) {
-        Fill(d.hand[seat], d.handCount[seat], names);
-    }
+    void SeatHolds(int seat, std::initializer_list<const char*> names) { Fill(d.hand[seat], d.handCount[seat], names); }
 
     template <class Slots>
     void Fill(Slots& slots, std::int8_t& count, std::initializer_list<const char*> names) {

@@ -20,9 +20,9 @@ TEST_F(CardChoiceTest, FourthBehindAWinningPartnerGivesNinesAndFivesAndKeepsTrum
     OurPile({"KD", "2D", "3D"});
     Hand({"5C", "AS", "9D"});
     const HandEvals e = Score();
-    EXPECT_FLOAT_EQ(e[0].score, 20 - 3);          // 4p - base
-    EXPECT_FLOAT_EQ(e[1].score, -16 - 4 - 12);    // -4p - 4t - base
-    EXPECT_FLOAT_EQ(e[2].base, 1 + 7 + 0.3f);     // KD above; 2D, 3D below
+    EXPECT_FLOAT_EQ(e[0].score, 20 - 3);        // 4p - base
+    EXPECT_FLOAT_EQ(e[1].score, -16 - 4 - 12);  // -4p - 4t - base
+    EXPECT_FLOAT_EQ(e[2].base, 1 + 7 + 0.3f);   // KD above; 2D, 3D below
     EXPECT_FLOAT_EQ(e[2].score, 36 - 8.3f);
     EXPECT_EQ(Pick(), Code("9D"));
 }
@@ -122,8 +122,8 @@ TEST_F(CardChoiceTest, WithPointsOnTheTableWinningByFollowingEarnsTwiceWhatTrump
     Table({"9H"});
     Hand({"3H", "KH", "2S"});
     HandEvals e = Score();
-    EXPECT_FLOAT_EQ(e[0].score, 5 - 3.2f);                    // 5 - base - 4p
-    EXPECT_FLOAT_EQ(e[1].score, 10 - 2 * 13.2f + 24 * 9);     // wins following suit
+    EXPECT_FLOAT_EQ(e[0].score, 5 - 3.2f);                 // 5 - base - 4p
+    EXPECT_FLOAT_EQ(e[1].score, 10 - 2 * 13.2f + 24 * 9);  // wins following suit
     EXPECT_FLOAT_EQ(e[2].score, kForbiddenScore);
     EXPECT_EQ(Pick(), Code("KH"));
 
@@ -139,7 +139,7 @@ TEST_F(CardChoiceTest, WithPointsOnTheTableWinningByFollowingEarnsTwiceWhatTrump
     EXPECT_EQ(e[2].rank, 7);
     EXPECT_EQ(e[2].suit, kDiamonds);
     EXPECT_FLOAT_EQ(e[0].score, 5 - 2.2f);
-    EXPECT_FLOAT_EQ(e[1].score, 10 - 2 * 6.2f + 12 * 9);     // wins only by trumping
+    EXPECT_FLOAT_EQ(e[1].score, 10 - 2 * 6.2f + 12 * 9);  // wins only by trumping
     EXPECT_FLOAT_EQ(e[2].score, 0);
     EXPECT_EQ(Pick(), Code("6S"));
 }
@@ -149,7 +149,7 @@ TEST_F(CardChoiceTest, WithNoPointsEveryCardThatWinsByFollowingScoresTenLessFour
     Hand({"AH", "3H", "9H"});
     HandEvals e = Score();
     EXPECT_FLOAT_EQ(e[0].score, 10);
-    EXPECT_FLOAT_EQ(e[1].score, 10 - 4.3f);    // 10 - base - 4t - 4p
+    EXPECT_FLOAT_EQ(e[1].score, 10 - 4.3f);  // 10 - base - 4t - 4p
     EXPECT_FLOAT_EQ(e[2].score, 10 - 8.3f - 36);
     EXPECT_EQ(Pick(), Code("AH"));
 

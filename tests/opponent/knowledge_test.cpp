@@ -177,28 +177,23 @@ TEST_F(KnowledgeTest, TrumpScoreHalvesForEveryMissingCardAboveAHeldOne) {
 
 TEST_F(KnowledgeTest, ChooseTrumpTakesTheBestSuitOfTheSeatsOwnList) {
     // Diamonds A Q 10 (175) beat clubs K Q J (150) though clubs has the lower code.
-    SeatHolds(leftSeat, {"KC", "AD", "QC", "QD", "JC", "10D", "2H", "3H", "4H", "5H", "2S", "3S",
-                         "4S"});
-    SeatHolds(rightSeat, {"AH", "KH", "QH", "JH", "10H", "9H", "8H", "7H", "6H", "5H", "4H", "3H",
-                          "2H"});
+    SeatHolds(leftSeat, {"KC", "AD", "QC", "QD", "JC", "10D", "2H", "3H", "4H", "5H", "2S", "3S", "4S"});
+    SeatHolds(rightSeat, {"AH", "KH", "QH", "JH", "10H", "9H", "8H", "7H", "6H", "5H", "4H", "3H", "2H"});
     EXPECT_EQ(ChooseTrump(d, leftSeat), kDiamonds);
     EXPECT_EQ(ChooseTrump(d, rightSeat), kHearts);
 }
 
 TEST_F(KnowledgeTest, ChooseTrumpBreaksTiesTowardsTheLowerSuitCode) {
     // Hearts (code 1) and diamonds (code 3) both score 300; clubs and spades far less.
-    SeatHolds(partnerSeat, {"AD", "KD", "QD", "AH", "KH", "QH", "2C", "3C", "4C", "5C", "2S", "3S",
-                            "4S"});
+    SeatHolds(partnerSeat, {"AD", "KD", "QD", "AH", "KH", "QH", "2C", "3C", "4C", "5C", "2S", "3S", "4S"});
     EXPECT_EQ(ChooseTrump(d, partnerSeat), kHearts);
-    SeatHolds(partnerSeat, {"AS", "KS", "AC", "KC", "2D", "3D", "4D", "5D", "6D", "2H", "3H", "4H",
-                            "5H"});
+    SeatHolds(partnerSeat, {"AS", "KS", "AC", "KC", "2D", "3D", "4D", "5D", "6D", "2H", "3H", "4H", "5H"});
     EXPECT_EQ(ChooseTrump(d, partnerSeat), kClubs);
 }
 
 TEST_F(KnowledgeTest, ChooseTrumpNeverNamesASuitTheSeatLacks) {
     // No clubs, and every suit held scores below one: clubs (code 0, scoring 0) must still lose.
-    SeatHolds(rightSeat, {"2H", "3H", "4H", "5H", "2S", "3S", "4S", "5S", "2D", "3D", "4D", "5D",
-                          "6D"});
+    SeatHolds(rightSeat, {"2H", "3H", "4H", "5H", "2S", "3S", "4S", "5S", "2D", "3D", "4D", "5D", "6D"});
     EXPECT_EQ(ChooseTrump(d, rightSeat), kDiamonds);  // 5 x 100/256 against 4 x 100/512
 }
 

@@ -77,9 +77,7 @@ protected:
         OpenDisplay(64, 16);
         // A 3-pixel strip read from a file: magenta, black, grey.
         const auto file = Scratch() / "strip.bmp";
-        WriteBmp(file, 3, 1, [](int x, int) {
-            return x == 0 ? kMagenta : x == 1 ? Rgb{0, 0, 0} : Rgb{128, 128, 128};
-        });
+        WriteBmp(file, 3, 1, [](int x, int) { return x == 0 ? kMagenta : x == 1 ? Rgb{0, 0, 0} : Rgb{128, 128, 128}; });
         modDX::CreateSurfaceFromFile(strip, file.string());
         ASSERT_EQ(strip.width(), 3);
         ASSERT_EQ(strip.height(), 1);
@@ -138,8 +136,7 @@ TEST_F(LoadErrorTest, DisplayThatCannotOpenIsReportedAsDirectX) {
         OpenDisplay(800, 600, modDX::DisplayKind::Window);
         FAIL() << "no error";
     } catch (const modDX::LoadError& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("Error in function DirectX() \nError Number: 1001\n", 0), 0u)
-            << e.what();
+        EXPECT_EQ(std::string(e.what()).rfind("Error in function DirectX() \nError Number: 1001\n", 0), 0u) << e.what();
     }
 }
 
@@ -153,9 +150,7 @@ TEST_F(LoadErrorTest, MessageBoxTextAlsoGoesToStderr) {
 // A real window on SDL's dummy video driver: presenting, pacing, closing, renderer resets.
 class WindowTest : public DisplayFixture {
 protected:
-    void SetUp() override {
-        OpenDisplay(320, 240, modDX::DisplayKind::Window);
-    }
+    void SetUp() override { OpenDisplay(320, 240, modDX::DisplayKind::Window); }
     // The colour of the presented picture at (x, y), read back through a screenshot and brought
     // back to the back buffer's precision.
     std::uint16_t PresentedPixel(int x, int y) {
@@ -276,7 +271,8 @@ TEST_F(WindowTest, TheWindowKeepsToTheDesktopsManners) {
 TEST_F(WindowTest, FullScreenShowsTheRenderersOwnStretchOfTheBackBuffer) {
     for (int y = 0; y < 240; ++y)
         for (int x = 0; x < 320; ++x)
-            modDX::FillRect(backBuffer(), Rect{x, y, x + 1, y + 1}, modDX::Rgb565(x * 255 / 319, (x ^ y) & 255, y * 255 / 239));
+            modDX::FillRect(backBuffer(), Rect{x, y, x + 1, y + 1},
+                            modDX::Rgb565(x * 255 / 319, (x ^ y) & 255, y * 255 / 239));
     display.SetFullScreen(true);
     display.FlipScreen();
     const auto file = Scratch() / "full.bmp";
@@ -292,8 +288,8 @@ TEST_F(WindowTest, FullScreenShowsTheRenderersOwnStretchOfTheBackBuffer) {
     SDL_Surface* target = SDL_CreateRGBSurfaceWithFormat(0, shot->w, shot->h, 32,
                                                          SDL_GetWindowPixelFormat(display.platform().window));
     SDL_Renderer* renderer = SDL_CreateSoftwareRenderer(target);
-    SDL_Texture* texture = SDL_CreateTexture(renderer, modDX::detail::kBackBufferFormat,
-                                             SDL_TEXTUREACCESS_STREAMING, 320, 240);
+    SDL_Texture* texture = SDL_CreateTexture(renderer, modDX::detail::kBackBufferFormat, SDL_TEXTUREACCESS_STREAMING,
+                                             320, 240);
     SDL_SetTextureScaleMode(texture, SDL_ScaleModeLinear);
     SDL_UpdateTexture(texture, nullptr, backBuffer().raw()->pixels, backBuffer().raw()->pitch);
     SDL_RenderSetLogicalSize(renderer, 320, 240);
@@ -305,7 +301,9 @@ TEST_F(WindowTest, FullScreenShowsTheRenderersOwnStretchOfTheBackBuffer) {
     int differing = 0;
     for (int y = 0; y < shot->h; ++y)
         for (int x = 0; x < shot->w; ++x) {
-            const auto at = [x, y](SDL_Surface* s) { return static_cast<const Uint32*>(s->pixels)[y * s->pitch / 4 + x] & 0xFFFFFF; };
+            const auto at = [x, y](SDL_Surface* s) {
+                return static_cast<const Uint32*>(s->pixels)[y * s->pitch / 4 + x] & 0xFFFFFF;
+            };
             differing += at(shot) != at(expected);
         }
     EXPECT_EQ(differing, 0);

@@ -89,8 +89,7 @@ TEST_F(FontTest, MissingFontFileIsReportedUnderTheClassName) {
         missing.CreateSpriteFromFile((Scratch() / "none.bmp").string(), kW, kH, kCols);
         FAIL() << "no error";
     } catch (const modDX::LoadError& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("Error in function clsDXBitmapFont.CreateSpriteFromFile() \n", 0),
-                  0u);
+        EXPECT_EQ(std::string(e.what()).rfind("Error in function clsDXBitmapFont.CreateSpriteFromFile() \n", 0), 0u);
     }
 }
 

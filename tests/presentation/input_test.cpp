@@ -15,10 +15,9 @@ using modDX::Rect;
 
 TEST(KeyCodes, PlatformKeysMapToTheGameScanCodes) {
     const std::pair<SDL_Scancode, int> expected[] = {
-        {SDL_SCANCODE_ESCAPE, 1}, {SDL_SCANCODE_P, 25},      {SDL_SCANCODE_R, 19},
-        {SDL_SCANCODE_A, 30},     {SDL_SCANCODE_M, 50},      {SDL_SCANCODE_0, 11},
-        {SDL_SCANCODE_SPACE, 57}, {SDL_SCANCODE_F12, 88},    {SDL_SCANCODE_UP, 0xC8},
-        {SDL_SCANCODE_KP_ENTER, 0x9C}, {SDL_SCANCODE_AUDIOPLAY, 0},
+        {SDL_SCANCODE_ESCAPE, 1}, {SDL_SCANCODE_P, 25},          {SDL_SCANCODE_R, 19},        {SDL_SCANCODE_A, 30},
+        {SDL_SCANCODE_M, 50},     {SDL_SCANCODE_0, 11},          {SDL_SCANCODE_SPACE, 57},    {SDL_SCANCODE_F12, 88},
+        {SDL_SCANCODE_UP, 0xC8},  {SDL_SCANCODE_KP_ENTER, 0x9C}, {SDL_SCANCODE_AUDIOPLAY, 0},
     };
     for (const auto& [platform, game] : expected)
         EXPECT_EQ(modDX::ScanCodeFromPlatform(platform), game) << SDL_GetScancodeName(platform);
@@ -115,8 +114,8 @@ TEST_F(InputTest, WaitingForEventsSleepsInsteadOfSpinning) {
     const auto wallStart = std::chrono::steady_clock::now();
     const std::clock_t cpuStart = std::clock();
     for (int pass = 0; pass < 20; ++pass) display.WaitForEvent(10);
-    const double wallMs = std::chrono::duration<double, std::milli>(
-                              std::chrono::steady_clock::now() - wallStart).count();
+    const double wallMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
     const double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
     EXPECT_GE(wallMs, 100.0);
     EXPECT_LT(cpuMs, wallMs / 2) << "the wait must not busy-loop";

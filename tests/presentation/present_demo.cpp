@@ -105,7 +105,8 @@ void MakeCardFace(const Display& display, Surface& card, clsDXBitmapFont& font, 
 void MakeCardBack(Surface& card) {
     CardBlank(card, Rgb565(30, 60, 160));
     for (int y = 8; y < 143; y += 8)
-        for (int x = 8 + (y / 8 % 2) * 4; x < 100; x += 8) FillRect(card, Rect{x, y, x + 3, y + 3}, Rgb565(200, 210, 240));
+        for (int x = 8 + (y / 8 % 2) * 4; x < 100; x += 8)
+            FillRect(card, Rect{x, y, x + 3, y + 3}, Rgb565(200, 210, 240));
     SetColorKey(card, 2);
 }
 

@@ -64,8 +64,8 @@ TEST_F(ScoreTableTest, LongMatchesShowTheMostRecentDealsAboveTheTotals) {
 TEST(ScorePageLayoutTest, BothScreensPlaceThePageTheClockAndThePenLines) {
     const ScorePageLayout small = ScorePageFor(ScreenSize::Small800x600);
     const int want[] = {273, 94, 31, 273, 438, 273, 469, 156, 4, 572};
-    const int got[] = {small.rowX, small.rowY, small.rowStep, small.totalX, small.totalY, small.resultX,
-                       small.resultY, small.pageX, small.pageY, small.clockY};
+    const int got[] = {small.rowX,    small.rowY,    small.rowStep, small.totalX, small.totalY,
+                       small.resultX, small.resultY, small.pageX,   small.pageY,  small.clockY};
     for (int i = 0; i < 10; ++i) EXPECT_EQ(got[i], want[i]) << i;
 
     const ScorePageLayout large = ScorePageFor(ScreenSize::Large1024x768);

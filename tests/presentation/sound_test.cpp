@@ -17,9 +17,8 @@ class SoundTest : public DisplayFixture {
 protected:
     void SetUp() override {
         std::filesystem::create_directories(Scratch() / "res" / "sounds");
-        for (const char* name : {"CARD_FLIP.WAV", "CARD_FLIP2.WAV", "CARD_FLIP3.WAV", "SIGN1.WAV",
-                                 "SIGN2.WAV", "SIGN3.WAV", "SHUFFLE.WAV", "INTRO.WAV",
-                                 "WIN_GAME.WAV", "LOSE_GAME.WAV"})
+        for (const char* name : {"CARD_FLIP.WAV", "CARD_FLIP2.WAV", "CARD_FLIP3.WAV", "SIGN1.WAV", "SIGN2.WAV",
+                                 "SIGN3.WAV", "SHUFFLE.WAV", "INTRO.WAV", "WIN_GAME.WAV", "LOSE_GAME.WAV"})
             WriteWav(Scratch() / "res" / "sounds" / name, 1000);
     }
     modDX::PathResolver Resolver() {

@@ -27,15 +27,13 @@ inline constexpr Rgb kMagenta{255, 0, 255};
 inline std::filesystem::path ScratchDir() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     auto dir = std::filesystem::temp_directory_path() /
-               ("pellow-pres-" + std::to_string(::getpid()) + "-" + info->test_suite_name() +
-                "-" + info->name());
+               ("pellow-pres-" + std::to_string(::getpid()) + "-" + info->test_suite_name() + "-" + info->name());
     std::filesystem::create_directories(dir);
     return dir;
 }
 
 // A 24-bit BMP whose pixel (x, y) is colour(x, y).
-inline void WriteBmp(const std::filesystem::path& path, int w, int h,
-                     const std::function<Rgb(int, int)>& colour) {
+inline void WriteBmp(const std::filesystem::path& path, int w, int h, const std::function<Rgb(int, int)>& colour) {
     SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 24, SDL_PIXELFORMAT_RGB24);
     ASSERT_NE(s, nullptr);
     for (int y = 0; y < h; ++y) {
@@ -80,8 +78,7 @@ inline void WriteWav(const std::filesystem::path& path, int milliseconds) {
 // A display of the given kind with the clip rectangle set, released after each test.
 class DisplayFixture : public ::testing::Test {
 protected:
-    void OpenDisplay(int w = 800, int h = 600,
-                     modDX::DisplayKind kind = modDX::DisplayKind::Memory) {
+    void OpenDisplay(int w = 800, int h = 600, modDX::DisplayKind kind = modDX::DisplayKind::Memory) {
         display.DirectX(w, h, kind);
         display.SetClipRect();
     }

@@ -15,8 +15,8 @@ namespace pellow::test {
 
 inline std::string LE32(std::int32_t v) {
     const auto u = static_cast<std::uint32_t>(v);
-    return {static_cast<char>(u & 0xff), static_cast<char>((u >> 8) & 0xff),
-            static_cast<char>((u >> 16) & 0xff), static_cast<char>((u >> 24) & 0xff)};
+    return {static_cast<char>(u & 0xff), static_cast<char>((u >> 8) & 0xff), static_cast<char>((u >> 16) & 0xff),
+            static_cast<char>((u >> 24) & 0xff)};
 }
 
 // A 64-byte directory entry; the name is padded with `pad` to 56 bytes.

@@ -145,9 +145,9 @@ TEST_F(UnpackTest, PrefixesChooseFoldersCaseSensitively) {
     UnpackedTree tree = Unpack();
     EXPECT_EQ(tree.base(), base);
     const std::map<std::string, std::string> expected{
-        {"Royal/AC.BMP", "royal ace"},     {"Sounds/CARD_FLIP.WAV", "flip"},
-        {"Roya2/KS.BMP", "roya2 king"},    {"Vintage/S_cardback.bmp", "vintage back"},
-        {"Worn/2C.BMP", "worn two"},       {"fntFonts/fntDigit.bmp", "digits"},
+        {"Royal/AC.BMP", "royal ace"},  {"Sounds/CARD_FLIP.WAV", "flip"},
+        {"Roya2/KS.BMP", "roya2 king"}, {"Vintage/S_cardback.bmp", "vintage back"},
+        {"Worn/2C.BMP", "worn two"},    {"fntFonts/fntDigit.bmp", "digits"},
         {"Bitmaps/mouse.bmp", "mouse"},
     };
     std::map<std::string, std::string> files = FilesBelow(program / "res");
@@ -190,7 +190,9 @@ TEST_F(UnpackTest, EntriesAreWrittenInDirectoryOrder) {
 // written through nor removed, and the game's files go to the per-user place instead, with one
 // sentence saying why. A folder of another letter case is no "res" of the game's either.
 TEST_F(UnpackTest, TreeTheStartDidNotMakeIsLeftExactlyAsItIs) {
-    WritePak({{"Sounds_CARD_FLIP.WAV", "flip"}, {"Sounds_mysound.wav", "the game's"}, {"Royal_AC.BMP", "ace"},
+    WritePak({{"Sounds_CARD_FLIP.WAV", "flip"},
+              {"Sounds_mysound.wav", "the game's"},
+              {"Royal_AC.BMP", "ace"},
               {"Bitmaps_mouse.bmp", "mouse"}});
     WriteBytes(dir / "precious.txt", "the player's");
     WriteBytes(dir / "outside.txt", "keep me");
@@ -379,9 +381,9 @@ TEST_F(UnpackTest, BackgroundOfAnotherSizeIsRefusedBeforeItIsConverted) {
         WritePak({{"Sounds_CARD_FLIP.WAV", "flip"}, {"Bitmaps_Back_800x600.jpg", jpeg}});
         EXPECT_LT(fs::file_size(program / "res002.pak"), 100000u);
         const std::string msg = UnpackError();
-        EXPECT_NE(msg.find("Back_800x600.jpg\" cannot be converted to a bitmap: it is " + size +
-                           " pixels, not 800 x 600."),
-                  std::string::npos)
+        EXPECT_NE(
+            msg.find("Back_800x600.jpg\" cannot be converted to a bitmap: it is " + size + " pixels, not 800 x 600."),
+            std::string::npos)
             << msg;
         EXPECT_EQ(NamesIn(program), std::vector<std::string>{"res002.pak"});
     }
@@ -390,9 +392,9 @@ TEST_F(UnpackTest, BackgroundOfAnotherSizeIsRefusedBeforeItIsConverted) {
 }
 
 TEST_F(UnpackTest, UnsafeNamesStopTheUnpackingBeforeAnythingIsWritten) {
-    for (const std::string bad : {"Sounds_../../escaped.WAV", "Sounds_..", "Sounds_.", "Bitmaps_sub/dir.bmp",
-                                  "Royal_..\\AC.BMP", "Roya2_/etc/passwd", "Worn_   ",
-                                  "Sounds_two\nlines.WAV", "Bitmaps_bell\a.bmp"}) {
+    for (const std::string bad :
+         {"Sounds_../../escaped.WAV", "Sounds_..", "Sounds_.", "Bitmaps_sub/dir.bmp", "Royal_..\\AC.BMP",
+          "Roya2_/etc/passwd", "Worn_   ", "Sounds_two\nlines.WAV", "Bitmaps_bell\a.bmp"}) {
         SCOPED_TRACE(bad);
         // The lower-case twin is no resource entry at all and is skipped silently.
         WritePak({{"Sounds_CARD_FLIP.WAV", "flip"}, {"sounds_../x", "skipped"}, {bad, "evil"}});
@@ -493,7 +495,8 @@ TEST_F(UnpackTest, ReadOnlyProgramFolderUnpacksIntoAPrivateFolder) {
             // No runtime folder: the place is in the temporary folder.
             ::unsetenv("XDG_RUNTIME_DIR");
             UnpackedTree third = Unpack();
-            if (!below(third.base(), ownPlace + "files-")) fail("without a runtime folder, unpacked into " + third.base());
+            if (!below(third.base(), ownPlace + "files-"))
+                fail("without a runtime folder, unpacked into " + third.base());
             third.Remove();
 
             // A place others may write in is no private place: a lone folder of its own instead.
@@ -526,9 +529,14 @@ TEST_F(UnpackTest, ReadOnlyProgramFolderUnpacksIntoAPrivateFolder) {
 class RemovalTest : public UnpackTest {
 protected:
     void UnpackFullTree() {
-        WritePak({{"Sounds_CARD_FLIP.WAV", "flip"}, {"Sounds_SHUFFLE.WAV", "shuffle"}, {"Bitmaps_mouse.bmp", "m"},
-                  {"fntFonts_fntDigit.bmp", "d"}, {"Royal_AC.BMP", "a"}, {"Roya2_AC.BMP", "a"},
-                  {"Vintage_AC.BMP", "a"}, {"Worn_AC.BMP", "a"}});
+        WritePak({{"Sounds_CARD_FLIP.WAV", "flip"},
+                  {"Sounds_SHUFFLE.WAV", "shuffle"},
+                  {"Bitmaps_mouse.bmp", "m"},
+                  {"fntFonts_fntDigit.bmp", "d"},
+                  {"Royal_AC.BMP", "a"},
+                  {"Roya2_AC.BMP", "a"},
+                  {"Vintage_AC.BMP", "a"},
+                  {"Worn_AC.BMP", "a"}});
         tree = Unpack();
         ASSERT_EQ(tree->base(), base);
     }

@@ -169,9 +169,9 @@ TEST_F(ZulPakTest, DamagedArchivesFailWithTheirNameAndKeepThePreviousOne) {
             EXPECT_NE(msg.find(Path("bad.pak")), std::string::npos) << msg;
             EXPECT_NE(msg.find(c.problem), std::string::npos) << msg;
         }
-        EXPECT_THROW(pak.OpenQ2PakFromMemory("bad", reinterpret_cast<const unsigned char*>(c.bytes.data()),
-                                             c.bytes.size()),
-                     PakError);
+        EXPECT_THROW(
+            pak.OpenQ2PakFromMemory("bad", reinterpret_cast<const unsigned char*>(c.bytes.data()), c.bytes.size()),
+            PakError);
         EXPECT_EQ(pak.FileLoaded(), Path("good.pak"));
         EXPECT_EQ(pak.NumEntrys(), 0);
         EXPECT_EQ(pak.EntryName(0)[0], 'A');

@@ -11,7 +11,10 @@ namespace pellow {
 
 class ScriptedPlayer final : public ComputerPlayer {
 public:
-    struct Call { bool trump; int seat; };
+    struct Call {
+        bool trump;
+        int seat;
+    };
 
     int ChooseTrump(const DealState& d, int seat) override {
         calls.push_back({true, seat});

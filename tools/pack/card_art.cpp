@@ -178,7 +178,8 @@ void ApplyWorn(RgbaImage& img, std::uint32_t seed) {
             const float edge = std::exp(-d / 6.0f) * static_cast<float>(0.16 + 0.14 * n1);
             MultiplyColour(p, 1.0f - edge * 0.7f, 1.0f - edge * 0.8f, 1.0f - edge);
             for (int corner = 0; corner < 2; ++corner) {
-                const float ccx = corner == 0 ? 0.0f : static_cast<float>(w), ccy = corner == 0 ? 0.0f : static_cast<float>(h);
+                const float ccx = corner == 0 ? 0.0f : static_cast<float>(w),
+                            ccy = corner == 0 ? 0.0f : static_cast<float>(h);
                 const float dd = std::hypot(x - ccx, y - ccy) / (0.45f * w);
                 const float g = thumb * std::exp(-dd * dd) * static_cast<float>(0.7 + 0.6 * n2);
                 MultiplyColour(p, 1.0f - g * 0.8f, 1.0f - g * 0.9f, 1.0f - g);
@@ -198,10 +199,8 @@ void ApplyWorn(RgbaImage& img, std::uint32_t seed) {
                     const float k = static_cast<float>(1.0 - std::abs(off) / (1.6 * scale));
                     // Shadow on one side of the fold, a lighter ridge on the other.
                     const float t = (off < 0 ? -0.10f : 0.07f) * k;
-                    if (t < 0)
-                        MultiplyColour(p, 1 + t, 1 + t, 1 + t);
-                    else
-                        BlendColour(p, 255, 252, 240, t);
+                    if (t < 0) MultiplyColour(p, 1 + t, 1 + t, 1 + t);
+                    else BlendColour(p, 255, 252, 240, t);
                 }
             }
             // Fine dirt specks, and runs of print rubbed off the very edge.
@@ -228,7 +227,6 @@ void Finish(RgbaImage& img, const DeckSpec& deckSpec, int code) {
 }  // namespace
 
 std::string CardElementId(int code) { return std::string(kSuitIds[code % 4]) + "_" + kRankIds[code / 4]; }
-
 
 Deck RenderDeck(const DeckSpec& deckSpec) { return RenderDecks({deckSpec}, 1)[0]; }
 
@@ -268,10 +266,8 @@ std::vector<Deck> RenderDecks(const std::vector<DeckSpec>& specs, int threads) {
     std::vector<Deck> decks(specs.size());
     for (int j = 0; j < jobs; ++j) {
         Deck& d = decks[j / kPerDeck];
-        if (j % kPerDeck == kBackCode)
-            d.back = std::move(done[j]);
-        else
-            d.faces.push_back(std::move(done[j]));
+        if (j % kPerDeck == kBackCode) d.back = std::move(done[j]);
+        else d.faces.push_back(std::move(done[j]));
     }
     return decks;
 }

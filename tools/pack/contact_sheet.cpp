@@ -39,7 +39,8 @@ Image MakeContactSheet(const Artwork& art) {
         for (int yy = 0; yy < img.Height(); ++yy)
             for (int xx = 0; xx < img.Width(); ++xx) {
                 const Rgb c = img.At(xx, yy);
-                sheet.Set(x + xx, y + yy, c == kMagenta ? felt.At((x + xx) % felt.Width(), (y + yy) % felt.Height()) : c);
+                sheet.Set(x + xx, y + yy,
+                          c == kMagenta ? felt.At((x + xx) % felt.Width(), (y + yy) % felt.Height()) : c);
             }
     };
     int y = kGap;
@@ -63,7 +64,8 @@ Image MakeContactSheet(const Artwork& art) {
     // Sample lines at the game's 17-pixel advance, and the pointer and pen lines.
     Image strip(width - 2 * kGap, 4 * 34, {0, 0, 0});
     for (int yy = 0; yy < strip.Height(); ++yy)
-        for (int xx = 0; xx < strip.Width(); ++xx) strip.Set(xx, yy, felt.At(xx % felt.Width(), (yy + 600) % felt.Height()));
+        for (int xx = 0; xx < strip.Width(); ++xx)
+            strip.Set(xx, yy, felt.At(xx % felt.Width(), (yy + 600) % felt.Height()));
     DrawSheetText(strip, art.digitFont.image, 4, 4, "12:45 PM  09:07 AM  0123456789");
     DrawSheetText(strip, art.deluxeFont.image, 4, 38, "Pellow 1.0.0  Deal: We lead  Trumps are Hearts!");
     Image pad(800, 64, kPaper);
@@ -86,13 +88,13 @@ Image MakeTablePreview(const Artwork& art, bool large) {
     screen.Paste(art.horizontalLine, L.HeadLineX(), L.HeadLineY(), &kMagenta);
     screen.Paste(art.verticalLine, L.VertLineX(), L.VertLineY(), &kMagenta);
     screen.Paste(art.horizontalLine, L.TotalsLineX(), L.TotalsLineY(), &kMagenta);
-    const int deals[][2] = {{45, 35}, {40, 40}, {80, 0}, {15, 65}, {30, 50}, {52, 28}, {0, 80}, {35, 45}, {41, 39}, {44, 36}};
+    const int deals[][2] = {{45, 35}, {40, 40}, {80, 0},  {15, 65}, {30, 50},
+                            {52, 28}, {0, 80},  {35, 45}, {41, 39}, {44, 36}};
     const Image& hand = art.handFont.image;
     DrawSheetText(screen, hand, L.RowTextX(), L.rowY, "   We   They ");
     int we = 0, they = 0;
     for (int k = 0; k < 10; ++k) {
-        DrawSheetText(screen, hand, L.RowTextX(), L.rowY + (k + 1) * L.rowStep,
-                      Pad(deals[k][0]) + Pad(deals[k][1]));
+        DrawSheetText(screen, hand, L.RowTextX(), L.rowY + (k + 1) * L.rowStep, Pad(deals[k][0]) + Pad(deals[k][1]));
         we += deals[k][0];
         they += deals[k][1];
     }

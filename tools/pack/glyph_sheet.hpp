@@ -16,13 +16,13 @@ inline constexpr int kFirstGlyph = 32;
 inline constexpr int kLastGlyph = 255;
 
 struct GlyphStyle {
-    std::vector<std::string> faces;  // font files, each character taken from the first that has it
+    std::vector<std::string> faces;        // font files, each character taken from the first that has it
     std::vector<std::string> letterFaces;  // tried first for the letters A-Z and a-z
     Rgb ink;
-    Rgb backdrop;              // what the text is drawn on; soft glyph edges are blended with it
-    bool shadow = false;       // a dark copy one pixel down and right, for text on the felt
+    Rgb backdrop;         // what the text is drawn on; soft glyph edges are blended with it
+    bool shadow = false;  // a dark copy one pixel down and right, for text on the felt
     Rgb shadowInk{};
-    float keepCoverage = 0.5f; // pixels covered less than this are keyed out
+    float keepCoverage = 0.5f;  // pixels covered less than this are keyed out
     // The characters the size is chosen for; others are shrunk to fit their cell if needed.
     std::string sizingSet = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 };

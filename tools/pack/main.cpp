@@ -42,23 +42,15 @@ int main(int argc, char** argv) {
         const std::string a = argv[i];
         if (i + 1 >= argc) return Usage();
         const std::string value = argv[++i];
-        if (a == "--pak")
-            pak = value;
-        else if (a == "--contact-sheet")
-            sheet = value;
-        else if (a == "--previews")
-            previews = value;
-        else if (a == "--dialog-images")
-            dialog = value;
-        else if (a == "--icon")
-            icon = value;
-        else if (a == "--window-icon")
-            windowIcon = value;
-        else
-            return Usage();
+        if (a == "--pak") pak = value;
+        else if (a == "--contact-sheet") sheet = value;
+        else if (a == "--previews") previews = value;
+        else if (a == "--dialog-images") dialog = value;
+        else if (a == "--icon") icon = value;
+        else if (a == "--window-icon") windowIcon = value;
+        else return Usage();
     }
-    if (pak.empty() && sheet.empty() && previews.empty() && dialog.empty() && icon.empty() &&
-        windowIcon.empty())
+    if (pak.empty() && sheet.empty() && previews.empty() && dialog.empty() && icon.empty() && windowIcon.empty())
         return Usage();
 
     try {

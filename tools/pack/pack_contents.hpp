@@ -23,11 +23,11 @@ ArtSources InstalledSources();
 std::vector<DeckSpec> DeckSpecs(const ArtSources& src);
 
 struct Artwork {
-    std::vector<Deck> decks;                 // in the order of DeckSpecs
-    std::vector<std::string> deckPrefixes;   // "Royal_", "Roya2_", "Vintage_", "Worn_"
+    std::vector<Deck> decks;                // in the order of DeckSpecs
+    std::vector<std::string> deckPrefixes;  // "Royal_", "Roya2_", "Vintage_", "Worn_"
     GlyphSheet digitFont, deluxeFont, handFont;
     std::vector<std::uint8_t> smallBackgroundJpeg;
-    Image smallBackground;                   // as the game sees it, decoded from the JPEG
+    Image smallBackground;  // as the game sees it, decoded from the JPEG
     Image largeBackground;
     Image smallScorePage, largeScorePage, horizontalLine, verticalLine, pointer;
     std::vector<SoundFile> sounds;

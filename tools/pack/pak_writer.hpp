@@ -9,7 +9,7 @@
 namespace pellow::pack {
 
 struct PakEntry {
-    std::string name;                 // at most 56 bytes
+    std::string name;  // at most 56 bytes
     std::vector<std::uint8_t> bytes;
 };
 

@@ -64,7 +64,8 @@ Image Image::Crop(int x, int y, int width, int height) const {
 namespace {
 
 std::vector<std::uint8_t> BmpHeaders(int width, int height, int bits, int colours) {
-    const auto h = format::BmpHeader(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), bits, colours);
+    const auto h = format::BmpHeader(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), bits,
+                                     colours);
     return {h.begin(), h.end()};
 }
 
@@ -122,8 +123,8 @@ std::vector<std::uint8_t> EncodeJpeg(const Image& img, int quality) {
     jpeg_start_compress(&cinfo, TRUE);
     const auto& px = img.Bytes();
     while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(px.data() + static_cast<std::size_t>(cinfo.next_scanline) *
-                                                              img.Width() * 3);
+        JSAMPROW row = const_cast<JSAMPROW>(px.data() +
+                                            static_cast<std::size_t>(cinfo.next_scanline) * img.Width() * 3);
         jpeg_write_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_compress(&cinfo);

@@ -41,8 +41,8 @@ private:
 // A 256-colour picture: one palette index per pixel.
 struct IndexedImage {
     int width = 0, height = 0;
-    std::vector<Rgb> palette;          // at most 256 colours
-    std::vector<std::uint8_t> index;   // width * height, top row first
+    std::vector<Rgb> palette;         // at most 256 colours
+    std::vector<std::uint8_t> index;  // width * height, top row first
 };
 
 std::vector<std::uint8_t> EncodeBmp24(const Image& img);

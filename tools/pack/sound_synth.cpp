@@ -82,7 +82,8 @@ std::vector<float> Flick(Prng& rng, double brightness, double decay) {
         const double tt = std::max(0.0, t - 0.012);
         const double snap = t < 0.012 ? 0 : std::exp(-tt / decay) * std::min(1.0, tt / 0.0015);
         const double knock = t < 0.012 ? 0 : std::sin(2 * M_PI * 170 * tt) * std::exp(-tt / 0.022) * 0.35;
-        v[i] = static_cast<float>(air(n) * pre + crack(n) * snap * 2.4 + body(n) * snap * 1.2 + knock * std::min(1.0, tt / 0.002));
+        v[i] = static_cast<float>(air(n) * pre + crack(n) * snap * 2.4 + body(n) * snap * 1.2 +
+                                  knock * std::min(1.0, tt / 0.002));
     }
     return v;
 }
@@ -135,9 +136,7 @@ std::vector<float> Note(const Voice& voice, double freq, double seconds, double 
 
 double Midi(int note) { return 440.0 * std::pow(2.0, (note - 69) / 12.0); }
 
-Voice Mallet() {
-    return {{{1, 1.0}, {2, 0.25}, {3.93, 0.3}, {9.2, 0.08}}, 0.003, 0.45, 0.35, 0};
-}
+Voice Mallet() { return {{{1, 1.0}, {2, 0.25}, {3.93, 0.3}, {9.2, 0.08}}, 0.003, 0.45, 0.35, 0}; }
 Voice Brass() {
     Voice v;
     for (int k = 1; k <= 9; ++k) v.partials.push_back({k, 1.0 / (k * 0.8 + 0.2)});
@@ -155,7 +154,8 @@ Voice Muted() {
 // Ends every sound cleanly and keeps its loudest sample at `peak`.
 void Finish(Stereo& s, double peak) {
     float maxAbs = 0;
-    for (std::size_t i = 0; i < s.left.size(); ++i) maxAbs = std::max({maxAbs, std::abs(s.left[i]), std::abs(s.right[i])});
+    for (std::size_t i = 0; i < s.left.size(); ++i)
+        maxAbs = std::max({maxAbs, std::abs(s.left[i]), std::abs(s.right[i])});
     const float g = maxAbs > 0 ? static_cast<float>(peak / maxAbs) : 1.0f;
     const std::size_t n = s.left.size();
     const std::size_t fadeIn = Frames(0.002), fadeOut = Frames(0.01);

@@ -60,10 +60,8 @@ void PenStroke(cairo_t* cr, double x0, double y0, double x1, double y1, double w
 Image PenLine(int width, int height, bool horizontal) {
     cairo_surface_t* s = NewSurface(width, height);
     cairo_t* cr = cairo_create(s);
-    if (horizontal)
-        PenStroke(cr, 2, height / 2.0, width - 2, height / 2.0, 1.8);
-    else
-        PenStroke(cr, width / 2.0, 2, width / 2.0, height - 2, 1.8);
+    if (horizontal) PenStroke(cr, 2, height / 2.0, width - 2, height / 2.0, 1.8);
+    else PenStroke(cr, width / 2.0, 2, width / 2.0, height - 2, 1.8);
     cairo_destroy(cr);
     RgbaImage img = FromSurface(s);
     cairo_surface_destroy(s);
@@ -133,7 +131,8 @@ Image RenderScorePage(const Image& background, int shift, int baseline, const st
     RoundedRectPath(cr, 0.5, 0.5, kPageWidth - 1, kPageHeight - 1, 5);
     cairo_pattern_t* paper = cairo_pattern_create_linear(0, 0, kPageWidth, kPageHeight);
     cairo_pattern_add_color_stop_rgb(paper, 0, 1.0, 0.992, 0.95);
-    cairo_pattern_add_color_stop_rgb(paper, 1, kPaper.r / 255.0 * 0.985, kPaper.g / 255.0 * 0.98, kPaper.b / 255.0 * 0.97);
+    cairo_pattern_add_color_stop_rgb(paper, 1, kPaper.r / 255.0 * 0.985, kPaper.g / 255.0 * 0.98,
+                                     kPaper.b / 255.0 * 0.97);
     cairo_set_source(cr, paper);
     cairo_fill_preserve(cr);
     cairo_pattern_destroy(paper);

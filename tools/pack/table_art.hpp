@@ -7,7 +7,6 @@
 
 namespace pellow::pack {
 
-
 // Felt with its nap, a soft light over the middle of the table and darker edges.
 Image RenderFelt(int width, int height);
 

@@ -47,9 +47,7 @@ class RandomPlayer final : public ComputerPlayer {
 public:
     explicit RandomPlayer(std::uint32_t seed) : rng_(seed) {}
     int ChooseTrump(const DealState& d, int seat) override { return SuitOf(Draw(d, seat, -1)); }
-    int ChooseCard(const DealState& d, int seat) override {
-        return Draw(d, seat, FirstLeadOfDeal(d) ? d.trumps : -1);
-    }
+    int ChooseCard(const DealState& d, int seat) override { return Draw(d, seat, FirstLeadOfDeal(d) ? d.trumps : -1); }
 
 private:
     // A card the seat may play now, of `suit` when it is not -1.
@@ -114,8 +112,12 @@ std::string JsonString(const std::string& s) {
 class Simulation {
 public:
     explicit Simulation(const SimOptions& o)
-        : options_(o), random_(o.seed), picker_(o.seed ^ 0x9e3779b9u), randomSeats_(o.seed ^ 0x5bd1e995u),
-          expert_(o.seed), player_(o.computer ? *o.computer : seatPlayers_) {
+        : options_(o),
+          random_(o.seed),
+          picker_(o.seed ^ 0x9e3779b9u),
+          randomSeats_(o.seed ^ 0x5bd1e995u),
+          expert_(o.seed),
+          player_(o.computer ? *o.computer : seatPlayers_) {
         for (int s = 0; s < 4; ++s) seatPlayers_.seat[s] = &PlayerFor(o.seats[s]);
         m_.random = &random_;
         m_.clock = &clock_;
@@ -192,7 +194,8 @@ private:
         } else {
             const CardList legal = LegalCards(m_.deal);
             if (legal.count == 0) return Fail("seat 0 has no legal card"), false;
-            code = legal.card[std::uniform_int_distribution<std::size_t>(0, static_cast<std::size_t>(legal.count) - 1)(picker_)];
+            code = legal.card[std::uniform_int_distribution<std::size_t>(
+                0, static_cast<std::size_t>(legal.count) - 1)(picker_)];
         }
         const int slot = FindHandIndex(m_, code, userSeat);
         if (slot < 0) return Fail("seat 0 chose a card it does not hold"), false;
@@ -266,7 +269,8 @@ private:
         *options_.trace << "{\"event\":\"seats\",\"levels\":[";
         for (int s = 0; s < 4; ++s)
             *options_.trace << (s ? "," : "")
-                            << JsonString(s != userSeat && options_.computer ? "custom" : PolicyName(options_.seats[s]));
+                            << JsonString(s != userSeat && options_.computer ? "custom"
+                                                                             : PolicyName(options_.seats[s]));
         *options_.trace << "]}\n";
     }
 
@@ -324,8 +328,7 @@ private:
         if (t.ourPileCount + t.theirPileCount != kCards) Fail("piles do not hold 52 cards");
         CheckInstantDealAgrees();
         const bool weWin = score.ourMatchPoints > kWinThreshold && score.ourMatchPoints > score.theirMatchPoints;
-        const bool theyWin =
-            score.theirMatchPoints > kWinThreshold && score.theirMatchPoints > score.ourMatchPoints;
+        const bool theyWin = score.theirMatchPoints > kWinThreshold && score.theirMatchPoints > score.ourMatchPoints;
         if (score.matchOver != (weWin || theyWin)) Fail("match end does not follow the totals");
         if (score.resultText != (weWin ? "We Won!" : theyWin ? "We lost!" : "")) Fail("wrong result text");
         if (score.matchOver) {
@@ -334,8 +337,7 @@ private:
         }
         if (!options_.trace) return;
         *options_.trace << "{\"event\":\"end\",\"ourDealScore\":" << t.ourDealScore
-                        << ",\"theirDealScore\":" << t.theirDealScore
-                        << ",\"ourMatchPoints\":" << score.ourMatchPoints
+                        << ",\"theirDealScore\":" << t.theirDealScore << ",\"ourMatchPoints\":" << score.ourMatchPoints
                         << ",\"theirMatchPoints\":" << score.theirMatchPoints
                         << ",\"resultText\":" << JsonString(score.resultText) << "}\n";
     }
@@ -351,7 +353,8 @@ private:
             if (instant_.takenCount[team] != pileCounts[team] || m_.deal.takenCount[team] != pileCounts[team])
                 return Fail("the instant deal's piles differ from the animated ones");
             for (int i = 0; i < pileCounts[team]; ++i)
-                if (instant_.taken[team][i] != (*piles[team])[i].card || m_.deal.taken[team][i] != instant_.taken[team][i])
+                if (instant_.taken[team][i] != (*piles[team])[i].card ||
+                    m_.deal.taken[team][i] != instant_.taken[team][i])
                     return Fail("the instant deal's piles differ from the animated ones");
             if (DealPoints(instant_, team) != scores[team]) return Fail("the instant deal scores differently");
         }
@@ -409,7 +412,9 @@ void PrintTimings(const SimStats& s, std::ostream& out) {
     if (s.expertMillis.empty()) return;
     std::vector<double> ms = s.expertMillis;
     std::sort(ms.begin(), ms.end());
-    auto at = [&](double q) { return ms[std::min(ms.size() - 1, static_cast<std::size_t>(q * static_cast<double>(ms.size())))]; };
+    auto at = [&](double q) {
+        return ms[std::min(ms.size() - 1, static_cast<std::size_t>(q * static_cast<double>(ms.size())))];
+    };
     out << std::setprecision(2);
     out << "expert decision ms p50: " << at(0.50) << '\n';
     out << "expert decision ms p99: " << at(0.99) << '\n';

@@ -35,9 +35,9 @@ struct SimStats {
     long theirPoints = 0;
     long frames = 0;
     long decisions = 0;
-    double decisionSeconds = 0.0;  // wall-clock time spent choosing cards
+    double decisionSeconds = 0.0;      // wall-clock time spent choosing cards
     std::vector<double> expertMillis;  // wall-clock time of each Expert decision, any seat
-    double seconds = 0.0;          // wall-clock time of the whole run
+    double seconds = 0.0;              // wall-clock time of the whole run
     bool ok = true;
     std::string violation;  // set when !ok: what broke, with seed and frame
 };

@@ -10,8 +10,7 @@
 namespace pellow {
 namespace {
 
-void ExpectSamePicture(const DialogPicture& embedded, const std::string& file, int width,
-                       int height) {
+void ExpectSamePicture(const DialogPicture& embedded, const std::string& file, int width, int height) {
     SCOPED_TRACE(file);
     EXPECT_EQ(embedded.width, width);
     EXPECT_EQ(embedded.height, height);

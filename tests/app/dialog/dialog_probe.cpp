@@ -15,11 +15,12 @@ int main() {
         self->UnloadDialog();
         const pellow::TableLayout layout = pellow::MakeTableLayout(settings.screen, settings.slowAnimation);
         const bool small = settings.screen == pellow::ScreenSize::Small800x600;
-        std::printf("launched deckFolder=%s resolution=%s screen=%dx%d slowAnimation=%d "
-                    "moveFrames=%d playFrames=%d\n",
-                    settings.deckFolder.c_str(), small ? "800x600" : "", pellow::ScreenWidth(settings.screen),
-                    pellow::ScreenHeight(settings.screen), settings.slowAnimation ? 1 : 0, layout.moveFrames,
-                    layout.playFrames);
+        std::printf(
+            "launched deckFolder=%s resolution=%s screen=%dx%d slowAnimation=%d "
+            "moveFrames=%d playFrames=%d\n",
+            settings.deckFolder.c_str(), small ? "800x600" : "", pellow::ScreenWidth(settings.screen),
+            pellow::ScreenHeight(settings.screen), settings.slowAnimation ? 1 : 0, layout.moveFrames,
+            layout.playFrames);
         std::fflush(stdout);
     };
     pellow::StartUp startUp(settings, stored, std::move(hooks));

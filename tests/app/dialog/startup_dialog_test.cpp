@@ -44,9 +44,7 @@ protected:
 
     StartupDialogHost Host() {
         StartupDialogHost host;
-        host.loadForm1 = [this] {
-            launches.push_back(LaunchOf(settings, form.endOnUnload));
-        };
+        host.loadForm1 = [this] { launches.push_back(LaunchOf(settings, form.endOnUnload)); };
         host.endProgram = [this] { ++programEnds; };
         host.informationBox = [this](const std::string& text, const std::string& title) {
             boxes.emplace_back(text, title);
@@ -123,8 +121,7 @@ struct DeckCase {
     ScreenSize screen;
 };
 
-class DeckChoiceTest : public StartupDialogTest,
-                       public ::testing::WithParamInterface<DeckCase> {};
+class DeckChoiceTest : public StartupDialogTest, public ::testing::WithParamInterface<DeckCase> {};
 
 TEST_P(DeckChoiceTest, PlayStoresTheDeckAndItsScreen) {
     const DeckCase c = GetParam();
@@ -140,8 +137,7 @@ TEST_P(DeckChoiceTest, PlayStoresTheDeckAndItsScreen) {
 
     // The caption promises the resolution the deck really gets.
     const std::string caption = kDeckCaptions[c.option];
-    const std::string suffix =
-        c.screen == ScreenSize::Small800x600 ? "[800x600 resolution]" : "[1024x768 resolution]";
+    const std::string suffix = c.screen == ScreenSize::Small800x600 ? "[800x600 resolution]" : "[1024x768 resolution]";
     ASSERT_GE(caption.size(), suffix.size());
     EXPECT_EQ(caption.substr(caption.size() - suffix.size()), suffix);
 }
@@ -151,9 +147,7 @@ INSTANTIATE_TEST_SUITE_P(AllFourDecks, DeckChoiceTest,
                                            DeckCase{2, "Roya2", ScreenSize::Small800x600},
                                            DeckCase{3, "Vintage", ScreenSize::Large1024x768},
                                            DeckCase{1, "Worn", ScreenSize::Large1024x768}),
-                         [](const ::testing::TestParamInfo<DeckCase>& info) {
-                             return std::string(info.param.folder);
-                         });
+                         [](const ::testing::TestParamInfo<DeckCase>& info) { return std::string(info.param.folder); });
 
 TEST(SlowAnimation, DoublesEveryMovementOnBothScreens) {
     for (int option : {4, 2, 3, 1}) {
@@ -300,9 +294,8 @@ TEST_F(StartupDialogTest, AboutLineShowsTheVersionLicenceManualAndCredits) {
     form.Label11_Click();
     ASSERT_EQ(boxes.size(), 1u);
     const std::string& text = boxes[0].first;
-    for (const std::string& part : {"Pellow " + version, std::string("GPL-3.0-or-later"),
-                                    std::string("man 6 pellow"), std::string("LICENSE"),
-                                    std::string("CREDITS.md"), std::string("Credits tab")}) {
+    for (const std::string& part : {"Pellow " + version, std::string("GPL-3.0-or-later"), std::string("man 6 pellow"),
+                                    std::string("LICENSE"), std::string("CREDITS.md"), std::string("Credits tab")}) {
         EXPECT_NE(text.find(part), std::string::npos) << part << " missing from:\n" << text;
     }
     EXPECT_EQ(boxes[0].second, "Pellow (Freeware)");
@@ -314,7 +307,7 @@ TEST_F(StartupDialogTest, AboutLineShowsTheVersionLicenceManualAndCredits) {
 // Nothing the player reads in the dialog points at a made-up address.
 TEST(StartupTexts, NoPlaceholderAddressIsShown) {
     std::vector<std::string> shown = {kStartupCaption, kRequirementLine, kPlayCaption,
-                                      kExitCaption, AboutLinkText(), AboutText()};
+                                      kExitCaption,    AboutLinkText(),  AboutText()};
     for (const char* t : kDeckCaptions) shown.emplace_back(t);
     for (const char* t : kDeckDescriptions) shown.emplace_back(t);
     for (const char* t : kKeyLines) shown.emplace_back(t);
@@ -458,9 +451,8 @@ TEST(ChoicesPipe, ChoicesTheDialogCannotMakeAreRefused) {
         {"matches below none", [](Choices& c) { c.stored.record.matchesPlayed = -1; }},
         {"more won than played", [](Choices& c) { c.stored.record.matchesWon = 8; }},
         {"more points than deals hold", [](Choices& c) { c.stored.record.points = 80 * 31 + 1; }},
-        {"a count one more overflows", [](Choices& c) {
-             c.stored.record.deals = std::numeric_limits<long long>::max();
-         }},
+        {"a count one more overflows",
+         [](Choices& c) { c.stored.record.deals = std::numeric_limits<long long>::max(); }},
     };
     for (const Case& c : cases) {
         Choices damaged = Chosen();
@@ -500,9 +492,9 @@ TEST(ChoicesPipe, ChoicesTheDialogCannotMakeAreRefused) {
 
 // The game's side of the pipe against a stand-in for the dialog's process.
 struct DialogSide {
-    std::string bytes;    // what it writes
-    bool closes = true;   // closes the pipe once written, as the dialog does after Play
-    int endsWith = -1;    // ends at once with this status instead of waiting to be released
+    std::string bytes;   // what it writes
+    bool closes = true;  // closes the pipe once written, as the dialog does after Play
+    int endsWith = -1;   // ends at once with this status instead of waiting to be released
 };
 
 struct GameSide {
@@ -534,7 +526,8 @@ GameSide AgainstDialog(const DialogSide& dialog) {
         if (dialog.closes) close(choices[1]);
         if (dialog.endsWith >= 0) _exit(dialog.endsWith);
         char ignored;
-        while (read(release[0], &ignored, 1) > 0) {}
+        while (read(release[0], &ignored, 1) > 0) {
+        }
         _exit(0);
     }
     close(choices[1]);
@@ -542,8 +535,9 @@ GameSide AgainstDialog(const DialogSide& dialog) {
     GameSide game;
     game.got.settings.packFileName.clear();
     std::ostringstream err;
-    game.ended = AwaitChoices(choices[0], pid, game.got.settings, game.got.stored, [&] { game.choosing = true; },
-                              [&] { game.choicesIn = true; }, err, std::chrono::seconds(1));
+    game.ended = AwaitChoices(
+        choices[0], pid, game.got.settings, game.got.stored, [&] { game.choosing = true; },
+        [&] { game.choicesIn = true; }, err, std::chrono::seconds(1));
     game.err = err.str();
     close(choices[0]);
     close(release[1]);

@@ -66,9 +66,9 @@ std::vector<PakEntry> Entries(const Bytes& pak) {
         const std::size_t offset = Get32(pak, at + 56);
         const std::size_t size = Get32(pak, at + 60);
         if (offset + size > pak.size()) throw std::runtime_error("source entry runs past the end");
-        entries.push_back({std::string(name, strnlen(name, 56)),
-                           Bytes(pak.begin() + static_cast<std::ptrdiff_t>(offset),
-                                 pak.begin() + static_cast<std::ptrdiff_t>(offset + size))});
+        entries.push_back(
+            {std::string(name, strnlen(name, 56)), Bytes(pak.begin() + static_cast<std::ptrdiff_t>(offset),
+                                                         pak.begin() + static_cast<std::ptrdiff_t>(offset + size))});
     }
     return entries;
 }
@@ -112,7 +112,8 @@ PakEntry& Find(std::vector<PakEntry>& entries, const std::string& name) {
 
 Bytes Make(const Bytes& source, const std::string& what, const std::string& arg) {
     if (what == "empty") return {};
-    if (what == "truncated") return Bytes(source.begin(), source.begin() + static_cast<std::ptrdiff_t>(source.size() / 2));
+    if (what == "truncated")
+        return Bytes(source.begin(), source.begin() + static_cast<std::ptrdiff_t>(source.size() / 2));
     if (what == "not-pack") {
         Bytes b = source;
         std::memcpy(b.data(), "KCAP", 4);
@@ -139,20 +140,22 @@ Bytes Make(const Bytes& source, const std::string& what, const std::string& arg)
         Spoil(Find(entries, arg));
     } else if (what == "huge") {
         PakEntry& e = Find(entries, arg);
-        const std::string jpeg =
-            pellow::test::DeclareJpegSize(std::string(e.bytes.begin(), e.bytes.end()), 5648, 65280);
+        const std::string jpeg = pellow::test::DeclareJpegSize(std::string(e.bytes.begin(), e.bytes.end()), 5648,
+                                                               65280);
         e.bytes.assign(jpeg.begin(), jpeg.end());
     } else if (what == "pad") {
         const long count = std::stol(arg);
         if (entries.empty() || count <= 0) throw std::runtime_error("nothing to pad");
         // The game unpacks only files it reads, so the padding carries the name of one of them;
         // the real entry comes after it and is what stays.
-        const auto ace = std::find_if(entries.begin(), entries.end(), [](const PakEntry& e) { return e.name == "Royal_AC.BMP"; });
+        const auto ace = std::find_if(entries.begin(), entries.end(),
+                                      [](const PakEntry& e) { return e.name == "Royal_AC.BMP"; });
         if (ace == entries.end()) throw std::runtime_error("no Royal_AC.BMP to pad before");
         std::vector<PakEntry> padding;
         // The name ends at its first NUL for the game; what follows only keeps the entries apart.
         for (long i = 0; i < count; ++i)
-            padding.push_back({std::string("Royal_AC.BMP") + '\0' + std::to_string(i), Bytes{static_cast<std::uint8_t>(i)}});
+            padding.push_back(
+                {std::string("Royal_AC.BMP") + '\0' + std::to_string(i), Bytes{static_cast<std::uint8_t>(i)}});
         entries.insert(ace, padding.begin(), padding.end());
     } else {
         throw std::runtime_error("unknown damage: " + what);

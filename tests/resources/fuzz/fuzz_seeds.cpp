@@ -24,7 +24,8 @@ Seeds Archives() {
                             {"Unknown_file", "z"},
                             {"Sounds_CARD_FLIP.WAV", "RIFF....WAVE"}})},
         {"jpeg", PakBytes({{"Bitmaps_Back_800x600.jpg", EncodeTestCardJpeg(16, 8)}})},
-        {"huge_jpeg", PakBytes({{"Bitmaps_Back_800x600.jpg", DeclareJpegSize(EncodeTestCardJpeg(16, 8), 5648, 65280)}})},
+        {"huge_jpeg",
+         PakBytes({{"Bitmaps_Back_800x600.jpg", DeclareJpegSize(EncodeTestCardJpeg(16, 8), 5648, 65280)}})},
         {"padded_names", PakBytes({{"Roya2_ AC.BMP  ", bmp, ' '}, {"sounds_lower.wav", "x"}})},
         {"climbing_name", PakBytes({{"Bitmaps_../x", "x"}})},
         {"long_directory", PakBytes({{"Royal_2C.BMP", "ab"}}, 100)},
@@ -52,8 +53,8 @@ Seeds Pictures() {
 
 Seeds Paths() {
     return {{"sound", "res\\sounds\\CARD_FLIP.WAV"}, {"bitmaps", "res\\bitmaps\\"},
-            {"royal", "RES/royal/ac.bmp"},      {"climbing", "res\\Royal\\up\\..\\RES\\Bitmaps"},
-            {"missing", "res\\nothing\\x"},     {"separators", "\\\\res//Sounds\\"}};
+            {"royal", "RES/royal/ac.bmp"},           {"climbing", "res\\Royal\\up\\..\\RES\\Bitmaps"},
+            {"missing", "res\\nothing\\x"},          {"separators", "\\\\res//Sounds\\"}};
 }
 
 // Picture width, height, cell width, height, columns, x and y (16 bits each), keyed, text.
@@ -79,11 +80,13 @@ Seeds Fonts() {
 
 Seeds SettingsFiles() {
     // The game's own files, one of each kind, and the kinds of damage a hand edit brings.
-    return {{"settings", "pellow-settings 1\ndeck = roya2\nslow-animation = no\nplay-in-window = yes\n"
-                         "show-playable = yes\npartner = expert\nopponents = classic\n"},
-            {"settings_not_default", "pellow-settings 1\ndeck = vintage\nslow-animation = yes\n"
-                                     "play-in-window = no\nshow-playable = no\npartner = classic\n"
-                                     "opponents = expert\n"},
+    return {{"settings",
+             "pellow-settings 1\ndeck = roya2\nslow-animation = no\nplay-in-window = yes\n"
+             "show-playable = yes\npartner = expert\nopponents = classic\n"},
+            {"settings_not_default",
+             "pellow-settings 1\ndeck = vintage\nslow-animation = yes\n"
+             "play-in-window = no\nshow-playable = no\npartner = classic\n"
+             "opponents = expert\n"},
             {"record", "pellow-record 1\nmatches-played = 12\nmatches-won = 5\ndeals = 61\npoints = 2450\n"},
             {"unknown_keys", "pellow-settings 1\ndeck = worn\nsound = loud\n[window]\n"},
             {"crlf_and_spaces", "pellow-record 1\r\n  deals=3  \r\npoints =\t240\r\n"},
@@ -104,8 +107,8 @@ Seeds PlayMessages() {
     worn.slowAnimation = true;
     worn.partner = pellow::ComputerLevel::Expert;
     pellow::StoredChoices changed;
-    changed.options = pellow::PlayerOptions{pellow::Deck::Worn, true, true, false, pellow::ComputerLevel::Expert,
-                                            pellow::ComputerLevel::Classic};
+    changed.options = pellow::PlayerOptions{
+        pellow::Deck::Worn, true, true, false, pellow::ComputerLevel::Expert, pellow::ComputerLevel::Classic};
     changed.record = pellow::MatchRecord{12, 5, 61, 2450};
     pellow::LaunchSettings climbing = royal;
     climbing.deckFolder = "..\\..\\Royal";
@@ -124,9 +127,13 @@ Seeds PlayMessages() {
 
 int main(int argc, char** argv) {
     const std::string kind = argc == 3 ? argv[1] : "";
-    const Seeds seeds = kind == "pak" ? Archives() : kind == "jpeg" ? Pictures() : kind == "path" ? Paths()
-                        : kind == "font" ? Fonts() : kind == "settings" ? SettingsFiles()
-                        : kind == "choices" ? PlayMessages() : Seeds{};
+    const Seeds seeds = kind == "pak"        ? Archives()
+                        : kind == "jpeg"     ? Pictures()
+                        : kind == "path"     ? Paths()
+                        : kind == "font"     ? Fonts()
+                        : kind == "settings" ? SettingsFiles()
+                        : kind == "choices"  ? PlayMessages()
+                                             : Seeds{};
     if (seeds.empty()) {
         std::cerr << "usage: fuzz_seeds pak|jpeg|path|font|settings|choices FOLDER\n";
         return 2;

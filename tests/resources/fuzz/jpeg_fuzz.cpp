@@ -27,7 +27,8 @@ void ExpectBitmap(const fs::path& path, int width, int height) {
     const std::string b{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     const std::uint32_t rowBytes = (static_cast<std::uint32_t>(width) * 3 + 3) / 4 * 4;
     const std::uint32_t total = 54 + rowBytes * static_cast<std::uint32_t>(height);
-    if (b.size() != total) Finding("the bitmap has " + std::to_string(b.size()) + " bytes, not " + std::to_string(total));
+    if (b.size() != total)
+        Finding("the bitmap has " + std::to_string(b.size()) + " bytes, not " + std::to_string(total));
     if (b.compare(0, 2, "BM") != 0 || LE(b, 2, 4) != total || LE(b, 10, 4) != 54 || LE(b, 14, 4) != 40 ||
         LE(b, 18, 4) != static_cast<std::uint32_t>(width) || LE(b, 22, 4) != static_cast<std::uint32_t>(height) ||
         LE(b, 26, 2) != 1 || LE(b, 28, 2) != 24 || LE(b, 30, 4) != 0)

@@ -15,7 +15,8 @@ namespace {
 
 std::int32_t LE32(const std::uint8_t* p) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-                                     (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
+                                     (static_cast<std::uint32_t>(p[2]) << 16) |
+                                     (static_cast<std::uint32_t>(p[3]) << 24));
 }
 
 }  // namespace
@@ -28,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const pellow::PakError& e) {
         if (!packMagic) Finding("a file that is no archive was called a damaged one");
         if (!pak.FileLoaded().empty()) Finding("a refused archive stayed loaded");
-        if (std::strstr(e.what(), "\"fuzz.pak\"") == nullptr) Finding(std::string("the message does not name the archive: ") + e.what());
+        if (std::strstr(e.what(), "\"fuzz.pak\"") == nullptr)
+            Finding(std::string("the message does not name the archive: ") + e.what());
         return 0;
     }
     if (pak.FileLoaded().empty()) {
@@ -46,14 +48,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::int32_t id = 0; id <= pak.NumEntrys(); ++id) {
         const std::int64_t offset = pak.EntryOffset(id);
         const std::int64_t entrySize = pak.EntrySize(id);
-        if (offset < 0 || entrySize < 0 || offset + entrySize > fileSize) Finding("an accepted entry lies outside the file");
+        if (offset < 0 || entrySize < 0 || offset + entrySize > fileSize)
+            Finding("an accepted entry lies outside the file");
         // The entry is the directory's record, read where the header says the directory is.
         const std::int64_t record = dirOffset + std::int64_t{id} * pellow::zulPAK::kEntryLength;
-        if (record < 0 || record + pellow::zulPAK::kEntryLength > fileSize) Finding("an entry was read outside the file");
+        if (record < 0 || record + pellow::zulPAK::kEntryLength > fileSize)
+            Finding("an entry was read outside the file");
         const std::uint8_t* raw = data + record;
         if (pak.EntryName(id) != std::string(reinterpret_cast<const char*>(raw), pellow::zulPAK::kNameLength))
             Finding("an entry name is not its whole field");
-        if (offset != LE32(raw + 56) || entrySize != LE32(raw + 60)) Finding("an entry's placement is not its record's");
+        if (offset != LE32(raw + 56) || entrySize != LE32(raw + 60))
+            Finding("an entry's placement is not its record's");
     }
     try {
         pak.EntryName(pak.NumEntrys() + 1);

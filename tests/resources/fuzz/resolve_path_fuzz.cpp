@@ -23,7 +23,8 @@ struct Tree {
         // Twins in letter case, a file where a folder could be, and a link leading back up.
         for (const char* folder : {"res/Sounds", "res/sounds", "res/Bitmaps", "RES/bitmaps", "res/Royal"})
             fs::create_directories(base + folder);
-        for (const char* file : {"res/Sounds/CARD_FLIP.WAV", "res/sounds/card_flip.wav", "res/Royal/AC.BMP", "res/royal"})
+        for (const char* file :
+             {"res/Sounds/CARD_FLIP.WAV", "res/sounds/card_flip.wav", "res/Royal/AC.BMP", "res/royal"})
             std::ofstream(base + file) << "x";
         fs::create_directory_symlink("..", base + "res/Royal/up");
     }

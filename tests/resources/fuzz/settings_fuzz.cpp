@@ -15,8 +15,7 @@ namespace {
 using pellow::fuzz::Finding;
 
 template <class Value, class Load, class Save>
-void ReadSaveRead(const std::string& folder, const std::string& file, const std::string& bytes, Load load,
-                  Save save) {
+void ReadSaveRead(const std::string& folder, const std::string& file, const std::string& bytes, Load load, Save save) {
     std::ofstream(folder + "/" + file, std::ios::binary | std::ios::trunc) << bytes;
     std::ostringstream firstErr, saveErr, secondErr;
     const Value loaded = load(folder, firstErr);

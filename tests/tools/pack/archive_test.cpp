@@ -81,13 +81,16 @@ std::vector<std::string> CardNames() {
 }
 
 TEST_F(PackArchive, HoldsEveryFileTheLoadersOpenAndNothingElse) {
-    std::set<std::string> expected = {
-        "fntFonts_fntDigit.bmp", "fntFonts_fntDeluxe.bmp", "fntFonts_fntHandParker.bmp",
-        "Sounds_CARD_FLIP.WAV", "Sounds_CARD_FLIP2.WAV", "Sounds_CARD_FLIP3.WAV", "Sounds_SIGN1.WAV",
-        "Sounds_SIGN2.WAV", "Sounds_SIGN3.WAV", "Sounds_SHUFFLE.WAV", "Sounds_INTRO.WAV",
-        "Sounds_WIN_GAME.WAV", "Sounds_LOSE_GAME.WAV",
-        "Bitmaps_Back_800x600.jpg", "Bitmaps_Back_1024x768.bmp", "Bitmaps_Scorepage_800x600.bmp",
-        "Bitmaps_Scorepage.bmp", "Bitmaps_line_horz.bmp", "Bitmaps_line_vert.bmp", "Bitmaps_mouse.bmp"};
+    std::set<std::string> expected = {"fntFonts_fntDigit.bmp",      "fntFonts_fntDeluxe.bmp",
+                                      "fntFonts_fntHandParker.bmp", "Sounds_CARD_FLIP.WAV",
+                                      "Sounds_CARD_FLIP2.WAV",      "Sounds_CARD_FLIP3.WAV",
+                                      "Sounds_SIGN1.WAV",           "Sounds_SIGN2.WAV",
+                                      "Sounds_SIGN3.WAV",           "Sounds_SHUFFLE.WAV",
+                                      "Sounds_INTRO.WAV",           "Sounds_WIN_GAME.WAV",
+                                      "Sounds_LOSE_GAME.WAV",       "Bitmaps_Back_800x600.jpg",
+                                      "Bitmaps_Back_1024x768.bmp",  "Bitmaps_Scorepage_800x600.bmp",
+                                      "Bitmaps_Scorepage.bmp",      "Bitmaps_line_horz.bmp",
+                                      "Bitmaps_line_vert.bmp",      "Bitmaps_mouse.bmp"};
     for (const std::string& prefix : kDeckPrefixes)
         for (const std::string& card : CardNames()) expected.insert(prefix + card);
 
@@ -318,8 +321,9 @@ TEST_F(PackArchive, SoundsAre22050HzStereo16BitWithoutClicksOrClipping) {
         SDL_AudioSpec wavFormat{};
         Uint8* buf = nullptr;
         Uint32 len = 0;
-        ASSERT_NE(SDL_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())), 1, &wavFormat, &buf, &len),
-                  nullptr)
+        ASSERT_NE(
+            SDL_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())), 1, &wavFormat, &buf, &len),
+            nullptr)
             << SDL_GetError();
         EXPECT_EQ(wavFormat.freq, 22050);
         EXPECT_EQ(wavFormat.format, AUDIO_S16LSB);

@@ -72,7 +72,8 @@ RgbaImage Ring(float edgeCoverage) {
     img.width = img.height = 9;
     img.px.resize(81);
     for (int y = 1; y < 8; ++y)
-        for (int x = 1; x < 8; ++x) img.At(x, y) = {250, 250, 250, (x == 1 || x == 7 || y == 1 || y == 7) ? edgeCoverage : 1.0f};
+        for (int x = 1; x < 8; ++x)
+            img.At(x, y) = {250, 250, 250, (x == 1 || x == 7 || y == 1 || y == 7) ? edgeCoverage : 1.0f};
     img.At(4, 4) = {0, 0, 0, 0};  // the hole
     return img;
 }
@@ -105,7 +106,8 @@ TEST(KeyShape, NeverLeavesAKeyLikeColourInsideTheShape) {
 TEST(Quantize, KeepsAFewColoursExactlyAndAManyColouredPictureClose) {
     Image few(16, 16);
     for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x) few.Set(x, y, {static_cast<std::uint8_t>(x * 16), static_cast<std::uint8_t>(y * 16), 77});
+        for (int x = 0; x < 16; ++x)
+            few.Set(x, y, {static_cast<std::uint8_t>(x * 16), static_cast<std::uint8_t>(y * 16), 77});
     const IndexedImage q = Quantize(few);
     ASSERT_LE(q.palette.size(), 256u);
     for (int y = 0; y < 16; ++y)
@@ -114,7 +116,9 @@ TEST(Quantize, KeepsAFewColoursExactlyAndAManyColouredPictureClose) {
     Image many(128, 128);
     for (int y = 0; y < 128; ++y)
         for (int x = 0; x < 128; ++x)
-            many.Set(x, y, {static_cast<std::uint8_t>(x * 2), static_cast<std::uint8_t>(y * 2), static_cast<std::uint8_t>((x + y))});
+            many.Set(x, y,
+                     {static_cast<std::uint8_t>(x * 2), static_cast<std::uint8_t>(y * 2),
+                      static_cast<std::uint8_t>((x + y))});
     const IndexedImage m = Quantize(many);
     ASSERT_LE(m.palette.size(), 256u);
     double err = 0;

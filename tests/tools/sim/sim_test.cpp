@@ -13,8 +13,8 @@ namespace {
 using Seats = std::array<SeatPolicy, 4>;
 constexpr SeatPolicy R = SeatPolicy::Rules, X = SeatPolicy::Random, E = SeatPolicy::Expert;
 
-SimStats Simulate(std::uint32_t seed, Seats seats, std::string* trace = nullptr,
-             ComputerPlayer* computer = nullptr, int matches = 3) {
+SimStats Simulate(std::uint32_t seed, Seats seats, std::string* trace = nullptr, ComputerPlayer* computer = nullptr,
+                  int matches = 3) {
     std::ostringstream out;
     SimOptions o;
     o.matches = matches;
