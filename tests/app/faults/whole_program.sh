@@ -40,15 +40,16 @@ row_pixels() {
 # played; never the felt's green) where their own card's left strip lies (a card is drawn over the slots
 # left of it, so this is 0 exactly when the hand is empty), and whether the last slot, which
 # no other card covers at its right end, holds its card.
+# RISE (6 unless given) is how far above the cards' lower edge the row lies.
 hand_state() {
     shot_game "$ROOT/probe.png" || { echo "0 0"; return; }
-    local y=$((HAND_Y + CARD_H - 6)) width=$((12 * HAND_STEP + CARD_W))
+    local y=$((HAND_Y + CARD_H - ${1:-6})) width=$((12 * HAND_STEP + CARD_W))
     row_pixels "$ROOT/probe.png" "${width}x1+${HAND_X}+${y}" |
         awk -v step="$HAND_STEP" -v last=$((11 * HAND_STEP + CARD_W + 4)) '
             $2 > 80 && $3 > 70 && $4 > 55 && $2 + 20 >= $3 { if ($1 % step == 5 && $1 <= 12 * step + 5) n++; if ($1 == last) l = 1 }
             END { print n + 0, l + 0 }'
 }
-hand_cards() { set -- $(hand_state); echo "$1"; }
+hand_cards() { set -- $(hand_state "$@"); echo "$1"; }
 
 # The score page shows: its heading row is dark red all along.
 score_page_shows() {
@@ -227,8 +228,9 @@ until score_page_shows; do
             fail "the table stays dark after L is let go"
         last_trick_seen=yes
     fi
-    # Once the hand is played out, Enter would deal again from the score page.
-    [ "$(hand_cards)" -gt 0 ] || { sleep 0.2; continue; }
+    # Once the hand is played out, Enter would deal again from the score page. A card the
+    # highlight lifts leaves the usual row, so a row higher up is asked too.
+    [ "$(hand_cards)" -gt 0 ] || [ "$(hand_cards 24)" -gt 0 ] || { sleep 0.2; continue; }
     press_key Right
     if [ "$highlight_seen" = no ]; then
         sleep 0.2
