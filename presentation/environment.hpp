@@ -1,7 +1,9 @@
 #pragma once
 // The game's own changes to its environment, all of them: nothing else in the game calls setenv
 // or unsetenv. Each variable it changes is named here, with why and what it is set to.
+#include <cstddef>
 #include <cstdlib>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -19,24 +21,20 @@ enum class Variable {
     SessionBus,
 };
 
-inline const char* NameOf(Variable variable) {
-    switch (variable) {
-        case Variable::ComposeTable: return "XCOMPOSEFILE";
-        case Variable::Home: return "HOME";
-        case Variable::SessionBus: return "DBUS_SESSION_BUS_ADDRESS";
-    }
-    return "";
-}
+// Each variable's name and what the game sets it to, in the order of Variable.
+struct VariableFacts {
+    const char* name;
+    const char* standIn;
+};
+inline constexpr VariableFacts kVariables[] = {
+    {"XCOMPOSEFILE", "/dev/null"},
+    {"HOME", "/dev/null"},
+    {"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/pellow-has-no-session-bus"},
+};
+static_assert(std::size(kVariables) == static_cast<std::size_t>(Variable::SessionBus) + 1, "one row per variable");
 
-// What the game sets each variable to.
-inline const char* StandInFor(Variable variable) {
-    switch (variable) {
-        case Variable::ComposeTable: return "/dev/null";
-        case Variable::Home: return "/dev/null";
-        case Variable::SessionBus: return "unix:path=/nonexistent/pellow-has-no-session-bus";
-    }
-    return "";
-}
+inline const char* NameOf(Variable variable) { return kVariables[static_cast<int>(variable)].name; }
+inline const char* StandInFor(Variable variable) { return kVariables[static_cast<int>(variable)].standIn; }
 
 inline std::optional<std::string> ValueOf(Variable variable) {
     const char* value = std::getenv(NameOf(variable));
