@@ -240,9 +240,9 @@ bool Game::RunFrame() {
     frameInput.playHighlighted = (enter && !alt) || input_.KeyPressed(modDX::keySpace);
     frameInput.nextDeal = frameInput.playHighlighted || input_.KeyPressed(modDX::keyN);
     // A click goes to the card where the screen shows it, lifted or not.
-    frameInput.handLifts = shownLifts_;
+    frameInput.handLifts = ui_.shownLifts;
     // The right button only shows the last trick while held; the hint is H's alone.
-    rightWasDown_ = input_.MouseButton(1);
+    ui_.rightWasDown = input_.MouseButton(1);
     const bool hintAsked = input_.KeyDownOrPressed(modDX::keyH);
     const bool picked = StepFrame(m, frameInput);
     if (!m.fault.empty()) {
@@ -268,8 +268,9 @@ bool Game::RunFrame() {
 
     // A frame identical to the last one presented is neither drawn nor presented: the loop
     // waits for the next event or frame time instead, so a waiting game costs no CPU.
-    TableExtras extras = Extras();
-    extras.hintCard = hintCard;
+    ui_.extras = Extras();
+    ui_.extras.hintCard = hintCard;
+    const TableExtras& extras = ui_.extras;
     FrameLook look{m.motion.statusText,
                    input_.mouseX(),
                    input_.mouseY(),
@@ -281,15 +282,15 @@ bool Game::RunFrame() {
                    true};
     if (!movingBefore && !AnyCardMoving(m.motion) && !picked && look == lastLook_) {
         // A search under way is looked at again soon: its answer is the next thing to show.
-        const bool searching = thinking || (hintAt_ >= 0 && hintCard < 0);
+        const bool searching = thinking || (ui_.hintAt >= 0 && hintCard < 0);
         int idle = IdleTimeout(m, m.clock->TickCount(), SecondsIntoMinute());
-        if (extras.lastTrick || rightWasDown_) idle = std::min(idle, kReleasePoll);
+        if (extras.lastTrick || ui_.rightWasDown) idle = std::min(idle, kReleasePoll);
         idleWait(searching ? std::min(idle, kSearchPoll) : idle);
         return false;
     }
     display_.BltSurface(table_.background(), display_.backBuffer(), modDX::Rect{}, 0, 0, false);
     table_.DrawTable(m, look.clock, kCaption, extras);
-    shownLifts_ = TableView::UserHandLifts(m, extras);
+    ui_.shownLifts = TableView::UserHandLifts(m, extras);
     input_.DrawMouseCursor(table_.pointer(), 16, 16, 32, 32, true);
     display_.FlipScreen();
     lastLook_ = look;
@@ -307,12 +308,12 @@ int Game::HintCard(bool asked) {
     const DealMotion& t = m.motion;
     const bool usersTurn = t.waitingForUser && !t.userHasChosen && DealInPlay(m) && m.deal.toPlay == userSeat;
     if (!usersTurn) {
-        hintAt_ = -1;
+        ui_.hintAt = -1;
         return -1;
     }
-    if (asked) hintAt_ = m.deal.cardsPlayed;
-    if (hintAt_ != m.deal.cardsPlayed) hintAt_ = -1;
-    return hintAt_ < 0 ? -1 : players_->Hint(m.deal);
+    if (asked) ui_.hintAt = m.deal.cardsPlayed;
+    if (ui_.hintAt != m.deal.cardsPlayed) ui_.hintAt = -1;
+    return ui_.hintAt < 0 ? -1 : players_->Hint(m.deal);
 }
 
 void Game::QuitGame() {

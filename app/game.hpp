@@ -81,6 +81,7 @@ public:
     void QuitGame();
     // The table's extras this frame: keyboard highlight, dimmed cards, the last trick.
     TableExtras Extras() const;
+    const TableUiState& ui() const { return ui_; }
     void CountFinishedDeal();
     // Releases the display, sound and input, shows a non-empty message, removes the unpacked
     // files and ends the process: status 0 for an empty message, 1 otherwise.
@@ -116,11 +117,8 @@ private:
     std::optional<MersenneRandom> random_;
     modDX::DXTickClock tickClock_;
     std::optional<TablePlayers> players_;
-    // The position at which the user asked for a hint (cards played then), -1 for none.
-    int hintAt_ = -1;
+    TableUiState ui_;
     FrameLook lastLook_;
-    bool rightWasDown_ = false;  // the right button as the last frame saw it
-    HandLifts shownLifts_{};     // the user's hand as the screen shows it: lifted cards
     EndHooks hooks_;
     std::future<void> mixerLoad_;
     bool unpackTried_ = false;

@@ -45,6 +45,17 @@ struct TableExtras {
     int hintCard = -1;           // the card the hint raises in the user's hand
 };
 
+// What the player has asked of the table, kept from frame to frame beside the match: the
+// extras drawn this frame and what the next frame needs to know of them.
+struct TableUiState {
+    TableExtras extras;
+    // The position at which the user asked for a hint (cards played then), -1 for none.
+    int hintAt = -1;
+    // The user's hand as the screen shows it (lifted cards), where a click lands.
+    HandLifts shownLifts{};
+    bool rightWasDown = false;  // the right button as the last frame saw it
+};
+
 // The game's pictures and fonts, drawn onto the display's back buffer.
 class TableView {
 public:
