@@ -380,7 +380,8 @@ PlayerOptions LoadOptions(const std::string& folder, std::ostream& err) {
     TidyBeforeLoad(folder);
     PlayerOptions o;
     const auto values = Load(folder, "settings", kOptionsHeader,
-                             {"deck", "slow-animation", "play-in-window", "show-playable", "partner", "opponents"},
+                             {"deck", "slow-animation", "play-in-window", "show-playable", "partner", "opponents",
+                              "table-information", "sound-volume", "sound-muted"},
                              err);
     if (!values) return o;
     PlayerOptions read;
@@ -399,6 +400,14 @@ PlayerOptions LoadOptions(const std::string& folder, std::ostream& err) {
             ok = ok && ParseBool(value, read.playInWindow);
         } else if (key == "show-playable") {
             ok = ok && ParseBool(value, read.showPlayable);
+        } else if (key == "table-information") {
+            ok = ok && ParseBool(value, read.tableInformation);
+        } else if (key == "sound-volume") {
+            long long volume = -1;
+            ok = ok && ParseCount(value, volume) && volume <= 100;
+            if (ok) read.soundVolume = static_cast<int>(volume);
+        } else if (key == "sound-muted") {
+            ok = ok && ParseBool(value, read.soundMuted);
         } else if (key == "partner" || key == "opponents") {
             ComputerLevel& level = key == "partner" ? read.partner : read.opponents;
             ok = ok && (value == "classic" || value == "expert");
@@ -427,7 +436,10 @@ bool SaveOptions(const std::string& folder, const PlayerOptions& o, std::ostream
          << "play-in-window = " << yesNo(o.playInWindow) << "\n"
          << "show-playable = " << yesNo(o.showPlayable) << "\n"
          << "partner = " << levelName(o.partner) << "\n"
-         << "opponents = " << levelName(o.opponents) << "\n";
+         << "opponents = " << levelName(o.opponents) << "\n"
+         << "table-information = " << yesNo(o.tableInformation) << "\n"
+         << "sound-volume = " << std::clamp(o.soundVolume, 0, 100) << "\n"
+         << "sound-muted = " << yesNo(o.soundMuted) << "\n";
     return Save(folder, "settings", text.str(), err);
 }
 

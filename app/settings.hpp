@@ -62,6 +62,11 @@ struct PlayerOptions {
     bool showPlayable = true;
     ComputerLevel partner = ComputerLevel::Classic;
     ComputerLevel opponents = ComputerLevel::Classic;
+    // Whose turn, trumps and the points on the table, and the menu button.
+    bool tableInformation = true;
+    // The effects' loudness in percent, and whether they are silenced (M).
+    int soundVolume = 100;
+    bool soundMuted = false;
     bool operator==(const PlayerOptions&) const = default;
 };
 

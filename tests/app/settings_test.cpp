@@ -59,7 +59,10 @@ TEST_F(SettingsTest, WhatIsSavedComesBackAndNothingElseIsLeft) {
 
     for (const DeckFacts& d : kDecks) {
         const int deck = static_cast<int>(d.deck);
-        const PlayerOptions o{d.deck, deck % 2 == 0, deck > 2, deck != 3};
+        PlayerOptions o{d.deck, deck % 2 == 0, deck > 2, deck != 3};
+        o.tableInformation = deck % 2 == 1;
+        o.soundVolume = deck * 25 - 25;
+        o.soundMuted = deck < 3;
         ASSERT_TRUE(SaveOptions(folder, o, err));
         EXPECT_EQ(LoadOptions(folder, err), o);
     }
@@ -104,6 +107,8 @@ TEST_F(SettingsTest, DamagedEmptyForeignOrUnreadableFilesGiveTheDefaultsWithOneL
         {"a key twice", valid + "deck = royal\n"},
         {"a bad value", "pellow-settings 1\nslow-animation = maybe\n"},
         {"a bad deck", "pellow-settings 1\ndeck = tarot\n"},
+        {"a volume past full", "pellow-settings 1\nsound-volume = 101\n"},
+        {"a negative volume", "pellow-settings 1\nsound-volume = -5\n"},
         {"no equals sign", "pellow-settings 1\ndeck worn\n"},
         {"binary", std::string("pellow-settings 1\ndeck = w\0rn\n", 30)},
         {"cut short", valid.substr(0, 20)},
