@@ -8,16 +8,62 @@
 
 namespace pellow {
 
-void Shuffle(Match& m) {
+void Shuffle(Match& m) { ShuffleFrom(m, *m.random); }
+
+void ShuffleFrom(Match& m, RandomSource& random) {
     // Draws until every code has come up once: the deck order is the order of first draws.
     std::array<bool, kCards> drawn{};
     int count = 0;
     while (count < kCards) {
-        const int r = RandomBelow(m, kCards);
+        const int r = RandomBelow(random, kCards);
         if (drawn[r]) continue;
         drawn[r] = true;
         m.motion.deckCards[count++].card = r;
     }
+}
+
+DealNumber NextDealNumber(Match& m) {
+    if (m.chosenDeal) {
+        const DealNumber chosen = *m.chosenDeal;
+        m.chosenDeal.reset();
+        m.score.chosenDeals = true;
+        return chosen;
+    }
+    // Two draws of 24 bits each (Rnd() is a multiple of 2^-24), folded into the range.
+    const auto high = static_cast<std::uint64_t>(m.random->Rnd() * 16777216.0f);
+    const auto low = static_cast<std::uint64_t>(m.random->Rnd() * 16777216.0f);
+    DealNumber n = static_cast<DealNumber>((high << 24 | low) % kLargestDealNumber) + 1;
+    if (!m.dealerChosen) return n;
+    // The deal passes on: the number moves within its block of four to the next dealer's.
+    n = n - n % 4 + static_cast<DealNumber>(NextSeat(m.dealerSeat));
+    return n == 0 ? 4 : n;
+}
+
+void DealFromNumber(Match& m, DealNumber number) {
+    MersenneRandom own(number);
+    ShuffleFrom(m, own);
+    m.dealNumber = number;
+    m.dealerChosen = true;
+    m.dealerSeat = DealerOf(number);
+}
+
+bool ChooseNextDeal(Match& m, DealNumber number) {
+    if (!ValidDealNumber(number)) return false;
+    m.numberedDeals = true;
+    m.chosenDeal = number;
+    return true;
+}
+
+std::optional<DealNumber> ParseDealNumber(std::string_view text) {
+    // Nine digits at most, so the value cannot wrap; a sign or a blank is refused, not skipped.
+    if (text.empty() || text.size() > 9) return std::nullopt;
+    DealNumber n = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        n = n * 10 + static_cast<DealNumber>(c - '0');
+    }
+    if (!ValidDealNumber(n)) return std::nullopt;
+    return n;
 }
 
 int NextDealer(Match& m) {

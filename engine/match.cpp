@@ -32,8 +32,10 @@ const std::array<CardSprite, kHandSlots>& HandSprites(const DealMotion& t, int s
     return HandSprites(const_cast<DealMotion&>(t), seat);
 }
 
-int RandomBelow(Match& m, int n) {
-    const int k = static_cast<int>(m.random->Rnd() * static_cast<float>(n));  // Int of a non-negative value
+int RandomBelow(Match& m, int n) { return RandomBelow(*m.random, n); }
+
+int RandomBelow(RandomSource& r, int n) {
+    const int k = static_cast<int>(r.Rnd() * static_cast<float>(n));  // Int of a non-negative value
     return k < n ? k : n - 1;
 }
 

@@ -9,6 +9,7 @@
 // reads only `deal`; drawing reads motion and score.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -96,6 +97,14 @@ enum class Phase {
 
 std::string_view PhaseText(Phase phase);
 
+// A deal number: the shuffle and the seat that deals, so that a deal can be dealt again exactly.
+// The shuffle comes from a generator seeded with the number and the dealer is the number modulo
+// four; numbers stay below a billion so that a player can read one out and type it in.
+using DealNumber = std::uint32_t;
+inline constexpr DealNumber kLargestDealNumber = 999'999'999;
+constexpr bool ValidDealNumber(DealNumber n) { return n >= 1 && n <= kLargestDealNumber; }
+constexpr int DealerOf(DealNumber n) { return static_cast<int>(n % 4); }
+
 // Deals the score page keeps (ties can make a match longer: the oldest are dropped).
 inline constexpr int kDealHistory = 41;
 
@@ -107,6 +116,11 @@ struct MatchScore {
     std::string resultText;
     // The first deal of a match finds its dealer by the two of diamonds.
     bool firstDealDone = false;
+    // A deal of this match was dealt from a number the player chose: the record counts such
+    // matches apart, since a chosen deal can be one the player already knows.
+    bool chosenDeals = false;
+
+    friend bool operator==(const MatchScore&, const MatchScore&) = default;
 };
 
 // Sprite slots of DealMotion. Each holds more than a deal uses (13 cards a hand, 52 in the stock
@@ -179,6 +193,12 @@ struct Match {
     // Who deals rotates across deals and matches for the whole launch.
     bool dealerChosen = false;
     int dealerSeat = 0;
+    // Numbered deals: every deal is dealt from a deal number (the chosen one when set, else one
+    // drawn from `random` whose dealer is the next in turn) instead of straight from `random`.
+    // Off, the deals are those the one generator gives, as the simulator's seeds record them.
+    bool numberedDeals = false;
+    std::optional<DealNumber> chosenDeal;  // taken by the next NewDeal
+    DealNumber dealNumber = 0;             // the current deal's; 0 when not numbered
     DealState deal;
     DealMotion motion;
     // Set when the computer player answers with a card its seat may not play: the phase
@@ -190,8 +210,9 @@ struct Match {
 std::array<CardSprite, kHandSlots>& HandSprites(DealMotion& t, int seat);
 const std::array<CardSprite, kHandSlots>& HandSprites(const DealMotion& t, int seat);
 
-// Int(Rnd * n) as the game draws it (0..n-1), from the one generator.
+// Int(Rnd * n) as the game draws it (0..n-1), from the one generator or from another source.
 int RandomBelow(Match& m, int n);
+int RandomBelow(RandomSource& r, int n);
 void PlayEffect(Match& m, SoundEffect effect);
 void PlayCardSound(Match& m);
 void PlaySignSound(Match& m);

@@ -254,11 +254,21 @@ void NewDeal(Match& m) {
     SetOutSprites(t, m.layout);
     // The stock fans out from the card dealt next, nextDeckCard 0.
     LayOutStock(m);
-    Shuffle(m);
-    m.dealerSeat = NextDealer(m);
+    if (m.numberedDeals) {
+        DealFromNumber(m, NextDealNumber(m));
+    } else {
+        m.dealNumber = 0;
+        Shuffle(m);
+        m.dealerSeat = NextDealer(m);
+    }
     t.turnSeat = m.dealerSeat;
     MakeDealOrder(m);
     PlayEffect(m, SoundEffect::Shuffle);
+}
+
+void StartNewMatch(Match& m) {
+    m.score = MatchScore{};
+    NewDeal(m);
 }
 
 void CheckEndOfDeal(Match& m) {

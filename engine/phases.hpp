@@ -11,7 +11,12 @@ namespace pellow {
 // player picked a card this frame.
 bool StepFrame(Match& m, const FrameInput& input);
 
+// Starts the next deal: after a match's last deal, the first of a new match. Numbered deals
+// take their shuffle and dealer from a deal number (Match::numberedDeals).
 void NewDeal(Match& m);
+// Abandons the match in play and starts a new one now: the score starts again, the next dealer
+// in turn deals, and the two of diamonds finds the dealer after the deal, as after a match's end.
+void StartNewMatch(Match& m);
 void UpdateMatch(Match& m);
 void StepCard(Match& m, CardSprite& card);
 void CardArrived(Match& m, CardSprite& card);

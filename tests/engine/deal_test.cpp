@@ -60,6 +60,18 @@ TEST_F(DealTest, ShuffleDependsOnTheSeed) {
     EXPECT_LT(same, 20);
 }
 
+// A deal number as a player types it: digits only and in range. Everything else is refused
+// rather than read as some other number (a sign, a blank, a wrap-around, a decimal point).
+TEST(DealNumberTest, OnlyDigitsInRangeAreTaken) {
+    for (const char* bad : {"", "0", "000", "-5", "+5", " 5", "5 ", "1 000", "1e3", "3.0", "0x1F", "1000000000",
+                            "4294967297", "99999999999999999999", "\xd9\xa3", "12\n"})
+        EXPECT_FALSE(ParseDealNumber(bad)) << bad;
+    EXPECT_EQ(ParseDealNumber("1"), DealNumber{1});
+    EXPECT_EQ(ParseDealNumber("000000042"), DealNumber{42});
+    EXPECT_EQ(ParseDealNumber("999999999"), kLargestDealNumber);
+    EXPECT_EQ(ParseDealNumber(std::string_view("123", 2)), DealNumber{12});
+}
+
 TEST_F(DealTest, DealerRotation) {
     EXPECT_FALSE(m.dealerChosen);
     const int first = NextDealer(m);

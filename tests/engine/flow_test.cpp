@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <optional>
 
 #include "engine/dealing.hpp"
 #include "engine/layout.hpp"
@@ -480,6 +481,81 @@ TEST_F(FlowTest, NewDealAfterAPlayedDealStartsFromAFreshMotion) {
     NewDeal(fresh);
     EXPECT_EQ(m.dealerSeat, fresh.dealerSeat);
     EXPECT_TRUE(m.motion == fresh.motion);
+}
+
+// A deal number deals the same stock from the same seat wherever it comes: as the launch's first
+// deal, in the middle of a match, or first in a match started over. The deals drawn between are
+// numbered too and pass the deal on; a match that took a chosen number says so until the next.
+TEST_F(FlowTest, ADealNumberDealsTheSameCardsFromTheSameSeatWhereverItComes) {
+    struct Dealt {
+        std::array<int, kCards> stock{};
+        int dealer = 0;
+        std::array<std::array<std::int8_t, kHandCards>, 4> hands{};
+    };
+    // The deal just started, dealt out.
+    const auto dealt = [&] {
+        Dealt d;
+        for (int i = 0; i < kCards; ++i) d.stock[i] = m.motion.deckCards[i].card;
+        d.dealer = m.motion.turnSeat;
+        EXPECT_EQ(d.dealer, DealerOf(m.dealNumber));
+        EXPECT_TRUE(ValidDealNumber(m.dealNumber));
+        RunUntil([&] { return m.motion.statusText != Phase::DealingCards; });
+        d.hands = m.deal.hand;
+        return d;
+    };
+    const auto dealOut = [&](std::optional<DealNumber> chosen) {
+        if (chosen) {
+            EXPECT_TRUE(ChooseNextDeal(m, *chosen));
+        }
+        NewDeal(m);
+        return dealt();
+    };
+    const auto same = [](const Dealt& a, const Dealt& b) {
+        return a.stock == b.stock && a.dealer == b.dealer && a.hands == b.hands;
+    };
+    constexpr DealNumber n = 987654322;
+    const Dealt first = dealOut(n);
+    EXPECT_EQ(m.dealNumber, n);
+    EXPECT_EQ(first.dealer, 2);
+    EXPECT_TRUE(m.score.chosenDeals);
+    EXPECT_EQ(m.dealerSeat, FindTwoOfDiamonds(m.deal)) << "the first deal of a match";
+    RunUntil([&] { return m.motion.statusText == Phase::EndOfMatch; });
+    m.score.matchOver = false;
+
+    // Drawn numbers: another deal, dealt by the next seat in turn, in the same match.
+    for (int deal = 0; deal < 4; ++deal) {
+        const int passedTo = NextSeat(m.dealerSeat);
+        const Dealt drawn = dealOut(std::nullopt);
+        EXPECT_EQ(drawn.dealer, passedTo);
+        EXPECT_FALSE(same(drawn, first));
+        EXPECT_TRUE(m.score.chosenDeals) << "the match took a chosen deal";
+        EXPECT_EQ(NextSeat(m.motion.turnSeat), m.dealerSeat) << "the dealer leads later deals";
+        RunUntil([&] { return m.motion.statusText == Phase::EndOfMatch; });
+        m.score.matchOver = false;
+    }
+    EXPECT_TRUE(same(dealOut(n), first)) << "chosen in the middle of a match";
+    EXPECT_EQ(m.dealerSeat, DealerOf(n));
+    EXPECT_FALSE(same(dealOut(n + 4), first)) << "the same dealer, another deal";
+
+    // Started over in the middle of a deal: the score goes, the next seat deals and the two of
+    // diamonds moves the dealer again.
+    m.score.ourMatchPoints = 50;
+    const int passedTo = NextSeat(m.dealerSeat);
+    StartNewMatch(m);
+    EXPECT_EQ(m.score.ourMatchPoints, 0);
+    EXPECT_FALSE(m.score.chosenDeals);
+    EXPECT_EQ(m.motion.turnSeat, passedTo);
+    RunUntil([&] { return m.motion.statusText != Phase::DealingCards; });
+    EXPECT_TRUE(m.score.firstDealDone);
+    EXPECT_EQ(m.dealerSeat, FindTwoOfDiamonds(m.deal));
+    ASSERT_TRUE(ChooseNextDeal(m, n));
+    StartNewMatch(m);
+    EXPECT_TRUE(m.score.chosenDeals);
+    const Dealt again = dealt();
+    EXPECT_TRUE(same(again, first)) << "chosen for a match started over";
+    EXPECT_FALSE(ChooseNextDeal(m, 0));
+    EXPECT_FALSE(ChooseNextDeal(m, kLargestDealNumber + 1));
+    EXPECT_FALSE(m.chosenDeal);
 }
 
 TEST_F(FlowTest, DealEndsInEndOfMatchAfterTheFiftySecondCard) {
