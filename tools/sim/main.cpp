@@ -7,12 +7,13 @@
 #include <optional>
 #include <string>
 
+#include "engine/dealing.hpp"
 #include "sim.hpp"
 
 namespace {
 int Usage() {
     std::cerr << "usage: pellow-sim [--matches N] [--seed S] [--we rules|random|expert] [--they rules|expert]\n"
-                 "                  [--seat0 rules|random|expert] [--trace FILE]\n";
+                 "                  [--seat0 rules|random|expert] [--trace FILE] [--deal N]\n";
     return 2;
 }
 
@@ -68,6 +69,11 @@ int main(int argc, char** argv) {
         } else if (arg == "--seat0") {
             if (!ParsePolicy(value, true, seat0)) return Usage();
             seat0Given = true;
+        } else if (arg == "--deal") {
+            // The rule the game reads a typed deal number by.
+            const auto n = pellow::ParseDealNumber(value);
+            if (!n) return BadNumber(arg, value, 1, pellow::kLargestDealNumber);
+            options.firstDeal = *n;
         } else if (arg == "--trace") {
             tracePath = value;
         } else {

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <vector>
 
+#include "engine/dealing.hpp"
 #include "engine/layout.hpp"
 #include "engine/phases.hpp"
 #include "engine/rules.hpp"
@@ -130,6 +131,7 @@ public:
     SimStats Run() {
         const auto start = Clock::now();
         TraceSeats();
+        if (options_.firstDeal != 0) ChooseNextDeal(m_, options_.firstDeal);
         NewDeal(m_);
         OnNewDeal();
         while (stats_.ok && stats_.matches < options_.matches) Frame();
@@ -278,7 +280,9 @@ private:
         framesInDeal_ = 0;
         for (auto& row : voidShown_) row.fill(false);
         if (!options_.trace) return;
-        *options_.trace << "{\"event\":\"deal\",\"dealerSeat\":" << m_.dealerSeat << ",\"deckCards\":[";
+        *options_.trace << "{\"event\":\"deal\",";
+        if (m_.numberedDeals) *options_.trace << "\"dealNumber\":" << m_.dealNumber << ',';
+        *options_.trace << "\"dealerSeat\":" << m_.dealerSeat << ",\"deckCards\":[";
         for (int i = 0; i < kCards; ++i) *options_.trace << (i ? "," : "") << m_.motion.deckCards[i].card;
         *options_.trace << "]}\n";
     }

@@ -24,6 +24,9 @@ struct SimOptions {
     ComputerPlayer* computer = nullptr;  // replaces seats 1-3 when set
     bool slowAnimation = false;
     ScreenSize screen = ScreenSize::Small800x600;
+    // 0: every deal comes from the seed's generator. Otherwise the first deal is dealt from this
+    // number and every later one from a number of its own, each written to the trace.
+    DealNumber firstDeal = 0;
 };
 
 struct SimStats {

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <sstream>
+#include <vector>
 
 #include "engine/match.hpp"
 #include "opponent/pellow_ai.hpp"
@@ -72,6 +74,52 @@ TEST(Simulator, TraceHoldsEveryPlayOfEveryDeal) {
     EXPECT_EQ(dealt, s.deals);
     EXPECT_EQ(ends, s.deals);
     EXPECT_EQ(plays, 52 * s.deals);
+}
+
+// The lines of a trace that hold `event`, in order.
+std::vector<std::string> Events(const std::string& trace, const std::string& event) {
+    std::vector<std::string> found;
+    std::istringstream lines(trace);
+    for (std::string line; std::getline(lines, line);)
+        if (line.find("\"event\":\"" + event + "\"") != std::string::npos) found.push_back(line);
+    return found;
+}
+
+// --deal: the run's first deal is the one its number deals, the same stock, dealer and hands
+// whatever the seed and the seats, and it passes every frame's checks; another number deals
+// another. Every later deal is numbered too and its number names its dealer.
+TEST(Simulator, ADealNumberDealsTheSameFirstDealWhateverTheSeed) {
+    const auto run = [](std::uint32_t seed, DealNumber deal, Seats seats) {
+        std::ostringstream out;
+        SimOptions o;
+        o.seed = seed;
+        o.matches = 2;
+        o.seats = seats;
+        o.firstDeal = deal;
+        o.trace = &out;
+        const SimStats s = RunSimulation(o);
+        EXPECT_TRUE(s.ok) << s.violation;
+        return out.str();
+    };
+    const std::string a = run(77, 31415926, {R, R, R, R}), b = run(78, 31415926, {X, R, E, R}),
+                      c = run(77, 31415927, {R, R, R, R});
+    for (const char* event : {"deal", "dealt"}) {
+        EXPECT_EQ(Events(a, event).at(0), Events(b, event).at(0)) << event;
+        EXPECT_NE(Events(a, event).at(0), Events(c, event).at(0)) << event;
+    }
+    EXPECT_EQ(Events(a, "deal")[0].rfind("{\"event\":\"deal\",\"dealNumber\":31415926,\"dealerSeat\":2,", 0), 0u);
+    const std::vector<std::string> deals = Events(b, "deal");
+    ASSERT_GT(deals.size(), 2u);
+    std::set<std::string> numbers;
+    for (const std::string& line : deals) {
+        const std::size_t at = line.find("\"dealNumber\":");
+        ASSERT_NE(at, std::string::npos) << line;
+        const std::string number = line.substr(at + 13, line.find(',', at) - at - 13);
+        const std::string dealer = line.substr(line.find("\"dealerSeat\":") + 13, 1);
+        EXPECT_EQ(std::stoul(number) % 4, std::stoul(dealer)) << line;
+        numbers.insert(number);
+    }
+    EXPECT_EQ(numbers.size(), deals.size()) << "a number drawn twice";
 }
 
 // A seat that plays its first card whatever was led, and one that answers with no card at all:
