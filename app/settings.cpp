@@ -16,6 +16,7 @@
 #include <optional>
 #include <ostream>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 namespace pellow {
@@ -318,31 +319,44 @@ void TidyBeforeLoad(const std::string& folder) {
     if (dir.fd() >= 0) ClearLeftovers(dir.fd());
 }
 
+// The record's keys; a file without the last four (every older game's) has no chosen deals.
+constexpr std::array<std::pair<const char*, long long MatchRecord::*>, 8> kRecordKeys{{
+    {"matches-played", &MatchRecord::matchesPlayed},
+    {"matches-won", &MatchRecord::matchesWon},
+    {"deals", &MatchRecord::deals},
+    {"points", &MatchRecord::points},
+    {"chosen-matches-played", &MatchRecord::chosenMatchesPlayed},
+    {"chosen-matches-won", &MatchRecord::chosenMatchesWon},
+    {"chosen-deals", &MatchRecord::chosenDeals},
+    {"chosen-points", &MatchRecord::chosenPoints},
+}};
+constexpr std::size_t kFirstChosenKey = 4;
+
 std::string RecordText(const MatchRecord& r) {
     std::ostringstream text;
-    text << kRecordHeader << "\n"
-         << "matches-played = " << r.matchesPlayed << "\n"
-         << "matches-won = " << r.matchesWon << "\n"
-         << "deals = " << r.deals << "\n"
-         << "points = " << r.points << "\n";
+    text << kRecordHeader << "\n";
+    // The chosen deals' lines only when there are any, so that an older game, which refuses keys
+    // it does not know, still reads a record that has none.
+    bool chosen = false;
+    for (std::size_t k = kFirstChosenKey; k < kRecordKeys.size(); ++k) chosen = chosen || r.*kRecordKeys[k].second != 0;
+    for (std::size_t k = 0; k < (chosen ? kRecordKeys.size() : kFirstChosenKey); ++k)
+        text << kRecordKeys[k].first << " = " << r.*kRecordKeys[k].second << "\n";
     return text.str();
 }
 
 MatchRecord ReadRecord(const std::string& folder, std::ostream& err) {
-    const auto values = Load(folder, "record", kRecordHeader, {"matches-played", "matches-won", "deals", "points"},
-                             err);
+    std::vector<std::string> known;
+    for (const auto& [key, field] : kRecordKeys) known.emplace_back(key);
+    const auto values = Load(folder, "record", kRecordHeader, known, err);
     if (!values) return {};
     MatchRecord r;
     bool ok = true;
-    for (const auto& [key, value] : *values) {
-        long long& field = key == "matches-played" ? r.matchesPlayed
-                           : key == "matches-won"  ? r.matchesWon
-                           : key == "deals"        ? r.deals
-                                                   : r.points;
-        ok = ok && ParseCount(value, field);
-    }
+    for (const auto& [key, value] : *values)
+        for (const auto& [name, field] : kRecordKeys)
+            if (key == name) ok = ok && ParseCount(value, r.*field);
     // Every deal holds 80 points and no match is won that was not played.
     ok = ok && r.matchesWon <= r.matchesPlayed && r.points <= 80 * r.deals;
+    ok = ok && r.chosenMatchesWon <= r.chosenMatchesPlayed && r.chosenPoints <= 80 * r.chosenDeals;
     if (!ok) {
         err << "Pellow: " << folder << "/record was not used (a value is not understood); the defaults apply\n";
         return {};
@@ -353,11 +367,12 @@ MatchRecord ReadRecord(const std::string& folder, std::ostream& err) {
 }  // namespace
 
 void CountDeal(MatchRecord& record, int ourDealPoints, const MatchScore& score) {
-    ++record.deals;
-    record.points += ourDealPoints;
+    const bool apart = score.chosenDeals;
+    ++(apart ? record.chosenDeals : record.deals);
+    (apart ? record.chosenPoints : record.points) += ourDealPoints;
     if (!score.matchOver) return;
-    ++record.matchesPlayed;
-    if (score.ourMatchPoints > score.theirMatchPoints) ++record.matchesWon;
+    ++(apart ? record.chosenMatchesPlayed : record.matchesPlayed);
+    if (score.ourMatchPoints > score.theirMatchPoints) ++(apart ? record.chosenMatchesWon : record.matchesWon);
 }
 
 std::string RecordLine(const MatchRecord& r) {

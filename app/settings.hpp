@@ -76,6 +76,13 @@ struct MatchRecord {
     long long matchesWon = 0;
     long long deals = 0;
     long long points = 0;  // the player's team's points over all those deals
+    // The same for matches in which the player chose a deal's number (MatchScore::chosenDeals),
+    // kept out of the figures above: a chosen deal may be one the player has seen before. A
+    // match counts here from its first chosen deal on; its deals before that are counted above.
+    long long chosenMatchesPlayed = 0;
+    long long chosenMatchesWon = 0;
+    long long chosenDeals = 0;
+    long long chosenPoints = 0;
     double AveragePoints() const { return deals > 0 ? static_cast<double>(points) / static_cast<double>(deals) : 0.0; }
     bool operator==(const MatchRecord&) const = default;
     // Adds a result (a deal's, as CountDeal counts it into an empty record) to a total.
@@ -84,11 +91,16 @@ struct MatchRecord {
         matchesWon += more.matchesWon;
         deals += more.deals;
         points += more.points;
+        chosenMatchesPlayed += more.chosenMatchesPlayed;
+        chosenMatchesWon += more.chosenMatchesWon;
+        chosenDeals += more.chosenDeals;
+        chosenPoints += more.chosenPoints;
         return *this;
     }
 };
 
-// Counts a deal that has just been scored, and the match when that deal ended it.
+// Counts a deal that has just been scored, and the match when that deal ended it: apart when
+// the match has had a chosen deal.
 void CountDeal(MatchRecord& record, int ourDealPoints, const MatchScore& score);
 // One line for the dialog: "Matches: 3 played, 1 won   Deals: 12   Average points: 41.5".
 std::string RecordLine(const MatchRecord& record);

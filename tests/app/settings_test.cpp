@@ -76,6 +76,15 @@ TEST_F(SettingsTest, WhatIsSavedComesBackAndNothingElseIsLeft) {
     const MatchRecord r{12, 7, 40, 1700};
     ASSERT_TRUE(SaveRecord(folder, r, err));
     EXPECT_EQ(LoadRecord(folder, err), r);
+    // A record without chosen deals is written as older games wrote it, which refuse keys they
+    // do not know; with them, they come back too.
+    std::ifstream saved(folder + "/record", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}),
+              "pellow-record 1\nmatches-played = 12\nmatches-won = 7\ndeals = 40\npoints = 1700\n");
+    const MatchRecord chosen{12, 7, 40, 1700, 3, 2, 9, 400};
+    ASSERT_TRUE(SaveRecord(folder, chosen, err));
+    EXPECT_EQ(LoadRecord(folder, err), chosen);
+    ASSERT_TRUE(SaveRecord(folder, r, err));
     EXPECT_EQ(err.str(), "");
     // The folders were made, and only the two files stay: no temporary file is left behind.
     EXPECT_EQ(Files(), (std::vector<std::string>{"record", "settings"}));
@@ -133,7 +142,10 @@ TEST_F(SettingsTest, DamagedEmptyForeignOrUnreadableFilesGiveTheDefaultsWithOneL
     // Records that cannot be true are refused too.
     for (const std::string& text : {std::string("pellow-record 1\nmatches-played = 1\nmatches-won = 2\n"),
                                     std::string("pellow-record 1\ndeals = 1\npoints = 81\n"),
-                                    std::string("pellow-record 1\ndeals = -1\n"), std::string("pellow-settings 1\n")}) {
+                                    std::string("pellow-record 1\ndeals = -1\n"), std::string("pellow-settings 1\n"),
+                                    std::string("pellow-record 1\nchosen-matches-played = 1\nchosen-matches-won = 2\n"),
+                                    std::string("pellow-record 1\ndeals = 5\nchosen-points = 81\nchosen-deals = 1\n"),
+                                    std::string("pellow-record 1\nchosen-deals = 1e3\n")}) {
         Write("record", text);
         std::ostringstream err;
         EXPECT_EQ(LoadRecord(folder, err), MatchRecord{}) << text;
@@ -353,6 +365,21 @@ TEST(MatchRecordTest, DealsAndMatchesAreCountedAsTheScoreEndsThem) {
     EXPECT_EQ(r, (MatchRecord{2, 1, 4, 95}));
     EXPECT_DOUBLE_EQ(r.AveragePoints(), 23.75);
     EXPECT_EQ(RecordLine(r), "Matches: 2 played, 1 won    Deals: 4    Average points: 23.8");
+
+    // From the first chosen deal of a match on, its deals and the match itself count apart, and
+    // the average above stays that of the deals the player did not choose.
+    m.score = MatchScore{};
+    deal(30, 50);
+    m.score.chosenDeals = true;
+    deal(50, 30);
+    deal(10, 70);  // 90 : 150, lost
+    m.score = MatchScore{};
+    m.score.chosenDeals = true;
+    deal(80, 0);  // won
+    m.score = MatchScore{};
+    deal(40, 40);  // the next match, none chosen
+    EXPECT_EQ(r, (MatchRecord{2, 1, 6, 165, 2, 1, 3, 140}));
+    EXPECT_DOUBLE_EQ(r.AveragePoints(), 27.5);
     EXPECT_EQ(RecordLine(MatchRecord{}), "Matches: 0 played, 0 won    Deals: 0    Average points: 0.0");
 }
 
