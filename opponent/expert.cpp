@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 
 #include "engine/splitmix64.hpp"
 
@@ -334,10 +335,24 @@ std::uint64_t KnowledgeHash(const DealState& d, int me, Mask mine) {
     return h;
 }
 
+// What a search found: the best candidate, and each candidate's total over the sampled deals.
+struct Reckoning {
+    int best = -1;
+    // 0 when the only candidate was taken without a search.
+    int samples = 0;
+    std::array<int, kCards> total{};
+};
+
 // The candidate with the best total points for the seat's team over the sampled deals. On the
-// first lead of a deal each candidate names its own suit as trumps.
-int Search(const DealState& d, int me, Mask candidates, std::uint32_t seed, const ExpertSettings& cfg) {
-    if (std::has_single_bit(candidates)) return Lowest(candidates);
+// first lead of a deal each candidate names its own suit as trumps. A lone candidate is taken
+// unsearched unless its value is wanted.
+Reckoning Search(const DealState& d, int me, Mask candidates, std::uint32_t seed, const ExpertSettings& cfg,
+                 bool valueLoneCard = false) {
+    Reckoning r;
+    if (std::has_single_bit(candidates) && !valueLoneCard) {
+        r.best = Lowest(candidates);
+        return r;
+    }
     const Mask mine = HandMask(d, me);
     Rng rng(Mix(seed, KnowledgeHash(d, me, mine)));
     const Sampler sampler(d, me, mine);
@@ -359,7 +374,7 @@ int Search(const DealState& d, int me, Mask candidates, std::uint32_t seed, cons
                             : std::clamp(cfg.cardBudget / (candidateCount * cardsLeft), cfg.minSamples, cfg.maxSamples);
     const int team = TeamOf(me);
 
-    std::array<int, kCards> total{};
+    std::array<int, kCards>& total = r.total;
     for (int n = 0; n < samples; ++n) {
         Sim world = base;
         sampler.Deal(rng, world);
@@ -376,27 +391,69 @@ int Search(const DealState& d, int me, Mask candidates, std::uint32_t seed, cons
             }
         }
     }
-    return BestBy(candidates, [&](int b) { return total[b]; });
+    r.samples = samples;
+    r.best = BestBy(candidates, [&](int b) { return total[b]; });
+    return r;
 }
+
+Mask LegalMask(const DealState& d) {
+    Mask m = 0;
+    const CardList legal = LegalCards(d);
+    for (int i = 0; i < legal.count; ++i) m |= Bit(kTables.bitOf[legal.card[i]]);
+    return m;
+}
+
+// Points to a tenth, as a player reads them.
+float Tenths(double points) { return static_cast<float>(std::round(points * 10) / 10); }
 
 }  // namespace
 
 ExpertPlayer::ExpertPlayer(std::uint32_t seed, ExpertSettings settings) : seed_(seed), settings_(settings) {}
 
 int ExpertPlayer::ChooseTrump(const DealState& d, int seat) const {
-    return BitSuit(Search(d, seat, HandMask(d, seat), seed_, settings_));
+    return BitSuit(Search(d, seat, HandMask(d, seat), seed_, settings_).best);
 }
 
 int ExpertPlayer::ChooseCard(const DealState& d, int seat) const {
-    Mask candidates = 0;
-    if (FirstLeadOfDeal(d)) {
-        candidates = HandMask(d, seat) & SuitMask(d.trumps);
-    } else {
-        const CardList legal = LegalCards(d);
-        for (int i = 0; i < legal.count; ++i) candidates |= Bit(kTables.bitOf[legal.card[i]]);
-    }
+    Mask candidates = FirstLeadOfDeal(d) ? HandMask(d, seat) & SuitMask(d.trumps) : LegalMask(d);
     if (!candidates) candidates = HandMask(d, seat);  // trumps the seat cannot lead: any card
-    return kTables.codeOf[Search(d, seat, candidates, seed_, settings_)];
+    return kTables.codeOf[Search(d, seat, candidates, seed_, settings_).best];
+}
+
+ExpertAdvice ExpertPlayer::Advise(const DealState& d, int seat) const {
+    const Mask hand = HandMask(d, seat);
+    const CardList playable = LegalCards(d);
+    ExpertAdvice advice;
+    // The searches ChooseTrump and ChooseCard make, kept with their totals. On the deal's first
+    // lead every card is weighed with its own suit as trumps, then the cards of the best suit
+    // again with more deals each: those cards show the second, finer figures.
+    Reckoning wide = Search(d, seat, FirstLeadOfDeal(d) ? hand : LegalMask(d), seed_, settings_, true);
+    Reckoning fine;
+    Mask fineCards = 0;
+    if (FirstLeadOfDeal(d)) {
+        DealState asked = d;
+        asked.trumps = static_cast<std::int8_t>(BitSuit(wide.best));
+        fineCards = hand & SuitMask(asked.trumps);
+        fine = Search(asked, seat, fineCards, seed_, settings_);
+        if (fine.samples == 0) fineCards = 0;
+        advice.card = kTables.codeOf[fine.best];
+    } else {
+        advice.card = kTables.codeOf[wide.best];
+    }
+    const int taken = DealPoints(d, TeamOf(seat));
+    for (int i = 0; i < playable.count; ++i) {
+        const int b = kTables.bitOf[playable.card[i]];
+        const Reckoning& r = (fineCards & Bit(b)) ? fine : wide;
+        advice.values[i] = {playable.card[i], Tenths(taken + static_cast<double>(r.total[b]) / r.samples)};
+    }
+    advice.count = playable.count;
+    return advice;
+}
+
+std::optional<float> ExpertAdvice::PointsOf(int code) const {
+    for (int i = 0; i < count; ++i)
+        if (values[i].card == code) return values[i].points;
+    return std::nullopt;
 }
 
 }  // namespace pellow

@@ -8,7 +8,9 @@
 // It reads only its own hand, the cards played and by whom, trumps and the shown voids, never
 // another hand. Its random draws for a decision are seeded from its seed and what the seat knows,
 // so the same knowledge always gives the same card, whatever the hidden hands hold.
+#include <array>
 #include <cstdint>
+#include <optional>
 
 #include "engine/rules.hpp"
 
@@ -28,6 +30,30 @@ struct ExpertSettings {
     int exactSamples = 200;
 };
 
+// What a card is worth to the team of the seat that plays it: the points the team may expect to
+// hold at the end of the deal, those it has taken plus the average of what it takes from here
+// over the sampled deals. 0..80 (all a deal holds), to a tenth: the figure the score page will
+// show, which a player reads more easily than the points still to come.
+struct CardValue {
+    int card = -1;
+    float points = 0;
+};
+
+// The Expert's card for the seat to play and the worth of every card the seat may play now; the
+// card chosen is worth the most, a tie going to the first in the search's order. The deal's
+// first lead is weighed twice: every card, each leading its own suit as trumps, to choose the
+// suit, then that suit's cards over more deals to choose the card. That suit's cards show the
+// second figures, the other suits' the first, so there a card of another suit may now and then
+// show a point or so more than the card chosen.
+struct ExpertAdvice {
+    int card = -1;
+    // In hand order; on the deal's first lead the whole hand.
+    std::array<CardValue, kHandCards> values{};
+    int count = 0;
+    // The points of `code`, if the seat may play it.
+    std::optional<float> PointsOf(int code) const;
+};
+
 class ExpertPlayer {
 public:
     explicit ExpertPlayer(std::uint32_t seed, ExpertSettings settings = {});
@@ -36,6 +62,10 @@ public:
     // The card seat `seat` (d.toPlay) plays now. On the first lead of a deal d.trumps holds the
     // chosen trumps and the card is one of them.
     int ChooseCard(const DealState& d, int seat) const;
+    // The card ChooseTrump and ChooseCard together give the seat to play, from the same searches,
+    // with the values those searches found. A lone playable card is searched too, for its value.
+    // The seat may play whatever LegalCards allows: the user's first lead is not held to trumps.
+    ExpertAdvice Advise(const DealState& d, int seat) const;
 
 private:
     std::uint32_t seed_;

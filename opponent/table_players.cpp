@@ -40,6 +40,12 @@ ComputerLevel TablePlayers::LevelOf(int seat) const {
 
 TablePlayers::Answer TablePlayers::Decide(const DealState& d, int seat) const {
     Answer a;
+    // The user's seat is searched only for the hint, which shows the values as well.
+    if (seat == userSeat) {
+        a.advice = expert_.Advise(d, seat);
+        a.card = a.advice.card;
+        return a;
+    }
     DealState asked = d;
     if (FirstLeadOfDeal(asked)) {
         a.trump = expert_.ChooseTrump(asked, seat);
@@ -81,10 +87,16 @@ int TablePlayers::ChooseCard(const DealState& d, int seat) {
     return SearchFor(seatSearch_, d, seat).answer.get().card;
 }
 
-int TablePlayers::Hint(const DealState& d) {
-    if (d.toPlay != userSeat || DealOver(d) || d.handCount[userSeat] == 0) return -1;
+std::optional<ExpertAdvice> TablePlayers::HintDetails(const DealState& d) {
+    if (d.toPlay != userSeat || DealOver(d) || d.handCount[userSeat] == 0) return std::nullopt;
     const Search& s = SearchFor(hintSearch_, d, userSeat);
-    return IsReady(s.answer) ? s.answer.get().card : -1;
+    if (!IsReady(s.answer)) return std::nullopt;
+    return s.answer.get().advice;
+}
+
+int TablePlayers::Hint(const DealState& d) {
+    const std::optional<ExpertAdvice> details = HintDetails(d);
+    return details ? details->card : -1;
 }
 
 }  // namespace pellow

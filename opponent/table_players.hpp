@@ -26,14 +26,20 @@ public:
     bool Ready(const DealState& d, int seat) override;
     int ChooseTrump(const DealState& d, int seat) override;
     int ChooseCard(const DealState& d, int seat) override;
-    // The card the Expert would play for the user, who is to play in this deal: -1 while it is
-    // still searching (the search starts at the first ask).
+    // The card the Expert would play for the user, who is to play in this deal, and what every
+    // card the user may play is worth to the user's team: empty while it is still searching (the
+    // search starts at the first ask). The user's seat is searched at the Expert level whatever
+    // the partner's level.
+    std::optional<ExpertAdvice> HintDetails(const DealState& d);
+    // HintDetails' card, or -1.
     int Hint(const DealState& d);
 
 private:
     struct Answer {
         int trump = 0;
         int card = -1;
+        // The hint's values; a computer seat's search leaves it empty.
+        ExpertAdvice advice;
     };
     // One seat's search for one deal position.
     struct Search {

@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <numeric>
+#include <optional>
 #include <random>
 #include <thread>
 #include <vector>
 
+#include "ai_fixture.hpp"
 #include "engine/rules.hpp"
 #include "opponent/expert.hpp"
 #include "opponent/pellow_ai.hpp"
@@ -115,9 +117,28 @@ TEST(Expert, ChoiceDoesNotDependOnTheHiddenHands) {
     EXPECT_GT(changedPositions, 150);
 }
 
+// The hint's values: one for each card the user may play, in hand order, each between what the
+// team has taken and what the other team has not, and none above the hinted card's (on the
+// deal's first lead, none of the hinted card's suit: the suit is chosen over fewer deals).
+void ExpectHintValues(const DealState& d, const ExpertAdvice& hint) {
+    const CardList playable = LegalCards(d);
+    ASSERT_EQ(hint.count, playable.count) << "after " << int{d.cardsPlayed};
+    const std::optional<float> best = hint.PointsOf(hint.card);
+    ASSERT_TRUE(best.has_value()) << "no value for the hinted card";
+    for (int i = 0; i < playable.count; ++i) {
+        const CardValue& v = hint.values[i];
+        EXPECT_EQ(v.card, playable.card[i]);
+        EXPECT_GE(v.points, DealPoints(d, 0)) << "card " << v.card;
+        EXPECT_LE(v.points, 80 - DealPoints(d, 1)) << "card " << v.card;
+        if (!FirstLeadOfDeal(d) || SuitOf(v.card) == SuitOf(hint.card)) {
+            EXPECT_LE(v.points, *best) << "card " << v.card << " above the hint " << hint.card;
+        }
+    }
+}
+
 // The table's players answer from their threads exactly what each level answers in place: the
 // Expert seats and the hint the Expert's card, the Classic seats the Classic card, whatever
-// order the frames ask in.
+// order the frames ask in. The hint comes from the Expert with a Classic partner too.
 TEST(Expert, TablePlayersAnswerEachSeatAtItsLevel) {
     for (const bool expertPartner : {true, false}) {
         const ComputerLevel partner = expertPartner ? ComputerLevel::Expert : ComputerLevel::Classic;
@@ -135,8 +156,12 @@ TEST(Expert, TablePlayersAnswerEachSeatAtItsLevel) {
                 const int expertCard = expert.ChooseCard(asked, seat);
                 int card = -1;
                 if (seat == userSeat) {
-                    while ((card = table.Hint(d)) < 0) std::this_thread::yield();
+                    std::optional<ExpertAdvice> hint;
+                    while (!(hint = table.HintDetails(d))) std::this_thread::yield();
+                    card = hint->card;
                     EXPECT_EQ(card, expertCard);
+                    EXPECT_EQ(table.Hint(d), card);
+                    ExpectHintValues(d, *hint);
                 } else {
                     table.Think(d);
                     while (!table.Ready(d, seat)) std::this_thread::yield();
@@ -153,6 +178,68 @@ TEST(Expert, TablePlayersAnswerEachSeatAtItsLevel) {
             }
         }
     }
+}
+
+// The user's first lead may be any card, and its suit becomes trumps: the hint weighs the whole
+// hand, then the best suit's cards over more deals, and picks the card the game's own Expert
+// seat would lead.
+TEST(Expert, FirstLeadHintWeighsTheWholeHand) {
+    std::mt19937 rng(31);
+    const ExpertPlayer player(17, kQuick);
+    for (int deal = 0; deal < 40; ++deal) {
+        DealState d = NewDeal(rng, userSeat);
+        const ExpertAdvice advice = player.Advise(d, userSeat);
+        DealState asked = d;
+        asked.trumps = static_cast<std::int8_t>(player.ChooseTrump(d, userSeat));
+        EXPECT_EQ(advice.card, player.ChooseCard(asked, userSeat)) << "deal " << deal;
+        ExpectHintValues(d, advice);
+    }
+}
+
+// A position set out card by card, the user to play: every card not in a hand or on the table
+// was taken earlier, the first `ourCards` of them by the user's team.
+class ExpertHintTest : public AiTest {
+protected:
+    ExpertHintTest() { d.toPlay = userSeat; }
+
+    void TakeTheRest(int ourCards) {
+        std::array<bool, kCards> out{};
+        for (int seat = 0; seat < 4; ++seat)
+            for (int i = 0; i < d.handCount[seat]; ++i) out[d.hand[seat][i]] = true;
+        for (int i = 0; i < d.trickCount; ++i) {
+            out[d.trick[i]] = true;
+            d.playedBy[d.trick[i]] = static_cast<std::int8_t>((d.trickLeader + 3 * i) % 4);  // turns run downwards
+        }
+        for (int code = 0; code < kCards; ++code) {
+            if (out[code]) continue;
+            const int team = d.takenCount[0] < ourCards ? 0 : 1;
+            d.taken[team][d.takenCount[team]++] = static_cast<std::int8_t>(code);
+            d.playedBy[code] = static_cast<std::int8_t>(team);
+        }
+        d.cardsPlayed = static_cast<std::int8_t>(d.takenCount[0] + d.takenCount[1] + d.trickCount);
+    }
+};
+
+// Two tricks left, spades trumps. Left led the nine of hearts, the partner could not follow, right played low:
+// the king takes the nine for the user's team and the four then wins the last trick on the
+// diamonds; the four leaves the nine to left and the king falls to a diamond lead. Whatever the
+// hidden diamonds' seats, the king is worth exactly nine points more.
+TEST_F(ExpertHintTest, ValuesShowTheNineTheUserCanTake) {
+    d.trickLeader = leftSeat;
+    SeatHolds(leftSeat, {"2D"});
+    SeatHolds(partnerSeat, {"3D"});
+    SeatHolds(rightSeat, {"4D"});
+    Table({"9H", "2C", "3H"});
+    Hand({"4H", "KH"});
+    d.shownVoid[partnerSeat] = 1u << kHearts;
+    TakeTheRest(24);
+    const int taken = DealPoints(d, 0);
+
+    const ExpertAdvice advice = ExpertPlayer(3).Advise(d, userSeat);
+    EXPECT_EQ(advice.card, Card("KH"));
+    ASSERT_EQ(advice.count, 2);
+    EXPECT_EQ(advice.PointsOf(Card("KH")), taken + 9.0f);
+    EXPECT_EQ(advice.PointsOf(Card("4H")), static_cast<float>(taken));
 }
 
 }  // namespace
