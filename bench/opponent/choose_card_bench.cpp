@@ -57,5 +57,21 @@ void BM_ExpertChooseCard(benchmark::State& state) {
 }
 BENCHMARK(BM_ExpertChooseCard)->Arg(0)->Arg(4)->Arg(18)->Arg(27)->Arg(45)->Unit(benchmark::kMillisecond);
 
+// The hint's decision from the same positions: the same searches, their values kept for every
+// card the seat may play (a lone card is searched for its value). Before the values it was the
+// decision above.
+void BM_ExpertAdvise(benchmark::State& state) {
+    const std::vector<DealState> positions = Positions(64, static_cast<int>(state.range(0)));
+    const ExpertPlayer expert(2026);
+    std::size_t next = 0;
+    for (auto _ : state) {
+        const DealState& d = positions[next];
+        benchmark::DoNotOptimize(expert.Advise(d, d.toPlay));
+        next = (next + 1) % positions.size();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ExpertAdvise)->Arg(0)->Arg(4)->Arg(18)->Arg(27)->Arg(45)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 }  // namespace pellow
