@@ -8,6 +8,7 @@
 #include <iostream>
 #include <utility>
 
+#include "engine/dealing.hpp"
 #include "engine/fatal_error.hpp"
 #include "engine/layout.hpp"
 #include "engine/motion.hpp"
@@ -75,7 +76,7 @@ int IdleTimeout(const Match& m, std::uint32_t nowTick, int secondsIntoMinute) {
 
 bool Game::FrameLook::operator==(const FrameLook& o) const {
     return valid && o.valid && phase == o.phase && mouseX == o.mouseX && mouseY == o.mouseY && clock == o.clock &&
-           highlight == o.highlight && dimmed == o.dimmed && lastTrick == o.lastTrick && hintCard == o.hintCard;
+           extras == o.extras;
 }
 
 Game::Game() : idleWait([this](int milliseconds) { display_.WaitForEvent(milliseconds); }) { SetEndHooks({}); }
@@ -160,6 +161,7 @@ void Game::StartGame(modDX::DisplayKind screen) {
     // The Expert's searches draw from their own stream, seeded with the match's seed, so the
     // game's own draws stay those of the Classic table.
     const std::uint32_t seed = TimeOfDaySeed();
+    seed_ = seed;
     random_.emplace(seed);
     players_.emplace(seed, m.settings.partner, m.settings.opponents);
     m.random = &*random_;
@@ -172,6 +174,7 @@ void Game::StartGame(modDX::DisplayKind screen) {
     input_.KeyBoard();
     input_.Mouse();
     audio_.InitSound();
+    audio_.SetVolume(options.soundVolume, options.soundMuted);
     // The sounds and the pictures load on other cores (they share nothing but the files they
     // read) while this one makes the first present, whose cost is the window's picture memory.
     // Nothing else touches the Audio or the TableView until their results are in.
@@ -190,6 +193,8 @@ void Game::StartGame(modDX::DisplayKind screen) {
     }
     reportSilent();
     display_.SetClipRect();
+    // Every deal of the game has a number it can be dealt again from.
+    m.numberedDeals = true;
     NewDeal(m);
     running = true;
     input_.ShowSystemCursor(false);
@@ -214,22 +219,112 @@ TableExtras Game::Extras() const {
     extras.dimUnplayable = options.showPlayable && UserMayPick(m, input_.Paused());
     // Held, L or the right button shows the last trick; the game goes on underneath.
     extras.lastTrick = (input_.KeyDown(modDX::keyL) || input_.MouseButton(1)) && m.deal.lastTrickWinner >= 0;
+    extras.tableInfo = options.tableInformation;
+    if (menu_.Shown()) extras.panel = menu_.View(options, Facts());
+    else if (input_.Paused()) extras.panel = PausePanel();
     return extras;
+}
+
+MenuFacts Game::Facts() const { return MenuFacts{record, match.dealNumber, match.numberedDeals}; }
+
+void Game::OptionsChanged() {
+    audio_.SetVolume(options.soundVolume, options.soundMuted);
+    if (!configFolder.empty()) SaveOptions(configFolder, options, std::cerr);
+}
+
+void Game::ApplyDealOptions() {
+    Match& m = match;
+    if (m.settings.slowAnimation != options.slowAnimation) {
+        m.settings.slowAnimation = options.slowAnimation;
+        m.layout = MakeTableLayout(m.settings.screen, m.settings.slowAnimation);
+    }
+    if (m.settings.partner != options.partner || m.settings.opponents != options.opponents) {
+        m.settings.partner = options.partner;
+        m.settings.opponents = options.opponents;
+        players_.emplace(seed_, m.settings.partner, m.settings.opponents);
+        m.computer = &*players_;
+    }
+}
+
+void Game::LayHandsAtOnce() {
+    Match& m = match;
+    SoundRequests* sounds = std::exchange(m.sounds, nullptr);
+    // The dealing's frames, run now: the same cards to the same seats, in the same order.
+    for (int frame = 0; frame < 100000 && m.motion.statusText == Phase::DealingCards; ++frame)
+        StepFrame(m, FrameInput{});
+    m.sounds = sounds;
+}
+
+bool Game::MenuFrame(bool click) {
+    using namespace modDX;
+    Match& m = match;
+    const int width = ScreenWidth(m.settings.screen), height = ScreenHeight(m.settings.screen);
+    if (!menu_.Shown()) {
+        if (input_.KeyPressed(keyM)) {
+            options.soundMuted = !options.soundMuted;
+            OptionsChanged();
+        }
+        const bool button = click && options.tableInformation &&
+                            Inside(MenuButtonRect(width, height), input_.mouseX(), input_.mouseY());
+        if (input_.KeyPressed(keyF10) || button) menu_.Open();
+        else if (input_.KeyPressed(keyF1)) menu_.Open(MenuPage::Rules);
+        else return false;
+        return true;
+    }
+    MenuCommand command = MenuCommand::None;
+    for (int key = 1; key < 256 && menu_.Shown() && command == MenuCommand::None; ++key)
+        if (input_.KeyPressed(static_cast<std::uint8_t>(key)))
+            command = menu_.Key(static_cast<std::uint8_t>(key), options, Facts());
+    if (click && menu_.Shown() && command == MenuCommand::None) {
+        const PanelPlace place = PlacePanel(menu_.View(options, Facts()), width, height);
+        command = menu_.Click(PanelLineAt(place, input_.mouseX(), input_.mouseY()), options, Facts());
+    }
+    switch (command) {
+        case MenuCommand::None: break;
+        case MenuCommand::OptionsChanged: OptionsChanged(); break;
+        case MenuCommand::NewMatch:
+            ApplyDealOptions();
+            StartNewMatch(m);
+            break;
+        case MenuCommand::PlayDeal:
+            if (ValidDealNumber(menu_.chosenDeal())) {
+                ApplyDealOptions();
+                ChooseNextDeal(m, menu_.chosenDeal());
+                StartNewMatch(m);
+            }
+            break;
+        case MenuCommand::Quit: QuitGame(); break;
+    }
+    return true;
 }
 
 bool Game::RunFrame() {
     Match& m = match;
     input_.ReadKeyBoard();
     input_.ReadMouse();
-    if (input_.KeyDownOrPressed(modDX::keyEscape)) {
+    // Escape quits at once; the menu, while it shows, takes it as "back".
+    if (!menu_.Shown() && input_.KeyDownOrPressed(modDX::keyEscape)) {
         QuitGame();
         return false;
     }
-    input_.HandlePauseKey();
+    if (!menu_.Shown()) input_.HandlePauseKey();
     audio_.SleepWhenSilent(m.clock->TickCount());
     const bool alt = input_.KeyDown(modDX::keyLeftAlt) || input_.KeyDown(modDX::keyRightAlt);
     const bool enter = input_.KeyPressed(modDX::keyReturn) || input_.KeyPressed(modDX::keyPadEnter);
     if (input_.KeyPressed(modDX::keyF11) || (alt && enter)) display_.SetFullScreen(!display_.FullScreen());
+    // A click is a press seen by the window system or, without one, the button found down.
+    const bool leftDown = input_.MouseButton(0);
+    const bool click = input_.ButtonPressed(0) || (leftDown && !ui_.leftWasDown);
+    ui_.leftWasDown = leftDown;
+    if (!leftDown) ui_.clickTaken = false;
+    const bool menuTook = MenuFrame(click);
+    if (menuTook && click) ui_.clickTaken = true;
+    // A click or Space while dealing lays the hands at once.
+    if (!menuTook && !input_.Paused() && m.motion.statusText == Phase::DealingCards &&
+        (click || input_.KeyPressed(modDX::keySpace))) {
+        LayHandsAtOnce();
+        ui_.clickTaken = click;
+    }
     const bool movingBefore = AnyCardMoving(m.motion);
     const Phase phaseBefore = m.motion.statusText;
     // A press let go within the frame still counts as one, where a held key or button acts.
@@ -239,6 +334,11 @@ bool Game::RunFrame() {
                                (input_.KeyPressed(modDX::keyLeft) ? 1 : 0);
     frameInput.playHighlighted = (enter && !alt) || input_.KeyPressed(modDX::keySpace);
     frameInput.nextDeal = frameInput.playHighlighted || input_.KeyPressed(modDX::keyN);
+    if (menuTook || menu_.Shown() || ui_.clickTaken) {
+        // The menu's input is not the match's, and the match waits while the menu shows.
+        frameInput = FrameInput{};
+        frameInput.paused = input_.Paused() || menu_.Shown();
+    }
     // A click goes to the card where the screen shows it, lifted or not.
     frameInput.handLifts = ui_.shownLifts;
     // The right button only shows the last trick while held; the hint is H's alone.
@@ -250,17 +350,13 @@ bool Game::RunFrame() {
         return false;
     }
     if (phaseBefore != Phase::EndOfMatch && m.motion.statusText == Phase::EndOfMatch) CountFinishedDeal();
+    if (phaseBefore == Phase::EndOfMatch && m.motion.statusText == Phase::DealingCards) ApplyDealOptions();
     // An Expert seat to play searches on its own thread from the moment the card before lands,
     // through the pause; the turn waits for it without holding up the frames.
     const bool inPlay = DealInPlay(m);
     if (inPlay) players_->Think(m.deal);
     const bool thinking = inPlay && m.deal.toPlay != userSeat && !players_->Ready(m.deal, m.deal.toPlay);
     const int hintCard = HintCard(hintAsked);
-    if (input_.Paused()) {
-        idleWait(kPausedWait);
-        lastLook_.valid = false;
-        return false;
-    }
     display_.RecoverSurfaces();
     // What the window system lost (the window covered, hidden, minimised, its renderer reset)
     // must be shown again even though nothing on the table changed.
@@ -270,21 +366,19 @@ bool Game::RunFrame() {
     // waits for the next event or frame time instead, so a waiting game costs no CPU.
     ui_.extras = Extras();
     ui_.extras.hintCard = hintCard;
+    // While H is held, the search's expected points stand over the cards it weighed.
+    if (hintCard >= 0 && input_.KeyDown(modDX::keyH))
+        if (const std::optional<ExpertAdvice> advice = players_->HintDetails(m.deal))
+            for (int i = 0; i < advice->count; ++i)
+                ui_.extras.hintFigures.push_back({advice->values[i].card, advice->values[i].points});
     const TableExtras& extras = ui_.extras;
-    FrameLook look{m.motion.statusText,
-                   input_.mouseX(),
-                   input_.mouseY(),
-                   CurrentClockText(),
-                   extras.highlightSlot,
-                   extras.dimUnplayable,
-                   extras.lastTrick,
-                   hintCard,
-                   true};
+    FrameLook look{m.motion.statusText, input_.mouseX(), input_.mouseY(), CurrentClockText(), extras, true};
     if (!movingBefore && !AnyCardMoving(m.motion) && !picked && look == lastLook_) {
         // A search under way is looked at again soon: its answer is the next thing to show.
         const bool searching = thinking || (ui_.hintAt >= 0 && hintCard < 0);
         int idle = IdleTimeout(m, m.clock->TickCount(), SecondsIntoMinute());
         if (extras.lastTrick || ui_.rightWasDown) idle = std::min(idle, kReleasePoll);
+        if (input_.Paused()) idle = std::min(idle, kPausedWait);
         idleWait(searching ? std::min(idle, kSearchPoll) : idle);
         return false;
     }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/settings.hpp"
+#include "app/table_menu.hpp"
 #include "engine/match.hpp"
 #include "opponent/table_players.hpp"
 #include "presentation/dx.hpp"
@@ -79,8 +80,21 @@ public:
     // turn asks; the card stays raised until the user plays.
     int HintCard(bool asked);
     void QuitGame();
-    // The table's extras this frame: keyboard highlight, dimmed cards, the last trick.
+    // The table's extras this frame: keyboard highlight, dimmed cards, the last trick, the
+    // table information, the menu or the pause.
     TableExtras Extras() const;
+    // The menu, and the keys that open it or act beside it (F10, F1, M, the menu button): true
+    // when they took this frame's input, which then does not reach the match.
+    bool MenuFrame(bool click);
+    // What the menu's pages show of the game.
+    MenuFacts Facts() const;
+    // The options as the player just set them: the sound now, the file at once; the animation
+    // and the computer levels from the next deal (ApplyDealOptions).
+    void OptionsChanged();
+    void ApplyDealOptions();
+    // Every hand laid at once, as the deal would have left them, without the dealing's sounds.
+    void LayHandsAtOnce();
+    TableMenu& menu() { return menu_; }
     const TableUiState& ui() const { return ui_; }
     void CountFinishedDeal();
     // Releases the display, sound and input, shows a non-empty message, removes the unpacked
@@ -102,10 +116,7 @@ private:
         Phase phase = Phase::DealingCards;
         std::int32_t mouseX = -1, mouseY = -1;
         std::string clock;
-        int highlight = -1;
-        bool dimmed = false;
-        bool lastTrick = false;
-        int hintCard = -1;
+        TableExtras extras;
         bool valid = false;
         bool operator==(const FrameLook& o) const;
     };
@@ -118,7 +129,9 @@ private:
     modDX::DXTickClock tickClock_;
     std::optional<TablePlayers> players_;
     TableUiState ui_;
+    TableMenu menu_;
     FrameLook lastLook_;
+    std::uint32_t seed_ = 0;
     EndHooks hooks_;
     std::future<void> mixerLoad_;
     bool unpackTried_ = false;

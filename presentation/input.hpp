@@ -28,6 +28,21 @@ inline constexpr std::uint8_t keyPadEnter = 0x9C;
 inline constexpr std::uint8_t keyRightAlt = 0xB8;
 inline constexpr std::uint8_t keyLeft = 0xCB;
 inline constexpr std::uint8_t keyRight = 0xCD;
+inline constexpr std::uint8_t keyUp = 0xC8;
+inline constexpr std::uint8_t keyDown = 0xD0;
+inline constexpr std::uint8_t keyM = 0x32;
+inline constexpr std::uint8_t keyF1 = 0x3B;
+inline constexpr std::uint8_t keyF10 = 0x44;
+inline constexpr std::uint8_t keyBackspace = 0x0E;
+// The digit a key types, on the main row or the keypad; -1 for other keys.
+constexpr int DigitOfKey(std::uint8_t key) {
+    if (key >= 0x02 && key <= 0x0A) return key - 0x01;  // 1..9
+    if (key == 0x0B || key == 0x52) return 0;
+    constexpr std::uint8_t kPad[9] = {0x4F, 0x50, 0x51, 0x4B, 0x4C, 0x4D, 0x47, 0x48, 0x49};  // 1..9
+    for (int d = 0; d < 9; ++d)
+        if (kPad[d] == key) return d + 1;
+    return -1;
+}
 
 struct Point {
     std::int32_t x = 0;

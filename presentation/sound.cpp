@@ -4,6 +4,7 @@
 #include <SDL_mixer.h>
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -29,6 +30,7 @@ struct MixerCalls {
     decltype(&::Mix_PlayChannel) PlayChannel = nullptr;
     decltype(&::Mix_HaltChannel) HaltChannel = nullptr;
     decltype(&::Mix_Playing) Playing = nullptr;
+    decltype(&::Mix_VolumeChunk) VolumeChunk = nullptr;
 };
 
 namespace {
@@ -49,7 +51,7 @@ std::unique_ptr<const MixerCalls> LoadMixerCalls() {
         Find(library, "Mix_QuerySpec", found->QuerySpec) && Find(library, "Mix_CloseAudio", found->CloseAudio) &&
         Find(library, "Mix_LoadWAV", found->LoadWAV) && Find(library, "Mix_FreeChunk", found->FreeChunk) &&
         Find(library, "Mix_PlayChannel", found->PlayChannel) && Find(library, "Mix_HaltChannel", found->HaltChannel) &&
-        Find(library, "Mix_Playing", found->Playing))
+        Find(library, "Mix_Playing", found->Playing) && Find(library, "Mix_VolumeChunk", found->VolumeChunk))
         return found;
     const char* why = dlerror();
     std::cerr << "Pellow: no sound: " << (why ? why : kMixerLibrary) << '\n';
@@ -155,12 +157,20 @@ SoundBuffer& Audio::SoundFor(SoundEffect effect) { return effects_[static_cast<i
 
 void Audio::PlaySound(SoundEffect effect) {
     SoundBuffer& buffer = SoundFor(effect);
-    if (!enabled_ || !buffer.loaded()) return;
+    if (!enabled_ || !buffer.loaded() || muted_ || volume_ == 0) return;
     if (asleep_ && !Wake()) return;
     // Asked again while it still plays, the effect carries on rather than starting twice.
     if (Mixer()->Playing(buffer.channel_)) return;
+    Mixer()->VolumeChunk(buffer.chunk_, volume_ * MIX_MAX_VOLUME / 100);
     if (Mixer()->PlayChannel(buffer.channel_, buffer.chunk_, 0) >= 0) ++buffer.starts_;
     playedSinceCheck_ = true;
+}
+
+int SoundBuffer::volume() const { return chunk_ ? chunk_->volume : 0; }
+
+void Audio::SetVolume(int percent, bool muted) {
+    volume_ = std::clamp(percent, 0, 100);
+    muted_ = muted;
 }
 
 void Audio::ReleaseSounds() {

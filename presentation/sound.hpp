@@ -30,6 +30,8 @@ public:
     bool loaded() const { return chunk_ != nullptr; }
     // How many times the effect has actually started playing.
     int timesStarted() const { return starts_; }
+    // The loudness it last played at, 0 to the mixer's full 128.
+    int volume() const;
     // deviceOpen false: the mixer is closed, so nothing plays and there is no channel to halt.
     void reset(bool deviceOpen = true);
 
@@ -67,6 +69,10 @@ public:
     std::vector<std::string> LoadSounds(const PathResolver& resolve);
     SoundBuffer& SoundFor(SoundEffect effect);
     void PlaySound(SoundEffect effect) override;
+    // How loud the effects play from the next one on, 0 to 100 percent; muted plays none.
+    void SetVolume(int percent, bool muted);
+    int Volume() const { return volume_; }
+    bool Muted() const { return muted_; }
     // Frees the ten effects (the game's quit does this before shutting down).
     void ReleaseSounds();
     // Frees the effects and closes the audio device.
@@ -94,6 +100,8 @@ private:
     int frequency_ = 0;
     std::uint16_t format_ = 0;
     int channels_ = 0;
+    int volume_ = 100;
+    bool muted_ = false;
 };
 
 }  // namespace pellow::modDX

@@ -106,9 +106,10 @@ void TableView::DrawLastTrick(const Match& m) {
         if (s == d.lastTrickWinner)
             modDX::FrameRect(display_.backBuffer(), modDX::Rect{x, y, x + l.cardWidth, y + l.cardHeight}, 3, kGold);
     }
-    deluxeFont_.XPos = static_cast<float>(l.spotX[partnerSeat] + l.spotJitterX / 2);
-    deluxeFont_.YPos = static_cast<float>(l.spotY[partnerSeat] + l.spotJitterY / 2 - 32);
-    deluxeFont_.DrawText(display_, display_.backBuffer(), "Last trick", true);
+    // Left of the cards, level with the top one: clear of every hand and pile.
+    const std::string_view text = "Last trick";
+    DrawText(deluxeFont_, l.spotX[leftSeat] - static_cast<int>(text.size()) * kTextAdvance - 10,
+             l.spotY[partnerSeat] + l.spotJitterY / 2, text);
 }
 
 std::string DeckFolder(const LaunchSettings& settings) { return "res\\" + settings.deckFolder + "\\"; }
@@ -219,8 +220,11 @@ void TableView::DrawTable(const Match& m, std::string_view clockText, std::strin
     if (last.moving) DrawSprite(last, t.turnSeat == userSeat);
     else if (last.inUse) DrawSprite(last, true);
 
-    for (int i = 0; i < t.trickCount; ++i)
-        if (t.trickCards[i].inUse) DrawSprite(t.trickCards[i], t.trickCards[i].faceUp);
+    // The last trick's view takes the centre: the trick under way would show through it.
+    const bool lastTrickShown = extras.lastTrick && m.deal.lastTrickWinner >= 0;
+    if (!lastTrickShown)
+        for (int i = 0; i < t.trickCount; ++i)
+            if (t.trickCards[i].inUse) DrawSprite(t.trickCards[i], t.trickCards[i].faceUp);
 
     DrawHand(t.partnerHand, false);
     DrawHand(t.rightHand, false);
@@ -244,7 +248,10 @@ void TableView::DrawTable(const Match& m, std::string_view clockText, std::strin
     deluxeFont_.YPos = static_cast<float>(l.clockY);
     deluxeFont_.DrawText(display_, display_.backBuffer(), caption, true);
 
-    if (extras.lastTrick && m.deal.lastTrickWinner >= 0) DrawLastTrick(m);
+    if (extras.tableInfo && t.statusText != Phase::EndOfMatch) DrawTableInfo(m);
+    if (!extras.hintFigures.empty()) DrawHintFigures(m, extras.hintFigures, UserHandLifts(m, extras));
+    if (lastTrickShown) DrawLastTrick(m);
+    if (extras.panel) DrawPanel(*extras.panel, ScreenWidth(m.settings.screen), ScreenHeight(m.settings.screen));
 }
 
 void TableView::DrawScorePage(const MatchScore& score, const ScorePageLayout& l) {

@@ -2,6 +2,7 @@
 // The game's pictures and fonts, and the drawing of the table and the score page from the
 // match state. Drawing only reads the match.
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "presentation/display.hpp"
 #include "presentation/score_page_layout.hpp"
 #include "presentation/sound.hpp"  // PathResolver
+#include "presentation/table_panels.hpp"
 
 namespace pellow {
 
@@ -43,6 +45,13 @@ struct TableExtras {
     bool dimUnplayable = false;  // the user's cards that may not be played now are dimmed
     bool lastTrick = false;      // the last completed trick over the darkened table
     int hintCard = -1;           // the card the hint raises in the user's hand
+    // Whose turn, trumps, the points and the menu button; without it the table is the bare one.
+    bool tableInfo = false;
+    // While H is held: the expected points over each card the user may play.
+    std::vector<HintFigure> hintFigures;
+    // A panel over the darkened table: the menu, its pages, the pause.
+    std::optional<Panel> panel;
+    bool operator==(const TableExtras&) const = default;
 };
 
 // What the player has asked of the table, kept from frame to frame beside the match: the
@@ -54,6 +63,9 @@ struct TableUiState {
     // The user's hand as the screen shows it (lifted cards), where a click lands.
     HandLifts shownLifts{};
     bool rightWasDown = false;  // the right button as the last frame saw it
+    bool leftWasDown = false;   // the left one
+    // A click the menu took is not the match's while the button stays down.
+    bool clickTaken = false;
 };
 
 // The game's pictures and fonts, drawn onto the display's back buffer.
@@ -89,6 +101,11 @@ private:
     void DrawHand(const std::array<CardSprite, 16>& hand, bool alwaysFace);
     void DrawUserHand(const Match& m, const TableExtras& extras);
     void DrawLastTrick(const Match& m);
+    // In table_panels.cpp.
+    void DrawText(clsDXBitmapFont& font, int x, int y, std::string_view text);
+    void DrawTableInfo(const Match& m);
+    void DrawPanel(const Panel& panel, int screenWidth, int screenHeight);
+    void DrawHintFigures(const Match& m, const std::vector<HintFigure>& figures, const HandLifts& lifts);
 
     modDX::Display& display_;
     modDX::Surface backgroundSurface_;

@@ -248,6 +248,20 @@ TEST_F(GameTest, ExpertSeatsPlayAndTheHintRaisesAPlayableCardUntilThePlay) {
         Until([&] { return game->HintCard(false) >= 0; });
         const int hint = game->HintCard(false);
         ASSERT_TRUE(MayPlay(m.deal, userSeat, hint)) << "card " << hint;
+        // Held, H shows the expected points over each card that may be played, the hint's too.
+        Frame(-1, -1, false, modDX::keyH);
+        const std::vector<HintFigure>& figures = game->ui().extras.hintFigures;
+        int playable = 0;
+        for (int i = 0; i < m.deal.handCount[userSeat]; ++i)
+            playable += MayPlay(m.deal, userSeat, m.deal.hand[userSeat][i]);
+        EXPECT_EQ(static_cast<int>(figures.size()), playable);
+        for (const HintFigure& f : figures) {
+            EXPECT_TRUE(MayPlay(m.deal, userSeat, f.card)) << f.card;
+            EXPECT_TRUE(f.points >= 0 && f.points <= 80) << f.points;
+        }
+        EXPECT_TRUE(std::any_of(figures.begin(), figures.end(), [&](const HintFigure& f) { return f.card == hint; }));
+        Frame();
+        EXPECT_TRUE(game->ui().extras.hintFigures.empty()) << "the figures outlast the key";
         for (int i = 0; i < 3; ++i) Frame();
         EXPECT_EQ(game->HintCard(false), hint);
         ++hints;
@@ -309,6 +323,96 @@ TEST_F(GameTest, TheScorePageDealsAgainOnNEnterOrSpace) {
     playToTheScorePage();
     Frame(-1, -1, false, modDX::keySpace);
     EXPECT_EQ(m.motion.statusText, Phase::DealingCards) << "Space";
+}
+
+// The menu takes the keys and clicks while it shows and the match waits under it; a click while
+// dealing lays the hands at once; M mutes; a deal is played again by its number.
+TEST_F(GameTest, MenuKeysAndClicksBesideThePlay) {
+    Launch("Royal", "800x600");
+    Match& m = game->match;
+    ASSERT_TRUE(m.numberedDeals);
+    const auto sounds = [&] {
+        int started = 0;
+        for (int i = 0; i < kSoundEffectCount; ++i)
+            started += game->audio().SoundFor(static_cast<SoundEffect>(i)).timesStarted();
+        return started;
+    };
+    const int shuffleSound = sounds();
+    Frame(400, 300, true);
+    Frame(400, 300, false);
+    EXPECT_NE(m.motion.statusText, Phase::DealingCards) << "the click did not lay the hands";
+    EXPECT_EQ(m.deal.handCount[userSeat], 13);
+    // At most the first lead's card has sounded since; the skipped cards have not.
+    EXPECT_LE(sounds(), shuffleSound + 1) << "the skipped cards' sounds played";
+    const DealNumber first = m.dealNumber;
+
+    Until([&] { return UsersTurn(); });
+    Frame(-1, -1, false, modDX::keyF10);
+    ASSERT_TRUE(game->menu().Shown());
+    const int played = m.deal.cardsPlayed;
+    for (int i = 0; i < 200; ++i) Frame();
+    EXPECT_EQ(m.deal.cardsPlayed, played) << "the match went on under the menu";
+    Frame(-1, -1, false, modDX::keyEscape);
+    EXPECT_FALSE(game->menu().Shown()) << "Escape in the menu goes back, and does not quit";
+    // A click beside the menu closes it, and is not a card played, however long it is held.
+    Frame(-1, -1, false, modDX::keyF10);
+    int legal = 0;
+    while (!(m.motion.userHand[legal].inUse && MayPlay(m.deal, userSeat, m.motion.userHand[legal].card))) ++legal;
+    const auto [x, y] = Visible(m.motion.userHand[legal]);
+    for (int i = 0; i < 10; ++i) Frame(x, y, true);
+    EXPECT_FALSE(game->menu().Shown());
+    EXPECT_FALSE(m.motion.userHasChosen);
+    Frame(x, y, false);
+
+    Frame(-1, -1, false, modDX::keyM);
+    EXPECT_TRUE(game->options.soundMuted && game->audio().Muted());
+    Frame(-1, -1, false, modDX::keyP);
+    ASSERT_TRUE(game->ui().extras.panel.has_value());
+    EXPECT_EQ(*game->ui().extras.panel, PausePanel()) << "the pause shows";
+    Frame();
+    Frame(-1, -1, false, modDX::keyP);
+    EXPECT_FALSE(game->ui().extras.panel.has_value());
+
+    // The menu button, then the options: the volume steps round from full to silence.
+    const modDX::Rect button = MenuButtonRect(800, 600);
+    Frame(button.left + 5, button.top + 5, true);
+    Frame(button.left + 5, button.top + 5, false);
+    ASSERT_EQ(game->menu().page(), MenuPage::Main);
+    for (const int key : {modDX::keyDown, modDX::keyDown, modDX::keyDown, modDX::keyReturn, modDX::keyReturn}) {
+        Frame(-1, -1, false, key);
+        Frame();
+    }
+    EXPECT_EQ(game->menu().page(), MenuPage::Options);
+    EXPECT_EQ(game->options.soundVolume, 0);
+    EXPECT_EQ(game->audio().Volume(), 0);
+
+    // Back, then "New match" clicked where the menu shows it.
+    Frame(-1, -1, false, modDX::keyEscape);
+    const PanelPlace place = PlacePanel(game->menu().View(game->options, game->Facts()), 800, 600);
+    const modDX::Rect newMatch = place.lines[1];
+    m.score.ourMatchPoints = 50;
+    Frame(newMatch.left + 10, newMatch.top + 5, true);
+    EXPECT_FALSE(game->menu().Shown());
+    EXPECT_EQ(m.motion.statusText, Phase::DealingCards);
+    EXPECT_EQ(m.score.ourMatchPoints, 0);
+    for (int i = 0; i < 5; ++i) Frame(newMatch.left + 10, newMatch.top + 5, true);
+    EXPECT_EQ(m.motion.statusText, Phase::DealingCards) << "the menu's click went on to skip the deal";
+    Frame();
+
+    // The first deal again, by its number: the same hands.
+    for (const int key : {modDX::keyF10, modDX::keyDown, modDX::keyDown, modDX::keyReturn}) {
+        Frame(-1, -1, false, key);
+        Frame();
+    }
+    ASSERT_EQ(game->menu().page(), MenuPage::DealNumber);
+    for (const char digit : std::to_string(first)) {
+        Frame(-1, -1, false, digit == '0' ? 0x0B : 0x01 + (digit - '0'));
+        Frame();
+    }
+    Frame(-1, -1, false, modDX::keyReturn);
+    EXPECT_EQ(m.dealNumber, first);
+    Frame(-1, -1, false, modDX::keySpace);
+    EXPECT_EQ(m.deal.handCount[userSeat], 13);
 }
 
 // Launch failures end through one place: the report, status 1, everything released and

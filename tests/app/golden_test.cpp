@@ -184,12 +184,12 @@ protected:
     }
 
     // Composes one frame as the game does.
-    Picture Compose() {
+    Picture Compose(const TableExtras& extras = {}) {
         modDX::Display& display = game->display();
         modDX::Surface& backBuffer = display.backBuffer();
         TableView& table = game->table();
         display.BltSurface(table.background(), backBuffer, modDX::Rect{}, 0, 0, false);
-        table.DrawTable(game->match, "10:30 AM", CaptionLine());
+        table.DrawTable(game->match, "10:30 AM", CaptionLine(), extras);
         const ScreenSize screen = game->match.settings.screen;
         game->input().cursorPos = {ScreenWidth(screen) / 2, ScreenHeight(screen) / 2};
         game->input().DrawMouseCursor(table.pointer(), 16, 16, 32, 32, true);
@@ -225,6 +225,60 @@ protected:
     MersenneRandom random{20261208};
     RulesPlayer rules;
 };
+
+// What the table shows beyond the design's picture: its information, the last trick, the
+// menu's pages and the pause, on both screens (the small one is where the texts must fit).
+TEST_F(GoldenTest, TableInformationAndPanels) {
+    for (const std::string size : {"800", "1024"}) {
+        if (size == "800") Launch("Royal", "800x600");
+        else Launch("Vintage", "");
+        Match& m = game->match;
+        std::map<std::string, Picture> got;
+        TableExtras info;
+        info.tableInfo = true;
+        FreshMatch();
+        StepUntil([&] { return m.motion.cardsDealt == 20; });
+        got["info-dealing-" + size] = Compose(info);
+        StepUntil([&] { return m.motion.trickCount == 3 && m.motion.statusText == Phase::Paused; });
+        got["info-midtrick-" + size] = Compose(info);
+        StepUntil([&] {
+            return std::max(m.motion.ourPileCount, m.motion.theirPileCount) >= 16 && m.motion.trickCount == 2 &&
+                   m.motion.statusText == Phase::Paused;
+        });
+        TableExtras hint = info;
+        for (int i = 0; i < m.deal.handCount[userSeat]; ++i)
+            if (MayPlay(m.deal, userSeat, m.deal.hand[userSeat][i]))
+                hint.hintFigures.push_back({m.deal.hand[userSeat][i], 30.0 + 4.5 * i});
+        ASSERT_FALSE(hint.hintFigures.empty());
+        hint.hintCard = hint.hintFigures.back().card;
+        got["hint-" + size] = Compose(hint);
+        TableExtras last = info;
+        last.lastTrick = true;
+        got["lasttrick-" + size] = Compose(last);
+
+        PlayerOptions options;
+        TableMenu menu;
+        const MenuFacts facts{MatchRecord{12, 7, 40, 1700}, 123456789, true};
+        const auto page = [&](MenuPage shown) {
+            menu.Open(shown);
+            TableExtras extras = info;
+            extras.panel = menu.View(options, facts);
+            return Compose(extras);
+        };
+        got["menu-" + size] = page(MenuPage::Main);
+        if (size == "800") {
+            got["options-800"] = page(MenuPage::Options);
+            got["rules-800"] = page(MenuPage::Rules);
+            got["keys-800"] = page(MenuPage::Keys);
+            got["statistics-800"] = page(MenuPage::Statistics);
+            TableExtras paused = info;
+            paused.panel = PausePanel();
+            got["paused-800"] = Compose(paused);
+        }
+        for (const auto& [name, picture] : got) EXPECT_TRUE(MatchesApproved(name, picture));
+        game.reset();
+    }
+}
 
 TEST_F(GoldenTest, SmallTableFrames) {
     Launch("Royal", "800x600");

@@ -94,6 +94,21 @@ TEST_F(DummyAudio, AnEffectAskedForAgainWhilePlayingIsHeardOnce) {
     EXPECT_EQ(Mix_Playing(-1), 1) << "no other channel took the repeats";
 }
 
+TEST_F(DummyAudio, VolumeScalesTheNextEffectAndMuteSilencesAll) {
+    audio.LoadSounds(Resolver());
+    audio.SetVolume(50, false);
+    audio.PlaySound(SoundEffect::Sign1);
+    EXPECT_EQ(SoundFor(SoundEffect::Sign1).timesStarted(), 1);
+    EXPECT_EQ(SoundFor(SoundEffect::Sign1).volume(), MIX_MAX_VOLUME / 2);
+    audio.SetVolume(50, true);
+    audio.PlaySound(SoundEffect::Sign2);
+    audio.SetVolume(0, false);
+    audio.PlaySound(SoundEffect::Sign3);
+    EXPECT_EQ(SoundFor(SoundEffect::Sign2).timesStarted() + SoundFor(SoundEffect::Sign3).timesStarted(), 0);
+    audio.SetVolume(250, false);
+    EXPECT_EQ(audio.Volume(), 100) << "a volume past full is full";
+}
+
 TEST_F(DummyAudio, AMissingWaveSilencesThatEffectOnly) {
     std::filesystem::remove(Scratch() / "res" / "sounds" / "SIGN2.WAV");
     const auto silent = audio.LoadSounds(Resolver());
