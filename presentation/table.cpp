@@ -248,7 +248,7 @@ void TableView::DrawTable(const Match& m, std::string_view clockText, std::strin
     deluxeFont_.YPos = static_cast<float>(l.clockY);
     deluxeFont_.DrawText(display_, display_.backBuffer(), caption, true);
 
-    if (extras.tableInfo && t.statusText != Phase::EndOfMatch) DrawTableInfo(m);
+    if (extras.tableInfo) DrawTableInfo(m);
     if (!extras.hintFigures.empty()) DrawHintFigures(m, extras.hintFigures, UserHandLifts(m, extras));
     if (lastTrickShown) DrawLastTrick(m);
     if (extras.panel) DrawPanel(*extras.panel, ScreenWidth(m.settings.screen), ScreenHeight(m.settings.screen));

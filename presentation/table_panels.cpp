@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "engine/numeric.hpp"
+#include "presentation/score_page_layout.hpp"
 #include "presentation/table.hpp"
 
 namespace pellow {
@@ -112,6 +113,14 @@ std::vector<std::string> TableInfoLines(const Match& m) {
     return lines;
 }
 
+std::vector<std::string> ScorePageInfoLines(const Match& m) {
+    if (m.motion.statusText != Phase::EndOfMatch) return {};
+    std::vector<std::string> lines;
+    if (m.dealNumber != 0) lines.insert(lines.end(), {"Deal " + std::to_string(m.dealNumber), ""});
+    lines.insert(lines.end(), {"Click or Enter:", m.score.matchOver ? "a new match" : "the next deal"});
+    return lines;
+}
+
 void TableView::DrawText(clsDXBitmapFont& font, int x, int y, std::string_view text) {
     font.XPos = static_cast<float>(x);
     font.YPos = static_cast<float>(y);
@@ -123,6 +132,12 @@ void TableView::DrawTableInfo(const Match& m) {
     int y = 6;
     for (const std::string& line : TableInfoLines(m)) {
         DrawText(deluxeFont_, 8, y, line);
+        y += kTextHeight;
+    }
+    // Right of the score page's pad.
+    y = ScorePageFor(m.settings.screen).rowY;
+    for (const std::string& line : ScorePageInfoLines(m)) {
+        DrawText(deluxeFont_, width * 5 / 8, y, line);
         y += kTextHeight;
     }
     const std::string dealing = DealingLine(m);

@@ -49,6 +49,8 @@ std::string SuitName(int suit);
 // (or lead) it is, trumps, the deal's and the match's points and the target. While dealing, one
 // line says who deals and how to lay the hands at once.
 std::vector<std::string> TableInfoLines(const Match& m);
+// Beside the score page: the deal's number, and what a click or Enter does now.
+std::vector<std::string> ScorePageInfoLines(const Match& m);
 // Who deals, shown in the table's centre while dealing with how to hurry it; empty otherwise.
 std::string DealingLine(const Match& m);
 inline constexpr const char* kSkipDealingText = "Click: deal at once";

@@ -275,6 +275,9 @@ TEST_F(GoldenTest, TableInformationAndPanels) {
             paused.panel = PausePanel();
             got["paused-800"] = Compose(paused);
         }
+        m.motion.statusText = Phase::EndOfMatch;
+        m.dealNumber = 123456789;
+        got["info-score-" + size] = Compose(info);
         for (const auto& [name, picture] : got) EXPECT_TRUE(MatchesApproved(name, picture));
         game.reset();
     }
