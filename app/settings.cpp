@@ -19,6 +19,8 @@
 #include <utility>
 #include <vector>
 
+#include "engine/dealing.hpp"
+
 namespace pellow {
 
 namespace {
@@ -28,6 +30,7 @@ constexpr std::size_t kLargestFile = 16 * 1024;
 
 constexpr const char* kOptionsHeader = "pellow-settings 1";
 constexpr const char* kRecordHeader = "pellow-record 1";
+constexpr const char* kMatchHeader = "pellow-match 1";
 
 using Values = std::map<std::string, std::string>;
 
@@ -131,7 +134,8 @@ ReadResult ReadWhole(const std::string& path, std::string& text, std::string& wh
 
 // The file's values, or nothing (the defaults apply) with at most one line on `err`.
 std::optional<Values> Load(const std::string& folder, const char* name, const char* header,
-                           const std::vector<std::string>& known, std::ostream& err) {
+                           const std::vector<std::string>& known, std::ostream& err,
+                           const char* otherwise = "the defaults apply") {
     if (folder.empty()) return std::nullopt;
     const std::string path = folder + "/" + name;
     std::string text, why;
@@ -139,7 +143,7 @@ std::optional<Values> Load(const std::string& folder, const char* name, const ch
     if (read == ReadResult::Missing) return std::nullopt;
     std::optional<Values> values;
     if (read == ReadResult::Read) values = Parse(text, header, known, why);
-    if (!values) err << "Pellow: " << path << " was not used (" << why << "); the defaults apply\n";
+    if (!values) err << "Pellow: " << path << " was not used (" << why << "); " << otherwise << "\n";
     return values;
 }
 
@@ -244,8 +248,10 @@ void ClearLeftovers(int dir) {
         return;
     }
     std::vector<std::pair<std::string, const char*>> found;
-    for (const auto& [name, header] : {std::pair{"settings", kOptionsHeader}, std::pair{"record", kRecordHeader}}) {
+    for (const auto& [name, header] : {std::pair{"settings", kOptionsHeader}, std::pair{"record", kRecordHeader},
+                                       std::pair{"match", kMatchHeader}}) {
         found.emplace_back(TemporaryName(name), header);
+        if (header == kMatchHeader) continue;  // no older release saved a match
         ::rewinddir(list);
         while (const dirent* e = ::readdir(list))
             if (IsOlderTemporaryName(e->d_name, name)) found.emplace_back(e->d_name, header);
@@ -364,6 +370,119 @@ MatchRecord ReadRecord(const std::string& folder, std::ostream& err) {
     return r;
 }
 
+// ---- The saved match ----
+
+// Suit codes 0 to 3 as the file names them.
+constexpr std::array<const char*, 4> kSuitNames{"clubs", "hearts", "spades", "diamonds"};
+// Far more than a match reaches, however long its ties: a larger total is not ours.
+constexpr long long kMostMatchPoints = 80'000'000;
+
+const char* LevelName(ComputerLevel level) { return level == ComputerLevel::Expert ? "expert" : "classic"; }
+
+bool ParseLevel(const std::string& v, ComputerLevel& out) {
+    if (v == "classic") out = ComputerLevel::Classic;
+    else if (v == "expert") out = ComputerLevel::Expert;
+    else return false;
+    return true;
+}
+
+// A count from 0 to `most`.
+bool ParseUpTo(const std::string& v, long long most, int& out) {
+    long long n = 0;
+    if (!ParseCount(v, n) || n > most) return false;
+    out = static_cast<int>(n);
+    return true;
+}
+
+std::vector<std::string> Words(const std::string& v) {
+    std::istringstream in(v);
+    std::vector<std::string> words;
+    for (std::string w; in >> w;) words.push_back(w);
+    return words;
+}
+
+bool MatchOver(int ours, int theirs) {
+    return (ours > kWinThreshold && ours > theirs) || (theirs > kWinThreshold && theirs > ours);
+}
+
+const std::vector<std::string> kMatchKeys = {"partner",      "opponents",   "deal",  "first-deal-done", "chosen-deals",
+                                             "match-points", "deal-points", "cards", "trumps",          "hand-sorted"};
+
+std::string MatchText(const SavedMatch& s) {
+    const auto yesNo = [](bool b) { return b ? "yes" : "no"; };
+    const MatchScore& score = s.score;
+    std::ostringstream text;
+    text << kMatchHeader << "\n"
+         << "partner = " << LevelName(s.partner) << "\n"
+         << "opponents = " << LevelName(s.opponents) << "\n"
+         << "deal = " << s.deal << "\n"
+         << "first-deal-done = " << yesNo(score.firstDealDone) << "\n"
+         << "chosen-deals = " << yesNo(score.chosenDeals) << "\n"
+         << "match-points = " << score.ourMatchPoints << " " << score.theirMatchPoints << "\n"
+         << "deal-points =";
+    for (int i = 0; i < score.dealHistoryCount; ++i)
+        text << " " << score.ourDealPoints[i] << ":" << score.theirDealPoints[i];
+    text << "\ncards =";
+    for (const int code : s.cards) text << " " << code;
+    text << "\ntrumps = " << (s.trumps >= 0 && s.trumps < 4 ? kSuitNames[s.trumps] : "none") << "\n"
+         << "hand-sorted = " << yesNo(s.userHandSorted) << "\n";
+    return text.str();
+}
+
+// Every value checked as the hostile input it may be: within its range, and together a match
+// that CaptureMatch could have given. Whether the cards can be played in that deal is
+// ResumeMatch's to find out, by playing them.
+bool ReadMatch(const Values& v, SavedMatch& s) {
+    if (v.size() != kMatchKeys.size()) return false;
+    if (!ParseLevel(v.at("partner"), s.partner) || !ParseLevel(v.at("opponents"), s.opponents)) return false;
+    const std::optional<DealNumber> deal = ParseDealNumber(v.at("deal"));
+    if (!deal) return false;
+    s.deal = *deal;
+    MatchScore& score = s.score;
+    if (!ParseBool(v.at("first-deal-done"), score.firstDealDone) ||
+        !ParseBool(v.at("chosen-deals"), score.chosenDeals) || !ParseBool(v.at("hand-sorted"), s.userHandSorted))
+        return false;
+    // Each deal's two sides add up to 80; the score page keeps the latest kDealHistory.
+    const std::vector<std::string> deals = Words(v.at("deal-points"));
+    if (deals.size() > static_cast<std::size_t>(kDealHistory)) return false;
+    long long ourSum = 0, theirSum = 0;
+    for (const std::string& d : deals) {
+        const auto colon = d.find(':');
+        int& ours = score.ourDealPoints[static_cast<std::size_t>(score.dealHistoryCount)];
+        int& theirs = score.theirDealPoints[static_cast<std::size_t>(score.dealHistoryCount)];
+        if (colon == std::string::npos || !ParseUpTo(d.substr(0, colon), 80, ours) ||
+            !ParseUpTo(d.substr(colon + 1), 80, theirs) || ours + theirs != 80)
+            return false;
+        ourSum += ours;
+        theirSum += theirs;
+        ++score.dealHistoryCount;
+    }
+    // The totals hold at least the deals listed (older ones may have left the page), whole deals
+    // of 80 points, and no match already won.
+    const std::vector<std::string> totals = Words(v.at("match-points"));
+    if (totals.size() != 2 || !ParseUpTo(totals[0], kMostMatchPoints, score.ourMatchPoints) ||
+        !ParseUpTo(totals[1], kMostMatchPoints, score.theirMatchPoints))
+        return false;
+    if (score.ourMatchPoints < ourSum || score.theirMatchPoints < theirSum ||
+        (score.ourMatchPoints + score.theirMatchPoints) % 80 != 0 ||
+        MatchOver(score.ourMatchPoints, score.theirMatchPoints))
+        return false;
+    const std::vector<std::string> cards = Words(v.at("cards"));
+    if (cards.size() > static_cast<std::size_t>(kCards)) return false;
+    std::array<bool, kCards> seen{};
+    for (const std::string& c : cards) {
+        int code = 0;
+        if (!ParseUpTo(c, kCards - 1, code) || seen[static_cast<std::size_t>(code)]) return false;
+        seen[static_cast<std::size_t>(code)] = true;
+        s.cards.push_back(code);
+    }
+    const std::string& trumps = v.at("trumps");
+    const auto named = std::find(kSuitNames.begin(), kSuitNames.end(), trumps);
+    s.trumps = named == kSuitNames.end() ? -1 : static_cast<int>(named - kSuitNames.begin());
+    if (s.trumps < 0 && trumps != "none") return false;
+    return s.trumps == (s.cards.empty() ? -1 : SuitOf(s.cards[0]));
+}
+
 }  // namespace
 
 void CountDeal(MatchRecord& record, int ourDealPoints, const MatchScore& score) {
@@ -477,6 +596,35 @@ bool AddToRecord(const std::string& folder, const MatchRecord& result, MatchReco
     }
     record += result;
     return false;
+}
+
+bool SaveMatch(const std::string& folder, const SavedMatch& match, std::ostream& err) {
+    if (folder.empty()) return false;
+    if (!ValidDealNumber(match.deal)) {
+        err << "Pellow: " << folder << "/match was not saved (its deal has no number)\n";
+        return false;
+    }
+    return Save(folder, "match", MatchText(match), err);
+}
+
+std::optional<SavedMatch> LoadMatch(const std::string& folder, std::ostream& err) {
+    TidyBeforeLoad(folder);
+    const auto values = Load(folder, "match", kMatchHeader, kMatchKeys, err, "there is no match to resume");
+    if (!values) return std::nullopt;
+    SavedMatch s;
+    if (!ReadMatch(*values, s)) {
+        err << "Pellow: " << folder << "/match was not used (a value is not understood); there is no match to resume\n";
+        return std::nullopt;
+    }
+    return s;
+}
+
+void ForgetMatch(const std::string& folder) {
+    if (folder.empty()) return;
+    const LockedFolder dir(folder, false);
+    if (dir.fd() < 0) return;
+    ClearLeftovers(dir.fd());
+    ::unlinkat(dir.fd(), "match", 0);
 }
 
 }  // namespace pellow

@@ -1,12 +1,11 @@
 #pragma once
 // What the player chose last time and how their matches went, kept in the player's
-// configuration folder ($XDG_CONFIG_HOME/pellow, else ~/.config/pellow) as two small text files,
-// "settings" and "record". A file is written whole to a temporary file beside it and renamed
-// into place, so an interrupted save never leaves half a file; a save holds a lock on the folder,
-// so games running at once take turns, and what a killed save left is removed at the next load
-// or save. A file that cannot be read, is not a plain file or is not understood gives the
-// defaults and one line on the error stream, and is replaced whole at the next save. Nothing
-// here touches the screen.
+// configuration folder ($XDG_CONFIG_HOME/pellow, else ~/.config/pellow) as small text files:
+// "settings", "record", and "match" while a match the player quit waits to be taken up. A file is written whole to a
+// temporary file beside it and renamed into place, so an interrupted save never leaves half a file; a save holds a lock
+// on the folder, so games running at once take turns, and what a killed save left is removed at the next load or save.
+// A file that cannot be read, is not a plain file or is not understood gives the defaults and one line on the error
+// stream, and is replaced whole at the next save. Nothing here touches the screen.
 #include <array>
 #include <iosfwd>
 #include <optional>
@@ -14,6 +13,7 @@
 #include <string_view>
 
 #include "engine/match.hpp"
+#include "engine/saved_match.hpp"
 
 namespace pellow {
 
@@ -124,5 +124,14 @@ bool SaveRecord(const std::string& folder, const MatchRecord& record, std::ostre
 // file could not be written; `record` then has the result added in memory only. An empty
 // folder writes nothing and says nothing.
 bool AddToRecord(const std::string& folder, const MatchRecord& result, MatchRecord& record, std::ostream& err);
+
+// The match the player quit, kept to offer at the next start. SaveMatch replaces it whole as the
+// other files are saved; false, with one line on `err`, when it could not be written or its deal
+// has no number. LoadMatch gives nothing when there is none, and nothing with one line on `err`
+// when the file is not a plain one, is not understood, holds a value out of range or a match
+// already over. ForgetMatch removes it once it is taken up, declined or played to its end.
+bool SaveMatch(const std::string& folder, const SavedMatch& match, std::ostream& err);
+std::optional<SavedMatch> LoadMatch(const std::string& folder, std::ostream& err);
+void ForgetMatch(const std::string& folder);
 
 }  // namespace pellow

@@ -166,6 +166,7 @@ void SortUserHand(Match& m) {
         }
     // The rules core keeps the user's cards in the order they are shown.
     for (int i = 0; i < n; ++i) m.deal.hand[userSeat][i] = static_cast<std::int8_t>(sorted[i]);
+    m.motion.userHandSorted = true;
 }
 
 void GatherHand(Match& m, int x, int y) {

@@ -177,6 +177,12 @@ struct DealMotion {
     int highlightedCard = -1;
     Phase statusBeforeReorder = Phase::NormalPlay;
 
+    // ---- What a saved match replays (saved_match.hpp) ----
+    // The cards in the order they landed, deal.cardsPlayed of them.
+    std::array<std::int8_t, kCards> playOrder{};
+    // The R key has sorted the user's hand in this deal.
+    bool userHandSorted = false;
+
     friend bool operator==(const DealMotion&, const DealMotion&) = default;
 };
 

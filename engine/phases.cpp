@@ -131,6 +131,7 @@ void CardArrived(Match& m, CardSprite& card) {
             RemoveFromHand(m, card);
             card.inUse = false;
             t.lastPlayer = t.turnSeat;
+            t.playOrder[m.deal.cardsPlayed] = static_cast<std::int8_t>(card.card);
             const int winner = PlayCard(m.deal, card.card);
             if (winner >= 0) ResolveTrick(m, winner);
             if (t.userCardInFlight) t.waitingForUser = false;

@@ -13,11 +13,20 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <future>
 #include <sstream>
+#include <tuple>
 
+#include "engine/dealing.hpp"
+#include "engine/layout.hpp"
+#include "engine/motion.hpp"
 #include "engine/phases.hpp"
+#include "engine/saved_match.hpp"
+#include "engine/trick.hpp"
+#include "engine/user_input.hpp"
+#include "support/scripted_player.hpp"
 
 namespace pellow {
 namespace {
@@ -206,8 +215,11 @@ TEST_F(SettingsTest, AFifoOrALinkInPlaceOfAFileIsIgnoredWithoutWaiting) {
     };
     ASSERT_EQ(::mkfifo((folder + "/settings").c_str(), 0600), 0);
     ASSERT_EQ(::mkfifo((folder + "/record").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((folder + "/match").c_str(), 0600), 0);
     EXPECT_EQ(loadSoon("settings", LoadOptions), PlayerOptions{});
     EXPECT_EQ(loadSoon("record", LoadRecord), MatchRecord{});
+    EXPECT_EQ(loadSoon("match", LoadMatch), std::nullopt);
+    fs::remove(folder + "/match");
 
     // A link to a file the game would accept, kept elsewhere.
     const std::string elsewhere = (base / "elsewhere").string();
@@ -216,6 +228,15 @@ TEST_F(SettingsTest, AFifoOrALinkInPlaceOfAFileIsIgnoredWithoutWaiting) {
     fs::remove(folder + "/settings");
     fs::create_symlink(elsewhere, folder + "/settings");
     EXPECT_EQ(loadSoon("settings", LoadOptions), PlayerOptions{});
+    const std::string elsewhereMatch = (base / "elsewhere-match").string();
+    SavedMatch resumable;
+    resumable.deal = 77;
+    std::ostringstream quiet;
+    ASSERT_TRUE(SaveMatch(base.string(), resumable, quiet));
+    fs::rename(base / "match", elsewhereMatch);
+    fs::create_symlink(elsewhereMatch, folder + "/match");
+    EXPECT_EQ(loadSoon("match", LoadMatch), std::nullopt);
+    fs::remove(folder + "/match");
 
     std::ostringstream err;
     const PlayerOptions chosen{Deck::Roya2, true, false, true};
@@ -343,6 +364,262 @@ TEST_F(SettingsTest, ResultsOfGamesPlayedAtOnceAllCountAndAResetStillClears) {
     EXPECT_EQ(LoadRecord(folder, err), running);
     EXPECT_EQ(err.str(), "");
     EXPECT_EQ(Files(), (std::vector<std::string>{"record"}));
+}
+
+// ---- A match put aside and taken up again ----
+
+// A numbered match played headless, as the frame loop plays it: the computer seats and the
+// user's clicks both take the first card they may play, and the user sorts the hand with R on
+// their first turn, so a deal plays the same wherever it was taken up.
+struct HeadlessTable {
+    explicit HeadlessTable(std::uint32_t seed) : random(seed) {
+        m.random = &random;
+        m.clock = &clock;
+        m.sounds = &sounds;
+        m.computer = &player;
+        m.settings.screen = ScreenSize::Small800x600;
+        m.layout = MakeTableLayout(m.settings.screen, false);
+        m.numberedDeals = true;
+    }
+    void Frame() {
+        clock.now += 17;
+        FrameInput input;
+        if (UserMayPick(m, false)) {
+            if (m.deal.handCount[userSeat] == kHandCards && !m.motion.userHandSorted) input.reorder = true;
+            for (int i = 0; i < kHandCards && !input.reorder && !input.click; ++i) {
+                const CardSprite& c = m.motion.userHand[i];
+                if (c.inUse && MayPlay(m.deal, userSeat, c.card))
+                    input = {false, true, static_cast<int>(c.x) + 2, static_cast<int>(c.y) + c.height / 2, false};
+            }
+        }
+        StepFrame(m, input);
+    }
+    void RunUntil(const std::function<bool()>& done) {
+        for (int i = 0; i < 100000 && !done(); ++i) Frame();
+        ASSERT_TRUE(done()) << "not reached, phase " << PhaseText(m.motion.statusText);
+    }
+    // The cards played are settled and the next turn has not begun: where a resumed deal stands.
+    bool Settled(int cards) const {
+        return m.deal.cardsPlayed == cards && m.motion.statusText == Phase::NormalPlay && !AnyCardMoving(m.motion);
+    }
+
+    Match m;
+    MersenneRandom random;
+    ManualClock clock;
+    RecordingSounds sounds;
+    ScriptedPlayer player;
+};
+
+// What the player sees and the rules hold: the hands in their order, the trick on the table, the
+// piles, trumps, the turn, the score and the dealer.
+void ExpectSameTable(const Match& a, const Match& b, const std::string& where) {
+    SCOPED_TRACE(where);
+    const DealState &x = a.deal, &y = b.deal;
+    EXPECT_EQ(x.hand, y.hand);
+    EXPECT_EQ(x.handCount, y.handCount);
+    EXPECT_EQ(x.trickCount, y.trickCount);
+    EXPECT_TRUE(std::equal(x.trick.begin(), x.trick.begin() + x.trickCount, y.trick.begin()));
+    EXPECT_EQ(x.trickLeader, y.trickLeader);
+    EXPECT_EQ(x.taken, y.taken);
+    EXPECT_EQ(x.takenCount, y.takenCount);
+    EXPECT_EQ(x.trumps, y.trumps);
+    EXPECT_EQ(x.toPlay, y.toPlay);
+    EXPECT_EQ(x.playedBy, y.playedBy);
+    EXPECT_EQ(x.voidKnown, y.voidKnown);
+    EXPECT_EQ(x.shownVoid, y.shownVoid);
+    EXPECT_EQ(x.lastTrickWinner, y.lastTrickWinner);
+    const DealMotion &s = a.motion, &t = b.motion;
+    EXPECT_EQ(s.statusText, t.statusText);
+    EXPECT_EQ(s.turnSeat, t.turnSeat);
+    EXPECT_EQ(s.waitingForUser, t.waitingForUser);
+    for (int i = 0; i < kHandCards; ++i) {
+        EXPECT_EQ(s.userHand[i].inUse, t.userHand[i].inUse) << i;
+        EXPECT_EQ(s.userHand[i].inUse ? s.userHand[i].card : -1, t.userHand[i].inUse ? t.userHand[i].card : -1) << i;
+    }
+    EXPECT_EQ(s.trickCount, t.trickCount);
+    for (int i = 0; i < s.trickCount; ++i) EXPECT_EQ(s.trickCards[i].card, t.trickCards[i].card) << i;
+    EXPECT_EQ(s.ourPileCount, t.ourPileCount);
+    EXPECT_EQ(s.theirPileCount, t.theirPileCount);
+    for (int i = 0; i < s.ourPileCount; ++i) EXPECT_EQ(s.ourPile[i].card, t.ourPile[i].card) << i;
+    for (int i = 0; i < s.theirPileCount; ++i) EXPECT_EQ(s.theirPile[i].card, t.theirPile[i].card) << i;
+    EXPECT_EQ(s.ourDealScore, t.ourDealScore);
+    EXPECT_EQ(s.theirDealScore, t.theirDealScore);
+    EXPECT_EQ(s.userHandSorted, t.userHandSorted);
+    EXPECT_EQ(a.score, b.score);
+    EXPECT_EQ(a.dealerSeat, b.dealerSeat);
+    EXPECT_EQ(a.dealNumber, b.dealNumber);
+}
+
+// Quit at any point of a deal (while dealing, after the first card, mid-trick, after forty
+// cards, on the score page) of a match's first deal or of its second, a chosen one: saved,
+// loaded and taken up in another launch, the table is the one left, and the deal plays on to
+// the same end.
+TEST_F(SettingsTest, AMatchSavedAtAnyPointIsTakenUpWhereItStoodAndPlaysOnTheSame) {
+    struct Point {
+        int dealsBefore;
+        int cards;
+    };
+    for (const Point point : {Point{0, 0}, Point{0, 13}, Point{0, 52}, Point{1, 1}, Point{1, 40}}) {
+        const std::string where = std::to_string(point.dealsBefore) + " deals, " + std::to_string(point.cards);
+        HeadlessTable a(21);
+        a.m.settings.partner = ComputerLevel::Expert;
+        NewDeal(a.m);
+        for (int d = 0; d < point.dealsBefore; ++d) {
+            a.RunUntil([&] { return a.m.motion.statusText == Phase::EndOfMatch; });
+            ASSERT_FALSE(a.m.score.matchOver) << where;
+            // The second deal is one the player chose.
+            if (d == 0) ChooseNextDeal(a.m, 4242);
+            NewDeal(a.m);
+        }
+        if (point.cards == kCards) a.RunUntil([&] { return a.m.motion.statusText == Phase::EndOfMatch; });
+        else if (point.cards > 0) a.RunUntil([&] { return a.m.deal.cardsPlayed == point.cards; });
+        ASSERT_FALSE(a.m.score.matchOver) << where;
+        const std::optional<SavedMatch> saved = CaptureMatch(a.m);
+        ASSERT_TRUE(saved) << where;
+        EXPECT_EQ(saved->cards.size(), static_cast<std::size_t>(point.cards)) << where;
+        EXPECT_EQ(saved->score.chosenDeals, point.dealsBefore > 0) << where;
+
+        std::ostringstream err;
+        ASSERT_TRUE(SaveMatch(folder, *saved, err)) << where;
+        const std::optional<SavedMatch> loaded = LoadMatch(folder, err);
+        EXPECT_EQ(err.str(), "") << where;
+        ASSERT_TRUE(loaded) << where;
+        EXPECT_EQ(*loaded, *saved) << where;
+
+        HeadlessTable b(99);  // another launch: its generator is not the one the deal came from
+        ASSERT_TRUE(ResumeMatch(b.m, *loaded)) << where;
+        EXPECT_EQ(b.m.random, &b.random);
+        EXPECT_EQ(b.m.clock, &b.clock);
+        EXPECT_EQ(b.m.sounds, &b.sounds);
+        EXPECT_EQ(b.m.computer, &b.player);
+        EXPECT_EQ(b.m.settings.partner, ComputerLevel::Expert);
+        if (point.cards < kCards) a.RunUntil([&] { return a.Settled(point.cards); });
+        ExpectSameTable(a.m, b.m, where + " cards, taken up");
+
+        a.RunUntil([&] { return a.m.motion.statusText == Phase::EndOfMatch && a.m.deal.cardsPlayed == kCards; });
+        b.RunUntil([&] { return b.m.motion.statusText == Phase::EndOfMatch && b.m.deal.cardsPlayed == kCards; });
+        ExpectSameTable(a.m, b.m, where + " cards, played to the end");
+    }
+
+    // Nothing to take up: a match of deals without numbers, or one that is over.
+    HeadlessTable plain(5);
+    plain.m.numberedDeals = false;
+    NewDeal(plain.m);
+    EXPECT_FALSE(CaptureMatch(plain.m));
+    HeadlessTable over(5);
+    while (!over.m.score.matchOver) {
+        NewDeal(over.m);
+        over.RunUntil([&] { return over.m.motion.statusText == Phase::EndOfMatch; });
+    }
+    EXPECT_FALSE(CaptureMatch(over.m));
+
+    std::ostringstream err;
+    ForgetMatch(folder);
+    EXPECT_EQ(LoadMatch(folder, err), std::nullopt);
+    EXPECT_EQ(err.str(), "");
+    EXPECT_EQ(Files(), std::vector<std::string>{});
+}
+
+// A match file is hostile input: a value out of range, a match already over, a card twice, a
+// file cut short, each gives nothing to resume and one line. A well-formed file whose cards
+// cannot be played in its deal is refused when taken up, and leaves a new match.
+TEST_F(SettingsTest, ATamperedMatchResumesNothing) {
+    HeadlessTable a(8);
+    NewDeal(a.m);
+    a.RunUntil([&] { return a.Settled(0); });
+    const DealState dealt = a.m.deal;
+    a.RunUntil([&] { return a.m.deal.cardsPlayed == 9; });
+    const SavedMatch saved = *CaptureMatch(a.m);
+    std::ostringstream err;
+    ASSERT_TRUE(SaveMatch(folder, saved, err));
+    std::ifstream in(folder + "/match", std::ios::binary);
+    const std::string genuine(std::istreambuf_iterator<char>(in), {});
+    // The genuine file with one line changed, or left out.
+    const auto with = [&](const std::string& key, const std::optional<std::string>& value) {
+        const auto at = genuine.find("\n" + key + " =");
+        const auto end = genuine.find('\n', at + 1);
+        return genuine.substr(0, at + 1) + (value ? key + " = " + *value + "\n" : "") + genuine.substr(end + 1);
+    };
+    const std::string cards = genuine.substr(genuine.find("cards = ") + 8,
+                                             genuine.find("\ntrumps") - genuine.find("cards = ") - 8);
+    const std::string first = cards.substr(0, cards.find(' '));
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"deal 0", with("deal", "0")},
+        {"deal past the range", with("deal", "1000000000")},
+        {"deal negative", with("deal", "-12")},
+        {"deal wrapping", with("deal", "4294967297")},
+        {"a card past 51", with("cards", cards + " 52")},
+        {"a card twice", with("cards", cards + " " + first)},
+        {"a card negative", with("cards", "-1 " + cards)},
+        {"deal points past 80", with("deal-points", "81:0")},
+        {"deal points not 80", with("deal-points", "50:40")},
+        {"deal points without a colon", with("deal-points", "40 40")},
+        {"history too long", with("deal-points",
+                                  [] {
+                                      std::string h;
+                                      for (int i = 0; i < kDealHistory + 1; ++i) h += "40:40 ";
+                                      return h;
+                                  }())},
+        {"match points huge", with("match-points", "99999999999 0")},
+        {"match points not whole deals", with("match-points", "40 41")},
+        {"match points below the deals", with("deal-points", "45:35")},
+        {"a match already won", with("match-points", "85 75")},
+        {"a match already lost", with("match-points", "10 150")},
+        {"one total", with("match-points", "0")},
+        {"trumps not the first card's", with("trumps", "none")},
+        {"trumps unknown", with("trumps", "purple")},
+        {"a level unknown", with("partner", "godlike")},
+        {"a flag unknown", with("hand-sorted", "maybe")},
+        {"cut short", genuine.substr(0, genuine.size() / 2)},
+        {"a line left out", with("cards", std::nullopt)},
+        {"header only", "pellow-match 1\n"},
+        {"a settings file", "pellow-settings 1\n"},
+    };
+    for (const auto& [what, text] : cases) {
+        Write("match", text);
+        std::ostringstream said;
+        EXPECT_EQ(LoadMatch(folder, said), std::nullopt) << what << ":\n" << text;
+        EXPECT_EQ(Lines(said.str()), 1) << what << ": " << said.str();
+        EXPECT_NE(said.str().find(folder + "/match"), std::string::npos) << what;
+    }
+
+    // A card the seat to play may not play: one it does not hold, or one off the suit led while it
+    // holds that suit. The same cards with a card the seat may play are taken up.
+    const auto offSuit = [&]() -> std::optional<std::pair<std::size_t, int>> {
+        DealState d = dealt;
+        for (std::size_t i = 0; i < saved.cards.size(); PlayCard(d, saved.cards[i++]))
+            if (d.trickCount > 0 && HoldsSuit(d, d.toPlay, LedSuit(d)))
+                for (int k = 0; k < d.handCount[d.toPlay]; ++k)
+                    if (SuitOf(d.hand[d.toPlay][k]) != LedSuit(d)) return std::pair{i, int{d.hand[d.toPlay][k]}};
+        return std::nullopt;
+    }();
+    ASSERT_TRUE(offSuit) << "no seat that could have failed to follow suit in nine cards";
+    SavedMatch notFollowing = saved, notHeld = saved, legal = saved;
+    notFollowing.cards.resize(offSuit->first);
+    notFollowing.cards.push_back(offSuit->second);
+    legal.cards.resize(offSuit->first + 1);
+    notHeld.cards.push_back(a.m.deal.hand[NextSeat(a.m.deal.toPlay)][0]);
+    for (const auto& [what, tampered, resumes] :
+         {std::tuple{"not following suit", notFollowing, false}, std::tuple{"a card not held", notHeld, false},
+          std::tuple{"the cards as played", legal, true}}) {
+        ASSERT_TRUE(SaveMatch(folder, tampered, err)) << what;
+        const std::optional<SavedMatch> loaded = LoadMatch(folder, err);
+        ASSERT_TRUE(loaded) << what;
+        HeadlessTable b(3);
+        b.m.score.ourMatchPoints = 40;
+        b.m.score.theirMatchPoints = 40;
+        EXPECT_EQ(ResumeMatch(b.m, *loaded), resumes) << what;
+        if (resumes) continue;
+        // A new match's first deal, on the launch's own services.
+        EXPECT_EQ(b.m.score, MatchScore{}) << what;
+        EXPECT_EQ(b.m.motion.statusText, Phase::DealingCards) << what;
+        EXPECT_TRUE(ValidDealNumber(b.m.dealNumber)) << what;
+        EXPECT_TRUE(b.m.fault.empty()) << what;
+        EXPECT_EQ(b.m.random, &b.random);
+        EXPECT_EQ(b.m.computer, &b.player);
+        b.RunUntil([&] { return b.m.motion.statusText == Phase::EndOfMatch; });
+    }
+    EXPECT_EQ(err.str(), "");
 }
 
 // Every deal counts its points; the match counts when a deal ends it, as won or lost.
