@@ -181,8 +181,12 @@ std::string PackChoices(const LaunchSettings& settings, const StoredChoices& sto
     PutByte(out, o.showPlayable);
     PutByte(out, static_cast<int>(o.partner));
     PutByte(out, static_cast<int>(o.opponents));
+    PutByte(out, o.tableInformation);
+    PutByte(out, o.soundVolume);
+    PutByte(out, o.soundMuted);
     const MatchRecord& r = stored.record;
-    for (const long long count : {r.matchesPlayed, r.matchesWon, r.deals, r.points})
+    for (const long long count : {r.matchesPlayed, r.matchesWon, r.deals, r.points, r.chosenMatchesPlayed,
+                                  r.chosenMatchesWon, r.chosenDeals, r.chosenPoints})
         PutRaw(out, static_cast<std::int64_t>(count));
     return out;
 }
@@ -197,13 +201,17 @@ bool UnpackChoices(const std::string& bytes, LaunchSettings& settings, StoredCho
           in.Choice(s.partner, ComputerLevel::Expert) && in.Choice(s.opponents, ComputerLevel::Expert) &&
           in.OneDeck(o.deck) && in.Bool(o.slowAnimation) && in.Bool(o.playInWindow) && in.Bool(o.showPlayable) &&
           in.Choice(o.partner, ComputerLevel::Expert) && in.Choice(o.opponents, ComputerLevel::Expert) &&
-          in.Count(r.matchesPlayed) && in.Count(r.matchesWon) && in.Count(r.deals) && in.Count(r.points) && in.AtEnd()))
+          in.Bool(o.tableInformation) && in.Byte(o.soundVolume, 0, 100) && in.Bool(o.soundMuted) &&
+          in.Count(r.matchesPlayed) && in.Count(r.matchesWon) && in.Count(r.deals) && in.Count(r.points) &&
+          in.Count(r.chosenMatchesPlayed) && in.Count(r.chosenMatchesWon) && in.Count(r.chosenDeals) &&
+          in.Count(r.chosenPoints) && in.AtEnd()))
         return false;
     // The pack name becomes part of a file path.
     if (s.packFileName != kPackFileName) return false;
     ChooseDeck(s, deck);
     // As the record file is checked: every deal holds 80 points, no match is won unplayed.
     if (r.matchesWon > r.matchesPlayed || r.points > 80 * r.deals) return false;
+    if (r.chosenMatchesWon > r.chosenMatchesPlayed || r.chosenPoints > 80 * r.chosenDeals) return false;
     settings = std::move(s);
     stored.options = o;
     stored.record = r;

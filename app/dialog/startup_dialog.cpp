@@ -29,6 +29,7 @@ void frmStartup::Form_Load() {
     Check3 = stored.slowAnimation;
     CheckWindow = stored.playInWindow;
     CheckPlayable = stored.showPlayable;
+    CheckInformation = stored.tableInformation;
     partner = stored.partner;
     opponents = stored.opponents;
     RecordText = RecordLine(record);
@@ -64,6 +65,7 @@ void frmStartup::Option4_Click() { SelectOption(4); }
 void frmStartup::Check3_Click(bool checked) { Check3 = checked; }
 void frmStartup::CheckWindow_Click(bool checked) { CheckWindow = checked; }
 void frmStartup::CheckPlayable_Click(bool checked) { CheckPlayable = checked; }
+void frmStartup::CheckInformation_Click(bool checked) { CheckInformation = checked; }
 void frmStartup::Partner_Click(ComputerLevel level) { partner = level; }
 void frmStartup::Opponents_Click(ComputerLevel level) { opponents = level; }
 
@@ -90,6 +92,7 @@ void frmStartup::Command1_Click() {
     stored.slowAnimation = Check3;
     stored.playInWindow = CheckWindow;
     stored.showPlayable = CheckPlayable;
+    stored.tableInformation = CheckInformation;
     stored.partner = partner;
     stored.opponents = opponents;
     if (host_.loadForm1) host_.loadForm1();

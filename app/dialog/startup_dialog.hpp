@@ -42,8 +42,9 @@ public:
     void Option3_Click();
     void Option4_Click();
     void Check3_Click(bool checked);
-    void CheckWindow_Click(bool checked);    // "Play in a window"
-    void CheckPlayable_Click(bool checked);  // "Show playable cards"
+    void CheckWindow_Click(bool checked);       // "Play in a window"
+    void CheckPlayable_Click(bool checked);     // "Show playable cards"
+    void CheckInformation_Click(bool checked);  // "Show table information"
     void ResetRecord_Click();
     void Partner_Click(ComputerLevel level);
     void Opponents_Click(ComputerLevel level);
@@ -62,6 +63,7 @@ public:
     bool Check3 = false;  // "Slow animation"
     bool CheckWindow = false;
     bool CheckPlayable = true;
+    bool CheckInformation = true;
     ComputerLevel partner = ComputerLevel::Classic;
     ComputerLevel opponents = ComputerLevel::Classic;
     std::string Label3;

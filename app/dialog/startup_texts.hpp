@@ -24,6 +24,8 @@ inline constexpr const char* kWindowHelp =
     "Play in a window instead of full screen. F11 or Alt+Enter switches while playing.";
 inline constexpr const char* kPlayableCaption = "Show playable cards";
 inline constexpr const char* kPlayableHelp = "On your turn, the cards you may not play are dimmed.";
+inline constexpr const char* kInformationCaption = "Show table information";
+inline constexpr const char* kInformationHelp = "Whose turn it is, trumps and the points, on the table.";
 inline constexpr const char* kResetRecordCaption = "Reset record";
 // The computer's level for each team, Classic or Expert (in ComputerLevel order).
 inline constexpr const char* kPartnerCaption = "Partner";
@@ -54,12 +56,12 @@ inline constexpr std::array<const char*, 5> kDeckDescriptions = {
 inline constexpr std::array<const char*, 8> kKeyLines = {
     "Left click a card on your turn to play it; cards you may not play stay put.",
     "Left and Right arrows pick a card you may play; Enter or Space plays it.",
-    "R after the deal, at your first turn, re-orders the cards in your hand.",
+    "R at your first turn sorts your hand; H hints, and held shows the points.",
     "Hold L or the right mouse button to see the last trick; the winner is framed.",
-    "P pauses the game at any time; P again resumes it.",
+    "P pauses and resumes; M turns the sound off and on; F1 shows rules and keys.",
+    "F10 or the Menu button opens the menu. A click or Space hurries the deal.",
     "F11 or Alt+Enter switches between a window and full screen.",
-    "A click on the score page deals again.",
-    "Escape ends the game.",
+    "Score page: click, Enter, Space or N deals. Escape quits, keeping the match.",
 };
 
 // One line of a read-only text page. Headings stand out, table rows keep their columns.

@@ -233,7 +233,9 @@ void StartupWindow::BuildOptionsPage() {
     Label(PX(208), PY(16), 273, 26, kWindowHelp, FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
     checkPlayable_ = OptionCheck(44, kPlayableCaption, &frmStartup::CheckPlayable_Click);
     Label(PX(208), PY(44), 273, 26, kPlayableHelp, FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
-    check3_ = new Fl_Check_Button(PX(40), PY(72), 121, 17, kSlowAnimationCaption);
+    checkInformation_ = OptionCheck(72, kInformationCaption, &frmStartup::CheckInformation_Click);
+    Label(PX(208), PY(72), 273, 26, kInformationHelp, FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
+    check3_ = new Fl_Check_Button(PX(40), PY(100), 121, 17, kSlowAnimationCaption);
     check3_->labelfont(FL_HELVETICA_BOLD);
     check3_->labelsize(kTextSize);
     check3_->callback(
@@ -243,16 +245,18 @@ void StartupWindow::BuildOptionsPage() {
             me->Sync();
         },
         this);
-    Label(PX(208), PY(72), 273, 33, kSlowAnimationHelp, FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
-    partner_ = LevelChoice(PX(110), PY(108), kPartnerCaption, [](Fl_Widget* w, void* self) {
+    Label(PX(208), PY(100), 273, 33, kSlowAnimationHelp, FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
+    partner_ = LevelChoice(PX(110), PY(136), kPartnerCaption, [](Fl_Widget* w, void* self) {
         static_cast<StartupWindow*>(self)->form_.Partner_Click(LevelOf(w));
         static_cast<StartupWindow*>(self)->Sync();
     });
-    opponents_ = LevelChoice(PX(300), PY(108), kOpponentsCaption, [](Fl_Widget* w, void* self) {
+    opponents_ = LevelChoice(PX(300), PY(136), kOpponentsCaption, [](Fl_Widget* w, void* self) {
         static_cast<StartupWindow*>(self)->form_.Opponents_Click(LevelOf(w));
         static_cast<StartupWindow*>(self)->Sync();
     });
-    Label(PX(40), PY(134), 453, 17, kLevelsHelp, FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
+    // The page has no row left for it: the levels say it where the pointer rests on them.
+    partner_->tooltip(kLevelsHelp);
+    opponents_->tooltip(kLevelsHelp);
 
     recordLine_ = Label(PX(16), PY(160), 380, 21, "", FL_ALIGN_LEFT | FL_ALIGN_TOP);
     auto* reset = new Fl_Button(PX(400), PY(158), 93, 21, kResetRecordCaption);
@@ -349,6 +353,7 @@ void StartupWindow::Sync() {
     check3_->value(form_.Check3 ? 1 : 0);
     checkWindow_->value(form_.CheckWindow ? 1 : 0);
     checkPlayable_->value(form_.CheckPlayable ? 1 : 0);
+    checkInformation_->value(form_.CheckInformation ? 1 : 0);
     recordLine_->copy_label(form_.RecordText.c_str());
     partner_->value(static_cast<int>(form_.partner));
     opponents_->value(static_cast<int>(form_.opponents));

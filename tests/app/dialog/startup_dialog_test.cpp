@@ -350,6 +350,7 @@ TEST(RulesText, PointsAndWinningMatchTheGame) {
 // and the record's reset is kept at once, Play or not.
 TEST_F(StartupDialogTest, LastChoicesAreShownAndPlayLeavesTheNewOnes) {
     form.stored = PlayerOptions{Deck::Roya2, true, true, false};
+    form.stored.tableInformation = false;
     form.record = MatchRecord{5, 3, 20, 900};
     std::vector<MatchRecord> saved;
     StartupDialogHost host = Host();
@@ -363,6 +364,7 @@ TEST_F(StartupDialogTest, LastChoicesAreShownAndPlayLeavesTheNewOnes) {
     EXPECT_TRUE(shown.Check3);
     EXPECT_TRUE(shown.CheckWindow);
     EXPECT_FALSE(shown.CheckPlayable);
+    EXPECT_FALSE(shown.CheckInformation);
     EXPECT_EQ(shown.RecordText, RecordLine(MatchRecord{5, 3, 20, 900}));
 
     shown.ResetRecord_Click();
@@ -374,6 +376,7 @@ TEST_F(StartupDialogTest, LastChoicesAreShownAndPlayLeavesTheNewOnes) {
     shown.Check3_Click(false);
     shown.CheckWindow_Click(false);
     shown.CheckPlayable_Click(true);
+    shown.CheckInformation_Click(true);
     shown.Command1_Click();
     EXPECT_EQ(shown.stored, (PlayerOptions{Deck::Vintage, false, false, true}));
     ASSERT_EQ(launches.size(), 1u);
@@ -394,7 +397,10 @@ Choices Chosen() {
     c.settings.partner = ComputerLevel::Expert;
     c.settings.opponents = ComputerLevel::Expert;
     c.stored.options = PlayerOptions{Deck::Roya2, true, true, false, ComputerLevel::Expert, ComputerLevel::Classic};
-    c.stored.record = MatchRecord{7, 4, 31, 1234};
+    c.stored.options.tableInformation = false;
+    c.stored.options.soundVolume = 40;
+    c.stored.options.soundMuted = true;
+    c.stored.record = MatchRecord{7, 4, 31, 1234, 2, 1, 5, 201};
     return c;
 }
 
@@ -451,6 +457,8 @@ TEST(ChoicesPipe, ChoicesTheDialogCannotMakeAreRefused) {
         {"matches below none", [](Choices& c) { c.stored.record.matchesPlayed = -1; }},
         {"more won than played", [](Choices& c) { c.stored.record.matchesWon = 8; }},
         {"more points than deals hold", [](Choices& c) { c.stored.record.points = 80 * 31 + 1; }},
+        {"more chosen points than deals hold", [](Choices& c) { c.stored.record.chosenPoints = 80 * 5 + 1; }},
+        {"a volume past full", [](Choices& c) { c.stored.options.soundVolume = 101; }},
         {"a count one more overflows",
          [](Choices& c) { c.stored.record.deals = std::numeric_limits<long long>::max(); }},
     };
