@@ -196,6 +196,8 @@ void Game::StartGame(modDX::DisplayKind screen) {
     // Every deal of the game has a number it can be dealt again from.
     m.numberedDeals = true;
     NewDeal(m);
+    if (!configFolder.empty()) offered_ = LoadMatch(configFolder, std::cerr);
+    if (offered_) menu_.Open(MenuPage::Resume);
     running = true;
     input_.ShowSystemCursor(false);
     display_.BltSurface(table_.background(), display_.backBuffer(), modDX::Rect{}, 0, 0, false);
@@ -225,7 +227,46 @@ TableExtras Game::Extras() const {
     return extras;
 }
 
-MenuFacts Game::Facts() const { return MenuFacts{record, match.dealNumber, match.numberedDeals}; }
+MenuFacts Game::Facts() const {
+    MenuFacts facts{record, match.dealNumber, match.numberedDeals, {}};
+    if (offered_)
+        facts.keptMatch = "We " + std::to_string(offered_->score.ourMatchPoints) + ", they " +
+                          std::to_string(offered_->score.theirMatchPoints) + ", deal " +
+                          std::to_string(offered_->score.dealHistoryCount + 1);
+    return facts;
+}
+
+void Game::KeepMatch() {
+    Match& m = match;
+    if (configFolder.empty() || !running) return;
+    if (m.score.matchOver) {
+        ForgetMatch(configFolder);
+        offered_.reset();
+        return;
+    }
+    if (offered_) return;
+    if (const std::optional<SavedMatch> kept = CaptureMatch(m)) SaveMatch(configFolder, *kept, std::cerr);
+    keptAt_ = m.deal.cardsPlayed;
+}
+
+void Game::TakeUpKeptMatch(bool resume) {
+    Match& m = match;
+    const std::optional<SavedMatch> kept = std::exchange(offered_, std::nullopt);
+    if (!kept) return;
+    ForgetMatch(configFolder);
+    if (!resume) return;
+    if (!ResumeMatch(m, *kept)) {
+        std::cerr << "Pellow: the kept match could not be taken up again; a new match begins\n";
+        return;
+    }
+    // The kept match plays on at its own levels.
+    options.partner = m.settings.partner;
+    options.opponents = m.settings.opponents;
+    players_.emplace(seed_, m.settings.partner, m.settings.opponents);
+    m.computer = &*players_;
+    keptAt_ = m.deal.cardsPlayed;
+    lastLook_.valid = false;
+}
 
 void Game::OptionsChanged() {
     audio_.SetVolume(options.soundVolume, options.soundMuted);
@@ -294,6 +335,8 @@ bool Game::MenuFrame(bool click) {
             }
             break;
         case MenuCommand::Quit: QuitGame(); break;
+        case MenuCommand::ResumeMatch: TakeUpKeptMatch(true); break;
+        case MenuCommand::DeclineResume: TakeUpKeptMatch(false); break;
     }
     return true;
 }
@@ -351,6 +394,11 @@ bool Game::RunFrame() {
     }
     if (phaseBefore != Phase::EndOfMatch && m.motion.statusText == Phase::EndOfMatch) CountFinishedDeal();
     if (phaseBefore == Phase::EndOfMatch && m.motion.statusText == Phase::DealingCards) ApplyDealOptions();
+    // After a trick the offer of a kept match lapses: this match is the one to keep now.
+    if (m.deal.cardsPlayed >= 4 && !menu_.Shown()) offered_.reset();
+    const bool matchEnded = phaseBefore != Phase::EndOfMatch && m.motion.statusText == Phase::EndOfMatch;
+    if ((m.deal.cardsPlayed % 4 == 0 && m.deal.cardsPlayed != keptAt_) || (matchEnded && m.score.matchOver))
+        KeepMatch();
     // An Expert seat to play searches on its own thread from the moment the card before lands,
     // through the pause; the turn waits for it without holding up the frames.
     const bool inPlay = DealInPlay(m);
@@ -411,6 +459,7 @@ int Game::HintCard(bool asked) {
 }
 
 void Game::QuitGame() {
+    KeepMatch();
     table_.ReleaseBitmaps();
     audio_.ReleaseSounds();
     DeleteUnpackedFilesOnce();

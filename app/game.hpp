@@ -12,6 +12,7 @@
 #include "app/settings.hpp"
 #include "app/table_menu.hpp"
 #include "engine/match.hpp"
+#include "engine/saved_match.hpp"
 #include "opponent/table_players.hpp"
 #include "presentation/dx.hpp"
 #include "presentation/input.hpp"
@@ -94,6 +95,12 @@ public:
     void ApplyDealOptions();
     // Every hand laid at once, as the deal would have left them, without the dealing's sounds.
     void LayHandsAtOnce();
+    // The match in play kept in the settings folder at every trick's end and at the quit, so
+    // the next start can offer it; forgotten once it is over. Nothing is kept over a match
+    // the start offered and the player has not yet answered for, until a trick is played.
+    void KeepMatch();
+    // The offer's answer: the kept match taken up, or the new one played instead.
+    void TakeUpKeptMatch(bool resume);
     TableMenu& menu() { return menu_; }
     const TableUiState& ui() const { return ui_; }
     void CountFinishedDeal();
@@ -132,6 +139,9 @@ private:
     TableMenu menu_;
     FrameLook lastLook_;
     std::uint32_t seed_ = 0;
+    // The match kept at the last quit, while the start's offer to resume it is unanswered.
+    std::optional<SavedMatch> offered_;
+    int keptAt_ = -1;  // cards played when the match was last kept
     EndHooks hooks_;
     std::future<void> mixerLoad_;
     bool unpackTried_ = false;

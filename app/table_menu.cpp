@@ -108,9 +108,19 @@ Panel TableMenu::View(const PlayerOptions& o, const MenuFacts& facts) const {
             p.lines = {Padded("Matches played", std::to_string(r.matchesPlayed)),
                        Padded("Matches won", std::to_string(r.matchesWon)), Padded("Deals", std::to_string(r.deals)),
                        Padded("Average points", average)};
+            // Matches with a deal the player chose are kept apart: it may be one seen before.
+            if (r.chosenMatchesPlayed > 0)
+                p.lines.push_back("Matches with a chosen deal: " + std::to_string(r.chosenMatchesPlayed) + " (" +
+                                  std::to_string(r.chosenMatchesWon) + " won)");
             p.footer = "Click or Enter: back";
             break;
         }
+        case MenuPage::Resume:
+            p.title = "Welcome back";
+            p.lines = {"Resume the match", "Start a new match"};
+            p.selected = selected_;
+            p.footer = facts.keptMatch;
+            break;
         case MenuPage::DealNumber:
             p.title = "Play deal number";
             p.lines = {typed_ + "_"};
@@ -152,6 +162,7 @@ MenuCommand TableMenu::Choose(int direction, PlayerOptions& o, const MenuFacts& 
             }
             return MenuCommand::OptionsChanged;
         case MenuPage::Rules: Open(MenuPage::Keys); return MenuCommand::None;
+        case MenuPage::Resume: Close(); return selected_ == 0 ? MenuCommand::ResumeMatch : MenuCommand::DeclineResume;
         case MenuPage::DealNumber: {
             const std::string digits = typed_;
             if (digits.empty()) return MenuCommand::None;
@@ -166,10 +177,11 @@ MenuCommand TableMenu::Choose(int direction, PlayerOptions& o, const MenuFacts& 
 MenuCommand TableMenu::Key(std::uint8_t key, PlayerOptions& options, const MenuFacts& facts) {
     using namespace modDX;
     const int lines = LineCount(options, facts);
-    const bool choosing = page_ == MenuPage::Main || page_ == MenuPage::Options;
+    const bool choosing = page_ == MenuPage::Main || page_ == MenuPage::Options || page_ == MenuPage::Resume;
     if (key == keyEscape || key == keyF10) {
-        // Back a page, and from the menu itself back to the table.
-        if (page_ == MenuPage::Main || key == keyF10) Close();
+        // Back a page, and from the menu itself back to the table. The offer to resume goes
+        // away without an answer: the kept match stays kept until this one is saved over it.
+        if (page_ == MenuPage::Main || page_ == MenuPage::Resume || key == keyF10) Close();
         else Open(MenuPage::Main);
         return MenuCommand::None;
     }
@@ -189,11 +201,12 @@ MenuCommand TableMenu::Key(std::uint8_t key, PlayerOptions& options, const MenuF
 }
 
 MenuCommand TableMenu::Click(int line, PlayerOptions& options, const MenuFacts& facts) {
-    const bool choosing = page_ == MenuPage::Main || page_ == MenuPage::Options;
+    const bool choosing = page_ == MenuPage::Main || page_ == MenuPage::Options || page_ == MenuPage::Resume;
     if (line < 0) {
-        // A click beside the menu closes it; beside a page, goes back.
+        // A click beside the menu closes it; beside a page, goes back. The offer to resume
+        // waits for its answer.
         if (page_ == MenuPage::Main) Close();
-        else if (page_ != MenuPage::DealNumber) Open(MenuPage::Main);
+        else if (page_ != MenuPage::DealNumber && page_ != MenuPage::Resume) Open(MenuPage::Main);
         return MenuCommand::None;
     }
     if (choosing) selected_ = line;

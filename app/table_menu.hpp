@@ -11,14 +11,15 @@
 
 namespace pellow {
 
-enum class MenuPage { None, Main, Options, Rules, Keys, Statistics, DealNumber };
-enum class MenuCommand { None, OptionsChanged, NewMatch, PlayDeal, Quit };
+enum class MenuPage { None, Main, Options, Rules, Keys, Statistics, DealNumber, Resume };
+enum class MenuCommand { None, OptionsChanged, NewMatch, PlayDeal, Quit, ResumeMatch, DeclineResume };
 
 // What the pages show of the game beside the options.
 struct MenuFacts {
     MatchRecord record;
     std::uint32_t dealNumber = 0;  // the deal on the table, 0 when it has none
     bool dealsNumbered = false;    // whether a deal may be chosen by its number
+    std::string keptMatch;         // the kept match the start offers to resume, in a line
 };
 
 class TableMenu {

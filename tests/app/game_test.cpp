@@ -415,6 +415,85 @@ TEST_F(GameTest, MenuKeysAndClicksBesideThePlay) {
     EXPECT_EQ(m.deal.handCount[userSeat], 13);
 }
 
+// Escape quits at once and keeps the match; the next start offers it and takes it up where it
+// was, or forgets it when declined. A match played to its end is not offered.
+TEST_F(GameTest, AQuitMatchIsOfferedAtTheNextStartAndTakenUp) {
+    const std::string config = (folder / "config").string();
+    const auto start = [&] {
+        Prepare("Royal", "800x600");
+        game->configFolder = config;
+        game->unpacked = UnpackResources(game->resourceBase, game->match.settings.packFileName);
+        game->StartGame(modDX::DisplayKind::Memory);
+        game->match.clock = &clock;
+        game->idleWait = [](int) {};
+    };
+    const auto quit = [&] {
+        try {
+            Frame(-1, -1, false, modDX::keyEscape);
+            FAIL() << "Escape did not quit";
+        } catch (const QuitSignal&) {
+        }
+    };
+    const auto playUntil = [&](int cards) {
+        Match& m = game->match;
+        while (m.deal.cardsPlayed < cards) {
+            Until([&] { return UsersTurn() || m.deal.cardsPlayed >= cards; });
+            for (int i = 0; i <= 12 && UsersTurn(); ++i)
+                if (m.motion.userHand[i].inUse && MayPlay(m.deal, userSeat, m.motion.userHand[i].card)) ClickSlot(i);
+        }
+    };
+    start();
+    EXPECT_FALSE(game->menu().Shown()) << "nothing kept, nothing offered";
+    playUntil(6);
+    Until([&] { return !AnyCardMoving(game->match.motion); });
+    const Match left = game->match;
+    quit();
+    ASSERT_TRUE(fs::exists(fs::path(config) / "match"));
+
+    start();
+    ASSERT_EQ(game->menu().page(), MenuPage::Resume);
+    for (int i = 0; i < 50; ++i) Frame();
+    EXPECT_EQ(game->match.deal.cardsPlayed, 0) << "the new deal went on under the offer";
+    Frame(-1, -1, false, modDX::keyReturn);
+    const Match& m = game->match;
+    EXPECT_FALSE(game->menu().Shown());
+    EXPECT_EQ(m.dealNumber, left.dealNumber);
+    EXPECT_EQ(m.deal.cardsPlayed, left.deal.cardsPlayed);
+    EXPECT_EQ(m.deal.hand, left.deal.hand);
+    EXPECT_EQ(m.deal.toPlay, left.deal.toPlay);
+    EXPECT_EQ(m.score, left.score);
+    playUntil(left.deal.cardsPlayed + 3);
+    Until([&] { return !AnyCardMoving(game->match.motion); });
+    const int later = game->match.deal.cardsPlayed;
+    quit();
+    start();
+    Frame(-1, -1, false, modDX::keyReturn);
+    EXPECT_EQ(game->match.deal.cardsPlayed, later) << "the match taken up is kept as it goes on";
+    quit();
+
+    // Declined: forgotten, and the new match is the one kept from then on.
+    start();
+    ASSERT_EQ(game->menu().page(), MenuPage::Resume);
+    Frame(-1, -1, false, modDX::keyDown);
+    Frame();
+    Frame(-1, -1, false, modDX::keyReturn);
+    EXPECT_EQ(game->match.deal.cardsPlayed, 0);
+    std::ostringstream quiet;
+    const std::optional<SavedMatch> kept = LoadMatch(config, quiet);
+    ASSERT_TRUE(kept.has_value());
+    EXPECT_EQ(kept->deal, game->match.dealNumber) << "the declined match is still kept";
+
+    // Played to its end: not offered.
+    game->match.score.ourMatchPoints = 75;
+    playUntil(kCards);
+    Until([&] { return game->match.motion.statusText == Phase::EndOfMatch; });
+    ASSERT_TRUE(game->match.score.matchOver);
+    quit();
+    start();
+    EXPECT_FALSE(game->menu().Shown());
+    EXPECT_FALSE(fs::exists(fs::path(config) / "match"));
+}
+
 // Launch failures end through one place: the report, status 1, everything released and
 // nothing left beside the archive.
 TEST_F(GameTest, LaunchFailuresEndWithTheirReport) {

@@ -258,7 +258,7 @@ TEST_F(GoldenTest, TableInformationAndPanels) {
 
         PlayerOptions options;
         TableMenu menu;
-        const MenuFacts facts{MatchRecord{12, 7, 40, 1700}, 123456789, true};
+        const MenuFacts facts{MatchRecord{12, 7, 40, 1700, 2, 1, 3, 130}, 123456789, true, "We 45, they 38, deal 3"};
         const auto page = [&](MenuPage shown) {
             menu.Open(shown);
             TableExtras extras = info;
@@ -271,6 +271,7 @@ TEST_F(GoldenTest, TableInformationAndPanels) {
             got["rules-800"] = page(MenuPage::Rules);
             got["keys-800"] = page(MenuPage::Keys);
             got["statistics-800"] = page(MenuPage::Statistics);
+            got["resume-800"] = page(MenuPage::Resume);
             TableExtras paused = info;
             paused.panel = PausePanel();
             got["paused-800"] = Compose(paused);

@@ -93,14 +93,14 @@ install_game() {
 
 # Every name in the sandbox with its type, and for files their size, time and mode. Folder times
 # are left out: making and removing the resource tree touches the program folder's time. The
-# game's own settings and record files (and the folders that hold them) are the one thing it
-# may write: they are left out here and checked by expect_settings_files.
+# game's own settings, record and kept-match files (and the folders that hold them) are the one
+# thing it may write: they are left out here and checked by expect_settings_files.
 SETTINGS_DIR=home/.config/pellow
 snapshot() {
     find "$BOX" -mindepth 1 \( -type d -printf '%P dir %m\n' \) -o \( -printf '%P %y %s %T@ %m\n' \) |
-        grep -Ev "^(home/\.config|$SETTINGS_DIR|$SETTINGS_DIR/settings|$SETTINGS_DIR/record) " | sort
+        grep -Ev "^(home/\.config|$SETTINGS_DIR|$SETTINGS_DIR/settings|$SETTINGS_DIR/record|$SETTINGS_DIR/match) " | sort
 }
-# The settings folder holds nothing but the game's two files, each one whole.
+# The settings folder holds nothing but the game's own files, each one whole.
 expect_settings_files() {
     local dir=$BOX/$SETTINGS_DIR name
     [ -d "$dir" ] || return 0
@@ -108,6 +108,7 @@ expect_settings_files() {
         case $name in
         settings) head -1 "$dir/$name" | grep -qx 'pellow-settings 1' || fail "the settings file is not whole" ;;
         record) head -1 "$dir/$name" | grep -qx 'pellow-record 1' || fail "the record file is not whole" ;;
+        match) head -1 "$dir/$name" | grep -qx 'pellow-match 1' || fail "the kept match is not whole" ;;
         *) fail "the program left $SETTINGS_DIR/$name" ;;
         esac
     done

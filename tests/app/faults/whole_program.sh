@@ -11,8 +11,8 @@
 # mapped again and after F11 to full screen and back, clicks into the next deal with a click
 # shorter than a frame, pauses and resumes it with P, plays that deal with the keyboard alone
 # (Right and Enter), holding L once to see the last trick, deals again with Enter on the score
-# page, and quits with Escape. Then the exit status must be 0, the sandbox as
-# it was but for the game's settings and record, and those whole. The screenshots of the key
+# page, and quits with Escape. Then the exit status must be 0, the sandbox as it was but for
+# the game's settings, record and kept match, and those whole. The screenshots of the key
 # moments stay in LOGDIR.
 program=$(readlink -f "$1")
 archive=$(readlink -f "$2")
@@ -75,11 +75,12 @@ gold_pixels() {
     convert "$1" -depth 8 txt:- 2>/dev/null |
         awk -F'[,:() ]+' 'NR > 1 && $3 >= 250 && $4 >= 198 && $4 <= 208 && $5 >= 36 && $5 <= 46 { n++ } END { print n + 0 }'
 }
-# The brightness (r + g + b) of one felt pixel that no card ever covers.
+# The brightness (r + g + b) of one felt pixel that no card, nor any text, ever covers: below
+# the last trick's caption and right of the left hand.
 felt_brightness() {
     convert "$1" -crop "1x1+$FELT" -depth 8 txt:- 2>/dev/null | awk -F'[,:() ]+' 'NR > 1 { print $3 + $4 + $5 }'
 }
-case $deck in 2) FELT="220+190" ;; 1) FELT="260+230" ;; esac
+case $deck in 2) FELT="220+206" ;; 1) FELT="260+256" ;; esac
 window_size() { xdotool getwindowgeometry "$GAME_WID" 2>/dev/null | sed -n 's/.*Geometry: //p'; }
 is_window_size() { [ "$(window_size)" = "$1" ]; }
 
