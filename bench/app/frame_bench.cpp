@@ -64,14 +64,14 @@ void MidTrick() {
     }
 }
 
-void BusyFrame(benchmark::State& state, const char* deck, const char* resolution) {
+void BusyFrame(benchmark::State& state, const char* deck, const char* resolution, const TableExtras& extras = {}) {
     Launch(deck, resolution);
     MidTrick();
     for (auto _ : state) {
         modDX::Display& display = game->display();
         display.BltSurface(game->table().background(), display.backBuffer(), modDX::Rect{}, 0, 0, false);
         StepFrame(game->match, FrameInput{});
-        game->table().DrawTable(game->match, CurrentClockText(), CaptionLine());
+        game->table().DrawTable(game->match, CurrentClockText(), CaptionLine(), extras);
         game->input().DrawMouseCursor(game->table().pointer(), 16, 16, 32, 32, true);
         benchmark::DoNotOptimize(display.backBuffer().raw());
     }
@@ -80,6 +80,22 @@ void BusyFrame(benchmark::State& state, const char* deck, const char* resolution
 void BM_BusyFrame800(benchmark::State& state) { BusyFrame(state, "Royal", "800x600"); }
 void BM_BusyFrame1024(benchmark::State& state) { BusyFrame(state, "Vintage", ""); }
 BENCHMARK(BM_BusyFrame800)->Unit(benchmark::kMicrosecond);
+// The same frame with the table information, and with the menu over the darkened table.
+void BM_BusyFrameWithInformation800(benchmark::State& state) {
+    TableExtras extras;
+    extras.tableInfo = true;
+    BusyFrame(state, "Royal", "800x600", extras);
+}
+void BM_BusyFrameWithMenu800(benchmark::State& state) {
+    TableMenu menu;
+    menu.Open();
+    TableExtras extras;
+    extras.tableInfo = true;
+    extras.panel = menu.View(PlayerOptions{}, MenuFacts{});
+    BusyFrame(state, "Royal", "800x600", extras);
+}
+BENCHMARK(BM_BusyFrameWithInformation800)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BusyFrameWithMenu800)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BusyFrame1024)->Unit(benchmark::kMicrosecond);
 
 // Whole deals through the game's own frame, every computer seat Expert and the user asking for
