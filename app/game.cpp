@@ -220,7 +220,8 @@ TableExtras Game::Extras() const {
     extras.highlightSlot = HighlightedSlot(m);
     extras.dimUnplayable = options.showPlayable && UserMayPick(m, input_.Paused());
     // Held, L or the right button shows the last trick; the game goes on underneath.
-    extras.lastTrick = (input_.KeyDown(modDX::keyL) || input_.MouseButton(1)) && m.deal.lastTrickWinner >= 0;
+    extras.lastTrick = !menu_.Shown() && (input_.KeyDown(modDX::keyL) || input_.MouseButton(1)) &&
+                       m.deal.lastTrickWinner >= 0;
     extras.tableInfo = options.tableInformation;
     if (menu_.Shown()) extras.panel = menu_.View(options, Facts());
     else if (input_.Paused()) extras.panel = PausePanel();
@@ -313,8 +314,10 @@ bool Game::MenuFrame(bool click) {
         return true;
     }
     MenuCommand command = MenuCommand::None;
+    // Alt+Enter is the full screen's, not the menu's.
+    const bool alt = input_.KeyDown(keyLeftAlt) || input_.KeyDown(keyRightAlt);
     for (int key = 1; key < 256 && menu_.Shown() && command == MenuCommand::None; ++key)
-        if (input_.KeyPressed(static_cast<std::uint8_t>(key)))
+        if (input_.KeyPressed(static_cast<std::uint8_t>(key)) && !(alt && (key == keyReturn || key == keyPadEnter)))
             command = menu_.Key(static_cast<std::uint8_t>(key), options, Facts());
     if (click && menu_.Shown() && command == MenuCommand::None) {
         const PanelPlace place = PlacePanel(menu_.View(options, Facts()), width, height);
@@ -345,8 +348,12 @@ bool Game::RunFrame() {
     Match& m = match;
     input_.ReadKeyBoard();
     input_.ReadMouse();
-    // Escape quits at once; the menu, while it shows, takes it as "back".
-    if (!menu_.Shown() && input_.KeyDownOrPressed(modDX::keyEscape)) {
+    // Escape quits at once; the menu, while it shows, takes it as "back", and a press it took
+    // stays its own while the key is held on.
+    const bool escape = input_.KeyDownOrPressed(modDX::keyEscape);
+    if (!escape) ui_.escapeTaken = false;
+    if (menu_.Shown() && escape) ui_.escapeTaken = true;
+    if (!menu_.Shown() && escape && !ui_.escapeTaken) {
         QuitGame();
         return false;
     }
@@ -386,7 +393,7 @@ bool Game::RunFrame() {
     frameInput.handLifts = ui_.shownLifts;
     // The right button only shows the last trick while held; the hint is H's alone.
     ui_.rightWasDown = input_.MouseButton(1);
-    const bool hintAsked = input_.KeyDownOrPressed(modDX::keyH);
+    const bool hintAsked = !menu_.Shown() && input_.KeyDownOrPressed(modDX::keyH);
     const bool picked = StepFrame(m, frameInput);
     if (!m.fault.empty()) {
         End(FatalMessage(m.fault, true));
@@ -421,7 +428,9 @@ bool Game::RunFrame() {
                 ui_.extras.hintFigures.push_back({advice->values[i].card, advice->values[i].points});
     const TableExtras& extras = ui_.extras;
     FrameLook look{m.motion.statusText, input_.mouseX(), input_.mouseY(), CurrentClockText(), extras, true};
-    if (!movingBefore && !AnyCardMoving(m.motion) && !picked && look == lastLook_) {
+    // A card held in the air by the pause or the menu does not move either.
+    const bool moving = !frameInput.paused && (movingBefore || AnyCardMoving(m.motion));
+    if (!moving && !picked && look == lastLook_) {
         // A search under way is looked at again soon: its answer is the next thing to show.
         const bool searching = thinking || (ui_.hintAt >= 0 && hintCard < 0);
         int idle = IdleTimeout(m, m.clock->TickCount(), SecondsIntoMinute());

@@ -64,8 +64,10 @@ struct TableUiState {
     HandLifts shownLifts{};
     bool rightWasDown = false;  // the right button as the last frame saw it
     bool leftWasDown = false;   // the left one
-    // A click the menu took is not the match's while the button stays down.
+    // A click the menu took is not the match's while the button stays down; nor is an Escape
+    // the menu took a quit while the key stays down.
     bool clickTaken = false;
+    bool escapeTaken = false;
 };
 
 // The game's pictures and fonts, drawn onto the display's back buffer.

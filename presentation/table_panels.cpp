@@ -96,7 +96,7 @@ std::vector<std::string> TableInfoLines(const Match& m) {
     const bool trickDone = d.cardsPlayed > 0 && d.trickCount == 0 && t.trickCount > 0;
     if (trickDone && d.lastTrickWinner >= 0) {
         const int w = d.lastTrickWinner;
-        lines.push_back(w == userSeat ? "You take the trick" : SeatName(w) + " takes the trick");
+        lines.push_back(w == userSeat ? "Your trick" : SeatName(w) + "'s trick");
     } else if (!DealOver(d)) {
         const int seat = d.toPlay;
         const bool leads = d.trickCount == 0;
@@ -105,7 +105,7 @@ std::vector<std::string> TableInfoLines(const Match& m) {
     } else {
         lines.push_back("Deal over");
     }
-    lines.push_back(FirstLeadOfDeal(d) ? "Trumps: first lead" : "Trumps: " + SuitName(d.trumps));
+    lines.push_back(FirstLeadOfDeal(d) ? "Trumps: not yet" : "Trumps: " + SuitName(d.trumps));
     lines.push_back("        We They");
     lines.push_back(Row("Deal", t.ourDealScore, t.theirDealScore));
     lines.push_back(Row("Match", m.score.ourMatchPoints, m.score.theirMatchPoints));

@@ -46,8 +46,8 @@ std::string SeatName(int seat);
 std::string SuitName(int suit);
 
 // The table information's lines, top-left over the table once the cards are dealt: whose turn
-// (or lead) it is, trumps, the deal's and the match's points and the target. While dealing, one
-// line says who deals and how to lay the hands at once.
+// (or lead) it is, trumps, the deal's and the match's points and the target. Each stays left of
+// the partner's hand on the small screen: 17 characters at most.
 std::vector<std::string> TableInfoLines(const Match& m);
 // Beside the score page: the deal's number, and what a click or Enter does now.
 std::vector<std::string> ScorePageInfoLines(const Match& m);

@@ -337,6 +337,18 @@ TEST_F(GameTest, MenuKeysAndClicksBesideThePlay) {
             started += game->audio().SoundFor(static_cast<SoundEffect>(i)).timesStarted();
         return started;
     };
+    // Shown once, the pause costs no more drawing, even with a dealt card held in the air.
+    Until([&] { return AnyCardMoving(m.motion); });
+    Frame(-1, -1, false, modDX::keyP);
+    ASSERT_TRUE(AnyCardMoving(m.motion));
+    int drawn = 0;
+    for (int i = 0; i < 20; ++i) {
+        clock.now += 17;
+        drawn += game->RunFrame() ? 1 : 0;
+    }
+    EXPECT_EQ(drawn, 0);
+    Frame();
+    Frame(-1, -1, false, modDX::keyP);
     const int shuffleSound = sounds();
     Frame(400, 300, true);
     Frame(400, 300, false);
@@ -352,8 +364,23 @@ TEST_F(GameTest, MenuKeysAndClicksBesideThePlay) {
     const int played = m.deal.cardsPlayed;
     for (int i = 0; i < 200; ++i) Frame();
     EXPECT_EQ(m.deal.cardsPlayed, played) << "the match went on under the menu";
+    // Escape held over frames closes the menu and does not go on to quit.
+    Frame(-1, -1, false, modDX::keyEscape);
     Frame(-1, -1, false, modDX::keyEscape);
     EXPECT_FALSE(game->menu().Shown()) << "Escape in the menu goes back, and does not quit";
+    Frame();
+    // Alt+Enter is the full screen's: it does not choose the menu's line.
+    Frame(-1, -1, false, modDX::keyF10);
+    Frame();
+    Frame(-1, -1, false, modDX::keyDown);
+    game->input().keyState.fill(0);
+    game->input().keyState[modDX::keyLeftAlt] = 0x80;
+    game->input().keyState[modDX::keyReturn] = 0x80;
+    game->RunFrame();
+    EXPECT_EQ(game->menu().page(), MenuPage::Main) << "Alt+Enter chose \"New match\"";
+    EXPECT_EQ(m.deal.cardsPlayed, played);
+    Frame(-1, -1, false, modDX::keyEscape);
+    Frame();
     // A click beside the menu closes it, and is not a card played, however long it is held.
     Frame(-1, -1, false, modDX::keyF10);
     int legal = 0;

@@ -256,6 +256,18 @@ TEST_F(GoldenTest, TableInformationAndPanels) {
         last.lastTrick = true;
         got["lasttrick-" + size] = Compose(last);
 
+        // Every line the information shows in a deal stays left of the partner's hand.
+        const Match held = m;
+        const MersenneRandom heldRandom = random;
+        std::size_t widest = 0;
+        for (int i = 0; i < 200000 && m.motion.statusText != Phase::EndOfMatch; ++i) {
+            Step();
+            for (const std::string& line : TableInfoLines(m)) widest = std::max(widest, line.size());
+        }
+        EXPECT_LE(8 + kTextAdvance * static_cast<int>(widest) + 2, m.layout.handAnchorX[partnerSeat]);
+        m = held;
+        random = heldRandom;
+
         PlayerOptions options;
         TableMenu menu;
         const MenuFacts facts{MatchRecord{12, 7, 40, 1700, 2, 1, 3, 130}, 123456789, true, "We 45, they 38, deal 3"};
