@@ -169,6 +169,7 @@ void Game::StartGame(modDX::DisplayKind screen) {
     m.sounds = &audio_;
     m.computer = &*players_;
 
+    display_.SetWindowedSize(options.windowWidth, options.windowHeight);
     display_.DirectX(ScreenWidth(m.settings.screen), ScreenHeight(m.settings.screen), screen);
     input_.GiveMeInput();
     input_.KeyBoard();
@@ -362,10 +363,8 @@ bool Game::RunFrame() {
     const bool alt = input_.KeyDown(modDX::keyLeftAlt) || input_.KeyDown(modDX::keyRightAlt);
     const bool enter = input_.KeyPressed(modDX::keyReturn) || input_.KeyPressed(modDX::keyPadEnter);
     if (input_.KeyPressed(modDX::keyF11) || (alt && enter)) display_.SetFullScreen(!display_.FullScreen());
-    // A click is a press seen by the window system or, without one, the button found down.
     const bool leftDown = input_.MouseButton(0);
-    const bool click = input_.ButtonPressed(0) || (leftDown && !ui_.leftWasDown);
-    ui_.leftWasDown = leftDown;
+    const bool click = input_.Clicked(0);
     if (!leftDown) ui_.clickTaken = false;
     const bool menuTook = MenuFrame(click);
     if (menuTook && click) ui_.clickTaken = true;
@@ -469,6 +468,13 @@ int Game::HintCard(bool asked) {
 
 void Game::QuitGame() {
     KeepMatch();
+    // The window's size as the player left it is the next start's.
+    const auto [width, height] = display_.WindowedSize();
+    if (width > 0 && height > 0 && (width != options.windowWidth || height != options.windowHeight)) {
+        options.windowWidth = width;
+        options.windowHeight = height;
+        if (!configFolder.empty()) SaveOptions(configFolder, options, std::cerr);
+    }
     table_.ReleaseBitmaps();
     audio_.ReleaseSounds();
     DeleteUnpackedFilesOnce();

@@ -515,7 +515,7 @@ PlayerOptions LoadOptions(const std::string& folder, std::ostream& err) {
     PlayerOptions o;
     const auto values = Load(folder, "settings", kOptionsHeader,
                              {"deck", "slow-animation", "play-in-window", "show-playable", "partner", "opponents",
-                              "table-information", "sound-volume", "sound-muted"},
+                              "table-information", "sound-volume", "sound-muted", "window-size"},
                              err);
     if (!values) return o;
     PlayerOptions read;
@@ -542,6 +542,14 @@ PlayerOptions LoadOptions(const std::string& folder, std::ostream& err) {
             if (ok) read.soundVolume = static_cast<int>(volume);
         } else if (key == "sound-muted") {
             ok = ok && ParseBool(value, read.soundMuted);
+        } else if (key == "window-size") {
+            // "1200x900": each side a count no screen exceeds.
+            const std::size_t x = value.find('x');
+            long long w = 0, h = 0;
+            ok = ok && x != std::string::npos && ParseCount(value.substr(0, x), w) &&
+                 ParseCount(value.substr(x + 1), h) && w >= 1 && h >= 1 && w <= kLargestWindowSide &&
+                 h <= kLargestWindowSide;
+            if (ok) read.windowWidth = static_cast<int>(w), read.windowHeight = static_cast<int>(h);
         } else if (key == "partner" || key == "opponents") {
             ComputerLevel& level = key == "partner" ? read.partner : read.opponents;
             ok = ok && (value == "classic" || value == "expert");
@@ -574,6 +582,9 @@ bool SaveOptions(const std::string& folder, const PlayerOptions& o, std::ostream
          << "table-information = " << yesNo(o.tableInformation) << "\n"
          << "sound-volume = " << std::clamp(o.soundVolume, 0, 100) << "\n"
          << "sound-muted = " << yesNo(o.soundMuted) << "\n";
+    if (o.windowWidth > 0 && o.windowHeight > 0 && o.windowWidth <= kLargestWindowSide &&
+        o.windowHeight <= kLargestWindowSide)
+        text << "window-size = " << o.windowWidth << "x" << o.windowHeight << "\n";
     return Save(folder, "settings", text.str(), err);
 }
 

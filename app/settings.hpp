@@ -54,6 +54,9 @@ inline std::optional<Deck> DeckOf(const LaunchSettings& settings) {
     return std::nullopt;
 }
 
+// No screen is wider or taller than this; a window size past it is not one the game made.
+inline constexpr int kLargestWindowSide = 16384;
+
 struct PlayerOptions {
     Deck deck = Deck::Royal;
     bool slowAnimation = false;
@@ -67,6 +70,9 @@ struct PlayerOptions {
     // The effects' loudness in percent, and whether they are silenced (M).
     int soundVolume = 100;
     bool soundMuted = false;
+    // The game's window as the player last sized it; 0 for the table's own size.
+    int windowWidth = 0;
+    int windowHeight = 0;
     bool operator==(const PlayerOptions&) const = default;
 };
 

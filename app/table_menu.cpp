@@ -26,18 +26,23 @@ const std::vector<std::string> kRules{
     "trumps the nine 18, five 10, ace 4, king 3,", "queen 2, jack 1: 80 points in a deal.",
     "The team that passes 79 points over the",     "deals, and has more, wins the match.",
 };
+// The keys' words in a column of their own.
+std::string KeyLine(std::string keys, const char* what) {
+    keys.resize(std::max<std::size_t>(keys.size(), 16), ' ');
+    return keys + what;
+}
 const std::vector<std::string> kKeys{
     "Click a card, or Left/Right, then Enter",
-    "R          sort your hand",
-    "H          hint, with expected points",
-    "L, right button   the last trick",
-    "P          pause",
-    "M          sound on or off",
-    "Space, click    deal at once, next deal",
-    "F1         rules and keys",
-    "F10        menu",
-    "F11, Alt+Enter   full screen",
-    "Escape     quit; the match is kept",
+    KeyLine("R", "sort your hand"),
+    KeyLine("H", "hint, with expected points"),
+    KeyLine("L, right button", "the last trick"),
+    KeyLine("P", "pause"),
+    KeyLine("M", "sound on or off"),
+    KeyLine("Space, click", "deal at once, next deal"),
+    KeyLine("F1", "rules and keys"),
+    KeyLine("F10", "menu"),
+    KeyLine("F11, Alt+Enter", "full screen"),
+    KeyLine("Escape", "quit; the match is kept"),
 };
 
 std::string Padded(std::string label, const std::string& value) {
@@ -52,9 +57,33 @@ ComputerLevel OtherLevel(ComputerLevel l) {
 }  // namespace
 
 void TableMenu::Open(MenuPage page) {
+    Go(page);
+    // A page opened from the table (F1) goes back to the table, not to the menu.
+    openedAt_ = page;
+}
+
+void TableMenu::Go(MenuPage page) {
     page_ = page;
     selected_ = 0;
     typed_.clear();
+}
+
+void TableMenu::Back() {
+    if (page_ == MenuPage::Main || openedAt_ != MenuPage::Main) {
+        Close();
+        return;
+    }
+    // Back on the menu, at the line that led to the page.
+    const MenuPage from = page_;
+    Go(MenuPage::Main);
+    switch (from) {
+        case MenuPage::DealNumber: selected_ = kPlayDeal; break;
+        case MenuPage::Options: selected_ = kOptions; break;
+        case MenuPage::Rules:
+        case MenuPage::Keys: selected_ = kRulesAndKeys; break;
+        case MenuPage::Statistics: selected_ = kStatistics; break;
+        default: break;
+    }
 }
 
 int TableMenu::LineCount(const PlayerOptions& options, const MenuFacts& facts) const {
@@ -137,11 +166,11 @@ MenuCommand TableMenu::Choose(int direction, PlayerOptions& o, const MenuFacts& 
                 case kResume: Close(); return MenuCommand::None;
                 case kNewMatch: Close(); return MenuCommand::NewMatch;
                 case kPlayDeal:
-                    if (facts.dealsNumbered) Open(MenuPage::DealNumber);
+                    if (facts.dealsNumbered) Go(MenuPage::DealNumber);
                     return MenuCommand::None;
-                case kOptions: Open(MenuPage::Options); return MenuCommand::None;
-                case kRulesAndKeys: Open(MenuPage::Rules); return MenuCommand::None;
-                case kStatistics: Open(MenuPage::Statistics); return MenuCommand::None;
+                case kOptions: Go(MenuPage::Options); return MenuCommand::None;
+                case kRulesAndKeys: Go(MenuPage::Rules); return MenuCommand::None;
+                case kStatistics: Go(MenuPage::Statistics); return MenuCommand::None;
                 default: Close(); return MenuCommand::Quit;
             }
         case MenuPage::Options:
@@ -158,10 +187,10 @@ MenuCommand TableMenu::Choose(int direction, PlayerOptions& o, const MenuFacts& 
                 case kInformation: o.tableInformation = !o.tableInformation; break;
                 case kPartner: o.partner = OtherLevel(o.partner); break;
                 case kOpponents: o.opponents = OtherLevel(o.opponents); break;
-                default: Open(MenuPage::Main); return MenuCommand::None;
+                default: Back(); return MenuCommand::None;
             }
             return MenuCommand::OptionsChanged;
-        case MenuPage::Rules: Open(MenuPage::Keys); return MenuCommand::None;
+        case MenuPage::Rules: Go(MenuPage::Keys); return MenuCommand::None;
         case MenuPage::Resume: Close(); return selected_ == 0 ? MenuCommand::ResumeMatch : MenuCommand::DeclineResume;
         case MenuPage::DealNumber: {
             const std::string digits = typed_;
@@ -170,7 +199,7 @@ MenuCommand TableMenu::Choose(int direction, PlayerOptions& o, const MenuFacts& 
             Close();
             return MenuCommand::PlayDeal;
         }
-        default: Open(MenuPage::Main); return MenuCommand::None;
+        default: Back(); return MenuCommand::None;
     }
 }
 
@@ -179,10 +208,11 @@ MenuCommand TableMenu::Key(std::uint8_t key, PlayerOptions& options, const MenuF
     const int lines = LineCount(options, facts);
     const bool choosing = page_ == MenuPage::Main || page_ == MenuPage::Options || page_ == MenuPage::Resume;
     if (key == keyEscape || key == keyF10) {
-        // Back a page, and from the menu itself back to the table. The offer to resume goes
-        // away without an answer: the kept match stays kept until this one is saved over it.
-        if (page_ == MenuPage::Main || page_ == MenuPage::Resume || key == keyF10) Close();
-        else Open(MenuPage::Main);
+        // Back a page, and from the menu itself back to the table. F10 sets the offer to resume
+        // aside unanswered: the kept match stays kept until this one is saved over it.
+        if (page_ == MenuPage::Resume && key == keyEscape) return MenuCommand::Quit;
+        if (page_ == MenuPage::Resume || key == keyF10) Close();
+        else Back();
         return MenuCommand::None;
     }
     if (page_ == MenuPage::DealNumber) {
@@ -205,8 +235,7 @@ MenuCommand TableMenu::Click(int line, PlayerOptions& options, const MenuFacts& 
     if (line < 0) {
         // A click beside the menu closes it; beside a page, goes back. The offer to resume
         // waits for its answer.
-        if (page_ == MenuPage::Main) Close();
-        else if (page_ != MenuPage::DealNumber && page_ != MenuPage::Resume) Open(MenuPage::Main);
+        if (page_ != MenuPage::DealNumber && page_ != MenuPage::Resume) Back();
         return MenuCommand::None;
     }
     if (choosing) selected_ = line;

@@ -42,7 +42,13 @@ private:
     MenuCommand Choose(int direction, PlayerOptions& options, const MenuFacts& facts);
     int LineCount(const PlayerOptions& options, const MenuFacts& facts) const;
 
+    // Moves to a page within the menu; Back returns to the menu at the line that led there, or
+    // to the table from the menu itself or from a page the table opened.
+    void Go(MenuPage page);
+    void Back();
+
     MenuPage page_ = MenuPage::None;
+    MenuPage openedAt_ = MenuPage::Main;
     int selected_ = 0;
     std::string typed_;
     std::uint32_t chosenDeal_ = 0;

@@ -194,6 +194,20 @@ void Display::Release() {
     clip_ = Rect{};
 }
 
+namespace {
+
+// A size the player chose, kept to what the window may be: at least three quarters of the
+// back buffer, at most the screen's usable area; the back buffer's own size when none was chosen.
+std::pair<int, int> FittedWindowSize(int chosenWidth, int chosenHeight, int width, int height) {
+    if (chosenWidth <= 0 || chosenHeight <= 0) return {width, height};
+    SDL_Rect usable{0, 0, chosenWidth, chosenHeight};
+    if (SDL_GetDisplayUsableBounds(0, &usable) != 0) usable = {0, 0, chosenWidth, chosenHeight};
+    return {std::clamp(chosenWidth, width * 3 / 4, std::max(width * 3 / 4, usable.w)),
+            std::clamp(chosenHeight, height * 3 / 4, std::max(height * 3 / 4, usable.h))};
+}
+
+}  // namespace
+
 void Display::DirectX(int width, int height, DisplayKind kind) {
     Release();
     closeRequested_ = false;
@@ -215,10 +229,13 @@ void Display::DirectX(int width, int height, DisplayKind kind) {
             if (p.window && detail::WindowManagerAnswers(p.window))
                 SDL_SetWindowFullscreen(p.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
         } else {
-            p.window = SDL_CreateWindow("Pellow", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
-                                        SDL_WINDOW_SHOWN);
+            const auto [w, h] = FittedWindowSize(windowWidth_, windowHeight_, width, height);
+            p.window = SDL_CreateWindow("Pellow", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
+                                        SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
         }
         if (!p.window) throw LoadError("DirectX", errWindow, SDL_GetError());
+        SDL_SetWindowMinimumSize(p.window, width * 3 / 4, height * 3 / 4);
+        SDL_SetWindowResizable(p.window, kind == DisplayKind::FullScreen ? SDL_FALSE : SDL_TRUE);
         SetWindowIcon(p.window);
         fullScreen_ = kind == DisplayKind::FullScreen;
         SDL_EnableScreenSaver();
@@ -308,10 +325,27 @@ bool Display::SaveScreenshot(const std::string& bmpPath) {
     return saved;
 }
 
+void Display::SetWindowedSize(int width, int height) {
+    windowWidth_ = width;
+    windowHeight_ = height;
+}
+
+std::pair<int, int> Display::WindowedSize() const {
+    const Platform& p = *platform_;
+    if (p.window && !fullScreen_) {
+        int w = 0, h = 0;
+        SDL_GetWindowSize(p.window, &w, &h);
+        return {w, h};
+    }
+    return {windowWidth_, windowHeight_};
+}
+
 void Display::SetFullScreen(bool fullScreen) {
     Platform& p = *platform_;
     if (!p.window || fullScreen == fullScreen_) return;
     if (fullScreen) {
+        SDL_GetWindowSize(p.window, &windowWidth_, &windowHeight_);
+        SDL_SetWindowResizable(p.window, SDL_FALSE);
         // As at start: the window takes the desktop's size and place itself first, so it
         // covers the screen even where no window manager applies the full-screen state.
         SDL_Rect desktop{0, 0, width_, height_};
@@ -325,7 +359,9 @@ void Display::SetFullScreen(bool fullScreen) {
         // the border and the back buffer's own size, in the middle of the screen.
         SDL_SetWindowFullscreen(p.window, 0);
         SDL_SetWindowBordered(p.window, SDL_TRUE);
-        SDL_SetWindowSize(p.window, width_, height_);
+        SDL_SetWindowResizable(p.window, SDL_TRUE);
+        const auto [w, h] = FittedWindowSize(windowWidth_, windowHeight_, width_, height_);
+        SDL_SetWindowSize(p.window, w, h);
         SDL_SetWindowPosition(p.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
     }
     fullScreen_ = fullScreen;

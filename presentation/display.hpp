@@ -20,7 +20,7 @@ namespace pellow::modDX {
 
 enum class DisplayKind {
     FullScreen,  // borderless window covering the desktop, the picture scaled with aspect kept
-    Window,      // an ordinary window of exactly the back buffer's size
+    Window,      // an ordinary window, the picture scaled to its size with aspect kept
     Memory,      // no window at all: back buffer and surfaces only
 };
 
@@ -69,6 +69,12 @@ public:
     // with its aspect kept) and an ordinary window of the back buffer's size.
     void SetFullScreen(bool fullScreen);
     bool FullScreen() const { return fullScreen_; }
+    // The window, when not full screen, may be resized (down to three quarters of the back
+    // buffer's size; the picture is scaled with its aspect kept). The size the player gave it
+    // last time is set before DirectX (0 for the back buffer's own); WindowedSize is the size
+    // it has out of full screen now, or had last.
+    void SetWindowedSize(int width, int height);
+    std::pair<int, int> WindowedSize() const;
     // True once after the window system lost what the window showed (exposed, shown again,
     // restored, resized, the renderer reset): the next frame must be drawn and presented even
     // if nothing on the table changed.
@@ -98,6 +104,7 @@ private:
 
     std::unique_ptr<Platform> platform_;
     Surface backBuffer_;
+    int windowWidth_ = 0, windowHeight_ = 0;
     int width_ = 0;
     int height_ = 0;
     Rect clip_;

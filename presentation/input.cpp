@@ -162,6 +162,7 @@ void Input::ReadMouse() {
     tappedButtons_ = std::exchange(notedButtons_, {});
     if (!mouse_) tappedButtons_.fill(false);
     ReadPointer();
+    previousButtons_ = std::exchange(readButtons_, mouseState.rgbButtons);
 }
 
 void Input::ReadPointer() {
@@ -189,6 +190,12 @@ void Input::ReadPointer() {
 bool Input::MouseButton(int button) const {
     if (button < 0 || button >= static_cast<int>(mouseState.rgbButtons.size())) return false;
     return mouseState.rgbButtons[static_cast<std::size_t>(button)] != 0;
+}
+
+bool Input::Clicked(int button) const {
+    if (button < 0 || button >= static_cast<int>(previousButtons_.size())) return false;
+    if (display_.platform().window) return ButtonPressed(button);
+    return MouseButton(button) && previousButtons_[static_cast<std::size_t>(button)] == 0;
 }
 
 bool Input::ButtonPressed(int button) const {

@@ -80,6 +80,11 @@ public:
     bool MouseButton(int button) const;
     // Pressed since the read before, however briefly.
     bool ButtonPressed(int button) const;
+    // A click: a press the window system reported since the read before. Without a window
+    // (the tests' memory display) the button found down where the read before found it up.
+    // The two are never mixed: the button state read and the press events need not arrive in
+    // the same frame, and one press would count twice.
+    bool Clicked(int button) const;
     // The pointer in back-buffer pixels, held within the bounds.
     std::int32_t mouseX() const { return mouseX_; }
     std::int32_t mouseY() const { return mouseY_; }
@@ -129,6 +134,8 @@ private:
     // Presses noted since the last read, and those the last read took.
     std::array<std::uint8_t, 256> notedKeys_{}, tappedKeys_{};
     std::array<bool, 4> notedButtons_{}, tappedButtons_{};
+    // The buttons as this read and the one before found them.
+    std::array<std::uint8_t, 4> readButtons_{}, previousButtons_{};
 
     void ReadPointer();
 };

@@ -63,7 +63,6 @@ struct TableUiState {
     // The user's hand as the screen shows it (lifted cards), where a click lands.
     HandLifts shownLifts{};
     bool rightWasDown = false;  // the right button as the last frame saw it
-    bool leftWasDown = false;   // the left one
     // A click the menu took is not the match's while the button stays down; nor is an Escape
     // the menu took a quit while the key stays down.
     bool clickTaken = false;

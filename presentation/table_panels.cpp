@@ -58,9 +58,10 @@ int PanelLineAt(const PanelPlace& place, int x, int y) {
 }
 
 modDX::Rect MenuButtonRect(int screenWidth, int screenHeight) {
+    // Below the player's hand, which ends 29 pixels above the bottom on the small screen.
     const int width = TextWidth(kMenuButtonText) + 14;
     const int left = (screenWidth - width) / 2;
-    return {left, screenHeight - kTextHeight - 3, left + width, screenHeight - 1};
+    return {left, screenHeight - kTextHeight - 1, left + width, screenHeight};
 }
 
 std::string SeatName(int seat) {
@@ -149,7 +150,7 @@ void TableView::DrawTableInfo(const Match& m) {
     const modDX::Rect button = MenuButtonRect(width, height);
     modDX::FillRect(display_.backBuffer(), button, kPanelFelt);
     modDX::FrameRect(display_.backBuffer(), button, 1, kGold);
-    DrawText(deluxeFont_, button.left + 7, button.top + 2, kMenuButtonText);
+    DrawText(deluxeFont_, button.left + 7, button.top + 1, kMenuButtonText);
 }
 
 void TableView::DrawPanel(const Panel& panel, int screenWidth, int screenHeight) {
@@ -169,18 +170,21 @@ void TableView::DrawPanel(const Panel& panel, int screenWidth, int screenHeight)
 }
 
 void TableView::DrawHintFigures(const Match& m, const std::vector<HintFigure>& figures, const HandLifts& lifts) {
-    int shown = 0;
     for (int i = 0; i < kHandCards; ++i) {
         const CardSprite& c = m.motion.userHand[static_cast<std::size_t>(i)];
         if (!c.inUse) continue;
         const auto it = std::find_if(figures.begin(), figures.end(),
                                      [&](const HintFigure& f) { return f.card == c.card; });
         if (it == figures.end()) continue;
-        // Neighbouring cards lie closer than two digits are wide: every other figure stands a
-        // line higher.
-        const int row = (shown++ % 2) + 1;
-        const int y = RoundHalfEven(c.y) - lifts[static_cast<std::size_t>(i)] - row * kTextHeight;
-        DrawText(digitFont_, RoundHalfEven(c.x) + 2, y, std::to_string(static_cast<int>(std::lround(it->points))));
+        // On the card's own strip, low down where only its corner index lies, on a dark patch:
+        // each figure is read with its card. Two digits are wider than the strip, so every other
+        // slot's figure stands a line higher, clear of its neighbours'.
+        const std::string text = std::to_string(static_cast<int>(std::lround(it->points)));
+        const int x = RoundHalfEven(c.x) + 1;
+        const int y = RoundHalfEven(c.y) - lifts[static_cast<std::size_t>(i)] + c.height - kTextHeight - 8 -
+                      (i % 2) * (kTextHeight + 2);
+        modDX::FillRect(display_.backBuffer(), {x, y, x + TextWidth(text), y + kTextHeight}, kPanelFelt);
+        DrawText(digitFont_, x, y, text);
     }
 }
 

@@ -75,6 +75,13 @@ public:
         value = static_cast<Enum>(byte);
         return true;
     }
+    // A window side: none (0) or a size a screen can have.
+    bool Side(int& value) {
+        std::int32_t side = 0;
+        if (!Raw(side) || side < 0 || side > kLargestWindowSide) return false;
+        value = side;
+        return true;
+    }
     // Only the decks the dialog offers: the deck's folder becomes part of file paths.
     bool OneDeck(Deck& deck) {
         int byte = 0;
@@ -184,6 +191,8 @@ std::string PackChoices(const LaunchSettings& settings, const StoredChoices& sto
     PutByte(out, o.tableInformation);
     PutByte(out, o.soundVolume);
     PutByte(out, o.soundMuted);
+    PutRaw(out, static_cast<std::int32_t>(o.windowWidth));
+    PutRaw(out, static_cast<std::int32_t>(o.windowHeight));
     const MatchRecord& r = stored.record;
     for (const long long count : {r.matchesPlayed, r.matchesWon, r.deals, r.points, r.chosenMatchesPlayed,
                                   r.chosenMatchesWon, r.chosenDeals, r.chosenPoints})
@@ -202,6 +211,7 @@ bool UnpackChoices(const std::string& bytes, LaunchSettings& settings, StoredCho
           in.OneDeck(o.deck) && in.Bool(o.slowAnimation) && in.Bool(o.playInWindow) && in.Bool(o.showPlayable) &&
           in.Choice(o.partner, ComputerLevel::Expert) && in.Choice(o.opponents, ComputerLevel::Expert) &&
           in.Bool(o.tableInformation) && in.Byte(o.soundVolume, 0, 100) && in.Bool(o.soundMuted) &&
+          in.Side(o.windowWidth) && in.Side(o.windowHeight) && (o.windowWidth == 0) == (o.windowHeight == 0) &&
           in.Count(r.matchesPlayed) && in.Count(r.matchesWon) && in.Count(r.deals) && in.Count(r.points) &&
           in.Count(r.chosenMatchesPlayed) && in.Count(r.chosenMatchesWon) && in.Count(r.chosenDeals) &&
           in.Count(r.chosenPoints) && in.AtEnd()))

@@ -234,7 +234,8 @@ void StartupWindow::BuildOptionsPage() {
     checkPlayable_ = OptionCheck(44, kPlayableCaption, &frmStartup::CheckPlayable_Click);
     Label(PX(208), PY(44), 273, 26, kPlayableHelp, FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
     checkInformation_ = OptionCheck(72, kInformationCaption, &frmStartup::CheckInformation_Click);
-    Label(PX(208), PY(72), 273, 26, kInformationHelp, FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
+    // The longest caption of the three reaches further right.
+    Label(PX(222), PY(72), 259, 26, kInformationHelp, FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
     check3_ = new Fl_Check_Button(PX(40), PY(100), 121, 17, kSlowAnimationCaption);
     check3_->labelfont(FL_HELVETICA_BOLD);
     check3_->labelsize(kTextSize);

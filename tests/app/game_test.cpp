@@ -477,6 +477,14 @@ TEST_F(GameTest, AQuitMatchIsOfferedAtTheNextStartAndTakenUp) {
     quit();
     ASSERT_TRUE(fs::exists(fs::path(config) / "match"));
 
+    // Escape, even at the offer, quits at once, and the kept match stays as it was.
+    start();
+    ASSERT_EQ(game->menu().page(), MenuPage::Resume);
+    std::ostringstream quiet;
+    const std::optional<SavedMatch> before = LoadMatch(config, quiet);
+    quit();
+    EXPECT_EQ(LoadMatch(config, quiet), before);
+
     start();
     ASSERT_EQ(game->menu().page(), MenuPage::Resume);
     for (int i = 0; i < 50; ++i) Frame();
@@ -505,7 +513,6 @@ TEST_F(GameTest, AQuitMatchIsOfferedAtTheNextStartAndTakenUp) {
     Frame();
     Frame(-1, -1, false, modDX::keyReturn);
     EXPECT_EQ(game->match.deal.cardsPlayed, 0);
-    std::ostringstream quiet;
     const std::optional<SavedMatch> kept = LoadMatch(config, quiet);
     ASSERT_TRUE(kept.has_value());
     EXPECT_EQ(kept->deal, game->match.dealNumber) << "the declined match is still kept";

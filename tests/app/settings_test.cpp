@@ -72,6 +72,8 @@ TEST_F(SettingsTest, WhatIsSavedComesBackAndNothingElseIsLeft) {
         o.tableInformation = deck % 2 == 1;
         o.soundVolume = deck * 25 - 25;
         o.soundMuted = deck < 3;
+        o.windowWidth = deck == 2 ? 0 : 700 + deck * 100;
+        o.windowHeight = deck == 2 ? 0 : 500 + deck * 100;
         ASSERT_TRUE(SaveOptions(folder, o, err));
         EXPECT_EQ(LoadOptions(folder, err), o);
     }
@@ -127,6 +129,9 @@ TEST_F(SettingsTest, DamagedEmptyForeignOrUnreadableFilesGiveTheDefaultsWithOneL
         {"a bad deck", "pellow-settings 1\ndeck = tarot\n"},
         {"a volume past full", "pellow-settings 1\nsound-volume = 101\n"},
         {"a negative volume", "pellow-settings 1\nsound-volume = -5\n"},
+        {"a window with no height", "pellow-settings 1\nwindow-size = 800x\n"},
+        {"a window past any screen", "pellow-settings 1\nwindow-size = 99999x600\n"},
+        {"a window of no width", "pellow-settings 1\nwindow-size = 0x600\n"},
         {"no equals sign", "pellow-settings 1\ndeck worn\n"},
         {"binary", std::string("pellow-settings 1\ndeck = w\0rn\n", 30)},
         {"cut short", valid.substr(0, 20)},

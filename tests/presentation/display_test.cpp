@@ -264,6 +264,24 @@ TEST_F(WindowTest, TheWindowKeepsToTheDesktopsManners) {
     EXPECT_EQ(w, 320);
     EXPECT_EQ(h, 240);
     EXPECT_TRUE(display.TakeRedrawRequest());
+
+    // The window is the player's to size, down to three quarters of the table, and keeps the
+    // size through full screen and back.
+    EXPECT_NE(SDL_GetWindowFlags(window) & SDL_WINDOW_RESIZABLE, 0u);
+    SDL_GetWindowMinimumSize(window, &w, &h);
+    EXPECT_EQ(std::make_pair(w, h), std::make_pair(240, 180));
+    SDL_SetWindowSize(window, 500, 400);
+    EXPECT_EQ(display.WindowedSize(), std::make_pair(500, 400));
+    display.SetFullScreen(true);
+    EXPECT_EQ(display.WindowedSize(), std::make_pair(500, 400)) << "the windowed size outlasts full screen";
+    display.SetFullScreen(false);
+    SDL_GetWindowSize(window, &w, &h);
+    EXPECT_EQ(std::make_pair(w, h), std::make_pair(500, 400));
+    // A size kept from before opens the window at it, within what the window may be.
+    modDX::Display sized;
+    sized.SetWindowedSize(100, 300);
+    sized.DirectX(320, 240, modDX::DisplayKind::Window);
+    EXPECT_EQ(sized.WindowedSize(), std::make_pair(240, 300));
 }
 
 // Scaled to the screen, the picture is exactly what the renderer makes of the back buffer's own

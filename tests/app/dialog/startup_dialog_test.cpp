@@ -400,6 +400,8 @@ Choices Chosen() {
     c.stored.options.tableInformation = false;
     c.stored.options.soundVolume = 40;
     c.stored.options.soundMuted = true;
+    c.stored.options.windowWidth = 1200;
+    c.stored.options.windowHeight = 900;
     c.stored.record = MatchRecord{7, 4, 31, 1234, 2, 1, 5, 201};
     return c;
 }
@@ -459,6 +461,8 @@ TEST(ChoicesPipe, ChoicesTheDialogCannotMakeAreRefused) {
         {"more points than deals hold", [](Choices& c) { c.stored.record.points = 80 * 31 + 1; }},
         {"more chosen points than deals hold", [](Choices& c) { c.stored.record.chosenPoints = 80 * 5 + 1; }},
         {"a volume past full", [](Choices& c) { c.stored.options.soundVolume = 101; }},
+        {"a window past any screen", [](Choices& c) { c.stored.options.windowWidth = 20000; }},
+        {"a window of one side", [](Choices& c) { c.stored.options.windowHeight = 0; }},
         {"a count one more overflows",
          [](Choices& c) { c.stored.record.deals = std::numeric_limits<long long>::max(); }},
     };
