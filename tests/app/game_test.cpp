@@ -413,8 +413,10 @@ TEST_F(GameTest, MenuKeysAndClicksBesideThePlay) {
     EXPECT_EQ(game->options.soundVolume, 0);
     EXPECT_EQ(game->audio().Volume(), 0);
 
-    // Back, then "New match" clicked where the menu shows it.
+    // Back on the menu at the line that led to the page, then "New match" clicked where the
+    // menu shows it.
     Frame(-1, -1, false, modDX::keyEscape);
+    EXPECT_EQ(game->menu().View(game->options, game->Facts()).selected, 3);
     const PanelPlace place = PlacePanel(game->menu().View(game->options, game->Facts()), 800, 600);
     const modDX::Rect newMatch = place.lines[1];
     m.score.ourMatchPoints = 50;
@@ -425,6 +427,13 @@ TEST_F(GameTest, MenuKeysAndClicksBesideThePlay) {
     for (int i = 0; i < 5; ++i) Frame(newMatch.left + 10, newMatch.top + 5, true);
     EXPECT_EQ(m.motion.statusText, Phase::DealingCards) << "the menu's click went on to skip the deal";
     Frame();
+
+    // F1 opens the rules from the table, Enter the keys, and back from there is the table.
+    for (const int key : {modDX::keyF1, modDX::keyReturn, modDX::keyReturn}) {
+        Frame(-1, -1, false, key);
+        Frame();
+    }
+    EXPECT_FALSE(game->menu().Shown());
 
     // The first deal again, by its number: the same hands.
     for (const int key : {modDX::keyF10, modDX::keyDown, modDX::keyDown, modDX::keyReturn}) {
