@@ -229,122 +229,6 @@ TableExtras Game::Extras() const {
     return extras;
 }
 
-MenuFacts Game::Facts() const {
-    MenuFacts facts{record, match.dealNumber, match.numberedDeals, {}};
-    if (offered_)
-        facts.keptMatch = "We " + std::to_string(offered_->score.ourMatchPoints) + ", they " +
-                          std::to_string(offered_->score.theirMatchPoints) + ", deal " +
-                          std::to_string(offered_->score.dealHistoryCount + 1);
-    return facts;
-}
-
-void Game::KeepMatch() {
-    Match& m = match;
-    if (configFolder.empty() || !running) return;
-    if (m.score.matchOver) {
-        ForgetMatch(configFolder);
-        offered_.reset();
-        return;
-    }
-    if (offered_) return;
-    if (const std::optional<SavedMatch> kept = CaptureMatch(m)) SaveMatch(configFolder, *kept, std::cerr);
-    keptAt_ = m.deal.cardsPlayed;
-}
-
-void Game::TakeUpKeptMatch(bool resume) {
-    Match& m = match;
-    const std::optional<SavedMatch> kept = std::exchange(offered_, std::nullopt);
-    if (!kept) return;
-    ForgetMatch(configFolder);
-    if (!resume) return;
-    if (!ResumeMatch(m, *kept)) {
-        std::cerr << "Pellow: the kept match could not be taken up again; a new match begins\n";
-        return;
-    }
-    // The kept match plays on at its own levels.
-    options.partner = m.settings.partner;
-    options.opponents = m.settings.opponents;
-    players_.emplace(seed_, m.settings.partner, m.settings.opponents);
-    m.computer = &*players_;
-    keptAt_ = m.deal.cardsPlayed;
-    lastLook_.valid = false;
-}
-
-void Game::OptionsChanged() {
-    audio_.SetVolume(options.soundVolume, options.soundMuted);
-    if (!configFolder.empty()) SaveOptions(configFolder, options, std::cerr);
-}
-
-void Game::ApplyDealOptions() {
-    Match& m = match;
-    if (m.settings.slowAnimation != options.slowAnimation) {
-        m.settings.slowAnimation = options.slowAnimation;
-        m.layout = MakeTableLayout(m.settings.screen, m.settings.slowAnimation);
-    }
-    if (m.settings.partner != options.partner || m.settings.opponents != options.opponents) {
-        m.settings.partner = options.partner;
-        m.settings.opponents = options.opponents;
-        players_.emplace(seed_, m.settings.partner, m.settings.opponents);
-        m.computer = &*players_;
-    }
-}
-
-void Game::LayHandsAtOnce() {
-    Match& m = match;
-    SoundRequests* sounds = std::exchange(m.sounds, nullptr);
-    // The dealing's frames, run now: the same cards to the same seats, in the same order.
-    for (int frame = 0; frame < 100000 && m.motion.statusText == Phase::DealingCards; ++frame)
-        StepFrame(m, FrameInput{});
-    m.sounds = sounds;
-}
-
-bool Game::MenuFrame(bool click) {
-    using namespace modDX;
-    Match& m = match;
-    const int width = ScreenWidth(m.settings.screen), height = ScreenHeight(m.settings.screen);
-    if (!menu_.Shown()) {
-        if (input_.KeyPressed(keyM)) {
-            options.soundMuted = !options.soundMuted;
-            OptionsChanged();
-        }
-        const bool button = click && options.tableInformation &&
-                            Inside(MenuButtonRect(width, height), input_.mouseX(), input_.mouseY());
-        if (input_.KeyPressed(keyF10) || button) menu_.Open();
-        else if (input_.KeyPressed(keyF1)) menu_.Open(MenuPage::Rules);
-        else return false;
-        return true;
-    }
-    MenuCommand command = MenuCommand::None;
-    // Alt+Enter is the full screen's, not the menu's.
-    const bool alt = input_.KeyDown(keyLeftAlt) || input_.KeyDown(keyRightAlt);
-    for (int key = 1; key < 256 && menu_.Shown() && command == MenuCommand::None; ++key)
-        if (input_.KeyPressed(static_cast<std::uint8_t>(key)) && !(alt && (key == keyReturn || key == keyPadEnter)))
-            command = menu_.Key(static_cast<std::uint8_t>(key), options, Facts());
-    if (click && menu_.Shown() && command == MenuCommand::None) {
-        const PanelPlace place = PlacePanel(menu_.View(options, Facts()), width, height);
-        command = menu_.Click(PanelLineAt(place, input_.mouseX(), input_.mouseY()), options, Facts());
-    }
-    switch (command) {
-        case MenuCommand::None: break;
-        case MenuCommand::OptionsChanged: OptionsChanged(); break;
-        case MenuCommand::NewMatch:
-            ApplyDealOptions();
-            StartNewMatch(m);
-            break;
-        case MenuCommand::PlayDeal:
-            if (ValidDealNumber(menu_.chosenDeal())) {
-                ApplyDealOptions();
-                ChooseNextDeal(m, menu_.chosenDeal());
-                StartNewMatch(m);
-            }
-            break;
-        case MenuCommand::Quit: QuitGame(); break;
-        case MenuCommand::ResumeMatch: TakeUpKeptMatch(true); break;
-        case MenuCommand::DeclineResume: TakeUpKeptMatch(false); break;
-    }
-    return true;
-}
-
 bool Game::RunFrame() {
     Match& m = match;
     input_.ReadKeyBoard();
@@ -360,12 +244,36 @@ bool Game::RunFrame() {
     }
     if (!menu_.Shown()) input_.HandlePauseKey();
     audio_.SleepWhenSilent(m.clock->TickCount());
+    const FrameInput frameInput = ReadFrameInput();
+    const bool movingBefore = AnyCardMoving(m.motion);
+    const Phase phaseBefore = m.motion.statusText;
+    // The right button only shows the last trick while held; the hint is H's alone.
+    ui_.rightWasDown = input_.MouseButton(1);
+    const bool hintAsked = !menu_.Shown() && input_.KeyDownOrPressed(modDX::keyH);
+    const bool picked = StepFrame(m, frameInput);
+    if (!m.fault.empty()) {
+        End(FatalMessage(m.fault, true));
+        return false;
+    }
+    AfterStep(phaseBefore);
+    // An Expert seat to play searches on its own thread from the moment the card before lands,
+    // through the pause; the turn waits for it without holding up the frames.
+    const bool inPlay = DealInPlay(m);
+    if (inPlay) players_->Think(m.deal);
+    const bool thinking = inPlay && m.deal.toPlay != userSeat && !players_->Ready(m.deal, m.deal.toPlay);
+    const int hintCard = HintCard(hintAsked);
+    // A card held in the air by the pause or the menu does not move either.
+    const bool moving = !frameInput.paused && (movingBefore || AnyCardMoving(m.motion));
+    return ShowFrame(moving || picked, thinking, hintCard);
+}
+
+FrameInput Game::ReadFrameInput() {
+    Match& m = match;
     const bool alt = input_.KeyDown(modDX::keyLeftAlt) || input_.KeyDown(modDX::keyRightAlt);
     const bool enter = input_.KeyPressed(modDX::keyReturn) || input_.KeyPressed(modDX::keyPadEnter);
     if (input_.KeyPressed(modDX::keyF11) || (alt && enter)) display_.SetFullScreen(!display_.FullScreen());
-    const bool leftDown = input_.MouseButton(0);
     const bool click = input_.Clicked(0);
-    if (!leftDown) ui_.clickTaken = false;
+    if (!input_.MouseButton(0)) ui_.clickTaken = false;
     const bool menuTook = MenuFrame(click);
     if (menuTook && click) ui_.clickTaken = true;
     // A click or Space while dealing lays the hands at once.
@@ -374,8 +282,6 @@ bool Game::RunFrame() {
         LayHandsAtOnce();
         ui_.clickTaken = click;
     }
-    const bool movingBefore = AnyCardMoving(m.motion);
-    const Phase phaseBefore = m.motion.statusText;
     // A press let go within the frame still counts as one, where a held key or button acts.
     FrameInput frameInput{input_.KeyDownOrPressed(modDX::keyR), input_.MouseButton(0) || input_.ButtonPressed(0),
                           input_.mouseX(), input_.mouseY(), input_.Paused()};
@@ -390,27 +296,21 @@ bool Game::RunFrame() {
     }
     // A click goes to the card where the screen shows it, lifted or not.
     frameInput.handLifts = ui_.shownLifts;
-    // The right button only shows the last trick while held; the hint is H's alone.
-    ui_.rightWasDown = input_.MouseButton(1);
-    const bool hintAsked = !menu_.Shown() && input_.KeyDownOrPressed(modDX::keyH);
-    const bool picked = StepFrame(m, frameInput);
-    if (!m.fault.empty()) {
-        End(FatalMessage(m.fault, true));
-        return false;
-    }
-    if (phaseBefore != Phase::EndOfMatch && m.motion.statusText == Phase::EndOfMatch) CountFinishedDeal();
+    return frameInput;
+}
+
+void Game::AfterStep(Phase phaseBefore) {
+    Match& m = match;
+    const bool dealEnded = phaseBefore != Phase::EndOfMatch && m.motion.statusText == Phase::EndOfMatch;
+    if (dealEnded) CountFinishedDeal();
     if (phaseBefore == Phase::EndOfMatch && m.motion.statusText == Phase::DealingCards) ApplyDealOptions();
     // After a trick the offer of a kept match lapses: this match is the one to keep now.
     if (m.deal.cardsPlayed >= 4 && !menu_.Shown()) offered_.reset();
-    const bool matchEnded = phaseBefore != Phase::EndOfMatch && m.motion.statusText == Phase::EndOfMatch;
-    if ((m.deal.cardsPlayed % 4 == 0 && m.deal.cardsPlayed != keptAt_) || (matchEnded && m.score.matchOver))
-        KeepMatch();
-    // An Expert seat to play searches on its own thread from the moment the card before lands,
-    // through the pause; the turn waits for it without holding up the frames.
-    const bool inPlay = DealInPlay(m);
-    if (inPlay) players_->Think(m.deal);
-    const bool thinking = inPlay && m.deal.toPlay != userSeat && !players_->Ready(m.deal, m.deal.toPlay);
-    const int hintCard = HintCard(hintAsked);
+    if ((m.deal.cardsPlayed % 4 == 0 && m.deal.cardsPlayed != keptAt_) || (dealEnded && m.score.matchOver)) KeepMatch();
+}
+
+bool Game::ShowFrame(bool changing, bool thinking, int hintCard) {
+    Match& m = match;
     display_.RecoverSurfaces();
     // What the window system lost (the window covered, hidden, minimised, its renderer reset)
     // must be shown again even though nothing on the table changed.
@@ -427,9 +327,7 @@ bool Game::RunFrame() {
                 ui_.extras.hintFigures.push_back({advice->values[i].card, advice->values[i].points});
     const TableExtras& extras = ui_.extras;
     FrameLook look{m.motion.statusText, input_.mouseX(), input_.mouseY(), CurrentClockText(), extras, true};
-    // A card held in the air by the pause or the menu does not move either.
-    const bool moving = !frameInput.paused && (movingBefore || AnyCardMoving(m.motion));
-    if (!moving && !picked && look == lastLook_) {
+    if (!changing && look == lastLook_) {
         // A search under way is looked at again soon: its answer is the next thing to show.
         const bool searching = thinking || (ui_.hintAt >= 0 && hintCard < 0);
         int idle = IdleTimeout(m, m.clock->TickCount(), SecondsIntoMinute());

@@ -77,6 +77,13 @@ public:
     [[noreturn]] void FrameLoop();
     // One frame: input, match, drawing, presentation. Returns whether a picture was presented.
     bool RunFrame();
+    // Its steps: the frame's input for the match (after the full screen key, the menu and the
+    // quick deal took theirs); what follows a step (the deal counted, the match kept); and the
+    // picture, drawn and presented unless it would show what the last one showed (`changing`:
+    // cards move or the player picked one), else the wait for what comes next.
+    FrameInput ReadFrameInput();
+    void AfterStep(Phase phaseBefore);
+    bool ShowFrame(bool changing, bool thinking, int hintCard);
     // The card the hint raises in the user's hand this frame, -1 for none. H on the user's
     // turn asks; the card stays raised until the user plays.
     int HintCard(bool asked);
