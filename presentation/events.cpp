@@ -53,8 +53,17 @@ void Display::DoEvents() {
 
 void Display::WaitForEvent(int milliseconds) {
     if (milliseconds <= 0) return;
-    if (detail::EventsRunning()) SDL_WaitEventTimeout(nullptr, milliseconds);
-    else SDL_Delay(static_cast<Uint32>(milliseconds));
+    if (!detail::EventsRunning()) {
+        SDL_Delay(static_cast<Uint32>(milliseconds));
+        return;
+    }
+    // What the window system sent may already have been read off its connection (a present
+    // that syncs with the server reads it), where the wait below, watching the connection,
+    // would not see it: a quick click would then show only when the wait ran out. Pumped now,
+    // it is in the queue and there is nothing to wait for.
+    SDL_PumpEvents();
+    if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) return;
+    SDL_WaitEventTimeout(nullptr, milliseconds);
 }
 
 void Display::SetCloseHandler(std::function<void()> handler) { closeHandler_ = std::move(handler); }
