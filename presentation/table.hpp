@@ -7,11 +7,11 @@
 #include <string_view>
 #include <vector>
 
+#include "art/score_page_layout.hpp"
 #include "engine/match.hpp"
 #include "engine/user_input.hpp"
 #include "presentation/bitmap_font.hpp"
 #include "presentation/display.hpp"
-#include "presentation/score_page_layout.hpp"
 #include "presentation/sound.hpp"  // PathResolver
 #include "presentation/table_panels.hpp"
 

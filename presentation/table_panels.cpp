@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "art/score_page_layout.hpp"
 #include "engine/numeric.hpp"
-#include "presentation/score_page_layout.hpp"
 #include "presentation/table.hpp"
 
 namespace pellow {

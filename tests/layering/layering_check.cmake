@@ -4,8 +4,9 @@ cmake_minimum_required(VERSION 3.25)
 # want of the header (as gcc or clang says it). Run by CTest with -D CXX=, INCLUDES= (the library's include folders, ';'
 # between them), ALLOWED= and FORBIDDEN= (folders), WORK= (a scratch folder).
 set(header_of_engine "engine/rules.hpp")
+set(header_of_art "art/score_page_layout.hpp")
 set(header_of_opponent "opponent/expert.hpp")
-set(header_of_presentation "presentation/score_page_layout.hpp")
+set(header_of_presentation "presentation/surface.hpp")
 set(header_of_resources "resources/file_formats.hpp")
 set(header_of_app "app/settings.hpp")
 set(header_of_tools "tools/sim/sim.hpp")

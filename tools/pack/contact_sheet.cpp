@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "table_art.hpp"
+#include "art/table_art.hpp"
 
 namespace pellow::pack {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "table_art.hpp"
+#include "art/table_art.hpp"
 
 namespace pellow::pack {
 

@@ -4,10 +4,12 @@
 #include <array>
 #include <string>
 
-#include "card_art.hpp"
-#include "raster.hpp"
+#include "art/card_art.hpp"
+#include "art/raster.hpp"
 
 namespace pellow::pack {
+
+using namespace pellow::art;
 
 // The dialog's background, which the previews' rounded corners blend into.
 inline constexpr Rgb kDialogGrey{192, 192, 192};

@@ -6,8 +6,8 @@
 #include <future>
 #include <thread>
 
+#include "art/table_art.hpp"
 #include "dialog_art.hpp"
-#include "table_art.hpp"
 
 namespace pellow::pack {
 

@@ -3,13 +3,16 @@
 #include <string>
 #include <vector>
 
-#include "card_art.hpp"
-#include "glyph_sheet.hpp"
+#include "art/card_art.hpp"
+#include "art/glyph_sheet.hpp"
+#include "art/raster.hpp"
+#include "image_files.hpp"
 #include "pak_writer.hpp"
-#include "raster.hpp"
 #include "sound_synth.hpp"
 
 namespace pellow::pack {
+
+using namespace pellow::art;
 
 // The Debian files the art is made from.
 struct ArtSources {

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "art/prng.hpp"
 #include "little_endian.hpp"
-#include "prng.hpp"
 
 namespace pellow::pack {
+
+using art::Prng;
 
 namespace {
 

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "art/raster.hpp"
 #include "resources/zulpak.hpp"
 #include "tools/pack/dialog_art.hpp"
 #include "tools/pack/pack_contents.hpp"
 #include "tools/pack/pak_writer.hpp"
 #include "tools/pack/pictures.hpp"
-#include "tools/pack/raster.hpp"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 // Where the score page, its texts and pen lines, and the clock go on each screen. The table
-// draws them here, and the pack builder prints the pad's rulings at the same places.
+// draws them here, and the art library prints the pad's rulings at the same places.
 #include "engine/match.hpp"
 
 namespace pellow {

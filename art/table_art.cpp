@@ -1,4 +1,4 @@
-#include "table_art.hpp"
+#include "art/table_art.hpp"
 
 #include <cairo.h>
 
@@ -7,10 +7,10 @@
 #include <stdexcept>
 #include <vector>
 
-#include "prng.hpp"
-#include "texture.hpp"
+#include "art/prng.hpp"
+#include "art/texture.hpp"
 
-namespace pellow::pack {
+namespace pellow::art {
 
 namespace {
 
@@ -250,4 +250,4 @@ Image RenderPointer() {
     return KeyShape(img, {24, 40, 28}, {255, 255, 255});
 }
 
-}  // namespace pellow::pack
+}  // namespace pellow::art

@@ -1,11 +1,11 @@
 #pragma once
-// Smooth value noise for the builder's paper, felt and wear.
+// Smooth value noise for the art's paper, felt and wear.
 #include <cmath>
 #include <cstdint>
 
-#include "prng.hpp"
+#include "art/prng.hpp"
 
-namespace pellow::pack {
+namespace pellow::art {
 
 // Smoothly interpolated lattice noise in [0, 1]; each further octave has half the size and
 // half the weight of the one before.
@@ -29,4 +29,4 @@ inline double ValueNoise(std::uint32_t seed, double x, double y, int octaves) {
     return sum / total;
 }
 
-}  // namespace pellow::pack
+}  // namespace pellow::art

@@ -1,4 +1,4 @@
-#include "card_art.hpp"
+#include "art/card_art.hpp"
 
 #include <cairo.h>
 #include <librsvg/rsvg.h>
@@ -11,10 +11,10 @@
 #include <stdexcept>
 #include <thread>
 
-#include "prng.hpp"
-#include "texture.hpp"
+#include "art/prng.hpp"
+#include "art/texture.hpp"
 
-namespace pellow::pack {
+namespace pellow::art {
 
 namespace {
 
@@ -303,4 +303,4 @@ Image RenderCardOver(const DeckSpec& deckSpec, int code, int width, int height, 
     return Flatten(img, surround);
 }
 
-}  // namespace pellow::pack
+}  // namespace pellow::art

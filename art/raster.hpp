@@ -1,6 +1,6 @@
 #pragma once
-// Pictures as the builder makes them: 8-bit RGB rows, top row first, and the file formats the
-// game and its dialog read (uncompressed BMP, JPEG) plus PNG for looking at them.
+// Pictures as the art is made: 8-bit RGB rows, top row first, PNG for looking at them, and the
+// soft-edged drawing that becomes a keyed picture.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -9,7 +9,7 @@ typedef struct _cairo_surface cairo_surface_t;
 typedef struct _cairo cairo_t;
 typedef struct _cairo_font_face cairo_font_face_t;
 
-namespace pellow::pack {
+namespace pellow::art {
 
 struct Rgb {
     std::uint8_t r = 0, g = 0, b = 0;
@@ -38,23 +38,8 @@ private:
     std::vector<std::uint8_t> px_;
 };
 
-// A 256-colour picture: one palette index per pixel.
-struct IndexedImage {
-    int width = 0, height = 0;
-    std::vector<Rgb> palette;         // at most 256 colours
-    std::vector<std::uint8_t> index;  // width * height, top row first
-};
-
-std::vector<std::uint8_t> EncodeBmp24(const Image& img);
-std::vector<std::uint8_t> EncodeBmp8(const IndexedImage& img);
-std::vector<std::uint8_t> EncodeJpeg(const Image& img, int quality);
-Image DecodeJpeg(const std::vector<std::uint8_t>& bytes);
 // Throws std::runtime_error when the file cannot be written.
 void WritePng(const Image& img, const std::string& path);
-void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
-
-// Reduces a picture to at most 256 colours (median cut, then error diffusion).
-IndexedImage Quantize(const Image& img);
 
 // ---- Pictures with coverage, and keying them ----
 
@@ -101,4 +86,4 @@ private:
 void AvoidKeyColour(Image& img);
 bool LooksLikeKey(Rgb c);
 
-}  // namespace pellow::pack
+}  // namespace pellow::art

@@ -1,12 +1,12 @@
 #pragma once
-// A small seeded generator for the builder's textures and noises. Standard library
-// distributions differ between library versions, so the builder draws only from this to keep
-// the archive byte-for-byte the same everywhere.
+// A small seeded generator for the art's textures and noises (and the pack's sounds). Standard
+// library distributions differ between library versions, so the art draws only from this to
+// keep the archive, and the game's own renderings, byte-for-byte the same everywhere.
 #include <cstdint>
 
 #include "engine/splitmix64.hpp"
 
-namespace pellow::pack {
+namespace pellow::art {
 
 class Prng : public SplitMix64 {
 public:
@@ -29,4 +29,4 @@ inline double LatticeValue(std::uint32_t seed, std::int32_t x, std::int32_t y) {
     return static_cast<double>(h & 0xFFFFFF) / 16777215.0;
 }
 
-}  // namespace pellow::pack
+}  // namespace pellow::art

@@ -2,10 +2,10 @@
 // The table's own pictures: the felt, the score pad and its pen lines, and the pointer.
 #include <string>
 
-#include "presentation/score_page_layout.hpp"
-#include "raster.hpp"
+#include "art/score_page_layout.hpp"
+#include "art/raster.hpp"
 
-namespace pellow::pack {
+namespace pellow::art {
 
 // Felt with its nap, a soft light over the middle of the table and darker edges.
 Image RenderFelt(int width, int height);
@@ -26,4 +26,4 @@ Image RenderPointer();
 inline constexpr Rgb kPaper{250, 246, 232};
 inline constexpr Rgb kPenInk{30, 46, 118};
 
-}  // namespace pellow::pack
+}  // namespace pellow::art

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "raster.hpp"
+#include "art/raster.hpp"
 
 typedef struct _cairo cairo_t;
 typedef struct _RsvgHandle RsvgHandle;
 
-namespace pellow::pack {
+namespace pellow::art {
 
 enum class CardFinish {
     Clean,    // as printed
@@ -59,4 +59,4 @@ private:
 // the table without a pink fringe.
 inline constexpr Rgb kCardEdgeBackdrop{38, 92, 52};
 
-}  // namespace pellow::pack
+}  // namespace pellow::art

@@ -1,4 +1,4 @@
-#include "glyph_sheet.hpp"
+#include "art/glyph_sheet.hpp"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -8,7 +8,7 @@
 #include <memory>
 #include <stdexcept>
 
-namespace pellow::pack {
+namespace pellow::art {
 
 namespace {
 
@@ -187,4 +187,4 @@ void DrawSheetText(Image& target, const Image& sheet, int x, int y, const std::s
     }
 }
 
-}  // namespace pellow::pack
+}  // namespace pellow::art

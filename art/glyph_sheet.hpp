@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "raster.hpp"
+#include "art/raster.hpp"
 
-namespace pellow::pack {
+namespace pellow::art {
 
 inline constexpr int kGlyphCellWidth = 19;
 inline constexpr int kGlyphCellHeight = 27;
@@ -39,4 +39,4 @@ GlyphSheet RenderGlyphSheet(const GlyphStyle& style);
 // advance, keyed; for previews of the fonts.
 void DrawSheetText(Image& target, const Image& sheet, int x, int y, const std::string& text);
 
-}  // namespace pellow::pack
+}  // namespace pellow::art
