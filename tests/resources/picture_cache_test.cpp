@@ -1,0 +1,112 @@
+#include "resources/picture_cache.hpp"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace pellow {
+namespace {
+
+namespace fs = std::filesystem;
+
+class PictureCacheTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() / ("pellow-cache-test-" + std::to_string(getpid()));
+        fs::remove_all(root_);
+        fs::create_directories(root_);
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    static std::vector<CachedPicture> Pictures(int seed) {
+        std::vector<CachedPicture> pictures;
+        for (int n = 0; n < 3; ++n) {
+            CachedPicture p{5 + n, 3 + 2 * n, {}};
+            for (int i = 0; i < p.width * p.height; ++i) p.pixels.push_back(static_cast<std::uint16_t>(seed * 977 + i * 31 + n));
+            pictures.push_back(p);
+        }
+        return pictures;
+    }
+    fs::path Folder() const { return root_ / "cache" / "pellow"; }
+
+    fs::path root_;
+    std::ostringstream notes_;
+};
+
+TEST_F(PictureCacheTest, KeepsWhatWasStoredAndRefusesWhatDoesNotHold) {
+    const PictureCache cache(Folder().string());
+    const PictureCacheKey key{"Royal-1920x1080", 42};
+    EXPECT_FALSE(cache.Load(key));
+    ASSERT_TRUE(cache.Store(key, Pictures(1), notes_)) << notes_.str();
+    EXPECT_EQ(fs::status(Folder()).permissions() & fs::perms::all, fs::perms::owner_all);
+    ASSERT_EQ(cache.Load(key), Pictures(1));
+    // Made from other sources: not used.
+    EXPECT_FALSE(cache.Load({key.name, 43}));
+
+    // One byte changed anywhere, or the file cut short, and the entry is not trusted.
+    const fs::path file = Folder() / "Royal-1920x1080.pics";
+    std::string bytes;
+    {
+        std::ifstream in(file, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    for (const std::size_t at : {std::size_t{3}, std::size_t{30}, bytes.size() / 2, bytes.size() - 1}) {
+        std::string damaged = bytes;
+        damaged[at] = static_cast<char>(damaged[at] ^ 0x10);
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << damaged;
+        EXPECT_FALSE(cache.Load(key)) << "byte " << at;
+    }
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes.substr(0, bytes.size() - 9);
+    EXPECT_FALSE(cache.Load(key));
+    // A later store replaces it.
+    ASSERT_TRUE(cache.Store(key, Pictures(2), notes_));
+    EXPECT_EQ(cache.Load(key), Pictures(2));
+
+    // Names that could leave the folder are never used.
+    for (const char* bad : {"", "../x", ".hidden", "a/b", "with space"}) {
+        EXPECT_FALSE(cache.Store({bad, 1}, Pictures(1), notes_)) << bad;
+        EXPECT_FALSE(cache.Load({bad, 1})) << bad;
+    }
+}
+
+TEST_F(PictureCacheTest, FollowsNoLinkAndRemovesOnlyItsOwnOldestEntries) {
+    fs::create_directories(Folder());
+    // A link where an entry would be is not read through.
+    std::ofstream(root_ / "elsewhere") << "not pictures";
+    fs::create_symlink(root_ / "elsewhere", Folder() / "Worn-800x600.pics");
+    const PictureCache cache(Folder().string(), 2);
+    EXPECT_FALSE(cache.Load({"Worn-800x600", 1}));
+
+    // A file that merely has an entry's name, and any other file, stay.
+    std::ofstream(Folder() / "Foreign-1x1.pics") << "somebody else's";
+    std::ofstream(Folder() / "notes.txt") << "mine";
+    for (int n = 0; n < 4; ++n) {
+        ASSERT_TRUE(cache.Store({"Royal-" + std::to_string(n), 7}, Pictures(n), notes_));
+        // Distinct times, oldest first.
+        fs::last_write_time(Folder() / ("Royal-" + std::to_string(n) + ".pics"),
+                            fs::file_time_type::clock::now() - std::chrono::hours(10 - n));
+    }
+    ASSERT_TRUE(cache.Store({"Royal-9", 7}, Pictures(9), notes_));
+    EXPECT_TRUE(cache.Load({"Royal-9", 7}));
+    EXPECT_TRUE(cache.Load({"Royal-3", 7}));
+    for (const char* gone : {"Royal-0", "Royal-1", "Royal-2"}) EXPECT_FALSE(fs::exists(Folder() / (std::string(gone) + ".pics"))) << gone;
+    EXPECT_TRUE(fs::exists(Folder() / "Foreign-1x1.pics"));
+    EXPECT_TRUE(fs::exists(Folder() / "notes.txt"));
+    EXPECT_TRUE(fs::is_symlink(Folder() / "Worn-800x600.pics"));
+    EXPECT_TRUE(fs::exists(root_ / "elsewhere"));
+}
+
+TEST_F(PictureCacheTest, AFolderThatCannotBeMadeIsOneNote) {
+    std::ofstream(root_ / "cache") << "a file where the folder would go";
+    const PictureCache cache(Folder().string());
+    EXPECT_FALSE(cache.Store({"Royal-1", 1}, Pictures(1), notes_));
+    EXPECT_EQ(notes_.str().rfind("Pellow: ", 0), 0u) << notes_.str();
+    EXPECT_FALSE(PictureCache("").Store({"Royal-1", 1}, Pictures(1), notes_));
+}
+
+}  // namespace
+}  // namespace pellow
