@@ -20,7 +20,7 @@ namespace {
 
 constexpr const char* kRankIds[13] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "jack", "queen", "king"};
 constexpr const char* kSuitIds[4] = {"club", "diamond", "heart", "spade"};
-constexpr int kBackCode = 52;
+constexpr int kBackCode = kCardBackCode;
 
 struct Rect {
     double x = 0, y = 0, w = 0, h = 0;
@@ -247,9 +247,7 @@ std::vector<Deck> RenderDecks(const std::vector<DeckSpec>& specs, int threads) {
                 const int code = j % kPerDeck;
                 auto& painter = painters[j / kPerDeck];
                 if (!painter) painter = std::make_unique<CardPainter>(deckSpec.svgPath);
-                RgbaImage img = RenderCard(*painter, code, deckSpec.width, deckSpec.height);
-                Finish(img, deckSpec, code);
-                done[j] = KeyShape(img, kCardEdgeBackdrop, {250, 250, 246});
+                done[j] = RenderDeckCard(*painter, deckSpec, code);
             }
         } catch (const std::exception& e) {
             std::lock_guard<std::mutex> lock(failMutex);
@@ -270,6 +268,12 @@ std::vector<Deck> RenderDecks(const std::vector<DeckSpec>& specs, int threads) {
         else d.faces.push_back(std::move(done[j]));
     }
     return decks;
+}
+
+Image RenderDeckCard(CardPainter& painter, const DeckSpec& deckSpec, int code) {
+    RgbaImage img = RenderCard(painter, code, deckSpec.width, deckSpec.height);
+    Finish(img, deckSpec, code);
+    return KeyShape(img, kCardEdgeBackdrop, {250, 250, 246});
 }
 
 CardPainter::CardPainter(const std::string& svgPath) {

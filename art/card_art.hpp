@@ -33,6 +33,9 @@ struct Deck {
 // The element id of card code 0..51 in the SVG decks we use.
 std::string CardElementId(int code);
 
+// The code that stands for a deck's back.
+inline constexpr int kCardBackCode = 52;
+
 // Throws std::runtime_error when the deck cannot be read or an element is missing.
 Deck RenderDeck(const DeckSpec& deckSpec);
 // Several decks at once on `threads` threads; the same pictures whatever the number.
@@ -54,6 +57,9 @@ public:
 private:
     RsvgHandle* handle_ = nullptr;
 };
+
+// One card (code 0..51, or the back) of the deck as RenderDecks draws it, keyed.
+Image RenderDeckCard(CardPainter& painter, const DeckSpec& deckSpec, int code);
 
 // Table felt colour that card edges are blended with, so the rounded corners look smooth on
 // the table without a pink fringe.

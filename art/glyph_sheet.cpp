@@ -82,7 +82,17 @@ FT_Face FaceFor(const std::vector<FT_Face>& faces, char32_t ch) {
 
 }  // namespace
 
-GlyphSheet RenderGlyphSheet(const GlyphStyle& style) {
+GlyphGrid GlyphGridAt(double scale) {
+    GlyphGrid g;
+    g.cellWidth = std::max(4, static_cast<int>(std::lround(kGlyphCellWidth * scale)));
+    g.cellHeight = std::max(4, static_cast<int>(std::lround(kGlyphCellHeight * scale)));
+    g.advance = std::clamp(static_cast<int>(std::lround(kGlyphAdvance * scale)), 1, g.cellWidth - 2);
+    return g;
+}
+
+GlyphSheet RenderGlyphSheet(const GlyphStyle& style, double scale) {
+    const GlyphGrid grid = GlyphGridAt(scale);
+    const int cellW = grid.cellWidth, cellH = grid.cellHeight;
     FreeType ft;
     std::vector<FT_Face> faces, letterFaces;
     for (const std::string& path : style.letterFaces) letterFaces.push_back(ft.Open(path));
@@ -91,10 +101,10 @@ GlyphSheet RenderGlyphSheet(const GlyphStyle& style) {
     auto isLetter = [](char32_t c) { return (c >= U'A' && c <= U'Z') || (c >= U'a' && c <= U'z'); };
 
     // Ink may use columns 1..17 so that neighbours at the 17-pixel advance never touch, and
-    // rows 1..25; a shadow takes one more of each.
-    const int shadow = style.shadow ? 1 : 0;
-    const int maxWidth = kGlyphAdvance - shadow;
-    const int maxHeight = kGlyphCellHeight - 2 - shadow;
+    // rows 1..25; a shadow takes one more of each (at the design's size).
+    const int shadow = style.shadow ? std::max(1, static_cast<int>(std::lround(scale))) : 0;
+    const int maxWidth = grid.advance - shadow;
+    const int maxHeight = cellH - 2 - shadow;
 
     // Size: the sizing set must fit between the highest top and the lowest bottom.
     constexpr int kProbe = 200;
@@ -112,9 +122,15 @@ GlyphSheet RenderGlyphSheet(const GlyphStyle& style) {
     for (FT_Face f : letterFaces) FT_Set_Pixel_Sizes(f, 0, pixelSize);
     const int baseline = 1 + static_cast<int>(std::lround(double(probeTop) * pixelSize / kProbe));
 
+    // A glyph too tall for its room shrinks by the side it overflows. The sheets at the design's
+    // size keep the rule the pack was first made with, which weighs both sides: in the clock's
+    // font, with no room below the baseline, that leaves the degree sign blank; at other sizes,
+    // where hinting may lift the digits a pixel above the room, it would blank the digits.
+    const bool onlyTooTallSide = scale != 1.0;
+
     const int cells = kLastGlyph - kFirstGlyph + 1;
     const int rowsOfCells = (cells + kGlyphColumns - 1) / kGlyphColumns;
-    Image sheet(kGlyphColumns * kGlyphCellWidth, rowsOfCells * kGlyphCellHeight, kMagenta);
+    Image sheet(kGlyphColumns * cellW, rowsOfCells * cellH, kMagenta);
 
     for (int code = kFirstGlyph; code <= kLastGlyph; ++code) {
         const char32_t ch = FromCp1252(code);
@@ -131,8 +147,11 @@ GlyphSheet RenderGlyphSheet(const GlyphStyle& style) {
         double sx = 1, sy = 1;
         for (int tries = 0; !fits(g) && tries < 30; ++tries) {
             if (g.top > roomAbove || g.rows - g.top > roomBelow) {
-                const double v = std::min(double(roomAbove) / std::max(1, g.top),
-                                          double(roomBelow) / std::max(1, g.rows - g.top));
+                const bool tooHigh = g.top > roomAbove || !onlyTooTallSide;
+                const bool tooLow = g.rows - g.top > roomBelow || !onlyTooTallSide;
+                const double above = tooHigh ? double(roomAbove) / std::max(1, g.top) : 1.0;
+                const double below = tooLow ? double(roomBelow) / std::max(1, g.rows - g.top) : 1.0;
+                const double v = std::min(above, below);
                 sx *= std::min(0.97, v);
                 sy *= std::min(0.97, v);
             } else {
@@ -142,22 +161,23 @@ GlyphSheet RenderGlyphSheet(const GlyphStyle& style) {
         }
         if (!fits(g)) continue;  // better a blank cell than ink in the neighbours'
         const int k = code - kFirstGlyph;
-        const int cellX = (k % kGlyphColumns) * kGlyphCellWidth;
-        const int cellY = (k / kGlyphColumns) * kGlyphCellHeight;
+        const int cellX = (k % kGlyphColumns) * cellW;
+        const int cellY = (k / kGlyphColumns) * cellH;
         const int originX = 1 + (maxWidth - g.width) / 2;
         const int originY = baseline - g.top;
-        std::vector<float> ink(kGlyphCellWidth * kGlyphCellHeight, 0.0f), dark(ink.size(), 0.0f);
+        std::vector<float> ink(static_cast<std::size_t>(cellW) * cellH, 0.0f), dark(ink.size(), 0.0f);
         for (int y = 0; y < g.rows; ++y)
             for (int x = 0; x < g.width; ++x) {
                 const int cx = originX + x, cy = originY + y;
-                if (cx < 0 || cy < 0 || cx >= kGlyphCellWidth - 1 || cy >= kGlyphCellHeight - 1) continue;
+                if (cx < 0 || cy < 0 || cx >= cellW - 1 || cy >= cellH - 1) continue;
                 const float c = g.cover[y * g.width + x];
-                ink[cy * kGlyphCellWidth + cx] = c;
-                if (shadow) dark[(cy + 1) * kGlyphCellWidth + cx + 1] = c;
+                ink[cy * cellW + cx] = c;
+                if (shadow && cx + shadow < cellW && cy + shadow < cellH)
+                    dark[(cy + shadow) * cellW + cx + shadow] = c;
             }
-        for (int y = 0; y < kGlyphCellHeight; ++y)
-            for (int x = 0; x < kGlyphCellWidth; ++x) {
-                const float a = ink[y * kGlyphCellWidth + x], d = dark[y * kGlyphCellWidth + x];
+        for (int y = 0; y < cellH; ++y)
+            for (int x = 0; x < cellW; ++x) {
+                const float a = ink[y * cellW + x], d = dark[y * cellW + x];
                 if (std::max(a, d) < style.keepCoverage) continue;
                 auto mix = [](float fg, float bg, float t) { return bg + (fg - bg) * t; };
                 float r = style.backdrop.r, gg = style.backdrop.g, b = style.backdrop.b;
@@ -173,17 +193,18 @@ GlyphSheet RenderGlyphSheet(const GlyphStyle& style) {
                 sheet.Set(cellX + x, cellY + y, c);
             }
     }
-    return {std::move(sheet), baseline};
+    return {std::move(sheet), baseline, grid};
 }
 
-void DrawSheetText(Image& target, const Image& sheet, int x, int y, const std::string& text) {
+void DrawSheetText(Image& target, const GlyphSheet& sheet, int x, int y, const std::string& text) {
+    const GlyphGrid& g = sheet.grid;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const int k = static_cast<unsigned char>(text[i]) - kFirstGlyph;
         if (k < 0) continue;
-        const int sx = (k % kGlyphColumns) * kGlyphCellWidth, sy = (k / kGlyphColumns) * kGlyphCellHeight;
-        if (sy + kGlyphCellHeight > sheet.Height()) continue;
-        const Image cell = sheet.Crop(sx, sy, kGlyphCellWidth, kGlyphCellHeight);
-        target.Paste(cell, x + static_cast<int>(i) * kGlyphAdvance, y, &kMagenta);
+        const int sx = (k % kGlyphColumns) * g.cellWidth, sy = (k / kGlyphColumns) * g.cellHeight;
+        if (sy + g.cellHeight > sheet.image.Height()) continue;
+        const Image cell = sheet.image.Crop(sx, sy, g.cellWidth, g.cellHeight);
+        target.Paste(cell, x + static_cast<int>(i) * g.advance, y, &kMagenta);
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The game's three bitmap fonts: 20 columns of 19 x 27 cells, cell k holding the character of
-// code k + 32 in the Windows-1252 code page, on the key colour.
+// The game's three bitmap fonts: 20 columns of 19 x 27 cells (at the design's size), cell k
+// holding the character of code k + 32 in the Windows-1252 code page, on the key colour.
 #include <string>
 #include <vector>
 
@@ -27,16 +27,26 @@ struct GlyphStyle {
     std::string sizingSet = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 };
 
+// The cells of a sheet drawn `scale` times the design's size: round(19 * scale) x
+// round(27 * scale), and the advance round(17 * scale), kept two pixels inside the cell.
+struct GlyphGrid {
+    int cellWidth = kGlyphCellWidth, cellHeight = kGlyphCellHeight, advance = kGlyphAdvance;
+};
+GlyphGrid GlyphGridAt(double scale);
+
 struct GlyphSheet {
     Image image;
     int baseline = 0;  // row of the cell that the letters stand on
+    GlyphGrid grid;
 };
 
-// Throws std::runtime_error when a font file cannot be read.
-GlyphSheet RenderGlyphSheet(const GlyphStyle& style);
+// Throws std::runtime_error when a font file cannot be read. Ink stays within columns
+// 1..advance and rows 1..cellHeight - 2 of its cell (a shadow included), so neighbours at the
+// advance never touch.
+GlyphSheet RenderGlyphSheet(const GlyphStyle& style, double scale = 1.0);
 
-// Draws text the way the game does: left to right, one cell per character at the game's
+// Draws text the way the game does: left to right, one cell per character at the sheet's
 // advance, keyed; for previews of the fonts.
-void DrawSheetText(Image& target, const Image& sheet, int x, int y, const std::string& text);
+void DrawSheetText(Image& target, const GlyphSheet& sheet, int x, int y, const std::string& text);
 
 }  // namespace pellow::art

@@ -56,12 +56,17 @@ void PenStroke(cairo_t* cr, double x0, double y0, double x1, double y1, double w
     cairo_pattern_destroy(ink);
 }
 
+int Scaled(double units, double scale) { return std::max(1, static_cast<int>(std::lround(units * scale))); }
+
 // A line picture keyed around its ink; its soft edges are blended with the paper it lies on.
-Image PenLine(int width, int height, bool horizontal) {
-    cairo_surface_t* s = NewSurface(width, height);
+Image PenLine(int width, int height, bool horizontal, double scale) {
+    const int pw = Scaled(width, scale), ph = Scaled(height, scale);
+    cairo_surface_t* s = NewSurface(pw, ph);
     cairo_t* cr = cairo_create(s);
-    if (horizontal) PenStroke(cr, 2, height / 2.0, width - 2, height / 2.0, 1.8);
-    else PenStroke(cr, width / 2.0, 2, width / 2.0, height - 2, 1.8);
+    if (scale != 1.0) cairo_scale(cr, scale, scale);
+    const double w = pw / scale, h = ph / scale;  // the picture in units
+    if (horizontal) PenStroke(cr, 2, h / 2.0, w - 2, h / 2.0, 1.8);
+    else PenStroke(cr, w / 2.0, 2, w / 2.0, h - 2, 1.8);
     cairo_destroy(cr);
     RgbaImage img = FromSurface(s);
     cairo_surface_destroy(s);
@@ -75,8 +80,10 @@ constexpr int kBandHeight = 40;
 
 }  // namespace
 
-Image RenderFelt(int width, int height) {
-    const double s = width / 1024.0;
+Image RenderFelt(int width, int height, double scale) {
+    const double s = scale > 0 ? scale : width / 1024.0;
+    // The weave is a pixel's size at the design's sizes and grows with a larger table.
+    const double weaveSize = 1.4 * std::max(1.0, s);
     const std::size_t n = static_cast<std::size_t>(width) * height;
     // The nap: short fibres lying every way, a little lighter or darker than the cloth.
     std::vector<float> nap(n, 0.0f);
@@ -101,7 +108,7 @@ Image RenderFelt(int width, int height) {
             const double r2 = nx * nx * 0.85 + ny * ny;
             const double light = 1.12 - 0.42 * SmoothStep(0.0, 1.9, r2);
             const double mottle = 0.965 + 0.07 * ValueNoise(11, x / (110.0 * s), y / (110.0 * s), 4);
-            const double weave = 0.05 * (ValueNoise(23, x / 1.4, y / 1.4, 1) - 0.5);
+            const double weave = 0.05 * (ValueNoise(23, x / weaveSize, y / weaveSize, 1) - 0.5);
             const double grain = 1.0 + weave + 0.028 * rng.Gauss() + nap[static_cast<std::size_t>(y) * width + x];
             const double f = light * mottle * grain;
             // Brighter cloth turns a little yellower, darker a little bluer, as dyed wool does.
@@ -113,20 +120,27 @@ Image RenderFelt(int width, int height) {
 
 Image RenderScorePage(const Image& background, int shift, int baseline, const std::string& titleFont) {
     const ScorePageLayout L = ScorePageFor(ScreenSize::Small800x600);
-    const int w = kPageWidth + kShadowRight, h = kPageHeight + kShadowBottom;
-    const int ox = L.pageX + shift, oy = L.pageY + shift;
-    if (ox + w > background.Width() || oy + h > background.Height())
+    return RenderScorePageAt(background, L.pageX + shift, L.pageY + shift, baseline, titleFont, 1.0);
+}
+
+Image RenderScorePageAt(const Image& background, int ox, int oy, int baseline, const std::string& titleFont,
+                        double scale) {
+    const ScorePageLayout L = ScorePageFor(ScreenSize::Small800x600);
+    const int w = Scaled(kPageWidth + kShadowRight, scale), h = Scaled(kPageHeight + kShadowBottom, scale);
+    if (ox < 0 || oy < 0 || ox + w > background.Width() || oy + h > background.Height())
         throw std::runtime_error("score page does not fit on the screen");
 
     const CairoFont font(titleFont);
     // The page's shadow: a soft dark patch below and right of the paper.
     std::vector<float> shade(static_cast<std::size_t>(w) * h, 0.0f);
-    for (int y = 7; y < std::min(h, kPageHeight + 5); ++y)
-        for (int x = 5; x < std::min(w, kPageWidth + 3); ++x) shade[y * w + x] = 0.55f;
-    BlurAlpha(shade, w, h, 3);
+    for (int y = Scaled(7, scale); y < std::min(h, Scaled(kPageHeight + 5, scale)); ++y)
+        for (int x = Scaled(5, scale); x < std::min(w, Scaled(kPageWidth + 3, scale)); ++x) shade[y * w + x] = 0.55f;
+    BlurAlpha(shade, w, h, Scaled(3, scale));
 
     cairo_surface_t* surf = NewSurface(w, h);
     cairo_t* cr = cairo_create(surf);
+    // Drawn in the design's units; the game writes the rows at the same scale.
+    if (scale != 1.0) cairo_scale(cr, scale, scale);
     // Paper, lit a little from the top left.
     RoundedRectPath(cr, 0.5, 0.5, kPageWidth - 1, kPageHeight - 1, 5);
     cairo_pattern_t* paper = cairo_pattern_create_linear(0, 0, kPageWidth, kPageHeight);
@@ -143,7 +157,7 @@ Image RenderScorePage(const Image& background, int shift, int baseline, const st
     // Blue rulings under every row the game writes on, a red margin on the left.
     const double ruleLeft = 40, ruleRight = kPageWidth - 10;
     auto rule = [&](int textTopOnScreen) {
-        const double y = textTopOnScreen - L.pageY + baseline + 2.5;
+        const double y = (textTopOnScreen - L.pageY) + baseline / scale + 2.5;
         cairo_move_to(cr, ruleLeft, y);
         cairo_line_to(cr, ruleRight, y);
     };
@@ -198,6 +212,7 @@ Image RenderScorePage(const Image& background, int shift, int baseline, const st
     cairo_surface_destroy(surf);
 
     // Paper grain, then the page over its shadow over the very felt it lies on.
+    const double grainSize = 1.7 * scale;
     Image out(w, h, kMagenta);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
@@ -205,7 +220,8 @@ Image RenderScorePage(const Image& background, int shift, int baseline, const st
             const float sh = shade[y * w + x];
             if (p.a < 0.02f && sh < 0.03f) continue;
             const Rgb felt = background.At(ox + x, oy + y);
-            const float grain = static_cast<float>(0.985 + 0.03 * ValueNoise(5, x / 1.7, y / 1.7, 2));
+            const float grain =
+                static_cast<float>(0.985 + 0.03 * ValueNoise(5, x / grainSize, y / grainSize, 2));
             const float under[3] = {felt.r * (1 - sh), felt.g * (1 - sh), felt.b * (1 - sh)};
             const float fg[3] = {p.r * grain, p.g * grain, p.b * grain};
             Rgb c;
@@ -218,22 +234,24 @@ Image RenderScorePage(const Image& background, int shift, int baseline, const st
     return out;
 }
 
-Image RenderHorizontalLine() {
+Image RenderHorizontalLine(double scale) {
     // From the left of the columns to past the end of the 13-character heading.
-    return PenLine(222, 5, true);
+    return PenLine(222, 5, true, scale);
 }
 
-Image RenderVerticalLine() {
+Image RenderVerticalLine(double scale) {
     const ScorePageLayout L = ScorePageFor(ScreenSize::Small800x600);
     // From above the heading down to just below the totals, clear of the result text.
-    return PenLine(5, L.totalY + 28 - L.VertLineY(), false);
+    return PenLine(5, L.totalY + 28 - L.VertLineY(), false, scale);
 }
 
-Image RenderPointer() {
-    cairo_surface_t* s = NewSurface(32, 32);
+Image RenderPointer(double scale) {
+    const int size = Scaled(32, scale);
+    cairo_surface_t* s = NewSurface(size, size);
     cairo_t* cr = cairo_create(s);
-    // An arrow whose point is the hot spot: the game centres the 32 x 32 picture on the mouse.
-    cairo_translate(cr, 16.5, 16.5);
+    // An arrow whose point is the hot spot: the game centres the picture on the mouse.
+    cairo_translate(cr, size / 2.0 + 0.5, size / 2.0 + 0.5);
+    if (scale != 1.0) cairo_scale(cr, scale, scale);
     const double pts[][2] = {{0, 0}, {0, 14.5}, {3.4, 11.2}, {5.9, 16.4}, {8.4, 15.2}, {6.0, 10.2}, {10.6, 10.2}};
     cairo_move_to(cr, pts[0][0], pts[0][1]);
     for (const auto& p : pts) cairo_line_to(cr, p[0], p[1]);

@@ -66,11 +66,11 @@ Image MakeContactSheet(const Artwork& art) {
     for (int yy = 0; yy < strip.Height(); ++yy)
         for (int xx = 0; xx < strip.Width(); ++xx)
             strip.Set(xx, yy, felt.At(xx % felt.Width(), (yy + 600) % felt.Height()));
-    DrawSheetText(strip, art.digitFont.image, 4, 4, "12:45 PM  09:07 AM  0123456789");
-    DrawSheetText(strip, art.deluxeFont.image, 4, 38, "Pellow 1.0.0  Deal: We lead  Trumps are Hearts!");
+    DrawSheetText(strip, art.digitFont, 4, 4, "12:45 PM  09:07 AM  0123456789");
+    DrawSheetText(strip, art.deluxeFont, 4, 38, "Pellow 1.0.0  Deal: We lead  Trumps are Hearts!");
     Image pad(800, 64, kPaper);
-    DrawSheetText(pad, art.handFont.image, 4, 2, "   We   They    45   35 We Won!");
-    DrawSheetText(pad, art.handFont.image, 4, 33, "We lost!  0123456789 Qq Ww Mm");
+    DrawSheetText(pad, art.handFont, 4, 2, "   We   They    45   35 We Won!");
+    DrawSheetText(pad, art.handFont, 4, 33, "We lost!  0123456789 Qq Ww Mm");
     pad.Paste(art.horizontalLine, 560, 30, &kMagenta);
     pad.Paste(art.verticalLine.Crop(0, 0, 5, 60), 790, 2, &kMagenta);
     strip.Paste(pad, 4, 72);
@@ -90,7 +90,7 @@ Image MakeTablePreview(const Artwork& art, bool large) {
     screen.Paste(art.horizontalLine, L.TotalsLineX(), L.TotalsLineY(), &kMagenta);
     const int deals[][2] = {{45, 35}, {40, 40}, {80, 0},  {15, 65}, {30, 50},
                             {52, 28}, {0, 80},  {35, 45}, {41, 39}, {44, 36}};
-    const Image& hand = art.handFont.image;
+    const GlyphSheet& hand = art.handFont;
     DrawSheetText(screen, hand, L.RowTextX(), L.rowY, "   We   They ");
     int we = 0, they = 0;
     for (int k = 0; k < 10; ++k) {
@@ -100,8 +100,8 @@ Image MakeTablePreview(const Artwork& art, bool large) {
     }
     DrawSheetText(screen, hand, L.TotalTextX(), L.totalY, Pad(we) + Pad(they));
     DrawSheetText(screen, hand, L.ResultTextX(), L.resultY, "We lost!");
-    DrawSheetText(screen, art.digitFont.image, L.ClockX(8), L.clockY, "09:41 PM");
-    DrawSheetText(screen, art.deluxeFont.image, 5, L.clockY, "Pellow  1.0.0");
+    DrawSheetText(screen, art.digitFont, L.ClockX(8), L.clockY, "09:41 PM");
+    DrawSheetText(screen, art.deluxeFont, 5, L.clockY, "Pellow  1.0.0");
     screen.Paste(art.pointer, 520 + shift - 16, 300 + shift - 16, &kMagenta);
     // A few cards on the table beside the page.
     const Deck& deck = art.decks[large ? 2 : 0];

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "art/table_art.hpp"
+#include "art/table_art_set.hpp"
 #include "dialog_art.hpp"
 
 namespace pellow::pack {
@@ -16,52 +17,26 @@ ArtSources InstalledSources() {
             PELLOW_FONT_DIGIT, PELLOW_FONT_DIGIT_LETTERS, PELLOW_FONT_DELUXE,  PELLOW_FONT_HAND};
 }
 
-std::vector<DeckSpec> DeckSpecs(const ArtSources& src) {
-    return {
-        {"Royal_", src.royalDeck, 108, 151, CardFinish::Clean, 0},
-        {"Roya2_", src.roya2Deck, 108, 151, CardFinish::Clean, 0},
-        {"Vintage_", src.vintageDeck, 138, 193, CardFinish::Vintage, 1900},
-        {"Worn_", src.wornDeck, 138, 193, CardFinish::Worn, 4711},
-    };
-}
-
 namespace {
 
-// Light letters with a dark shadow, their soft edges blended with the felt near the bottom
-// corners where the game writes them.
-GlyphStyle FeltStyle(std::vector<std::string> faces, Rgb ink) {
-    GlyphStyle s;
-    s.faces = std::move(faces);
-    s.ink = ink;
-    s.backdrop = {21, 73, 45};
-    s.shadow = true;
-    s.shadowInk = {8, 22, 12};
-    s.keepCoverage = 0.3f;
-    return s;
-}
+// The font files, for the art library's glyph styles.
+ArtFiles FontFiles(const ArtSources& src) { return {"", src.digitFont, src.digitLetterFont, src.deluxeFont, src.handFont}; }
 
-// The clock in warm lit segments, the caption pale gold, the score page blue ballpoint.
-GlyphStyle DigitStyle(const ArtSources& src) {
-    GlyphStyle s = FeltStyle({src.digitFont, src.digitLetterFont}, {255, 196, 92});
-    // Seven segments cannot draw an M: letters (AM, PM) come from the fourteen-segment face.
-    s.letterFaces = {src.digitLetterFont};
-    return s;
-}
-
-GlyphStyle DeluxeStyle(const ArtSources& src) { return FeltStyle({src.deluxeFont}, {242, 220, 150}); }
-
-GlyphStyle HandStyle(const ArtSources& src) {
-    GlyphStyle s;
-    s.faces = {src.handFont};
-    s.ink = {30, 46, 118};
-    s.backdrop = {250, 246, 232};
-    s.keepCoverage = 0.15f;
-    // Sized for what the page writes; the few taller letters shrink to fit their cells.
-    s.sizingSet = "0123456789WeThylostn!";
-    return s;
+DeckSpec Spec(const std::string& folder, const std::string& svgPath, int width, int height) {
+    const DeckLook look = DeckLookFor(folder);
+    return {folder + "_", svgPath, width, height, look.finish, look.seed};
 }
 
 }  // namespace
+
+std::vector<DeckSpec> DeckSpecs(const ArtSources& src) {
+    return {
+        Spec("Royal", src.royalDeck, 108, 151),
+        Spec("Roya2", src.roya2Deck, 108, 151),
+        Spec("Vintage", src.vintageDeck, kCardUnitsWide, kCardUnitsHigh),
+        Spec("Worn", src.wornDeck, kCardUnitsWide, kCardUnitsHigh),
+    };
+}
 
 Artwork RenderArtwork(const ArtSources& src) {
     Artwork art;
@@ -70,9 +45,9 @@ Artwork RenderArtwork(const ArtSources& src) {
     const int threads = static_cast<int>(std::max(2u, std::thread::hardware_concurrency()));
     auto decks = std::async(std::launch::async, [&specs, threads] { return RenderDecks(specs, threads); });
     auto sounds = std::async(std::launch::async, [] { return SynthesiseSounds(); });
-    auto fonts = std::async(std::launch::async, [&src] {
-        return std::vector<GlyphSheet>{RenderGlyphSheet(DigitStyle(src)), RenderGlyphSheet(DeluxeStyle(src)),
-                                       RenderGlyphSheet(HandStyle(src))};
+    auto fonts = std::async(std::launch::async, [files = FontFiles(src)] {
+        return std::vector<GlyphSheet>{RenderGlyphSheet(DigitStyle(files)), RenderGlyphSheet(DeluxeStyle(files)),
+                                       RenderGlyphSheet(HandStyle(files))};
     });
     auto small = std::async(std::launch::async, [] { return RenderFelt(800, 600); });
     art.largeBackground = RenderFelt(1024, 768);

@@ -1,5 +1,6 @@
 // The builder's own pieces: archive writing (checked with the game's reader), keying of soft
-// shapes, colour reduction, the dialog's pictures, and a second run of the builder.
+// shapes, colour reduction, the dialog's pictures, a second run of the builder, and the art
+// drawn at a screen's own size as the game asks for it.
 #include <cairo.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include "art/raster.hpp"
+#include "art/score_page_layout.hpp"
+#include "art/table_art_set.hpp"
 #include "resources/zulpak.hpp"
 #include "tools/pack/dialog_art.hpp"
 #include "tools/pack/pack_contents.hpp"
@@ -188,6 +191,158 @@ TEST(DialogImages, WindowIconIsTheDesktopIconHalved) {
         }
     EXPECT_LT(err / (64 * 64 * 3), 12.0);
     EXPECT_EQ(small.At(0, 0), icon.At(0, 0)) << "the felt corner keeps its colour";
+}
+
+// The art for a 21:9 screen at 1.25 pixels per table unit: cards, felt, fonts, pad and pointer
+// drawn once for all the cases.
+class ScaledArt : public ::testing::Test {
+protected:
+    static constexpr double kScale = 1.25;
+    static void SetUpTestSuite() {
+        const ArtSources src = InstalledSources();
+        request_ = {};
+        request_.files = {src.wornDeck, src.digitFont, src.digitLetterFont, src.deluxeFont, src.handFont};
+        const DeckLook look = DeckLookFor("Worn");
+        request_.finish = look.finish;
+        request_.seed = look.seed;
+        request_.scale = kScale;
+        request_.tableWidth = 1680;
+        request_.tableHeight = 720;
+        request_.pageX = 600;
+        request_.pageY = 20;
+        art_ = new TableArt(RenderTableArt(request_, 2));
+    }
+    static void TearDownTestSuite() {
+        delete art_;
+        art_ = nullptr;
+    }
+    static int Luma(Rgb c) { return c.r * 3 + c.g * 6 + c.b; }
+    static double MeanLuma(const Image& img, int x0, int y0, int w, int h) {
+        double sum = 0;
+        for (int y = y0; y < y0 + h; ++y)
+            for (int x = x0; x < x0 + w; ++x) sum += Luma(img.At(x, y));
+        return sum / (w * h);
+    }
+    static ArtRequest request_;
+    static TableArt* art_;
+};
+ArtRequest ScaledArt::request_;
+TableArt* ScaledArt::art_ = nullptr;
+
+TEST_F(ScaledArt, CardsAreTheTableUnitsScaledAndKeyedOnlyRoundTheirCorners) {
+    const TableArt& art = *art_;
+    ASSERT_EQ(art.faces.size(), 52u);
+    std::vector<const Image*> cards;
+    for (const Image& face : art.faces) cards.push_back(&face);
+    cards.push_back(&art.back);
+    for (std::size_t i = 0; i < cards.size(); ++i) {
+        const Image& card = *cards[i];
+        ASSERT_EQ(card.Width(), 173) << i;  // round(138 * 1.25)
+        ASSERT_EQ(card.Height(), 241) << i;  // round(193 * 1.25)
+        EXPECT_EQ(card.At(0, 0), kMagenta) << i;
+        EXPECT_EQ(card.At(card.Width() - 1, card.Height() - 1), kMagenta) << i;
+        for (int x : {card.Width() / 4, card.Width() / 2, card.Width() * 3 / 4}) {
+            EXPECT_NE(card.At(x, 0), kMagenta) << i << " top edge at " << x;
+            EXPECT_NE(card.At(x, card.Height() / 2), kMagenta) << i;
+        }
+        EXPECT_NE(card.At(0, card.Height() / 2), kMagenta) << i << " left edge";
+    }
+    // Each face is its own card, not one picture repeated.
+    EXPECT_NE(art.faces[0].Bytes(), art.faces[51].Bytes());
+}
+
+TEST_F(ScaledArt, FeltAtAWideShapeIsLitInTheMiddleAndDarkerAtEveryEdge) {
+    const Image& felt = art_->felt;
+    ASSERT_EQ(felt.Width(), 1680);
+    ASSERT_EQ(felt.Height(), 720);
+    const double middle = MeanLuma(felt, 740, 260, 200, 200);
+    EXPECT_GT(middle, MeanLuma(felt, 0, 260, 60, 200) * 1.1) << "left";
+    EXPECT_GT(middle, MeanLuma(felt, 1620, 260, 60, 200) * 1.1) << "right";
+    EXPECT_GT(middle, MeanLuma(felt, 740, 0, 200, 40) * 1.05) << "top";
+    EXPECT_GT(middle, MeanLuma(felt, 740, 680, 200, 40) * 1.05) << "bottom";
+    EXPECT_GT(MeanLuma(felt, 0, 680, 60, 40), 0) << "corners stay cloth, not black";
+}
+
+TEST_F(ScaledArt, GlyphSheetsKeepTheirGridAndInkWithinEachCell) {
+    const GlyphGrid grid = GlyphGridAt(kScale);
+    EXPECT_EQ(grid.cellWidth, 24);
+    EXPECT_EQ(grid.cellHeight, 34);
+    EXPECT_EQ(grid.advance, 21);
+    auto inkedCells = [](const GlyphSheet& sheet) {
+        std::vector<bool> cells;
+        for (int k = 0; k <= kLastGlyph - kFirstGlyph; ++k) {
+            const int cx = (k % kGlyphColumns) * sheet.grid.cellWidth, cy = (k / kGlyphColumns) * sheet.grid.cellHeight;
+            bool inked = false;
+            for (int y = 0; y < sheet.grid.cellHeight; ++y)
+                for (int x = 0; x < sheet.grid.cellWidth; ++x) inked = inked || sheet.image.At(cx + x, cy + y) != kMagenta;
+            cells.push_back(inked);
+        }
+        return cells;
+    };
+    const GlyphSheet plain[] = {RenderGlyphSheet(DigitStyle(request_.files)),
+                                RenderGlyphSheet(DeluxeStyle(request_.files)),
+                                RenderGlyphSheet(HandStyle(request_.files))};
+    const GlyphSheet* scaled[] = {&art_->digitFont, &art_->deluxeFont, &art_->handFont};
+    for (int i = 0; i < 3; ++i) {
+        const GlyphSheet* sheet = scaled[i];
+        EXPECT_EQ(sheet->grid.cellWidth, grid.cellWidth);
+        EXPECT_EQ(sheet->grid.advance, grid.advance);
+        ASSERT_EQ(sheet->image.Width(), kGlyphColumns * grid.cellWidth);
+        ASSERT_EQ(sheet->image.Height(), 12 * grid.cellHeight);
+        // Every character the design's sheet has is drawn, none spilling out of its cell.
+        const std::vector<bool> inked = inkedCells(*sheet), designed = inkedCells(plain[i]);
+        for (std::size_t k = 0; k < designed.size(); ++k)
+            EXPECT_TRUE(inked[k] || !designed[k]) << i << ": no character " << k + kFirstGlyph;
+        for (int k = 0; k <= kLastGlyph - kFirstGlyph; ++k) {
+            const int cx = (k % kGlyphColumns) * grid.cellWidth, cy = (k / kGlyphColumns) * grid.cellHeight;
+            for (int y = 0; y < grid.cellHeight; ++y)
+                for (int x = 0; x < grid.cellWidth; ++x) {
+                    if (sheet->image.At(cx + x, cy + y) == kMagenta) continue;
+                    EXPECT_TRUE(x >= 1 && x <= grid.advance && y >= 1 && y <= grid.cellHeight - 2)
+                        << i << ": cell " << k << " has ink at " << x << "," << y;
+                }
+        }
+        // The letters stand at the same height of their cell as at the design's size.
+        EXPECT_NEAR(sheet->baseline, plain[i].baseline * kScale, 1.5) << i;
+    }
+}
+
+TEST_F(ScaledArt, PadRulingsLieUnderTheRowsTheGameWritesAtThatScale) {
+    const Image& page = art_->scorePage;
+    ASSERT_EQ(page.Width(), 415);   // round(332 * 1.25)
+    ASSERT_EQ(page.Height(), 680);  // round(544 * 1.25)
+    const pellow::ScorePageLayout L = pellow::ScorePageFor(pellow::ScreenSize::Small800x600);
+    // A ruling is bluer than the paper a third of a row above it.
+    const int x = static_cast<int>((L.rowX + 40 - L.pageX) * kScale);
+    for (int k = 1; k <= pellow::kScoreRowsShown; ++k) {
+        const double rowTop = (L.rowY + k * L.rowStep - L.pageY) * kScale;
+        const int rule = static_cast<int>(rowTop + art_->handFont.baseline + 2.5 * kScale);
+        const int paper = rule - static_cast<int>(L.rowStep * kScale / 3);
+        const Rgb onRule = page.At(x, rule), onPaper = page.At(x, paper);
+        EXPECT_LT(onRule.r + 20, onPaper.r) << "row " << k;
+        EXPECT_GE(onRule.b, onRule.r) << "row " << k;
+    }
+    // The pen lines and pointer grow with the table; the pointer's tip is its centre.
+    EXPECT_EQ(art_->horizontalLine.Width(), 278);  // round(222 * 1.25)
+    EXPECT_EQ(art_->verticalLine.Height(), 503);   // round(402 * 1.25)
+    const Image& pointer = art_->pointer;
+    ASSERT_EQ(pointer.Width(), 40);
+    ASSERT_EQ(pointer.Height(), 40);
+    EXPECT_NE(pointer.At(20, 20), kMagenta);
+    EXPECT_EQ(pointer.At(18, 18), kMagenta) << "nothing above and left of the tip";
+    EXPECT_NE(pointer.At(22, 30), kMagenta) << "the arrow points up and left from below the tip";
+}
+
+// A source that cannot be read ends the whole rendering with its error, on every thread count,
+// rather than leaving the pad waiting for a felt or a font that never comes.
+TEST_F(ScaledArt, AnUnreadableSourceThrowsInsteadOfHanging) {
+    EXPECT_THROW(DeckLookFor("Royal_"), std::invalid_argument);
+    ArtRequest missing = request_;
+    missing.files.deckSvg = "/nonexistent/deck.svgz";
+    EXPECT_THROW(RenderTableArt(missing, 2), std::runtime_error);
+    missing = request_;
+    missing.files.handFont = "/nonexistent/hand.otf";
+    for (int threads : {1, 2, 3}) EXPECT_THROW(RenderTableArt(missing, threads), std::runtime_error) << threads;
 }
 
 TEST(Builder, SecondRunWritesTheSameArchiveAndAContactSheet) {
