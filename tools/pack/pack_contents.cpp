@@ -3,7 +3,10 @@
 #include "engine/cards.hpp"
 
 #include <algorithm>
+#include <fstream>
 #include <future>
+#include <iterator>
+#include <stdexcept>
 #include <thread>
 
 #include "art/table_art.hpp"
@@ -25,6 +28,21 @@ ArtFiles FontFiles(const ArtSources& src) { return {"", src.digitFont, src.digit
 DeckSpec Spec(const std::string& folder, const std::string& svgPath, int width, int height) {
     const DeckLook look = DeckLookFor(folder);
     return {folder + "_", svgPath, width, height, look.finish, look.seed};
+}
+
+PakEntry SourceFile(const std::string& name, const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    if (!f) throw std::runtime_error("cannot read " + path);
+    std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+    if (bytes.empty()) throw std::runtime_error("cannot read " + path);
+    return {"Art_" + name, std::move(bytes)};
+}
+
+std::vector<PakEntry> SourceFiles(const ArtSources& src) {
+    return {SourceFile("Royal.svgz", src.royalDeck),         SourceFile("Roya2.svgz", src.roya2Deck),
+            SourceFile("Vintage.svgz", src.vintageDeck),     SourceFile("Worn.svgz", src.wornDeck),
+            SourceFile("digit.ttf", src.digitFont),          SourceFile("digitLetters.ttf", src.digitLetterFont),
+            SourceFile("deluxe.otf", src.deluxeFont),        SourceFile("hand.otf", src.handFont)};
 }
 
 }  // namespace
@@ -66,6 +84,7 @@ Artwork RenderArtwork(const ArtSources& src) {
     art.largeScorePage = RenderScorePage(art.largeBackground, kLargeScreenShift, art.handFont.baseline, src.deluxeFont);
     art.sounds = sounds.get();
     art.decks = decks.get();
+    art.sourceFiles = SourceFiles(src);
     return art;
 }
 
@@ -94,6 +113,7 @@ std::vector<PakEntry> ArchiveEntries(const Artwork& art) {
         for (int code = 0; code < 52; ++code)
             e.push_back({prefix + CardFileName(code), EncodeBmp24(art.decks[d].faces[code])});
     }
+    e.insert(e.end(), art.sourceFiles.begin(), art.sourceFiles.end());
     if (marker) e.push_back({"Sounds_" + marker->name, marker->bytes});
     return e;
 }

@@ -34,13 +34,17 @@ struct Artwork {
     Image largeBackground;
     Image smallScorePage, largeScorePage, horizontalLine, verticalLine, pointer;
     std::vector<SoundFile> sounds;
+    // The card art and font files as they are, for the game to draw its own sizes from:
+    // "Art_Royal.svgz" .. "Art_Worn.svgz", "Art_digit.ttf", "Art_digitLetters.ttf",
+    // "Art_deluxe.otf", "Art_hand.otf".
+    std::vector<PakEntry> sourceFiles;
 };
 
 // Renders everything, in parallel where it can; the result does not depend on the order in
-// which the parts finish.
+// which the parts finish. Throws std::runtime_error when a source file cannot be read.
 Artwork RenderArtwork(const ArtSources& src);
 
-// Archive entries: fonts, sounds, bitmaps, then the decks.
+// Archive entries: fonts, sounds, bitmaps, the decks, then the source files.
 std::vector<PakEntry> ArchiveEntries(const Artwork& art);
 
 struct DialogImages {

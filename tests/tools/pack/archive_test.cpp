@@ -16,6 +16,7 @@
 #include "engine/cards.hpp"
 #include "engine/match.hpp"
 #include "resources/zulpak.hpp"
+#include "tools/pack/pack_contents.hpp"
 #include "tools/pack/pictures.hpp"
 
 namespace {
@@ -90,7 +91,11 @@ TEST_F(PackArchive, HoldsEveryFileTheLoadersOpenAndNothingElse) {
                                       "Sounds_LOSE_GAME.WAV",       "Bitmaps_Back_800x600.jpg",
                                       "Bitmaps_Back_1024x768.bmp",  "Bitmaps_Scorepage_800x600.bmp",
                                       "Bitmaps_Scorepage.bmp",      "Bitmaps_line_horz.bmp",
-                                      "Bitmaps_line_vert.bmp",      "Bitmaps_mouse.bmp"};
+                                      "Bitmaps_line_vert.bmp",      "Bitmaps_mouse.bmp",
+                                      "Art_Royal.svgz",             "Art_Roya2.svgz",
+                                      "Art_Vintage.svgz",           "Art_Worn.svgz",
+                                      "Art_digit.ttf",              "Art_digitLetters.ttf",
+                                      "Art_deluxe.otf",             "Art_hand.otf"};
     for (const std::string& prefix : kDeckPrefixes)
         for (const std::string& card : CardNames()) expected.insert(prefix + card);
 
@@ -110,6 +115,17 @@ TEST_F(PackArchive, HoldsEveryFileTheLoadersOpenAndNothingElse) {
     // must come last.
     ASSERT_FALSE(rawNames_->empty());
     EXPECT_EQ(rawNames_->back().substr(0, rawNames_->back().find('\0')), "Sounds_CARD_FLIP.WAV");
+}
+
+// The game draws its own sizes from these: each must be its own file, unchanged.
+TEST_F(PackArchive, CarriesEachSourceFileAsItIs) {
+    const pellow::pack::ArtSources src = pellow::pack::InstalledSources();
+    const std::pair<const char*, std::string> sources[] = {
+        {"Art_Royal.svgz", src.royalDeck},    {"Art_Roya2.svgz", src.roya2Deck},
+        {"Art_Vintage.svgz", src.vintageDeck}, {"Art_Worn.svgz", src.wornDeck},
+        {"Art_digit.ttf", src.digitFont},     {"Art_digitLetters.ttf", src.digitLetterFont},
+        {"Art_deluxe.otf", src.deluxeFont},   {"Art_hand.otf", src.handFont}};
+    for (const auto& [name, path] : sources) EXPECT_EQ(Get(name).bytes, ReadAll(path)) << name;
 }
 
 TEST_F(PackArchive, EntriesTileTheFileWithoutOverlapOrGaps) {
