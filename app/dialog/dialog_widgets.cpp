@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <string>
 
+#include "app/dialog/desktop_scale.hpp"
 #include "app/dialog/toolkit_display.hpp"
 
 namespace pellow {
@@ -43,23 +44,33 @@ int LinkLabel::handle(int event) {
     }
 }
 
+const DialogPicture& PictureBox::Shown() {
+    if (w() == picture_.width && h() == picture_.height) return picture_;
+    if (resampled_.width != w() || resampled_.height != h()) {
+        resampledPixels_ = ResamplePicture(picture_, w(), h());
+        resampled_ = {w(), h(), resampledPixels_.data()};
+    }
+    return resampled_;
+}
+
 void PictureBox::draw() {
     static const bool asTheyAre = DisplayTakesPicturesAsTheyAre();
+    const DialogPicture& shown = Shown();
     if (!asTheyAre) {
-        DrawConverted();
+        DrawConverted(shown);
         return;
     }
     XImage image{};
-    image.width = picture_.width;
-    image.height = picture_.height;
+    image.width = shown.width;
+    image.height = shown.height;
     image.format = ZPixmap;
-    image.data = const_cast<char*>(reinterpret_cast<const char*>(picture_.pixels));
+    image.data = const_cast<char*>(reinterpret_cast<const char*>(shown.pixels));
     image.byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
     image.bitmap_unit = 32;
     image.bitmap_bit_order = image.byte_order;
     image.bitmap_pad = 32;
     image.depth = 24;
-    image.bytes_per_line = picture_.width * 4;
+    image.bytes_per_line = shown.width * 4;
     image.bits_per_pixel = 32;
     image.red_mask = 0xFF0000;
     image.green_mask = 0xFF00;
@@ -70,16 +81,16 @@ void PictureBox::draw() {
               static_cast<unsigned>(h()));
 }
 
-void PictureBox::DrawConverted() {
-    if (!converted_) {
-        const std::size_t count = static_cast<std::size_t>(picture_.width) * picture_.height;
+void PictureBox::DrawConverted(const DialogPicture& shown) {
+    if (!converted_ || converted_->w() != shown.width || converted_->h() != shown.height) {
+        const std::size_t count = static_cast<std::size_t>(shown.width) * static_cast<std::size_t>(shown.height);
         rgb_.resize(count * 3);
         for (std::size_t i = 0; i < count; ++i) {
-            rgb_[3 * i] = static_cast<unsigned char>(picture_.pixels[i] >> 16);
-            rgb_[3 * i + 1] = static_cast<unsigned char>(picture_.pixels[i] >> 8);
-            rgb_[3 * i + 2] = static_cast<unsigned char>(picture_.pixels[i]);
+            rgb_[3 * i] = static_cast<unsigned char>(shown.pixels[i] >> 16);
+            rgb_[3 * i + 1] = static_cast<unsigned char>(shown.pixels[i] >> 8);
+            rgb_[3 * i + 2] = static_cast<unsigned char>(shown.pixels[i]);
         }
-        converted_ = std::make_unique<Fl_RGB_Image>(rgb_.data(), picture_.width, picture_.height, 3);
+        converted_ = std::make_unique<Fl_RGB_Image>(rgb_.data(), shown.width, shown.height, 3);
     }
     converted_->draw(x(), y());
 }

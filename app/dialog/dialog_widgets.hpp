@@ -8,6 +8,7 @@
 #include <FL/Fl_Text_Display.H>
 #include <FL/Fl_Widget.H>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -29,10 +30,11 @@ protected:
     int handle(int event) override;
 };
 
-// One of the dialog's pictures, the size of its widget. Where the display takes the pixels as
-// they are stored, they go to the server straight from the program: the toolkit's own way
+// One of the dialog's pictures, made the size of its widget. Where the display takes the pixels
+// as they are stored, they go to the server straight from the program: the toolkit's own way
 // converts them into a fresh buffer first, and Xlib copies them once more, a few hundred new
-// pages of memory in front of the dialog's first appearance.
+// pages of memory in front of the dialog's first appearance. A widget made larger (the
+// desktop's text scale) shows the picture resampled once, when it is first drawn.
 class PictureBox : public Fl_Widget {
 public:
     PictureBox(int x, int y, const DialogPicture& picture)
@@ -42,9 +44,12 @@ protected:
     void draw() override;
 
 private:
-    void DrawConverted();
+    const DialogPicture& Shown();
+    void DrawConverted(const DialogPicture& shown);
 
     const DialogPicture& picture_;
+    std::vector<std::uint32_t> resampledPixels_;
+    DialogPicture resampled_{};
     std::vector<unsigned char> rgb_;
     std::unique_ptr<Fl_RGB_Image> converted_;
 };

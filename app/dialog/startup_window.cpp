@@ -9,16 +9,21 @@
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Group.H>
+#include <FL/Fl_Menu_.H>
 #include <FL/Fl_Round_Button.H>
 #include <FL/Fl_Tabs.H>
+#include <FL/Fl_Text_Display.H>
 #include <FL/fl_ask.H>
+#include <FL/fl_draw.H>
 #include <fontconfig/fontconfig.h>
 
+#include <algorithm>
 #include <exception>
 #include <string>
 #include <thread>
 #include <utility>
 
+#include "app/dialog/desktop_scale.hpp"
 #include "app/dialog/dialog_pictures.hpp"
 #include "app/dialog/toolkit_display.hpp"
 #include "presentation/without_compose.hpp"
@@ -33,6 +38,14 @@ constexpr Fl_Fontsize kRulesSize = 13;
 constexpr Fl_Fontsize kDescriptionSize = 11;
 constexpr int kTabHeight = 24;
 
+// The window at scale 1; every place and size below is in these pixels.
+constexpr int kWindowW = 538;
+constexpr int kWindowH = 545;
+// What a window manager may put around the window (borders, title bar), kept free of the
+// screen's work area when the scale has to shrink to fit it.
+constexpr int kFrameW = 16;
+constexpr int kFrameH = 48;
+
 // Page rectangle inside the tab control (window coordinates).
 constexpr int kPageX = 16;
 constexpr int kPageY = 328;
@@ -46,6 +59,44 @@ void ShowInformationBox(const std::string& text, const std::string& title) {
     fl_close = "OK";
     fl_message("%s", text.c_str());
     fl_close = previous;
+}
+
+// The lines a wrapped label takes in a box of the width at the size; the toolkit keeps 3 pixels
+// free on either side of a label aligned left or right.
+int WrappedLines(const Fl_Widget& widget, int width, Fl_Fontsize size) {
+    fl_font(widget.labelfont(), size);
+    int w = width - 6, h = 0;
+    fl_measure(widget.label(), w, h, 0);
+    return h / fl_height();
+}
+
+// The widget's place, size and type at the scale, and every widget inside it. A text page is sized
+// but not entered: its scroll bars take their places from it when its text is laid out.
+void ScaleWidget(Fl_Widget& widget, double scale) {
+    const auto edge = [scale](int value) { return ScaledEdge(value, scale); };
+    const int x = edge(widget.x()), y = edge(widget.y());
+    int w = edge(widget.x() + widget.w()) - x;
+    const int h = edge(widget.y() + widget.h()) - y;
+    const Fl_Fontsize size = edge(widget.labelsize());
+    // A larger face is not exactly a wider one: a wrapped label that would take a line more than
+    // at scale 1 may reach to the edge of its page.
+    Fl_Group* page = widget.parent();
+    if ((widget.align() & FL_ALIGN_WRAP) && widget.label() && page &&
+        WrappedLines(widget, w, size) > WrappedLines(widget, widget.w(), widget.labelsize()))
+        w = std::max(w, page->x() + page->w() - edge(8) - x);
+    // The widget's own size alone: a group's resize would move its children by its own rule.
+    widget.Fl_Widget::resize(x, y, w, h);
+    widget.labelsize(size);
+    if (auto* menu = dynamic_cast<Fl_Menu_*>(&widget)) menu->textsize(edge(menu->textsize()));
+    if (auto* text = dynamic_cast<Fl_Text_Display*>(&widget)) {
+        text->textsize(edge(text->textsize()));
+        text->scrollbar_width(edge(text->scrollbar_width()));
+        return;
+    }
+    if (Fl_Group* group = widget.as_group()) {
+        for (int i = 0; i < group->children(); ++i) ScaleWidget(*group->child(i), scale);
+        group->init_sizes();
+    }
 }
 
 }  // namespace
@@ -70,7 +121,12 @@ StartupWindow::StartupWindow(LaunchSettings& settings, std::function<void()> loa
         OpenToolkitDisplay();
     }
     fonts.join();
+    // The desktop's text scale, kept within the screen; only a scale above 1 asks for the work
+    // area, which the toolkit then keeps for placing the window.
+    double scale = DesktopTextScale();
+    if (scale > 1) scale = ScaleToFit(scale, kWindowW, kWindowH, Fl::w() - kFrameW, Fl::h() - kFrameH);
     Build();
+    if (scale != 1) Scale(scale);
 }
 
 StartupWindow::~StartupWindow() {
@@ -127,12 +183,12 @@ StartupDialogHost StartupWindow::Host(std::function<void()> loadForm1, StoredCho
 
 void StartupWindow::Build() {
     Fl::background(192, 192, 192);
-    window_ = std::make_unique<Fl_Double_Window>(538, 545, kStartupCaption);
+    window_ = std::make_unique<Fl_Double_Window>(kWindowW, kWindowH, kStartupCaption);
     // The class the desktop entry and the game's own window share ("pellow"), so a task bar
     // groups the dialog with the game and shows Pellow's icon rather than the toolkit's.
     window_->xclass(kWindowClass);
     window_->color(fl_rgb_color(192, 192, 192));
-    window_->size_range(538, 545, 538, 545);
+    window_->size_range(kWindowW, kWindowH, kWindowW, kWindowH);
     window_->callback([](Fl_Widget*, void* self) { static_cast<StartupWindow*>(self)->Closed(); }, this);
 
     new PictureBox(48, 0, kBannerPicture);
@@ -173,6 +229,19 @@ void StartupWindow::Build() {
 
     window_->end();
     window_->set_modal();
+}
+
+// The layout is made at scale 1 and then scaled as a whole: at 1 it stays exactly as it was.
+void StartupWindow::Scale(double scale) {
+    const auto edge = [scale](int value) { return ScaledEdge(value, scale); };
+    ScaleWidget(*window_, scale);
+    window_->size_range(window_->w(), window_->h(), window_->w(), window_->h());
+    for (TextPageContent& page : pages_)
+        for (int style = 0; style < 3; ++style) page.styles[style].size = edge(page.styles[style].size);
+    // What the toolkit makes later at its own sizes: the message box and the tooltips, and any
+    // scroll bar it sizes itself.
+    Fl::scrollbar_size(edge(Fl::scrollbar_size()));
+    FL_NORMAL_SIZE = edge(FL_NORMAL_SIZE);
 }
 
 void StartupWindow::BuildDeckPage() {

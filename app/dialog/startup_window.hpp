@@ -43,6 +43,8 @@ private:
     StartupDialogHost Host(std::function<void()> loadForm1, StoredChoices* stored);
 
     void Build();
+    // Every widget, font and picture at the desktop's text scale.
+    void Scale(double scale);
     // Page coordinates, as the layout gives them, to window coordinates.
     static int PX(int x);
     static int PY(int y);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <iterator>
 
+#include "app/dialog/desktop_scale.hpp"
 #include "presentation/environment.hpp"
 
 namespace pellow {
@@ -95,6 +96,11 @@ bool DisplayTakesPicturesAsTheyAre() {
         if (formats[i].depth == 24) word = formats[i].bits_per_pixel == 32;
     if (formats) XFree(formats);
     return word;
+}
+
+double DesktopTextScale() {
+    const char* resources = XResourceManagerString(fl_display);
+    return resources ? TextScaleFromResources(resources) : 1;
 }
 
 // Read while HOME names a place where no file can be made: the toolkit's defaults apply and

@@ -13,6 +13,10 @@ void OpenToolkitDisplay();
 // Asks the toolkit's open display.
 bool DisplayTakesPicturesAsTheyAre();
 
+// The desktop's text scale (TextScaleFromResources) from the resource database the server sent
+// with the open display's connection: read without a request of its own.
+double DesktopTextScale();
+
 // The toolkit reads its options (focus box, tooltips) from a preferences file in the home folder
 // and writes that file back even when nothing changed; read here, nothing is written. Both
 // processes do it before any toolkit window: the game's may still show a message box.

@@ -13,6 +13,11 @@
 #                                              game window must open at 800x600 with Pellow's
 #                                              class and icon, and Escape must end the game with
 #                                              the unpacked files gone
+#   drive_dialog.sh scale  PROGRAM [SHOT-DIR]  the desktop's text scale (Xft.dpi): a malformed
+#                                              value leaves the dialog at 538x545; at 192 it is
+#                                              twice that, or as large as fits the screen, its
+#                                              pictures scaled smoothly, and its deck and Play
+#                                              work where the scale puts them
 #
 # For close and exit the program must end at once with status 0, launch nothing and leave no
 # "res" folder beside itself or in its working folder. A program with res002.pak beside it is
@@ -58,29 +63,45 @@ for _ in $(seq 100); do
 done
 xdotool getdisplaygeometry >/dev/null 2>&1 || fail "no X display at $DISPLAY"
 
-"$program" "${args[@]}" >"$work/out.txt" 2>"$work/err.txt" &
-pid=$!
+# Starts the program and waits for its dialog's window ($wid) and its size ($geometry).
+start_dialog() {
+    "$program" "${args[@]}" >"$work/out.txt" 2>"$work/err.txt" &
+    pid=$!
+    wid=
+    for _ in $(seq 100); do
+        wid=$(xdotool search --onlyvisible --name "$caption" 2>/dev/null | head -1)
+        [ -n "$wid" ] && break
+        kill -0 "$pid" 2>/dev/null || fail "program ended before showing the dialog: $(cat "$work/err.txt")"
+        sleep 0.1
+    done
+    [ -n "$wid" ] || fail "no window captioned 'Pellow (Freeware)'"
+    sleep 0.3
+    geometry=$(xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')
+}
 
-wid=
-for _ in $(seq 100); do
-    wid=$(xdotool search --onlyvisible --name "$caption" 2>/dev/null | head -1)
-    [ -n "$wid" ] && break
-    kill -0 "$pid" 2>/dev/null || fail "program ended before showing the dialog: $(cat "$work/err.txt")"
-    sleep 0.1
-done
-[ -n "$wid" ] || fail "no window captioned 'Pellow (Freeware)'"
-sleep 0.3
+# The X server's resource database, as xrdb -merge leaves it: the programs that connect next read it.
+set_resources() {
+    xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "$1" || fail "cannot set the resources"
+}
 
-geometry=$(xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')
-[ "$geometry" = "538x545" ] || fail "dialog is $geometry, not 538x545"
+if [ "$mode" != scale ]; then
+    start_dialog
+    [ "$geometry" = "538x545" ] || fail "dialog is $geometry, not 538x545"
+fi
 # A task bar groups the dialog with the game under the desktop entry (pellow.desktop), not
 # under the toolkit's name.
-class=$(xprop -id "$wid" WM_CLASS | sed -n 's/^WM_CLASS(STRING) = //p')
-[ "$class" = '"pellow", "Pellow"' ] || fail "the dialog's window class is $class"
+if [ "$mode" != scale ]; then
+    class=$(xprop -id "$wid" WM_CLASS | sed -n 's/^WM_CLASS(STRING) = //p')
+    [ "$class" = '"pellow", "Pellow"' ] || fail "the dialog's window class is $class"
+fi
 
+# The dialog's scale: its width against today's 538 pixels.
+scale=1
+# A length of the dialog's layout at its scale.
+at() { awk -v v="$1" -v s="$scale" 'BEGIN { printf "%d", v * s + 0.5 }'; }
 # Clicks at window coordinates of the dialog's layout.
 click() {
-    xdotool mousemove --window "$wid" "$1" "$2" click 1
+    xdotool mousemove --window "$wid" "$(at "$1")" "$(at "$2")" click 1
     sleep 0.3
 }
 shot() {
@@ -90,7 +111,8 @@ shot() {
 # shades of anti-aliased ink, not an empty box of one or two colours.
 page_has_text() {
     local colours
-    colours=$(import -window "$wid" -crop 470x120+30+350 +repage png:- | convert png:- -format %k info:)
+    colours=$(import -window "$wid" -crop "$(at 470)x$(at 120)+$(at 30)+$(at 350)" +repage png:- |
+        convert png:- -format %k info:)
     [ "${colours:-0}" -ge 20 ] || fail "the $1 page shows no text ($colours colours)"
 }
 # The dialog hands its pictures to the display itself where it can: on the screen they must be
@@ -205,6 +227,57 @@ close | exit)
     grep -q '^launched' "$work/out.txt" && fail "closing the dialog launched the game"
     [ -e "$work/res" ] && fail "a res folder was made in the working folder"
     [ "$res_before" = no ] && [ -e "$program_dir/res" ] && fail "a res folder was made beside the program"
+    ;;
+scale)
+    [ -n "$extra" ] && mkdir -p "$extra"
+    [ -d "${PELLOW_DIALOG_PICTURES:-}" ] || fail "PELLOW_DIALOG_PICTURES names no folder"
+    read -r screen_w screen_h < <(xdotool getdisplaygeometry)
+    # Not a number: the dialog is as it always was, and Exit is where it always was.
+    set_resources $'Xft.antialias:\t1\nXft.dpi:\t19x2\n'
+    start_dialog
+    [ "$geometry" = "538x545" ] || fail "with a malformed Xft.dpi the dialog is $geometry, not 538x545"
+    click 36 530           # Exit
+    wait_end
+
+    set_resources $'Xft.antialias:\t1\nXft.dpi:\t192\n'
+    start_dialog
+    [ -n "$extra" ] && import -window root "$extra/scaled-screen.png"
+    width=${geometry%x*} height=${geometry#*x}
+    [ "$width" -le "$screen_w" ] && [ "$height" -le "$screen_h" ] ||
+        fail "the dialog ($geometry) does not fit the screen (${screen_w}x${screen_h})"
+    if [ "$screen_w" -ge 1200 ] && [ "$screen_h" -ge 1200 ]; then
+        # Room to spare: twice today's size, give or take the rounding of each edge.
+        [ $((width - 1076)) -ge -2 ] && [ $((width - 1076)) -le 2 ] && [ $((height - 1090)) -ge -2 ] &&
+            [ $((height - 1090)) -le 2 ] || fail "at Xft.dpi 192 the dialog is $geometry, not about 1076x1090"
+    else
+        # As large as the screen lets it be, and larger than at scale 1.
+        [ "$height" -ge $((screen_h * 85 / 100)) ] && [ "$width" -gt 538 ] ||
+            fail "at Xft.dpi 192 the dialog ($geometry) does not use the ${screen_w}x${screen_h} screen"
+    fi
+    # Both sides keep today's proportions.
+    [ $((width * 545 - height * 538)) -le $((2 * 545)) ] && [ $((height * 538 - width * 545)) -le $((2 * 538)) ] ||
+        fail "the dialog ($geometry) is not today's shape"
+    scale=$(awk -v w="$width" 'BEGIN { print w / 538 }')
+    shot scaled-deck
+    # The banner where the scale puts it, the stored picture made larger: back at its own size it
+    # is the stored one, give or take the blending; and made larger smoothly, it shows many more
+    # shades than the stored picture, where a repeat of each pixel would show the same ones.
+    banner_at="$(at 435)x$(at 254)+$(at 48)+0"
+    differ=$(import -window "$wid" -crop "$banner_at" +repage png:- | convert png:- -resize '435x254!' png:- |
+        compare -metric RMSE png:- "$PELLOW_DIALOG_PICTURES/banner.bmp" null: 2>&1 | sed -n 's/.*(\(.*\))/\1/p')
+    awk -v d="$differ" 'BEGIN { exit !(d != "" && d < 0.04) }' ||
+        fail "the banner on the screen is not banner.bmp made larger (RMSE ${differ:-?})"
+    shades=$(import -window "$wid" -crop "$banner_at" +repage png:- | convert png:- -format %k info:)
+    stored=$(convert "$PELLOW_DIALOG_PICTURES/banner.bmp" -format %k info:)
+    [ "$shades" -gt $((stored * 3 / 2)) ] || fail "the banner is blocky ($shades shades, $stored stored)"
+    tab_rules; shot scaled-rules; page_has_text rules
+    tab_options; shot scaled-options
+    tab_deck
+    click 120 437          # the Celtic deck, Option2
+    click 386 530          # Play
+    wait_end
+    grep -q '^launched deckFolder=Roya2 resolution=800x600 ' "$work/out.txt" ||
+        fail "unexpected launch at the scale: $(cat "$work/out.txt")"
     ;;
 *)
     fail "unknown mode $mode"

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/dialog/choices_pipe.hpp"
+#include "app/dialog/desktop_scale.hpp"
 #include "engine/cards.hpp"
 #include "engine/layout.hpp"
 
@@ -321,6 +322,50 @@ TEST(StartupTexts, NoPlaceholderAddressIsShown) {
     }
 }
 
+// The resource database is the desktop's, not ours: a scale comes only from a whole, plausible
+// Xft.dpi, read as the database reads it (the last line for a name counts).
+TEST(DesktopTextScale, ReadsXftDpiAndKeepsOneForAnythingElse) {
+    EXPECT_EQ(TextScaleFromResources(""), 1);
+    EXPECT_EQ(TextScaleFromResources("Xft.antialias:\t1\nXft.hinting:\t1\n"), 1);
+    EXPECT_EQ(TextScaleFromResources("Xft.dpi:\t192\n"), 2);
+    EXPECT_EQ(TextScaleFromResources("Xft.antialias:\t1\nXft.dpi:\t144\nXft.rgba:\trgb\n"), 1.5);
+    EXPECT_EQ(TextScaleFromResources("  Xft.dpi :  120 \r\n"), 1.25);
+    EXPECT_EQ(TextScaleFromResources("Xft.dpi:\t96\nXft.dpi:\t192"), 2) << "the last line, even unended";
+    EXPECT_EQ(TextScaleFromResources("Xft.dpi:\t192\nXft.dpi:\t19x2\n"), 1) << "a malformed last line";
+    // Below the base the dialog never shrinks; far above it, it stops at three times.
+    EXPECT_EQ(TextScaleFromResources("Xft.dpi:\t72\n"), 1);
+    EXPECT_EQ(TextScaleFromResources("Xft.dpi:\t384\n"), 3);
+    for (const char* unusable :
+         {"Xft.dpi:\t19x2\n", "Xft.dpi:\n", "Xft.dpi:\tlarge\n", "Xft.dpi:\t-192\n", "Xft.dpi:\t0\n",
+          "Xft.dpi:\tnan\n", "Xft.dpi:\tinf\n", "Xft.dpi:\t1e300\n", "Xft.dpi:\t100000\n", "Xft.dpi 192\n",
+          "Xft.dpix:\t192\n", "MyXft.dpi:\t192\n", "Xft.dpi:\t0x60\n", "Xft.dpi:\t192 dpi\n"})
+        EXPECT_EQ(TextScaleFromResources(unusable), 1) << unusable;
+}
+
+TEST(DesktopTextScale, ShrinksToFitTheAreaButNeverBelowOne) {
+    EXPECT_EQ(ScaleToFit(2, 538, 545, 3840, 2160), 2);
+    EXPECT_EQ(ScaleToFit(1, 538, 545, 3840, 2160), 1);
+    EXPECT_EQ(ScaleToFit(2, 538, 545, 400, 300), 1) << "a screen smaller than today's dialog";
+    EXPECT_EQ(ScaleToFit(2, 538, 545, 0, 0), 1) << "no area known";
+    const double fitted = ScaleToFit(2, 538, 545, 1024, 720);
+    EXPECT_GT(fitted, 1.3);
+    EXPECT_LE(ScaledEdge(545, fitted), 720);
+    EXPECT_LE(ScaledEdge(538, fitted), 1024);
+    EXPECT_EQ(ScaledEdge(545, ScaleToFit(3, 538, 545, 2000, 817)), 817) << "as large as fits";
+}
+
+// Scaled up, a picture blends its neighbours (no blocks), keeps its corners where they were (no
+// shift), and mixes each colour on its own.
+TEST(DesktopTextScale, PicturesResampleSmoothlyInPlace) {
+    const std::uint32_t row[2] = {0x000000, 0xFF8040};
+    const std::vector<std::uint32_t> wide = ResamplePicture({2, 1, row}, 4, 1);
+    EXPECT_EQ(wide, (std::vector<std::uint32_t>{0x000000, 0x402010, 0xBF6030, 0xFF8040}));
+    const std::vector<std::uint32_t> tall = ResamplePicture({1, 2, row}, 1, 4);
+    EXPECT_EQ(tall, wide);
+    const std::uint32_t square[4] = {0x102030, 0x405060, 0x708090, 0xA0B0C0};
+    EXPECT_EQ(ResamplePicture({2, 2, square}, 2, 2), (std::vector<std::uint32_t>(square, square + 4)));
+}
+
 // The rules page teaches the game, so what it says must be what the game does.
 TEST(RulesText, PointsAndWinningMatchTheGame) {
     for (int trumps = 0; trumps < 4; ++trumps) {
@@ -398,6 +443,7 @@ Choices Chosen() {
     c.settings.opponents = ComputerLevel::Expert;
     c.stored.options = PlayerOptions{Deck::Roya2, true, true, false, ComputerLevel::Expert, ComputerLevel::Classic};
     c.stored.options.tableInformation = false;
+    c.stored.options.classicTable = true;
     c.stored.options.soundVolume = 40;
     c.stored.options.soundMuted = true;
     c.stored.options.windowWidth = 1200;
