@@ -1,7 +1,8 @@
 #pragma once
 // The one match, held by lifetime so that a reader knows what each reset touches:
 //   settings  chosen in the start-up dialog, fixed for the launch;
-//   layout    where cards go and how fast they move on the chosen screen, fixed for the launch;
+//   layout    where cards go and how fast they move on the table, kept until the table changes
+//             size (MoveToLayout in layout.hpp);
 //   score     the match's totals and deal history, wiped when a new match begins;
 //   deal      the rules state of the deal being played (rules.hpp), wiped by every NewDeal;
 //   motion    the sprites, the phase and the timed pause that animate the deal, also per deal.
@@ -65,8 +66,11 @@ struct TableSpot {
     friend bool operator==(const TableSpot&, const TableSpot&) = default;
 };
 
-// Card sizes, hand and pile positions, landing spots and animation speeds for one screen.
+// Card sizes, hand and pile positions, landing spots and animation speeds for one table.
 struct TableLayout {
+    // The table's size in the layout's units: the screen's for the two fixed screens, or a table
+    // of the screen's shape (MakeFittedLayout) that the drawing scales to the screen.
+    int tableWidth = 1024, tableHeight = 768;
     int cardWidth = 108;
     int cardHeight = 151;
     std::array<int, 4> handAnchorX{}, handAnchorY{}, handStep{};
@@ -79,6 +83,8 @@ struct TableLayout {
     int stockBaseX = 5, stockOffset = 8, stockY = 4;
     // Where each seat's card lands on the table, before the jitter.
     std::array<int, 4> spotX{}, spotY{};
+
+    friend bool operator==(const TableLayout&, const TableLayout&) = default;
 };
 
 // The phase of a deal. Each value stands for exactly one of the texts of PhaseText.
@@ -130,6 +136,18 @@ inline constexpr int kDeckSlots = 53;   // the stock
 inline constexpr int kPileSlots = 53;   // one team's pile of taken cards
 inline constexpr int kTrickSlots = 36;  // cards on the table
 inline constexpr int kTableSpots = 31;  // landing spots on the table
+// Every sprite slot of the table, in the order hands (seats 0..3), stock, trick, our pile, theirs.
+inline constexpr int kSpriteSlots = 4 * kHandSlots + kDeckSlots + kTrickSlots + 2 * kPileSlots;
+
+// One coordinate of a sprite that a change of the table's size could not hold exactly: a float
+// far from the origin keeps fewer fractional bits. `rest` is the exact position minus `value`,
+// and counts only while the coordinate still holds `value` (the card has not moved since).
+struct CoordinateRest {
+    float value = 0.0f;
+    float rest = 0.0f;
+
+    friend bool operator==(const CoordinateRest&, const CoordinateRest&) = default;
+};
 
 // The animation of one deal. NewDeal starts every deal from a fresh DealMotion{}: nothing of the
 // last deal carries over. (pauseDone, lastPlayer, aiCardIndex, statusBeforePause and the sprites'
@@ -182,6 +200,11 @@ struct DealMotion {
     std::array<std::int8_t, kCards> playOrder{};
     // The R key has sorted the user's hand in this deal.
     bool userHandSorted = false;
+
+    // ---- The table changed size (MoveToLayout) ----
+    // Per sprite slot (kSpriteSlots order): x, y, targetX, targetY as rounded by the last move,
+    // so that moving back to the earlier table puts every card exactly where it was.
+    std::array<std::array<CoordinateRest, 4>, kSpriteSlots> layoutRests{};
 
     friend bool operator==(const DealMotion&, const DealMotion&) = default;
 };

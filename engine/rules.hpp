@@ -95,6 +95,7 @@ struct DealState {
     std::array<std::int8_t, kCards> playedBy{};
 
     DealState();
+    friend bool operator==(const DealState&, const DealState&) = default;
 };
 
 // Before the deal: empty hands, nothing played, no voids.

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
+#include <vector>
 
 #include "engine/services.hpp"
 
@@ -275,6 +277,136 @@ TEST_F(DealTest, LargeScreenLayoutFitsAndScalesDown) {
     EXPECT_EQ(scaled(m.layout.theirPileX), 592);
     EXPECT_EQ(scaled(m.layout.spotJitterX), 20);
     EXPECT_EQ(scaled(m.layout.spotJitterY), 16);
+}
+
+// The table takes the screen's shape, 768 high or 1024 wide, within 3:4 .. 32:9.
+TEST(FittedTableTest, TheTableTakesTheScreensShapeWithinItsLimits) {
+    struct Case {
+        int w, h;
+        TableSize table;
+    };
+    const Case cases[] = {
+        {800, 600, {1024, 768}},     {1600, 1200, {1024, 768}},  {1920, 1200, {1229, 768}},
+        {1920, 1080, {1365, 768}},   {2520, 1080, {1792, 768}},  {3840, 1080, {2731, 768}},
+        {7680, 1080, {2731, 768}},   {INT_MAX, 1, {2731, 768}},  {1280, 1024, {1024, 819}},
+        {1080, 1440, {1024, 1365}},  {1080, 1920, {1024, 1365}}, {INT_MAX, INT_MAX, {1024, 1024}},
+        {1023, 768, {1024, 769}},    {0, 768, {1024, 768}},      {1024, 0, {1024, 768}},
+        {-1920, -1080, {1024, 768}},
+    };
+    for (const Case& c : cases) {
+        const TableSize t = FittedTableSize(c.w, c.h);
+        EXPECT_EQ(t.width, c.table.width) << c.w << " x " << c.h;
+        EXPECT_EQ(t.height, c.table.height) << c.w << " x " << c.h;
+    }
+}
+
+// The fitted layouts: the design itself at 1024 x 768, and on every shape of screen every item on
+// the table, clear of the others, at its own edge as in the design.
+TEST(FittedTableTest, EveryItemStaysOnTheTableAtItsEdgeAndClearOfTheOthers) {
+    for (bool slow : {false, true}) {
+        EXPECT_EQ(MakeFittedLayout({1024, 768}, slow), MakeTableLayout(ScreenSize::Large1024x768, slow));
+        // No table is smaller than the design: the hands would meet.
+        EXPECT_EQ(MakeFittedLayout({800, 600}, slow), MakeTableLayout(ScreenSize::Large1024x768, slow));
+    }
+    EXPECT_EQ(MakeTableLayout(ScreenSize::Small800x600, false).tableWidth, 800);
+    EXPECT_EQ(MakeTableLayout(ScreenSize::Small800x600, false).tableHeight, 600);
+
+    // Rectangles of the table, right and bottom edges excluded.
+    struct Box {
+        int left, top, right, bottom;
+    };
+    const auto overlap = [](Box a, Box b) {
+        return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+    };
+    const auto hand = [](const TableLayout& l, int seat) {
+        const int x = l.handAnchorX[seat], y = l.handAnchorY[seat];
+        return Box{x, y, x + 12 * l.handStep[seat] + l.cardWidth, y + l.cardHeight};
+    };
+    // A card on a spot, anywhere its jitter may put it.
+    const auto spot = [](const TableLayout& l, int seat) {
+        const int x = l.spotX[seat], y = l.spotY[seat];
+        return Box{x, y, x + l.spotJitterX - 1 + l.cardWidth, y + l.spotJitterY - 1 + l.cardHeight};
+    };
+    const auto pile = [](const TableLayout& l, int x, int y) {
+        return Box{x, y, x + l.scatterX - 1 + l.cardWidth, y + l.scatterY - 1 + l.cardHeight};
+    };
+    const auto stock = [](const TableLayout& l) {
+        const int x = l.stockBaseX + l.stockOffset;
+        return Box{x - 7, l.stockY, x + l.cardWidth, l.stockY + l.cardHeight};
+    };
+    // Its distances to the left, top, right and bottom edges.
+    struct Margins {
+        int left, top, right, bottom;
+    };
+    const auto margins = [](const TableLayout& l, Box b) {
+        return Margins{b.left, b.top, l.tableWidth - b.right, l.tableHeight - b.bottom};
+    };
+
+    const TableLayout design = MakeFittedLayout({1024, 768}, false);
+    const int pixels[][2] = {{1600, 1200}, {1920, 1200}, {1920, 1080}, {2520, 1080}, {3840, 1080}, {1080, 1440}};
+    for (const auto& screen : pixels) {
+        const TableSize size = FittedTableSize(screen[0], screen[1]);
+        const TableLayout l = MakeFittedLayout(size, false);
+        SCOPED_TRACE(testing::Message() << size.width << " x " << size.height);
+        EXPECT_EQ(l.tableWidth, size.width);
+        EXPECT_EQ(l.tableHeight, size.height);
+        EXPECT_EQ(l.cardWidth, 138);
+        EXPECT_EQ(l.cardHeight, 193);
+        EXPECT_EQ(l.moveFrames, design.moveFrames);
+
+        std::vector<Box> hands, others;
+        for (int seat = 0; seat < 4; ++seat) hands.push_back(hand(l, seat));
+        for (int seat = 0; seat < 4; ++seat) others.push_back(spot(l, seat));
+        others.push_back(pile(l, l.ourPileX, l.ourPileY));
+        others.push_back(pile(l, l.theirPileX, l.theirPileY));
+        others.push_back(stock(l));
+        for (const auto* boxes : {&hands, &others})
+            for (const Box& b : *boxes) {
+                const Margins g = margins(l, b);
+                EXPECT_GE(std::min({g.left, g.top, g.right, g.bottom}), 0)
+                    << b.left << "," << b.top << " " << b.right << "," << b.bottom;
+            }
+        for (std::size_t i = 0; i < hands.size(); ++i) {
+            for (std::size_t j = i + 1; j < hands.size(); ++j) EXPECT_FALSE(overlap(hands[i], hands[j])) << i << j;
+            for (std::size_t j = 0; j < others.size(); ++j) EXPECT_FALSE(overlap(hands[i], others[j])) << i << j;
+        }
+        // The piles and the stock clear of the trick and of each other (the spots may overlap).
+        for (std::size_t i = 4; i < others.size(); ++i)
+            for (std::size_t j = 0; j < i; ++j) EXPECT_FALSE(overlap(others[i], others[j])) << i << j;
+
+        // Each hand as far from its own edge as in the design, and as centred along it; the piles
+        // and the stock as far from their corners; the trick as centred.
+        const auto along = [](Margins g, bool acrossX) { return acrossX ? g.left - g.right : g.top - g.bottom; };
+        const Margins user = margins(l, hands[userSeat]), userD = margins(design, hand(design, userSeat));
+        const Margins right = margins(l, hands[rightSeat]), rightD = margins(design, hand(design, rightSeat));
+        const Margins partner = margins(l, hands[partnerSeat]), partnerD = margins(design, hand(design, partnerSeat));
+        const Margins left = margins(l, hands[leftSeat]), leftD = margins(design, hand(design, leftSeat));
+        EXPECT_EQ(user.bottom, userD.bottom);
+        EXPECT_NEAR(along(user, true), along(userD, true), 1);
+        EXPECT_EQ(right.right, rightD.right);
+        EXPECT_NEAR(along(right, false), along(rightD, false), 1);
+        EXPECT_EQ(partner.top, partnerD.top);
+        EXPECT_NEAR(along(partner, true), along(partnerD, true), 1);
+        EXPECT_EQ(left.left, leftD.left);
+        EXPECT_NEAR(along(left, false), along(leftD, false), 1);
+        const Margins ours = margins(l, others[4]),
+                      oursD = margins(design, pile(design, design.ourPileX, design.ourPileY));
+        const Margins theirs = margins(l, others[5]),
+                      theirsD = margins(design, pile(design, design.theirPileX, design.theirPileY));
+        const Margins stockM = margins(l, others[6]), stockD = margins(design, stock(design));
+        EXPECT_EQ(ours.left, oursD.left);
+        EXPECT_EQ(ours.bottom, oursD.bottom);
+        EXPECT_EQ(theirs.right, theirsD.right);
+        EXPECT_EQ(theirs.top, theirsD.top);
+        EXPECT_EQ(stockM.left, stockD.left);
+        EXPECT_EQ(stockM.top, stockD.top);
+        for (int seat = 0; seat < 4; ++seat) {
+            const Margins g = margins(l, others[static_cast<std::size_t>(seat)]),
+                          d = margins(design, spot(design, seat));
+            EXPECT_NEAR(along(g, true), along(d, true), 1) << seat;
+            EXPECT_NEAR(along(g, false), along(d, false), 1) << seat;
+        }
+    }
 }
 
 }  // namespace

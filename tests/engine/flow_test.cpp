@@ -5,7 +5,11 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <random>
+#include <set>
+#include <vector>
 
 #include "engine/dealing.hpp"
 #include "engine/layout.hpp"
@@ -17,6 +21,27 @@
 
 namespace pellow {
 namespace {
+
+// A click on the user's first card that may be played.
+FrameInput ClickOnFirstLegalCard(const Match& m) {
+    for (int i = 0; i <= 12; ++i) {
+        const CardSprite& c = m.motion.userHand[i];
+        if (c.inUse && MayPlay(m.deal, userSeat, c.card))
+            return {false, true, static_cast<int>(c.x) + 3, static_cast<int>(c.y) + 60, false};
+    }
+    return {};
+}
+
+// The user's turn in a test: R first while the hand is unsorted, when asked to sort it, then the
+// first card that may be played.
+FrameInput UsersTurn(const Match& m, bool sortFirst) {
+    if (sortFirst && !m.motion.userHandSorted && m.deal.handCount[userSeat] == kHandCards) {
+        FrameInput input;
+        input.reorder = true;
+        return input;
+    }
+    return ClickOnFirstLegalCard(m);
+}
 
 // Drives the match as the frame loop does, minus the drawing.
 class FlowTest : public ::testing::Test {
@@ -44,19 +69,12 @@ protected:
     void Frame(bool autoUser = true) {
         clock.now += 17;
         FrameInput input;
-        if (autoUser && UserMayPick(m, false)) input = ClickOnFirstLegal();
+        if (autoUser && UserMayPick(m, false)) input = UsersTurn(m, sortOnFirstTurn);
         StepFrame(m, input);
         ++frames;
     }
 
-    FrameInput ClickOnFirstLegal() const {
-        for (int i = 0; i <= 12; ++i) {
-            const CardSprite& c = m.motion.userHand[i];
-            if (c.inUse && MayPlay(m.deal, userSeat, c.card))
-                return {false, true, static_cast<int>(c.x) + 3, static_cast<int>(c.y) + 60, false};
-        }
-        return {};
-    }
+    FrameInput ClickOnFirstLegal() const { return ClickOnFirstLegalCard(m); }
 
     // Runs frames until the condition holds; fails the test after a generous limit.
     void RunUntil(const std::function<bool()>& done, bool autoUser = true, int limit = 200000) {
@@ -78,6 +96,8 @@ protected:
     RecordingSounds sounds;
     ScriptedPlayer player;
     long frames = 0;
+    // The user presses R on their first turn of every deal (Frame).
+    bool sortOnFirstTurn = false;
 };
 
 TEST_F(FlowTest, DealGivesThirteenConsecutiveCardsPerSeatInDealOrder) {
@@ -577,6 +597,164 @@ TEST_F(FlowTest, DealEndsInEndOfMatchAfterTheFiftySecondCard) {
     for (int i = 0; i <= 7; ++i) {
         EXPECT_EQ(m.motion.deckCards[i].homeX, l.stockBaseX + l.stockOffset - i) << i;
         EXPECT_EQ(m.motion.deckCards[i].x, static_cast<float>(l.stockBaseX + l.stockOffset - i)) << i;
+    }
+}
+
+// ---- The table changes size mid-deal ----
+
+// The tables of the shapes a screen may have: 4:3, 16:10, 16:9, 21:9, 32:9 and 3:4.
+std::vector<TableLayout> FittedLayouts() {
+    std::vector<TableLayout> layouts;
+    for (const auto& [w, h] :
+         {std::pair{1600, 1200}, {1920, 1200}, {1920, 1080}, {2520, 1080}, {3840, 1080}, {1080, 1440}})
+        layouts.push_back(MakeFittedLayout(FittedTableSize(w, h), false));
+    return layouts;
+}
+
+// The fixture's deal on a table of its own, with services of its own: the same seed deals the
+// same cards, so several run the same deal side by side.
+struct SameDeal {
+    explicit SameDeal(const TableLayout& layout) {
+        m.random = &rnd;
+        m.clock = &clock;
+        m.sounds = &sounds;
+        m.computer = &player;
+        m.layout = layout;
+    }
+    // One frame as FlowTest::Frame plays it, the user sorting their hand first.
+    void Frame() {
+        clock.now += 17;
+        StepFrame(m, UserMayPick(m, false) ? UsersTurn(m, true) : FrameInput{});
+    }
+    Match m;
+    MersenneRandom rnd{11};
+    ManualClock clock;
+    RecordingSounds sounds;
+    ScriptedPlayer player;
+};
+
+// Both tables show the same moment of the same deal: every card drawn where the other's is, or
+// flying where the other's flies; the same homes for the user's hand and the stock; the same
+// layout, landing spots, phase and deal.
+testing::AssertionResult SameTable(const Match& a, const Match& b) {
+    if (!(a.layout == b.layout)) return testing::AssertionFailure() << "layouts differ";
+    if (!(a.deal == b.deal)) return testing::AssertionFailure() << "deals differ";
+    const DealMotion &p = a.motion, &q = b.motion;
+    if (p.statusText != q.statusText)
+        return testing::AssertionFailure() << PhaseText(p.statusText) << " against " << PhaseText(q.statusText);
+    if (p.tableSpots != q.tableSpots) return testing::AssertionFailure() << "landing spots differ";
+    if (p.trickCount != q.trickCount || p.ourPileCount != q.ourPileCount || p.theirPileCount != q.theirPileCount ||
+        p.nextDeckCard != q.nextDeckCard)
+        return testing::AssertionFailure() << "counts differ";
+    const auto near = [](float u, float v) { return std::fabs(u - v) < 0.01f; };
+    const auto same = [&](const CardSprite& c, const CardSprite& d, bool home) {
+        if (c.inUse != d.inUse || c.card != d.card || c.faceUp != d.faceUp || c.moving != d.moving) return false;
+        if (home && (c.homeX != d.homeX || c.homeY != d.homeY)) return false;
+        if (!c.inUse) return true;
+        return c.moving ? near(c.targetX, d.targetX) && near(c.targetY, d.targetY) : near(c.x, d.x) && near(c.y, d.y);
+    };
+    const auto differ = [](const char* what, int i, const CardSprite& c, const CardSprite& d) {
+        return testing::AssertionFailure()
+               << what << " " << i << ": (" << c.x << ", " << c.y << ") to (" << c.targetX << ", " << c.targetY
+               << ") home (" << c.homeX << ", " << c.homeY << ") against (" << d.x << ", " << d.y << ") to ("
+               << d.targetX << ", " << d.targetY << ") home (" << d.homeX << ", " << d.homeY << ")";
+    };
+    for (int seat = 0; seat < 4; ++seat)
+        for (int i = 0; i < kHandCards; ++i)
+            if (!same(HandSprites(p, seat)[i], HandSprites(q, seat)[i], seat == userSeat))
+                return differ(seat == userSeat ? "user's card" : "computer's card", i, HandSprites(p, seat)[i],
+                              HandSprites(q, seat)[i]);
+    for (int i = 0; i < kCards; ++i)
+        if (!same(p.deckCards[i], q.deckCards[i], true)) return differ("stock card", i, p.deckCards[i], q.deckCards[i]);
+    for (int i = 0; i < p.trickCount; ++i)
+        if (!same(p.trickCards[i], q.trickCards[i], false))
+            return differ("trick card", i, p.trickCards[i], q.trickCards[i]);
+    for (int i = 0; i < p.ourPileCount; ++i)
+        if (!same(p.ourPile[i], q.ourPile[i], false)) return differ("our pile's card", i, p.ourPile[i], q.ourPile[i]);
+    for (int i = 0; i < p.theirPileCount; ++i)
+        if (!same(p.theirPile[i], q.theirPile[i], false))
+            return differ("their pile's card", i, p.theirPile[i], q.theirPile[i]);
+    return testing::AssertionSuccess();
+}
+
+// Two deals, the table changing shape at random frames, flights and pauses included: at every
+// frame the table shows what a deal played on that shape from the start shows at the same frame,
+// so the piles, points and frame count are those of the unmoved deal, and no random number more
+// was drawn.
+TEST_F(FlowTest, ADealResizedAtRandomFramesIsTheDealPlayedOnEachShape) {
+    const std::vector<TableLayout> layouts = FittedLayouts();
+    std::vector<std::unique_ptr<SameDeal>> played;
+    for (const TableLayout& l : layouts) played.push_back(std::make_unique<SameDeal>(l));
+    SameDeal resized(layouts[0]);
+    std::mt19937 chance(2024);
+    std::size_t shape = 0;
+    std::set<Phase> movedIn;
+    int movedInFlight = 0;
+    long frame = 0;
+    for (int deal = 0; deal < 2; ++deal) {
+        NewDeal(resized.m);
+        for (auto& table : played) NewDeal(table->m);
+        ASSERT_TRUE(SameTable(resized.m, played[shape]->m));
+        while (resized.m.motion.statusText != Phase::EndOfMatch) {
+            ASSERT_LT(++frame, 20000) << "the deal never ended";
+            resized.Frame();
+            for (auto& table : played) table->Frame();
+            if (chance() % 5 == 0) {
+                shape = chance() % layouts.size();
+                movedIn.insert(resized.m.motion.statusText);
+                movedInFlight += AnyCardMoving(resized.m.motion);
+                MoveToLayout(resized.m, layouts[shape]);
+            }
+            const Match& same = played[shape]->m;
+            ASSERT_TRUE(SameTable(resized.m, same)) << "frame " << frame << ", " << PhaseText(same.motion.statusText);
+            ASSERT_EQ(resized.rnd.draws, played[shape]->rnd.draws) << "frame " << frame;
+        }
+        for (auto& table : played) ASSERT_EQ(table->m.motion.statusText, Phase::EndOfMatch);
+        const DealMotion &moved = resized.m.motion, &unmoved = played[0]->m.motion;
+        ASSERT_EQ(moved.ourPileCount, unmoved.ourPileCount);
+        for (int i = 0; i < moved.ourPileCount; ++i) EXPECT_EQ(moved.ourPile[i].card, unmoved.ourPile[i].card);
+        EXPECT_EQ(moved.ourDealScore, unmoved.ourDealScore);
+        EXPECT_EQ(moved.theirDealScore, unmoved.theirDealScore);
+        EXPECT_EQ(resized.m.score, played[0]->m.score);
+        // Resized on the score page: the next deal is laid out on the new shape.
+        shape = chance() % layouts.size();
+        movedIn.insert(resized.m.motion.statusText);
+        MoveToLayout(resized.m, layouts[shape]);
+        ASSERT_TRUE(SameTable(resized.m, played[shape]->m));
+    }
+    EXPECT_GT(movedInFlight, 400);
+    for (const Phase p : {Phase::DealingCards, Phase::NormalPlay, Phase::Paused, Phase::WeGathering,
+                          Phase::TheyGathering, Phase::WeGetting, Phase::TheyGetting, Phase::GatherAroundFirstCard,
+                          Phase::SpreadAheadFirstCard, Phase::EndOfMatch})
+        EXPECT_TRUE(movedIn.count(p)) << "never resized in " << PhaseText(p);
+}
+
+// To another shape and back, or by way of a third, at every frame of a deal: every sprite is back
+// exactly, however the wider table rounded the cards' positions, and on the way nothing of the
+// deal, the phase or the random numbers changed.
+TEST_F(FlowTest, ResizedAndBackEveryCardIsExactlyWhereItWas) {
+    const std::vector<TableLayout> layouts = FittedLayouts();
+    m.layout = layouts[0];
+    sortOnFirstTurn = true;
+    NewDeal(m);
+    int frame = 0;
+    while (m.motion.statusText != Phase::EndOfMatch) {
+        ASSERT_LT(++frame, 20000) << "the deal never ended";
+        Frame();
+        const DealMotion before = m.motion;
+        const DealState deal = m.deal;
+        const long draws = rnd.draws;
+        const TableLayout& away = layouts[1 + static_cast<std::size_t>(frame) % (layouts.size() - 1)];
+        MoveToLayout(m, away);
+        ASSERT_EQ(m.layout, away);
+        ASSERT_TRUE(m.deal == deal) << "frame " << frame;
+        ASSERT_EQ(rnd.draws, draws) << "frame " << frame;
+        ASSERT_EQ(m.motion.statusText, before.statusText);
+        ASSERT_EQ(m.motion.statusBeforePause, before.statusBeforePause);
+        if (frame % 2 == 0) MoveToLayout(m, layouts[frame % 4 == 0 ? 4 : 5]);
+        MoveToLayout(m, layouts[0]);
+        ASSERT_EQ(m.layout, layouts[0]);
+        ASSERT_TRUE(m.motion == before) << "frame " << frame << ", " << PhaseText(before.statusText);
     }
 }
 
