@@ -8,6 +8,7 @@
 #include <iostream>
 #include <utility>
 
+#include "app/table_pictures.hpp"
 #include "engine/dealing.hpp"
 #include "engine/fatal_error.hpp"
 #include "engine/layout.hpp"
@@ -75,8 +76,8 @@ int IdleTimeout(const Match& m, std::uint32_t nowTick, int secondsIntoMinute) {
 }
 
 bool Game::FrameLook::operator==(const FrameLook& o) const {
-    return valid && o.valid && phase == o.phase && mouseX == o.mouseX && mouseY == o.mouseY && clock == o.clock &&
-           extras == o.extras;
+    return valid && o.valid && phase == o.phase && mouseX == o.mouseX && mouseY == o.mouseY &&
+           pointerX == o.pointerX && pointerY == o.pointerY && clock == o.clock && extras == o.extras;
 }
 
 Game::Game() : idleWait([this](int milliseconds) { display_.WaitForEvent(milliseconds); }) { SetEndHooks({}); }
@@ -124,8 +125,10 @@ void Game::PrepareWhileChoosing() {
 void Game::UnpackForLaunch() {
     if (std::exchange(unpackTried_, true)) return;
     try {
-        // Only what this launch reads: the chosen deck, one screen size's pictures, fonts, sounds.
-        std::vector<std::string> files = TableView::Files(match.settings);
+        // Only what this launch reads: the chosen deck, one screen size's pictures, fonts, sounds;
+        // or, for a table drawn for the screen's pixels, the art they are rendered from.
+        std::vector<std::string> files =
+            options.classicTable ? TableView::Files(match.settings) : TableArtFiles(match.settings.deckFolder);
         const std::vector<std::string> sounds = modDX::Audio::Files();
         files.insert(files.end(), sounds.begin(), sounds.end());
         unpacked = UnpackResources(resourceBase, match.settings.packFileName, files);
@@ -157,7 +160,6 @@ void Game::StartGame(modDX::DisplayKind screen) {
     };
 
     UnloadDialogOnce();
-    m.layout = MakeTableLayout(m.settings.screen, m.settings.slowAnimation);
     // The Expert's searches draw from their own stream, seeded with the match's seed, so the
     // game's own draws stay those of the Classic table.
     const std::uint32_t seed = TimeOfDaySeed();
@@ -170,7 +172,9 @@ void Game::StartGame(modDX::DisplayKind screen) {
     m.computer = &*players_;
 
     display_.SetWindowedSize(options.windowWidth, options.windowHeight);
-    display_.DirectX(ScreenWidth(m.settings.screen), ScreenHeight(m.settings.screen), screen);
+    display_.DirectX(ScreenWidth(m.settings.screen), ScreenHeight(m.settings.screen), screen, !options.classicTable);
+    m.layout = MakeTableLayout(m.settings.screen, m.settings.slowAnimation);
+    artSource_ = TableArtSource(resourceBase + m.settings.packFileName);
     input_.GiveMeInput();
     input_.KeyBoard();
     input_.Mouse();
@@ -180,7 +184,11 @@ void Game::StartGame(modDX::DisplayKind screen) {
     // read) while this one makes the first present, whose cost is the window's picture memory.
     // Nothing else touches the Audio or the TableView until their results are in.
     auto sounds = modDX::OnOwnThread([this, &resolve] { return audio_.LoadSounds(resolve); });
-    auto pictures = modDX::OnOwnThread([this, &m, &resolve] { table_.LoadBitmaps(m.settings, resolve); });
+    if (!options.classicTable) PlaceTableOnDisplay(false);
+    auto pictures = modDX::OnOwnThread([this, &m, &resolve] {
+        if (options.classicTable) table_.LoadBitmaps(m.settings, resolve);
+        else MakeTablePictures(resolve);
+    });
     display_.PrimeScreen();
     const auto reportSilent = [&sounds] {
         // A sound that cannot be loaded only goes silent; the game plays on.
@@ -203,6 +211,49 @@ void Game::StartGame(modDX::DisplayKind screen) {
     input_.ShowSystemCursor(false);
     display_.BltSurface(table_.background(), display_.backBuffer(), modDX::Rect{}, 0, 0, false);
     DeleteUnpackedFilesOnce();
+    lastLook_ = FrameLook{};
+}
+
+void Game::PlaceTableOnDisplay(bool moveCards) {
+    Match& m = match;
+    const TablePlacement placement = PlaceTable(display_.width(), display_.height());
+    display_.SetTableTransform(placement.transform);
+    input_.SetMouseBounds(0, 0, placement.table.width, placement.table.height);
+    const TableLayout next = MakeFittedLayout(placement.table, m.settings.slowAnimation);
+    if (moveCards) MoveToLayout(m, next);
+    else m.layout = next;
+}
+
+void Game::MakeTablePictures(const modDX::PathResolver& resolve) {
+    const PictureCache cache(cacheFolder);
+    const TablePlacement placement = PlaceTable(display_.width(), display_.height());
+    tablePictures_ =
+        pellow::MakeTablePictures(match.settings.deckFolder, placement, resolve, cache, artSource_, std::cerr);
+    std::vector<PixelPicture> view;
+    for (const CachedPicture& p : tablePictures_) view.push_back({p.width, p.height, p.pixels.data()});
+    table_.UsePictures(view, match.layout.cardWidth, match.layout.cardHeight);
+    // The surfaces hold their own copies.
+    tablePictures_.clear();
+    tablePictures_.shrink_to_fit();
+}
+
+void Game::FollowDisplaySize() {
+    if (!display_.FollowWindowSize()) return;
+    PlaceTableOnDisplay(true);
+    // The art was unpacked for the start and removed before the first frame: unpacked again,
+    // for as long as the pictures take, unless they are kept from before.
+    try {
+        const std::vector<std::string> files = TableArtFiles(match.settings.deckFolder);
+        UnpackedTree tree = UnpackResources(resourceBase, match.settings.packFileName, files);
+        MakeTablePictures([&tree](std::string_view relative) { return ResolveResourcePath(tree.base(), relative); });
+        try {
+            tree.Remove();
+        } catch (const ResourceError& e) {
+            std::cerr << "Pellow: " << e.what() << '\n';
+        }
+    } catch (const FatalError& e) {
+        End(FatalMessage(e.what(), true));
+    }
     lastLook_ = FrameLook{};
 }
 
@@ -312,6 +363,7 @@ void Game::AfterStep(Phase phaseBefore) {
 bool Game::ShowFrame(bool changing, bool thinking, int hintCard) {
     Match& m = match;
     display_.RecoverSurfaces();
+    FollowDisplaySize();
     // What the window system lost (the window covered, hidden, minimised, its renderer reset)
     // must be shown again even though nothing on the table changed.
     if (display_.TakeRedrawRequest()) lastLook_.valid = false;
@@ -326,7 +378,8 @@ bool Game::ShowFrame(bool changing, bool thinking, int hintCard) {
             for (int i = 0; i < advice->count; ++i)
                 ui_.extras.hintFigures.push_back({advice->values[i].card, advice->values[i].points});
     const TableExtras& extras = ui_.extras;
-    FrameLook look{m.motion.statusText, input_.mouseX(), input_.mouseY(), CurrentClockText(), extras, true};
+    FrameLook look{m.motion.statusText, input_.mouseX(), input_.mouseY(), input_.pointerX(), input_.pointerY(),
+                   CurrentClockText(),          extras,          true};
     if (!changing && look == lastLook_) {
         // A search under way is looked at again soon: its answer is the next thing to show.
         const bool searching = thinking || (ui_.hintAt >= 0 && hintCard < 0);
@@ -339,7 +392,8 @@ bool Game::ShowFrame(bool changing, bool thinking, int hintCard) {
     display_.BltSurface(table_.background(), display_.backBuffer(), modDX::Rect{}, 0, 0, false);
     table_.DrawTable(m, look.clock, kCaption, extras);
     ui_.shownLifts = TableView::UserHandLifts(m, extras);
-    input_.DrawMouseCursor(table_.pointer(), 16, 16, 32, 32, true);
+    modDX::Surface& pointer = table_.pointer();
+    input_.DrawMouseCursor(pointer, pointer.width() / 2, pointer.height() / 2, pointer.width(), pointer.height(), true);
     display_.FlipScreen();
     lastLook_ = look;
     return true;

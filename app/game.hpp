@@ -19,6 +19,7 @@
 #include "presentation/platform_services.hpp"
 #include "presentation/sound.hpp"
 #include "presentation/table.hpp"
+#include "resources/picture_cache.hpp"
 #include "resources/unpack.hpp"
 
 namespace pellow {
@@ -49,6 +50,9 @@ public:
     PlayerOptions options;
     MatchRecord record;
     std::string configFolder;
+    // Where the pictures made for a screen size are kept ($XDG_CACHE_HOME/pellow); empty keeps
+    // none.
+    std::string cacheFolder;
     // How a frame with nothing new to show waits: for the next event, or at most this long.
     std::function<void(int milliseconds)> idleWait;
     // Takes the start-up dialog off the screen before the game's screen opens (the launch's
@@ -73,6 +77,13 @@ public:
     void PrepareWhileChoosing();
     // Launch steps 1 to 14: everything up to the first frame. Throws modDX::LoadError.
     void StartGame(modDX::DisplayKind screen);
+    // The table drawn for the display's pixels (unless the player chose the classic table):
+    // where it lies and its layout, the cards on it moved there (PlaceTableOnDisplay); its
+    // pictures for that size, from the cache or rendered from the art (MakeTablePictures,
+    // throws modDX::LoadError); both again when the window changed size (FollowDisplaySize).
+    void PlaceTableOnDisplay(bool moveCards);
+    void MakeTablePictures(const modDX::PathResolver& resolve);
+    void FollowDisplaySize();
     // Launch step 15: the frame loop. Does not return.
     [[noreturn]] void FrameLoop();
     // One frame: input, match, drawing, presentation. Returns whether a picture was presented.
@@ -129,6 +140,7 @@ private:
     struct FrameLook {
         Phase phase = Phase::DealingCards;
         std::int32_t mouseX = -1, mouseY = -1;
+        std::int32_t pointerX = -1, pointerY = -1;
         std::string clock;
         TableExtras extras;
         bool valid = false;
@@ -153,6 +165,9 @@ private:
     std::future<void> mixerLoad_;
     bool unpackTried_ = false;
     std::exception_ptr unpackFailure_;
+    // The pictures of the table drawn for its pixels, and what they were made from.
+    std::vector<CachedPicture> tablePictures_;
+    std::uint64_t artSource_ = 0;
 };
 
 }  // namespace pellow

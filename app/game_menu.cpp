@@ -50,7 +50,7 @@ void Game::LayHandsAtOnce() {
 bool Game::MenuFrame(bool click) {
     using namespace modDX;
     Match& m = match;
-    const int width = ScreenWidth(m.settings.screen), height = ScreenHeight(m.settings.screen);
+    const int width = m.layout.tableWidth, height = m.layout.tableHeight;
     if (!menu_.Shown()) {
         if (input_.KeyPressed(keyM)) {
             options.soundMuted = !options.soundMuted;

@@ -2,6 +2,7 @@
 #include "app/game_module.hpp"
 
 #include "app/game.hpp"
+#include "resources/picture_cache.hpp"
 #include "resources/unpack.hpp"
 
 namespace pellow {
@@ -12,14 +13,17 @@ public:
     explicit Session(const GameStart& start) {
         game_.resourceBase = BaseFolder(start.programFolder);
         game_.configFolder = start.configFolder;
+        // A game that saves nothing keeps no pictures either.
+        if (!start.configFolder.empty()) game_.cacheFolder = DefaultCacheFolder();
         game_.unloadDialog = start.unloadDialog;
         game_.SetEndHooks({start.showMessage, {}});
     }
 
     void PrepareWhileChoosing() override { game_.PrepareWhileChoosing(); }
 
-    void Unpack(const LaunchSettings& settings) override {
+    void Unpack(const LaunchSettings& settings, const PlayerOptions& options) override {
         game_.match.settings = settings;
+        game_.options = options;
         game_.UnpackForLaunch();
     }
 

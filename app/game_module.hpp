@@ -30,7 +30,7 @@ public:
     virtual void PrepareWhileChoosing() = 0;
     // Play's first step, on another thread beside PrepareWhileChoosing: unpacks what the
     // chosen settings read. Play reports a failure.
-    virtual void Unpack(const LaunchSettings& settings) = 0;
+    virtual void Unpack(const LaunchSettings& settings, const PlayerOptions& options) = 0;
     // The dialog's Play: unpacks and runs the game; does not return.
     virtual void Play(const LaunchSettings& settings, const PlayerOptions& options, const MatchRecord& record,
                       bool inWindow) = 0;

@@ -96,7 +96,7 @@ private:
         if (GameSession* game = module_.Session()) game->PrepareWhileChoosing();
     }
     void OnChoices() {
-        if (GameSession* game = module_.Session()) game->Unpack(settings_);
+        if (GameSession* game = module_.Session()) game->Unpack(settings_, stored_.options);
     }
 
     const std::string configFolder_;

@@ -218,7 +218,7 @@ PlayerOptions LoadOptions(const std::string& folder, std::ostream& err) {
     PlayerOptions o;
     const auto values = Load(folder, "settings", kOptionsHeader,
                              {"deck", "slow-animation", "play-in-window", "show-playable", "partner", "opponents",
-                              "table-information", "sound-volume", "sound-muted", "window-size"},
+                              "table-information", "classic-table", "sound-volume", "sound-muted", "window-size"},
                              err);
     if (!values) return o;
     PlayerOptions read;
@@ -239,6 +239,8 @@ PlayerOptions LoadOptions(const std::string& folder, std::ostream& err) {
             ok = ok && ParseBool(value, read.showPlayable);
         } else if (key == "table-information") {
             ok = ok && ParseBool(value, read.tableInformation);
+        } else if (key == "classic-table") {
+            ok = ok && ParseBool(value, read.classicTable);
         } else if (key == "sound-volume") {
             long long volume = -1;
             ok = ok && ParseCount(value, volume) && volume <= 100;
@@ -283,6 +285,7 @@ bool SaveOptions(const std::string& folder, const PlayerOptions& o, std::ostream
          << "partner = " << levelName(o.partner) << "\n"
          << "opponents = " << levelName(o.opponents) << "\n"
          << "table-information = " << yesNo(o.tableInformation) << "\n"
+         << "classic-table = " << yesNo(o.classicTable) << "\n"
          << "sound-volume = " << std::clamp(o.soundVolume, 0, 100) << "\n"
          << "sound-muted = " << yesNo(o.soundMuted) << "\n";
     if (o.windowWidth > 0 && o.windowHeight > 0 && o.windowWidth <= kLargestWindowSide &&

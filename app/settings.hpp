@@ -67,6 +67,9 @@ struct PlayerOptions {
     ComputerLevel opponents = ComputerLevel::Classic;
     // Whose turn, trumps and the points on the table, and the menu button.
     bool tableInformation = true;
+    // The table as first designed: 800 x 600 or 1024 x 768 (by the deck), scaled to the screen.
+    // Otherwise it is drawn for the screen's own pixels and shape.
+    bool classicTable = false;
     // The effects' loudness in percent, and whether they are silenced (M).
     int soundVolume = 100;
     bool soundMuted = false;

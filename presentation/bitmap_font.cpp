@@ -7,12 +7,20 @@ namespace pellow {
 
 void clsDXBitmapFont::CreateSpriteFromFile(const std::string& strFile, int intWidth, int intHeight, int Colums) {
     colums = static_cast<std::int16_t>(Colums);
+    advance_ = 0.0f;
     width = intWidth;
     height = intHeight;
     modDX::CreateSurfaceFromFile(dds, strFile, "clsDXBitmapFont.CreateSpriteFromFile");
 }
 
 void clsDXBitmapFont::SetTransColor(int color) { modDX::SetColorKey(dds, color); }
+
+void clsDXBitmapFont::SetCells(int cellWidth, int cellHeight, int columns, float characterAdvance) {
+    width = cellWidth;
+    height = cellHeight;
+    colums = static_cast<std::int16_t>(columns);
+    advance_ = characterAdvance;
+}
 
 void clsDXBitmapFont::DrawText(const modDX::Display& display, modDX::Surface& DstSurface, std::string_view sText,
                                bool ColKey) {
@@ -22,7 +30,8 @@ void clsDXBitmapFont::DrawText(const modDX::Display& display, modDX::Surface& Ds
     const int py = RoundHalfEven(YPos);
     for (std::size_t i = 0; i < sText.size(); ++i) {
         const int glyph = static_cast<unsigned char>(sText[i]) - 32;
-        const int px = RoundHalfEven(XPos + static_cast<float>(width - 2) * static_cast<float>(i));
+        const float step = advance_ > 0.0f ? advance_ : static_cast<float>(width - 2);
+        const int px = RoundHalfEven(XPos + step * static_cast<float>(i));
         if (glyph < 0) continue;
         const std::int32_t left = width * (glyph % colums);
         const std::int32_t top = height * (glyph / colums);

@@ -21,12 +21,17 @@ public:
     // Throws modDX::LoadError when the picture cannot be loaded.
     void CreateSpriteFromFile(const std::string& strFile, int intWidth, int intHeight, int Colums);
     void SetTransColor(int color);
+    // For a sheet already in dds: its cells' size, the cells per row, and how far apart the
+    // characters are drawn (a sheet made at a scale spaces them by the scaled advance).
+    void SetCells(int cellWidth, int cellHeight, int columns, float characterAdvance);
     // Draws sText, one byte per character, with its left edge at XPos and top at YPos, cut at
     // the display's clip rectangle.
     void DrawText(const modDX::Display& display, modDX::Surface& DstSurface, std::string_view sText, bool ColKey);
 
 private:
     std::int16_t colums = 0;
+    // 0: two pixels less than a cell, as the design's sheets are drawn.
+    float advance_ = 0.0f;
 };
 
 }  // namespace pellow

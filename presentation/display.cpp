@@ -198,21 +198,38 @@ namespace {
 
 // A size the player chose, kept to what the window may be: at least three quarters of the
 // back buffer, at most the screen's usable area; the back buffer's own size when none was chosen.
-std::pair<int, int> FittedWindowSize(int chosenWidth, int chosenHeight, int width, int height) {
+std::pair<int, int> MinimumWindowSize(int width, int height, bool native) {
+    // Drawn for its size, the table stays playable down to cards of 86 x 121 pixels.
+    if (native) return {640, 480};
+    return {width * 3 / 4, height * 3 / 4};
+}
+
+std::pair<int, int> FittedWindowSize(int chosenWidth, int chosenHeight, int width, int height, bool native) {
     if (chosenWidth <= 0 || chosenHeight <= 0) return {width, height};
     SDL_Rect usable{0, 0, chosenWidth, chosenHeight};
     if (SDL_GetDisplayUsableBounds(0, &usable) != 0) usable = {0, 0, chosenWidth, chosenHeight};
-    return {std::clamp(chosenWidth, width * 3 / 4, std::max(width * 3 / 4, usable.w)),
-            std::clamp(chosenHeight, height * 3 / 4, std::max(height * 3 / 4, usable.h))};
+    const auto [minW, minH] = MinimumWindowSize(width, height, native);
+    return {std::clamp(chosenWidth, minW, std::max(minW, usable.w)),
+            std::clamp(chosenHeight, minH, std::max(minH, usable.h))};
+}
+
+bool MakeBackBuffer(Surface& backBuffer, int width, int height) {
+    SDL_Surface* buffer = SDL_CreateRGBSurfaceWithFormat(0, width, height, 16, detail::kBackBufferFormat);
+    if (!buffer) return false;
+    backBuffer.adopt(buffer);
+    SDL_FillRect(buffer, nullptr, 0);
+    return true;
 }
 
 }  // namespace
 
-void Display::DirectX(int width, int height, DisplayKind kind) {
+void Display::DirectX(int width, int height, DisplayKind kind, bool native) {
     Release();
     closeRequested_ = false;
-    width_ = width;
-    height_ = height;
+    width_ = baseWidth_ = width;
+    height_ = baseHeight_ = height;
+    native_ = native;
+    transform_ = TableTransform{};
     Platform& p = *platform_;
 
     if (kind != DisplayKind::Memory) {
@@ -229,19 +246,22 @@ void Display::DirectX(int width, int height, DisplayKind kind) {
             if (p.window && detail::WindowManagerAnswers(p.window))
                 SDL_SetWindowFullscreen(p.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
         } else {
-            const auto [w, h] = FittedWindowSize(windowWidth_, windowHeight_, width, height);
+            const auto [w, h] = FittedWindowSize(windowWidth_, windowHeight_, width, height, native);
             p.window = SDL_CreateWindow("Pellow", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
                                         SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
         }
         if (!p.window) throw LoadError("DirectX", errWindow, SDL_GetError());
-        SDL_SetWindowMinimumSize(p.window, width * 3 / 4, height * 3 / 4);
+        const auto [minW, minH] = MinimumWindowSize(width, height, native);
+        SDL_SetWindowMinimumSize(p.window, minW, minH);
+        // Native, the back buffer is the window's: as many pixels as it shows.
+        if (native) SDL_GetWindowSize(p.window, &width_, &height_);
         SDL_SetWindowResizable(p.window, kind == DisplayKind::FullScreen ? SDL_FALSE : SDL_TRUE);
         SetWindowIcon(p.window);
         fullScreen_ = kind == DisplayKind::FullScreen;
         SDL_EnableScreenSaver();
         // Keys are read as keys: no text is typed, so no input method is asked for.
         SDL_StopTextInput();
-        if (!MakeRenderer(p, width, height)) throw LoadError("DirectX", errRenderer, SDL_GetError());
+        if (!MakeRenderer(p, width_, height_)) throw LoadError("DirectX", errRenderer, SDL_GetError());
         PrefaultWindowSurface(p.window);
         SDL_DisplayMode mode{};
         const int display = SDL_GetWindowDisplayIndex(p.window);
@@ -250,10 +270,32 @@ void Display::DirectX(int width, int height, DisplayKind kind) {
                             : 60;
     }
 
-    SDL_Surface* buffer = SDL_CreateRGBSurfaceWithFormat(0, width, height, 16, detail::kBackBufferFormat);
-    if (!buffer) throw LoadError("DirectX", errBackBuffer, SDL_GetError());
-    backBuffer_.adopt(buffer);
-    ClearBackBuffer();
+    // Without a window, a native back buffer takes the windowed size as the window's.
+    if (native && kind == DisplayKind::Memory && windowWidth_ > 0 && windowHeight_ > 0) {
+        width_ = windowWidth_;
+        height_ = windowHeight_;
+    }
+    if (!MakeBackBuffer(backBuffer_, width_, height_)) throw LoadError("DirectX", errBackBuffer, SDL_GetError());
+}
+
+bool Display::FollowWindowSize() {
+    Platform& p = *platform_;
+    if (!native_ || !backBuffer_.exists()) return false;
+    int w = windowWidth_, h = windowHeight_;
+    if (p.window) SDL_GetWindowSize(p.window, &w, &h);
+    if (w <= 0 || h <= 0 || (w == width_ && h == height_)) return false;
+    Surface buffer;
+    // Without memory for the new size the old picture stays, scaled by the renderer.
+    if (!MakeBackBuffer(buffer, w, h)) return false;
+    backBuffer_ = std::move(buffer);
+    width_ = w;
+    height_ = h;
+    if (clip_.right != 0) SetClipRect();
+    if (p.renderer) SDL_RenderSetLogicalSize(p.renderer, width_, height_);
+    if (p.texture) SDL_DestroyTexture(p.texture);
+    p.texture = nullptr;
+    redrawWanted_ = true;
+    return true;
 }
 
 void Display::ClearBackBuffer() {
@@ -348,7 +390,7 @@ void Display::SetFullScreen(bool fullScreen) {
         SDL_SetWindowResizable(p.window, SDL_FALSE);
         // As at start: the window takes the desktop's size and place itself first, so it
         // covers the screen even where no window manager applies the full-screen state.
-        SDL_Rect desktop{0, 0, width_, height_};
+        SDL_Rect desktop{0, 0, baseWidth_, baseHeight_};
         SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(p.window)), &desktop);
         SDL_SetWindowBordered(p.window, SDL_FALSE);
         SDL_SetWindowPosition(p.window, desktop.x, desktop.y);
@@ -360,7 +402,7 @@ void Display::SetFullScreen(bool fullScreen) {
         SDL_SetWindowFullscreen(p.window, 0);
         SDL_SetWindowBordered(p.window, SDL_TRUE);
         SDL_SetWindowResizable(p.window, SDL_TRUE);
-        const auto [w, h] = FittedWindowSize(windowWidth_, windowHeight_, width_, height_);
+        const auto [w, h] = FittedWindowSize(windowWidth_, windowHeight_, baseWidth_, baseHeight_, native_);
         SDL_SetWindowSize(p.window, w, h);
         SDL_SetWindowPosition(p.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
     }

@@ -18,6 +18,15 @@ union SDL_Event;
 
 namespace pellow::modDX {
 
+// How the table's units map to the back buffer's pixels: a picture at (x, y) in table units is
+// drawn at (offsetX + x * scale, offsetY + y * scale). The design's table is 1:1.
+struct TableTransform {
+    double scale = 1.0;
+    int offsetX = 0, offsetY = 0;
+    int tableWidth = 0, tableHeight = 0;  // the table in its units
+    bool operator==(const TableTransform&) const = default;
+};
+
 enum class DisplayKind {
     FullScreen,  // borderless window covering the desktop, the picture scaled with aspect kept
     Window,      // an ordinary window, the picture scaled to its size with aspect kept
@@ -33,8 +42,16 @@ public:
     Display(const Display&) = delete;
     Display& operator=(const Display&) = delete;
 
-    // Opens a display of the given size; throws LoadError under the name "DirectX".
-    void DirectX(int width, int height, DisplayKind kind = DisplayKind::FullScreen);
+    // Opens a display of the given size; throws LoadError under the name "DirectX". With
+    // `native` the back buffer is the window's own size instead (the size given is then only
+    // the window's first size when none was chosen), and it follows the window as it is
+    // resized (FollowWindowSize): the picture is drawn for the pixels it is shown on.
+    void DirectX(int width, int height, DisplayKind kind = DisplayKind::FullScreen, bool native = false);
+    // With a native back buffer: makes it the window's size when the window changed size (the
+    // windowed size, without a window), and says whether it did. The back buffer is then
+    // cleared and must be drawn anew.
+    bool FollowWindowSize();
+    bool Native() const { return native_; }
     // Presents the back buffer as it is (cleared, at the start) without pacing. The first
     // present pays for mapping the window's picture memory on both sides of the connection to
     // the window system; done while the pictures load, the first real frame does not.
@@ -49,6 +66,11 @@ public:
     const Surface& backBuffer() const { return backBuffer_; }
     int width() const { return width_; }
     int height() const { return height_; }
+    // Where the table lies in the back buffer; the identity at the back buffer's size until set.
+    void SetTableTransform(const TableTransform& t) { transform_ = t; }
+    TableTransform tableTransform() const {
+        return transform_.tableWidth > 0 ? transform_ : TableTransform{1.0, 0, 0, width_, height_};
+    }
 
     // The clip is the whole screen from here on; until then copies draw nothing.
     void SetClipRect();
@@ -70,7 +92,7 @@ public:
     void SetFullScreen(bool fullScreen);
     bool FullScreen() const { return fullScreen_; }
     // The window, when not full screen, may be resized (down to three quarters of the back
-    // buffer's size; the picture is scaled with its aspect kept). The size the player gave it
+    // buffer's size, the picture scaled with its aspect kept; native, down to 640 x 480). The size the player gave it
     // last time is set before DirectX (0 for the back buffer's own); WindowedSize is the size
     // it has out of full screen now, or had last.
     void SetWindowedSize(int width, int height);
@@ -107,6 +129,10 @@ private:
     int windowWidth_ = 0, windowHeight_ = 0;
     int width_ = 0;
     int height_ = 0;
+    // The size DirectX was asked for: the window's own size and its minimum follow from it.
+    int baseWidth_ = 0, baseHeight_ = 0;
+    bool native_ = false;
+    TableTransform transform_;
     Rect clip_;
     std::function<void()> closeHandler_;
     std::function<void(const SDL_Event&)> pressHandler_;

@@ -114,17 +114,21 @@ void Input::KeyBoard() {
 void Input::Mouse() {
     if (!running_) throw LoadError("Mouse", errInputStart, "The input system is not running.");
     mouse_ = true;
-    SetMouseBounds(0, 0, display_.width(), display_.height());
-    mouseX_ = display_.width() / 2;
-    mouseY_ = display_.height() / 2;
-    cursorPos = Point{mouseX_, mouseY_};
+    const TableTransform t = display_.tableTransform();
+    SetMouseBounds(0, 0, t.tableWidth, t.tableHeight);
+    mouseX_ = t.tableWidth / 2;
+    mouseY_ = t.tableHeight / 2;
+    cursorPos = Point{display_.width() / 2, display_.height() / 2};
+    pointerX_ = cursorPos.x;
+    pointerY_ = cursorPos.y;
     mouseState = MouseState{};
     // Full screen, the pointer starts where the game says; a window leaves the player's
     // pointer where it is.
     const Display::Platform& p = display_.platform();
     if (p.window && display_.FullScreen()) {
         int wx = 0, wy = 0;
-        SDL_RenderLogicalToWindow(p.renderer, static_cast<float>(mouseX_), static_cast<float>(mouseY_), &wx, &wy);
+        SDL_RenderLogicalToWindow(p.renderer, static_cast<float>(cursorPos.x), static_cast<float>(cursorPos.y), &wx,
+                                  &wy);
         SDL_WarpMouseInWindow(p.window, wx, wy);
     }
 }
@@ -183,8 +187,17 @@ void Input::ReadPointer() {
         mouseState.rgbButtons[2] = (buttons & SDL_BUTTON_MMASK) ? 0x80 : 0;
         mouseState.rgbButtons[3] = (buttons & SDL_BUTTON_X1MASK) ? 0x80 : 0;
     }
-    mouseX_ = std::clamp(cursorPos.x, mouseMinX_, std::max(mouseMinX_, mouseMaxX_));
-    mouseY_ = std::clamp(cursorPos.y, mouseMinY_, std::max(mouseMinY_, mouseMaxY_));
+    const TableTransform t = display_.tableTransform();
+    const bool identity = t.scale == 1.0 && t.offsetX == 0 && t.offsetY == 0;
+    const auto toUnits = [&t](std::int32_t pixel, int offset) {
+        return static_cast<std::int32_t>(std::floor((pixel - offset) / t.scale));
+    };
+    const std::int32_t x = identity ? cursorPos.x : toUnits(cursorPos.x, t.offsetX);
+    const std::int32_t y = identity ? cursorPos.y : toUnits(cursorPos.y, t.offsetY);
+    mouseX_ = std::clamp(x, mouseMinX_, std::max(mouseMinX_, mouseMaxX_));
+    mouseY_ = std::clamp(y, mouseMinY_, std::max(mouseMinY_, mouseMaxY_));
+    pointerX_ = identity ? mouseX_ : std::clamp(cursorPos.x, 0, display_.width());
+    pointerY_ = identity ? mouseY_ : std::clamp(cursorPos.y, 0, display_.height());
 }
 
 bool Input::MouseButton(int button) const {
@@ -219,7 +232,7 @@ void Input::DrawMouseCursor(Surface& cursor, std::int32_t hotX, std::int32_t hot
                             std::int32_t height, bool useColorKey) {
     // The pointer only: the frame's presses were taken at its start.
     ReadPointer();
-    display_.BltSurface(cursor, display_.backBuffer(), Rect{0, 0, width, height}, mouseX_ - hotX, mouseY_ - hotY,
+    display_.BltSurface(cursor, display_.backBuffer(), Rect{0, 0, width, height}, pointerX_ - hotX, pointerY_ - hotY,
                         useColorKey);
 }
 

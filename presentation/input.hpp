@@ -85,9 +85,13 @@ public:
     // The two are never mixed: the button state read and the press events need not arrive in
     // the same frame, and one press would count twice.
     bool Clicked(int button) const;
-    // The pointer in back-buffer pixels, held within the bounds.
+    // The pointer in the table's units (the display's table transform; back-buffer pixels for
+    // the design's table), held within the bounds.
     std::int32_t mouseX() const { return mouseX_; }
     std::int32_t mouseY() const { return mouseY_; }
+    // Where the pointer's picture is drawn, in back-buffer pixels.
+    std::int32_t pointerX() const { return pointerX_; }
+    std::int32_t pointerY() const { return pointerY_; }
     void ReadKeyBoard();
     bool KeyDown(std::uint8_t scanCode) const { return keyState[scanCode] != 0; }
     // Down in this read and not in the one before, or pressed and let go in between: one press,
@@ -126,6 +130,8 @@ private:
     bool mouse_ = false;
     bool keyboard_ = false;
     std::int32_t mouseX_ = 0, mouseY_ = 0;
+    // Where the pointer's picture goes, in back-buffer pixels.
+    std::int32_t pointerX_ = 0, pointerY_ = 0;
     std::int32_t mouseMinX_ = 0, mouseMinY_ = 0, mouseMaxX_ = 0, mouseMaxY_ = 0;
     bool systemCursorShown_ = true;
     bool paused_ = false;

@@ -6,6 +6,7 @@
 
 #include "presentation/display.hpp"
 #include "presentation/dx_internal.hpp"
+#include "presentation/load_error.hpp"
 
 namespace pellow::modDX {
 
@@ -142,6 +143,16 @@ std::uint16_t Rgb565(int red, int green, int blue) {
 
 void CreateSurface(Surface& surface, int width, int height) {
     SDL_Surface* made = SDL_CreateRGBSurfaceWithFormat(0, width, height, 16, detail::kBackBufferFormat);
+    surface.adopt(made);
+}
+
+void CreateSurfaceFromPixels(Surface& surface, int width, int height, const std::uint16_t* pixels) {
+    SDL_Surface* made = SDL_CreateRGBSurfaceWithFormat(0, width, height, 16, detail::kBackBufferFormat);
+    if (!made) throw LoadError("CreateSurfaceFromPixels", errPictureFormat, SDL_GetError());
+    for (int y = 0; y < height; ++y)
+        std::memcpy(static_cast<std::uint8_t*>(made->pixels) + static_cast<std::ptrdiff_t>(y) * made->pitch,
+                    pixels + static_cast<std::ptrdiff_t>(y) * width, static_cast<std::size_t>(width) * 2);
+    SDL_SetSurfaceBlendMode(made, SDL_BLENDMODE_NONE);
     surface.adopt(made);
 }
 

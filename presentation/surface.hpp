@@ -59,6 +59,9 @@ private:
 std::uint16_t Rgb565(int red, int green, int blue);
 // A new in-memory surface in the back buffer's format, filled with colour 0.
 void CreateSurface(Surface& surface, int width, int height);
+// A new surface holding width x height pixels in the back buffer's format, rows without
+// padding; throws LoadError when it cannot be made.
+void CreateSurfaceFromPixels(Surface& surface, int width, int height, const std::uint16_t* pixels);
 void FillRect(Surface& surface, const Rect& rect, std::uint16_t color);
 std::uint16_t GetPixel(const Surface& surface, int x, int y);
 // Leaves in `scratch` `source` with every colour but its key darkened to `percent` of its

@@ -1,6 +1,7 @@
 #include "presentation/table.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <string>
@@ -32,12 +33,19 @@ void LoadFont(clsDXBitmapFont& font, const modDX::PathResolver& resolve, std::st
 
 }  // namespace
 
+int TableView::X(double v) const { return t_.offsetX + RoundHalfEven(v * t_.scale); }
+int TableView::Y(double v) const { return t_.offsetY + RoundHalfEven(v * t_.scale); }
+modDX::Rect TableView::ToPixels(const modDX::Rect& r) const { return {X(r.left), Y(r.top), X(r.right), Y(r.bottom)}; }
+int TableView::Thickness(int units) const { return std::max(1, RoundHalfEven(units * t_.scale)); }
+
+// Every picture is made at the size it is drawn: only its place is in table units.
 void TableView::Blit(modDX::Surface& picture, int x, int y, bool key) {
-    display_.BltSurface(picture, display_.backBuffer(), modDX::Rect{}, x, y, key);
+    display_.BltSurface(picture, display_.backBuffer(), modDX::Rect{}, X(x), Y(y), key);
 }
 
 void TableView::DrawSprite(const CardSprite& c, bool face) {
-    Blit(face ? cardSurface_[c.card] : cardBackSurface_, RoundHalfEven(c.x), RoundHalfEven(c.y));
+    display_.BltSurface(face ? cardSurface_[c.card] : cardBackSurface_, display_.backBuffer(), modDX::Rect{}, X(c.x),
+                        Y(c.y), true);
 }
 
 void TableView::DrawPile(const std::array<CardSprite, 53>& pile, int count) {
@@ -74,16 +82,15 @@ void TableView::DrawUserHand(const Match& m, const TableExtras& extras) {
         const CardSprite& c = hand[i];
         if (!c.inUse) continue;
         const bool dim = extras.dimUnplayable && !MayPlay(m.deal, userSeat, c.card);
-        const int x = RoundHalfEven(c.x);
-        const int y = RoundHalfEven(c.y) - lifts[i];
-        if (dim) {
-            modDX::DimmedInto(cardSurface_[c.card], dimScratch_, kDimPercent);
-            Blit(dimScratch_, x, y);
-        } else {
-            Blit(cardSurface_[c.card], x, y);
-        }
+        const int x = X(c.x);
+        // Lifted by whole pixels, so that a card at rest rounds the same lifted or not.
+        const int y = Y(c.y) - RoundHalfEven(lifts[i] * t_.scale);
+        modDX::Surface& face = cardSurface_[c.card];
+        if (dim) modDX::DimmedInto(face, dimScratch_, kDimPercent);
+        display_.BltSurface(dim ? dimScratch_ : face, display_.backBuffer(), modDX::Rect{}, x, y, true);
         if (i == extras.highlightSlot)
-            modDX::FrameRect(display_.backBuffer(), modDX::Rect{x, y, x + c.width, y + c.height}, 3, kGold);
+            modDX::FrameRect(display_.backBuffer(), modDX::Rect{x, y, x + face.width(), y + face.height()},
+                             Thickness(3), kGold);
     }
 }
 
@@ -104,7 +111,8 @@ void TableView::DrawLastTrick(const Match& m) {
         const int x = l.spotX[s] + l.spotJitterX / 2, y = l.spotY[s] + l.spotJitterY / 2;
         Blit(cardSurface_[d.lastTrick[static_cast<std::size_t>(k)]], x, y);
         if (s == d.lastTrickWinner)
-            modDX::FrameRect(display_.backBuffer(), modDX::Rect{x, y, x + l.cardWidth, y + l.cardHeight}, 3, kGold);
+            modDX::FrameRect(display_.backBuffer(), ToPixels(modDX::Rect{x, y, x + l.cardWidth, y + l.cardHeight}),
+                             Thickness(3), kGold);
     }
     // Left of the cards, level with the top one: clear of every hand and pile.
     const std::string_view text = "Last trick";
@@ -113,6 +121,19 @@ void TableView::DrawLastTrick(const Match& m) {
 }
 
 std::string DeckFolder(const LaunchSettings& settings) { return "res\\" + settings.deckFolder + "\\"; }
+
+ScorePageLayout ScorePageOn(int tableWidth, int tableHeight) {
+    if (tableWidth == ScreenWidth(ScreenSize::Small800x600) && tableHeight == ScreenHeight(ScreenSize::Small800x600))
+        return ScorePageFor(ScreenSize::Small800x600);
+    ScorePageLayout l = ScorePageFor(ScreenSize::Large1024x768);
+    const int dx = (tableWidth - ScreenWidth(ScreenSize::Large1024x768)) / 2;
+    const int dy = (tableHeight - ScreenHeight(ScreenSize::Large1024x768)) / 2;
+    l.pageX += dx, l.rowX += dx, l.totalX += dx, l.resultX += dx;
+    l.pageY += dy, l.rowY += dy, l.totalY += dy, l.resultY += dy;
+    l.clockRight += tableWidth - ScreenWidth(ScreenSize::Large1024x768);
+    l.clockY += tableHeight - ScreenHeight(ScreenSize::Large1024x768);
+    return l;
+}
 
 namespace {
 
@@ -142,6 +163,7 @@ std::vector<std::string> TableView::Files(const LaunchSettings& settings) {
 }
 
 void TableView::LoadBitmaps(const LaunchSettings& settings, const modDX::PathResolver& resolve) {
+    t_ = modDX::TableTransform{};
     LoadPicture(backgroundSurface_, resolve, BackgroundFile(settings));
     const std::string deck = DeckFolder(settings);
     LoadPicture(cardBackSurface_, resolve, deck + kCardBackFile);
@@ -163,6 +185,53 @@ void TableView::LoadBitmaps(const LaunchSettings& settings, const modDX::PathRes
     LoadFont(digitFont_, resolve, kDigitFontFile);
     LoadFont(deluxeFont_, resolve, kDeluxeFontFile);
     LoadFont(handFont_, resolve, kHandFontFile);
+}
+
+void TableView::UsePictures(const std::vector<PixelPicture>& pictures, int cardUnitsWide, int cardUnitsHigh) {
+    t_ = display_.tableTransform();
+    const auto at = [&pictures](TablePicture p) -> const PixelPicture& {
+        return pictures[static_cast<std::size_t>(p)];
+    };
+    const auto fail = [](const char* what) { throw modDX::LoadError("UsePictures", modDX::errPictureFormat, what); };
+    if (pictures.size() != static_cast<std::size_t>(TablePicture::Count)) fail("The set of table pictures is not whole.");
+    for (const PixelPicture& p : pictures)
+        if (p.width <= 0 || p.height <= 0 || !p.pixels) fail("A table picture is empty.");
+    // Sizes rounded as the art rounds them when it draws for a scale.
+    const auto sized = [this](int units) { return std::max(1, static_cast<int>(std::lround(units * t_.scale))); };
+    const int cardWidth = sized(cardUnitsWide), cardHeight = sized(cardUnitsHigh);
+    for (int i = 0; i <= static_cast<int>(TablePicture::Back); ++i)
+        if (pictures[static_cast<std::size_t>(i)].width != cardWidth ||
+            pictures[static_cast<std::size_t>(i)].height != cardHeight)
+            fail("A card picture is not of the table's card size.");
+    const auto make = [&](modDX::Surface& s, TablePicture p, bool key, bool runLength = true) {
+        const PixelPicture& from = at(p);
+        modDX::CreateSurfaceFromPixels(s, from.width, from.height, from.pixels);
+        if (key) modDX::SetColorKey(s, 2, runLength);
+    };
+    make(backgroundSurface_, TablePicture::Felt, false);
+    make(cardBackSurface_, TablePicture::Back, true);
+    for (int i = 0; i < kCards; ++i) {
+        modDX::CreateSurfaceFromPixels(cardSurface_[i], cardWidth, cardHeight, pictures[static_cast<std::size_t>(i)].pixels);
+        // Without run-length encoding: darkening a card reads its pixels while playing.
+        modDX::SetColorKey(cardSurface_[i], 2, false);
+    }
+    modDX::DimmedInto(cardSurface_[0], dimScratch_, kDimPercent);
+    make(scorePageSurface_, TablePicture::ScorePage, true);
+    make(lineSurface_[0], TablePicture::HorizontalLine, true);
+    make(lineSurface_[1], TablePicture::HorizontalLine, true);
+    make(lineSurface_[2], TablePicture::VerticalLine, true);
+    make(lineSurface_[3], TablePicture::Pointer, true);
+    // The glyph cells and their spacing, scaled as the sheets were drawn.
+    const int cellWidth = sized(19), cellHeight = sized(27);
+    const auto font = [&](clsDXBitmapFont& f, TablePicture p) {
+        const PixelPicture& sheet = at(p);
+        if (sheet.width != 20 * cellWidth || sheet.height < cellHeight) fail("A glyph sheet is not of the table's text size.");
+        make(f.dds, p, true);
+        f.SetCells(cellWidth, cellHeight, 20, static_cast<float>(kTextAdvance * t_.scale));
+    };
+    font(digitFont_, TablePicture::DigitFont);
+    font(deluxeFont_, TablePicture::DeluxeFont);
+    font(handFont_, TablePicture::HandFont);
 }
 
 void TableView::ReleaseBitmaps() {
@@ -238,24 +307,21 @@ void TableView::DrawTable(const Match& m, std::string_view clockText, std::strin
     for (int i = std::min(hi, kCards - 1); i >= lo; --i)
         if (t.deckCards[i].inUse) DrawSprite(t.deckCards[i], t.deckCards[i].faceUp);
 
-    const ScorePageLayout l = ScorePageFor(m.settings.screen);
+    const ScorePageLayout l = ScorePageOn(m.layout.tableWidth, m.layout.tableHeight);
     if (t.statusText == Phase::EndOfMatch) DrawScorePage(m.score, l);
 
-    digitFont_.XPos = static_cast<float>(l.ClockX(static_cast<int>(clockText.size())));
-    digitFont_.YPos = static_cast<float>(l.clockY);
-    digitFont_.DrawText(display_, display_.backBuffer(), clockText, true);
-    deluxeFont_.XPos = 5.0f;
-    deluxeFont_.YPos = static_cast<float>(l.clockY);
-    deluxeFont_.DrawText(display_, display_.backBuffer(), caption, true);
+    DrawText(digitFont_, l.ClockX(static_cast<int>(clockText.size())), l.clockY, clockText);
+    DrawText(deluxeFont_, 5, l.clockY, caption);
 
     if (extras.tableInfo) DrawTableInfo(m);
     if (!extras.hintFigures.empty()) DrawHintFigures(m, extras.hintFigures, UserHandLifts(m, extras));
     if (lastTrickShown) DrawLastTrick(m);
-    if (extras.panel) DrawPanel(*extras.panel, ScreenWidth(m.settings.screen), ScreenHeight(m.settings.screen));
+    if (extras.panel) DrawPanel(*extras.panel, m.layout.tableWidth, m.layout.tableHeight);
 }
 
 void TableView::DrawScorePage(const MatchScore& score, const ScorePageLayout& l) {
-    Blit(backgroundSurface_, 0, 0, false);
+    // The felt covers the whole back buffer, whatever lies beside the table.
+    display_.BltSurface(backgroundSurface_, display_.backBuffer(), modDX::Rect{}, 0, 0, false);
     Blit(scorePageSurface_, l.pageX, l.pageY);
     Blit(lineSurface_[0], l.HeadLineX(), l.HeadLineY());
     Blit(lineSurface_[2], l.VertLineX(), l.VertLineY());
@@ -284,10 +350,7 @@ std::vector<ScoreLine> ScoreTableLines(const MatchScore& score, const ScorePageL
 void TableView::DrawScoreTable(const MatchScore& score, const ScorePageLayout& l) {
     for (const ScoreLine& line : ScoreTableLines(score, l)) {
         // Every line once had a font of its own, all from the same picture: one draws them all.
-        clsDXBitmapFont& font = handFont_;
-        font.XPos = static_cast<float>(line.x);
-        font.YPos = static_cast<float>(line.y);
-        font.DrawText(display_, display_.backBuffer(), line.text, true);
+        DrawText(handFont_, line.x, line.y, line.text);
     }
 }
 

@@ -2,6 +2,7 @@
 // The game's pictures and fonts, and the drawing of the table and the score page from the
 // match state. Drawing only reads the match.
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +20,32 @@ namespace pellow {
 
 // The folder of the chosen deck's pictures, relative to the resource base ("res\\Royal\\").
 std::string DeckFolder(const LaunchSettings& settings);
+
+// Where the score page, its texts and the clock lie on a table of any size, in its units: the
+// design's places on the design's two tables, otherwise the large page in the table's middle
+// and the clock in its bottom right corner.
+ScorePageLayout ScorePageOn(int tableWidth, int tableHeight);
+
+// The pictures of a table drawn for its pixels (TableView::UsePictures), in this order: the 52
+// faces by card code, then the rest.
+enum class TablePicture : int {
+    Back = 52,
+    Felt,
+    ScorePage,
+    HorizontalLine,
+    VerticalLine,
+    Pointer,
+    DigitFont,
+    DeluxeFont,
+    HandFont,
+    Count
+};
+// One such picture in the back buffer's 16-bit format, rows top first without padding.
+struct PixelPicture {
+    int width = 0;
+    int height = 0;
+    const std::uint16_t* pixels = nullptr;
+};
 
 // "hh:mm AM": the time on a 12-hour clock as the table shows it, with the given designators;
 // "HH:MM" on a 24-hour clock when both are empty.
@@ -80,6 +107,10 @@ public:
     // Loads every picture and font for the chosen deck and screen; throws modDX::LoadError for
     // the first one that cannot be loaded.
     void LoadBitmaps(const LaunchSettings& settings, const modDX::PathResolver& resolve);
+    // Takes the table's pictures made for the display's table transform instead (the table
+    // drawn for the pixels it is shown on), with cards of the given size in table units; throws
+    // modDX::LoadError when one is missing or of a size that does not fit the transform.
+    void UsePictures(const std::vector<PixelPicture>& pictures, int cardUnitsWide, int cardUnitsHigh);
     // Frees them, in the order the game quits.
     void ReleaseBitmaps();
 
@@ -92,10 +123,16 @@ public:
 
     modDX::Surface& background() { return backgroundSurface_; }
     modDX::Surface& card(int card) { return cardSurface_[static_cast<std::size_t>(card)]; }
-    // The mouse pointer's picture.
+    // The mouse pointer's picture; its hot spot is its centre.
     modDX::Surface& pointer() { return lineSurface_[3]; }
 
 private:
+    // Table units to back-buffer pixels, by the transform the frame is drawn with.
+    int X(double v) const;
+    int Y(double v) const;
+    modDX::Rect ToPixels(const modDX::Rect& r) const;
+    int Thickness(int units) const;
+
     void Blit(modDX::Surface& picture, int x, int y, bool key = true);
     void DrawSprite(const CardSprite& c, bool face);
     void DrawPile(const std::array<CardSprite, 53>& pile, int count);
@@ -109,6 +146,7 @@ private:
     void DrawHintFigures(const Match& m, const std::vector<HintFigure>& figures, const HandLifts& lifts);
 
     modDX::Display& display_;
+    modDX::TableTransform t_;
     modDX::Surface backgroundSurface_;
     modDX::Surface cardBackSurface_;
     std::array<modDX::Surface, 53> cardSurface_;

@@ -123,20 +123,20 @@ std::vector<std::string> ScorePageInfoLines(const Match& m) {
 }
 
 void TableView::DrawText(clsDXBitmapFont& font, int x, int y, std::string_view text) {
-    font.XPos = static_cast<float>(x);
-    font.YPos = static_cast<float>(y);
+    font.XPos = static_cast<float>(X(x));
+    font.YPos = static_cast<float>(Y(y));
     font.DrawText(display_, display_.backBuffer(), text, true);
 }
 
 void TableView::DrawTableInfo(const Match& m) {
-    const int width = ScreenWidth(m.settings.screen), height = ScreenHeight(m.settings.screen);
+    const int width = m.layout.tableWidth, height = m.layout.tableHeight;
     int y = 6;
     for (const std::string& line : TableInfoLines(m)) {
         DrawText(deluxeFont_, 8, y, line);
         y += kTextHeight;
     }
     // Right of the score page's pad.
-    y = ScorePageFor(m.settings.screen).rowY;
+    y = ScorePageOn(width, height).rowY;
     for (const std::string& line : ScorePageInfoLines(m)) {
         DrawText(deluxeFont_, width * 5 / 8, y, line);
         y += kTextHeight;
@@ -148,8 +148,8 @@ void TableView::DrawTableInfo(const Match& m) {
         DrawText(deluxeFont_, (width - TextWidth(kSkipDealingText)) / 2, y + kTextHeight, kSkipDealingText);
     }
     const modDX::Rect button = MenuButtonRect(width, height);
-    modDX::FillRect(display_.backBuffer(), button, kPanelFelt);
-    modDX::FrameRect(display_.backBuffer(), button, 1, kGold);
+    modDX::FillRect(display_.backBuffer(), ToPixels(button), kPanelFelt);
+    modDX::FrameRect(display_.backBuffer(), ToPixels(button), Thickness(1), kGold);
     DrawText(deluxeFont_, button.left + 7, button.top + 1, kMenuButtonText);
 }
 
@@ -157,13 +157,13 @@ void TableView::DrawPanel(const Panel& panel, int screenWidth, int screenHeight)
     modDX::Surface& back = display_.backBuffer();
     modDX::Darken(back, kPanelDimPercent);
     const PanelPlace place = PlacePanel(panel, screenWidth, screenHeight);
-    modDX::FillRect(back, place.box, kPanelFelt);
-    modDX::FrameRect(back, place.box, 2, kGold);
+    modDX::FillRect(back, ToPixels(place.box), kPanelFelt);
+    modDX::FrameRect(back, ToPixels(place.box), Thickness(2), kGold);
     DrawText(digitFont_, place.title.left, place.title.top, panel.title);
     for (std::size_t i = 0; i < panel.lines.size(); ++i) {
         const modDX::Rect& r = place.lines[i];
         DrawText(deluxeFont_, r.left + 6, r.top + 2, panel.lines[i]);
-        if (static_cast<int>(i) == panel.selected) modDX::FrameRect(back, r, 2, kGold);
+        if (static_cast<int>(i) == panel.selected) modDX::FrameRect(back, ToPixels(r), Thickness(2), kGold);
     }
     if (!panel.footer.empty())
         DrawText(deluxeFont_, place.title.left, place.box.bottom - kPanelPad - kTextHeight, panel.footer);
@@ -183,7 +183,7 @@ void TableView::DrawHintFigures(const Match& m, const std::vector<HintFigure>& f
         const int x = RoundHalfEven(c.x) + 1;
         const int y = RoundHalfEven(c.y) - lifts[static_cast<std::size_t>(i)] + c.height - kTextHeight - 8 -
                       (i % 2) * (kTextHeight + 2);
-        modDX::FillRect(display_.backBuffer(), {x, y, x + TextWidth(text), y + kTextHeight}, kPanelFelt);
+        modDX::FillRect(display_.backBuffer(), ToPixels({x, y, x + TextWidth(text), y + kTextHeight}), kPanelFelt);
         DrawText(digitFont_, x, y, text);
     }
 }

@@ -26,7 +26,7 @@ struct ResourceFolder {
 };
 
 // In the order the folders are created and the prefixes are tried.
-inline constexpr std::array<ResourceFolder, 7> kResourceFolders{{
+inline constexpr std::array<ResourceFolder, 8> kResourceFolders{{
     {"fntFonts", "fntFonts_"},
     {"Sounds", "Sounds_"},
     {"Bitmaps", "Bitmaps_"},
@@ -34,6 +34,7 @@ inline constexpr std::array<ResourceFolder, 7> kResourceFolders{{
     {"Roya2", "Roya2_"},
     {"Vintage", "Vintage_"},  // the two 1024 x 768 decks
     {"Worn", "Worn_"},
+    {"Art", "Art_"},  // the card art and fonts the table is rendered from at the screen's size
 }};
 
 // The program's folder as a base folder: with one trailing '/' added unless it has one.

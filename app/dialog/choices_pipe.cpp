@@ -189,6 +189,7 @@ std::string PackChoices(const LaunchSettings& settings, const StoredChoices& sto
     PutByte(out, static_cast<int>(o.partner));
     PutByte(out, static_cast<int>(o.opponents));
     PutByte(out, o.tableInformation);
+    PutByte(out, o.classicTable);
     PutByte(out, o.soundVolume);
     PutByte(out, o.soundMuted);
     PutRaw(out, static_cast<std::int32_t>(o.windowWidth));
@@ -210,7 +211,7 @@ bool UnpackChoices(const std::string& bytes, LaunchSettings& settings, StoredCho
           in.Choice(s.partner, ComputerLevel::Expert) && in.Choice(s.opponents, ComputerLevel::Expert) &&
           in.OneDeck(o.deck) && in.Bool(o.slowAnimation) && in.Bool(o.playInWindow) && in.Bool(o.showPlayable) &&
           in.Choice(o.partner, ComputerLevel::Expert) && in.Choice(o.opponents, ComputerLevel::Expert) &&
-          in.Bool(o.tableInformation) && in.Byte(o.soundVolume, 0, 100) && in.Bool(o.soundMuted) &&
+          in.Bool(o.tableInformation) && in.Bool(o.classicTable) && in.Byte(o.soundVolume, 0, 100) && in.Bool(o.soundMuted) &&
           in.Side(o.windowWidth) && in.Side(o.windowHeight) && (o.windowWidth == 0) == (o.windowHeight == 0) &&
           in.Count(r.matchesPlayed) && in.Count(r.matchesWon) && in.Count(r.deals) && in.Count(r.points) &&
           in.Count(r.chosenMatchesPlayed) && in.Count(r.chosenMatchesWon) && in.Count(r.chosenDeals) &&

@@ -54,6 +54,8 @@ protected:
         m.settings.deckFolder = deck;
         m.settings.screen = resolution == "800x600" ? ScreenSize::Small800x600 : ScreenSize::Large1024x768;
         game->resourceBase = folder.string() + "/";
+        // The design's table at its own size, as the golden frames hold it.
+        game->options.classicTable = true;
         game->SetEndHooks(
             {[this](const std::string& text) { shownMessage = text; }, [](int status) { throw QuitSignal{status}; }});
     }

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/table_pictures.hpp"
 #include "game_fixture.hpp"
 
 namespace pellow {
@@ -106,6 +107,88 @@ TEST_F(GameTest, PlaysWholeDealsAndQuits) {
         EXPECT_EQ(e.path().filename(), "res002.pak");
     }
     EXPECT_EQ(entries, 1);
+}
+
+// Drawn for the screen's own pixels: a 16:9 screen gets a table of its shape with cards at its
+// size, kept for the next start at that size; a click lands where the card shows in pixels; a
+// resize in the middle of a deal moves the table and every card, and the deal plays out.
+TEST_F(GameTest, TheTableDrawnForItsPixelsFollowsAResize) {
+    Prepare("Vintage", "1024x768");
+    game->options.classicTable = false;
+    game->options.windowWidth = 1920;
+    game->options.windowHeight = 1080;
+    game->cacheFolder = (folder / "cache").string();
+    game->unpacked = UnpackResources(game->resourceBase, game->match.settings.packFileName);
+    game->StartGame(modDX::DisplayKind::Memory);
+    game->match.clock = &clock;
+    game->idleWait = [](int) {};
+    Match& m = game->match;
+    ASSERT_EQ(game->display().width(), 1920);
+    ASSERT_EQ(game->display().height(), 1080);
+    EXPECT_EQ(m.layout.tableWidth, 1365);
+    EXPECT_EQ(m.layout.tableHeight, 768);
+    EXPECT_EQ(game->table().background().width(), 1920);
+    EXPECT_EQ(game->table().card(0).width(), 194);
+    EXPECT_EQ(game->table().card(0).height(), 271);
+    EXPECT_EQ(game->table().pointer().width(), 45);
+    EXPECT_TRUE(fs::exists(folder / "cache" / "Vintage-1920x1080.pics"));
+    // Kept, the pictures come back without the art they were made from.
+    bool rendered = true;
+    std::ostringstream notes;
+    const auto kept =
+        MakeTablePictures("Vintage", PlaceTable(1920, 1080), [](std::string_view) { return std::string("/nonexistent"); },
+                          PictureCache((folder / "cache").string()), TableArtSource((folder / "res002.pak").string()),
+                          notes, &rendered);
+    EXPECT_FALSE(rendered);
+    EXPECT_EQ(kept.size(), static_cast<std::size_t>(TablePicture::Count));
+
+    // Where a card shows, in the back buffer's pixels.
+    const auto pixelOf = [this](const CardSprite& c) {
+        const modDX::TableTransform t = game->display().tableTransform();
+        return std::pair{t.offsetX + static_cast<int>((c.x + 3) * t.scale),
+                         t.offsetY + static_cast<int>((c.y + c.height / 2) * t.scale)};
+    };
+    const auto playOne = [&] {
+        Until([&] { return UsersTurn() || m.motion.statusText == Phase::EndOfMatch; });
+        if (m.motion.statusText == Phase::EndOfMatch) return false;
+        int legal = -1;
+        for (int i = 12; i >= 0 && legal < 0; --i)
+            if (m.motion.userHand[i].inUse && MayPlay(m.deal, userSeat, m.motion.userHand[i].card)) legal = i;
+        EXPECT_GE(legal, 0);
+        const int card = m.motion.userHand[legal].card, played = m.deal.cardsPlayed;
+        const auto [x, y] = pixelOf(m.motion.userHand[legal]);
+        Frame(x, y, true);
+        Frame(x, y, false);
+        Until([&] { return m.deal.cardsPlayed > played; });
+        bool gone = true;
+        for (const CardSprite& c : m.motion.userHand) gone = gone && !(c.inUse && c.card == card);
+        EXPECT_TRUE(gone) << "the card clicked was not the one played";
+        return true;
+    };
+    ASSERT_TRUE(playOne());
+
+    // A 5:4 window: a taller table, smaller cards, every card still on it.
+    game->display().SetWindowedSize(1280, 1024);
+    Frame();
+    ASSERT_EQ(game->display().width(), 1280);
+    EXPECT_EQ(m.layout.tableWidth, 1024);
+    EXPECT_EQ(m.layout.tableHeight, 819);
+    EXPECT_EQ(game->table().card(0).width(), 173);
+    EXPECT_EQ(game->table().background().height(), 1024);
+    for (const CardSprite& c : m.motion.userHand)
+        if (c.inUse) {
+            EXPECT_GE(c.x, 0);
+            EXPECT_LE(c.x + c.width, m.layout.tableWidth);
+            EXPECT_LE(c.y + c.height, m.layout.tableHeight);
+        }
+    while (playOne()) {
+    }
+    EXPECT_EQ(m.motion.ourDealScore + m.motion.theirDealScore, 80);
+    // The score page is drawn for the new size too, and a click deals again.
+    for (int i = 0; i < 3; ++i) Frame();
+    Frame(640, 512, true);
+    Frame(640, 512, false);
+    EXPECT_EQ(m.motion.statusText, Phase::DealingCards);
 }
 
 // A whole deal played with the keyboard alone: Left and Right keep the highlight on cards that

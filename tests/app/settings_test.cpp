@@ -70,6 +70,7 @@ TEST_F(SettingsTest, WhatIsSavedComesBackAndNothingElseIsLeft) {
         const int deck = static_cast<int>(d.deck);
         PlayerOptions o{d.deck, deck % 2 == 0, deck > 2, deck != 3};
         o.tableInformation = deck % 2 == 1;
+        o.classicTable = deck >= 3;
         o.soundVolume = deck * 25 - 25;
         o.soundMuted = deck < 3;
         o.windowWidth = deck == 2 ? 0 : 700 + deck * 100;

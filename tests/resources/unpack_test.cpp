@@ -141,6 +141,7 @@ TEST_F(UnpackTest, PrefixesChooseFoldersCaseSensitively) {
               {"Worn_2C.BMP", "worn two"},
               {"fntFonts_fntDigit.bmp", "digits"},
               {"Bitmaps_mouse.bmp", "mouse"},
+              {"Art_hand.otf", "hand"},
               {"Extras_readme.txt", "skipped: unknown"}});
     UnpackedTree tree = Unpack();
     EXPECT_EQ(tree.base(), base);
@@ -148,13 +149,13 @@ TEST_F(UnpackTest, PrefixesChooseFoldersCaseSensitively) {
         {"Royal/AC.BMP", "royal ace"},  {"Sounds/CARD_FLIP.WAV", "flip"},
         {"Roya2/KS.BMP", "roya2 king"}, {"Vintage/S_cardback.bmp", "vintage back"},
         {"Worn/2C.BMP", "worn two"},    {"fntFonts/fntDigit.bmp", "digits"},
-        {"Bitmaps/mouse.bmp", "mouse"},
+        {"Bitmaps/mouse.bmp", "mouse"},     {"Art/hand.otf", "hand"},
     };
     std::map<std::string, std::string> files = FilesBelow(program / "res");
     EXPECT_EQ(files.erase(".pellow-unpacked"), 1u);  // the record of the names, written first
     EXPECT_EQ(files, expected);
-    EXPECT_EQ(NamesIn(program / "res"), (std::vector<std::string>{".pellow-unpacked", "Bitmaps", "Roya2", "Royal",
-                                                                  "Sounds", "Vintage", "Worn", "fntFonts"}));
+    EXPECT_EQ(NamesIn(program / "res"), (std::vector<std::string>{".pellow-unpacked", "Art", "Bitmaps", "Roya2",
+                                                                  "Royal", "Sounds", "Vintage", "Worn", "fntFonts"}));
     EXPECT_EQ(NamesIn(program), (std::vector<std::string>{"res", "res002.pak"}));
 }
 

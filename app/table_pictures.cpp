@@ -1,0 +1,118 @@
+#include "app/table_pictures.hpp"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <thread>
+
+#include "art/table_art_set.hpp"
+#include "engine/numeric.hpp"
+#include "presentation/load_error.hpp"
+#include "presentation/table.hpp"
+
+namespace pellow {
+
+namespace {
+
+// Raised whenever the rendering changes what it makes, so that older kept pictures are not used.
+constexpr std::uint64_t kRendererVersion = 1;
+
+// The key colour, pure magenta, in the back buffer's format.
+constexpr std::uint16_t kKey565 = 0xF81F;
+
+// 8-bit channels to the back buffer's 5-6-5 as the game's bitmap loading converts them (the
+// low bits dropped). An opaque colour that would land on the key is moved off it.
+CachedPicture ToPicture(const art::Image& image) {
+    CachedPicture p{image.Width(), image.Height(), {}};
+    const std::vector<std::uint8_t>& rgb = image.Bytes();
+    p.pixels.resize(static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height));
+    for (std::size_t i = 0; i < p.pixels.size(); ++i) {
+        const unsigned r = rgb[3 * i], g = rgb[3 * i + 1], b = rgb[3 * i + 2];
+        auto v = static_cast<std::uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
+        if (v == kKey565 && !(r == 255 && g == 0 && b == 255)) v = static_cast<std::uint16_t>(v | 0x20);
+        p.pixels[i] = v;
+    }
+    return p;
+}
+
+std::string FileOf(const std::string& entry) { return "res\\Art\\" + entry; }
+
+}  // namespace
+
+TablePlacement PlaceTable(int pixelWidth, int pixelHeight) {
+    TablePlacement p;
+    p.table = FittedTableSize(pixelWidth, pixelHeight);
+    const double scale = std::min(static_cast<double>(pixelWidth) / p.table.width,
+                                  static_cast<double>(pixelHeight) / p.table.height);
+    p.transform.scale = scale > 0 ? scale : 1.0;
+    p.transform.tableWidth = p.table.width;
+    p.transform.tableHeight = p.table.height;
+    // A screen of a shape beyond the layouts' keeps the table in its middle, on the felt.
+    p.transform.offsetX = std::max(0, (pixelWidth - RoundHalfEven(p.table.width * p.transform.scale)) / 2);
+    p.transform.offsetY = std::max(0, (pixelHeight - RoundHalfEven(p.table.height * p.transform.scale)) / 2);
+    return p;
+}
+
+std::vector<std::string> TableArtFiles(const std::string& deckFolder) {
+    return {FileOf(deckFolder + ".svgz"), FileOf("digit.ttf"), FileOf("digitLetters.ttf"), FileOf("deluxe.otf"),
+            FileOf("hand.otf")};
+}
+
+std::uint64_t TableArtSource(const std::string& pakPath) {
+    struct stat st {};
+    if (stat(pakPath.c_str(), &st) != 0) return 0;
+    // FNV-1a over what changes when the archive does.
+    std::uint64_t h = 1469598103934665603ull;
+    for (const std::uint64_t v : {kRendererVersion, static_cast<std::uint64_t>(st.st_size),
+                                  static_cast<std::uint64_t>(st.st_mtim.tv_sec),
+                                  static_cast<std::uint64_t>(st.st_mtim.tv_nsec), static_cast<std::uint64_t>(st.st_ino)})
+        for (int byte = 0; byte < 8; ++byte) h = (h ^ ((v >> (8 * byte)) & 0xFF)) * 1099511628211ull;
+    return h;
+}
+
+std::vector<CachedPicture> MakeTablePictures(const std::string& deckFolder, const TablePlacement& placement,
+                                             const modDX::PathResolver& resolve, const PictureCache& cache,
+                                             std::uint64_t source, std::ostream& notes, bool* rendered) {
+    const modDX::TableTransform& t = placement.transform;
+    const int pixelWidth = 2 * t.offsetX + RoundHalfEven(t.tableWidth * t.scale);
+    const int pixelHeight = 2 * t.offsetY + RoundHalfEven(t.tableHeight * t.scale);
+    const PictureCacheKey key{deckFolder + "-" + std::to_string(pixelWidth) + "x" + std::to_string(pixelHeight), source};
+    if (rendered) *rendered = false;
+    if (source != 0)
+        if (std::optional<std::vector<CachedPicture>> kept = cache.Load(key)) {
+            if (kept->size() == static_cast<std::size_t>(TablePicture::Count)) return std::move(*kept);
+        }
+
+    const std::vector<std::string> files = TableArtFiles(deckFolder);
+    art::ArtRequest request;
+    request.files = {resolve(files[0]), resolve(files[1]), resolve(files[2]), resolve(files[3]), resolve(files[4])};
+    request.scale = t.scale;
+    request.tableWidth = pixelWidth;
+    request.tableHeight = pixelHeight;
+    const ScorePageLayout page = ScorePageOn(t.tableWidth, t.tableHeight);
+    request.pageX = t.offsetX + RoundHalfEven(page.pageX * t.scale);
+    request.pageY = t.offsetY + RoundHalfEven(page.pageY * t.scale);
+    art::TableArt made;
+    try {
+        const art::DeckLook look = art::DeckLookFor(deckFolder);
+        request.finish = look.finish;
+        request.seed = look.seed;
+        made = art::RenderTableArt(request, static_cast<int>(std::max(2u, std::thread::hardware_concurrency())));
+    } catch (const std::exception& e) {
+        throw modDX::LoadError("MakeTablePictures", modDX::errPictureFile, e.what());
+    }
+    std::vector<CachedPicture> pictures;
+    pictures.reserve(static_cast<std::size_t>(TablePicture::Count));
+    for (const art::Image& face : made.faces) pictures.push_back(ToPicture(face));
+    for (const art::Image* image : {&made.back, &made.felt, &made.scorePage, &made.horizontalLine,
+                                    &made.verticalLine, &made.pointer, &made.digitFont.image, &made.deluxeFont.image,
+                                    &made.handFont.image})
+        pictures.push_back(ToPicture(*image));
+    if (source != 0) cache.Store(key, pictures, notes);
+    if (rendered) *rendered = true;
+    return pictures;
+}
+
+}  // namespace pellow
