@@ -224,37 +224,74 @@ void Game::PlaceTableOnDisplay(bool moveCards) {
     else m.layout = next;
 }
 
+void Game::UseTablePictures(PictureSet pictures) {
+    // Drawn from where they were read or made: the table keeps them.
+    const auto owner = std::make_shared<const PictureSet>(std::move(pictures));
+    std::vector<PixelPicture> view;
+    for (std::size_t i = 0; i < owner->size(); ++i)
+        view.push_back({owner->SizeOf(i).width, owner->SizeOf(i).height, owner->Pixels(i)});
+    table_.UsePictures(view, match.layout.cardWidth, match.layout.cardHeight, owner);
+}
+
 void Game::MakeTablePictures(const modDX::PathResolver& resolve) {
     const PictureCache cache(cacheFolder);
     const TablePlacement placement = PlaceTable(display_.width(), display_.height());
-    tablePictures_ =
-        pellow::MakeTablePictures(match.settings.deckFolder, placement, resolve, cache, artSource_, std::cerr);
-    std::vector<PixelPicture> view;
-    for (const CachedPicture& p : tablePictures_) view.push_back({p.width, p.height, p.pixels.data()});
-    table_.UsePictures(view, match.layout.cardWidth, match.layout.cardHeight);
-    // The surfaces hold their own copies.
-    tablePictures_.clear();
-    tablePictures_.shrink_to_fit();
+    UseTablePictures(
+        pellow::MakeTablePictures(match.settings.deckFolder, placement, resolve, cache, artSource_, std::cerr));
 }
 
 void Game::FollowDisplaySize() {
-    if (!display_.FollowWindowSize()) return;
-    PlaceTableOnDisplay(true);
-    // The art was unpacked for the start and removed before the first frame: unpacked again,
-    // for as long as the pictures take, unless they are kept from before.
+    if (display_.FollowWindowSize()) {
+        PlaceTableOnDisplay(true);
+        lastLook_ = FrameLook{};
+        const TablePlacement placement = PlaceTable(display_.width(), display_.height());
+        // Kept from before, the pictures come at once; otherwise the ones in use stretched
+        // stand in while the right ones are rendered beside the play.
+        const auto kept = artSource_ != 0 ? PictureCache(cacheFolder).Load(TablePicturesKey(
+                                                match.settings.deckFolder, placement, artSource_))
+                                          : std::nullopt;
+        if (kept && kept->size() == static_cast<std::size_t>(TablePicture::Count)) {
+            UseTablePictures(std::move(*kept));
+        } else {
+            table_.StretchPictures(match.layout.cardWidth, match.layout.cardHeight);
+            if (!rendering_.valid()) StartRendering();
+        }
+    }
+    if (!rendering_.valid() || rendering_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
+    PictureSet made;
     try {
-        const std::vector<std::string> files = TableArtFiles(match.settings.deckFolder);
-        UnpackedTree tree = UnpackResources(resourceBase, match.settings.packFileName, files);
-        MakeTablePictures([&tree](std::string_view relative) { return ResolveResourcePath(tree.base(), relative); });
+        made = rendering_.get();
+    } catch (const FatalError& e) {
+        End(FatalMessage(e.what(), true));
+        return;
+    }
+    // The window may have changed size again meanwhile: then those are made in turn.
+    if (renderingFor_ != std::pair{display_.width(), display_.height()}) {
+        StartRendering();
+        return;
+    }
+    UseTablePictures(std::move(made));
+    lastLook_ = FrameLook{};
+}
+
+void Game::StartRendering() {
+    renderingFor_ = {display_.width(), display_.height()};
+    // The art was unpacked for the start and removed before the first frame: it is unpacked
+    // again, for as long as the rendering takes.
+    rendering_ = modDX::OnOwnThread([placement = PlaceTable(display_.width(), display_.height()),
+                                     deck = match.settings.deckFolder, base = resourceBase,
+                                     pak = match.settings.packFileName, folder = cacheFolder, source = artSource_] {
+        UnpackedTree tree = UnpackResources(base, pak, TableArtFiles(deck));
+        PictureSet made = pellow::MakeTablePictures(
+            deck, placement, [&tree](std::string_view relative) { return ResolveResourcePath(tree.base(), relative); },
+            PictureCache(folder), source, std::cerr);
         try {
             tree.Remove();
         } catch (const ResourceError& e) {
             std::cerr << "Pellow: " << e.what() << '\n';
         }
-    } catch (const FatalError& e) {
-        End(FatalMessage(e.what(), true));
-    }
-    lastLook_ = FrameLook{};
+        return made;
+    });
 }
 
 void Game::FrameLoop() {

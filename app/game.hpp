@@ -84,6 +84,10 @@ public:
     void PlaceTableOnDisplay(bool moveCards);
     void MakeTablePictures(const modDX::PathResolver& resolve);
     void FollowDisplaySize();
+    // After a resize the cache cannot serve: the pictures for the new size rendered on a
+    // thread of their own, taken up by FollowDisplaySize once made.
+    void StartRendering();
+    void UseTablePictures(PictureSet pictures);
     // Launch step 15: the frame loop. Does not return.
     [[noreturn]] void FrameLoop();
     // One frame: input, match, drawing, presentation. Returns whether a picture was presented.
@@ -165,9 +169,11 @@ private:
     std::future<void> mixerLoad_;
     bool unpackTried_ = false;
     std::exception_ptr unpackFailure_;
-    // The pictures of the table drawn for its pixels, and what they were made from.
-    std::vector<CachedPicture> tablePictures_;
+    // What the table drawn for its pixels is rendered from, and a rendering under way, with
+    // the back buffer's size it is for.
     std::uint64_t artSource_ = 0;
+    std::future<PictureSet> rendering_;
+    std::pair<int, int> renderingFor_{0, 0};
 };
 
 }  // namespace pellow

@@ -24,25 +24,31 @@ constexpr std::uint16_t kKey565 = 0xF81F;
 
 // 8-bit channels to the back buffer's 5-6-5 as the game's bitmap loading converts them (the
 // low bits dropped). An opaque colour that would land on the key is moved off it.
-CachedPicture ToPicture(const art::Image& image) {
-    CachedPicture p{image.Width(), image.Height(), {}};
+void AddPicture(PictureSet& set, const art::Image& image) {
     const std::vector<std::uint8_t>& rgb = image.Bytes();
-    p.pixels.resize(static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height));
-    for (std::size_t i = 0; i < p.pixels.size(); ++i) {
+    std::uint16_t* pixels = set.Add(image.Width(), image.Height());
+    const std::size_t count = static_cast<std::size_t>(image.Width()) * static_cast<std::size_t>(image.Height());
+    for (std::size_t i = 0; i < count; ++i) {
         const unsigned r = rgb[3 * i], g = rgb[3 * i + 1], b = rgb[3 * i + 2];
         auto v = static_cast<std::uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
         if (v == kKey565 && !(r == 255 && g == 0 && b == 255)) v = static_cast<std::uint16_t>(v | 0x20);
-        p.pixels[i] = v;
+        pixels[i] = v;
     }
-    return p;
 }
 
 std::string FileOf(const std::string& entry) { return "res\\Art\\" + entry; }
 
 }  // namespace
 
+PictureCacheKey TablePicturesKey(const std::string& deckFolder, const TablePlacement& placement, std::uint64_t source) {
+    return {deckFolder + "-" + std::to_string(placement.pixelWidth) + "x" + std::to_string(placement.pixelHeight),
+            source};
+}
+
 TablePlacement PlaceTable(int pixelWidth, int pixelHeight) {
     TablePlacement p;
+    p.pixelWidth = pixelWidth;
+    p.pixelHeight = pixelHeight;
     p.table = FittedTableSize(pixelWidth, pixelHeight);
     const double scale = std::min(static_cast<double>(pixelWidth) / p.table.width,
                                   static_cast<double>(pixelHeight) / p.table.height);
@@ -72,16 +78,15 @@ std::uint64_t TableArtSource(const std::string& pakPath) {
     return h;
 }
 
-std::vector<CachedPicture> MakeTablePictures(const std::string& deckFolder, const TablePlacement& placement,
+PictureSet MakeTablePictures(const std::string& deckFolder, const TablePlacement& placement,
                                              const modDX::PathResolver& resolve, const PictureCache& cache,
                                              std::uint64_t source, std::ostream& notes, bool* rendered) {
     const modDX::TableTransform& t = placement.transform;
-    const int pixelWidth = 2 * t.offsetX + RoundHalfEven(t.tableWidth * t.scale);
-    const int pixelHeight = 2 * t.offsetY + RoundHalfEven(t.tableHeight * t.scale);
-    const PictureCacheKey key{deckFolder + "-" + std::to_string(pixelWidth) + "x" + std::to_string(pixelHeight), source};
+    const int pixelWidth = placement.pixelWidth, pixelHeight = placement.pixelHeight;
+    const PictureCacheKey key = TablePicturesKey(deckFolder, placement, source);
     if (rendered) *rendered = false;
     if (source != 0)
-        if (std::optional<std::vector<CachedPicture>> kept = cache.Load(key)) {
+        if (std::optional<PictureSet> kept = cache.Load(key)) {
             if (kept->size() == static_cast<std::size_t>(TablePicture::Count)) return std::move(*kept);
         }
 
@@ -103,13 +108,12 @@ std::vector<CachedPicture> MakeTablePictures(const std::string& deckFolder, cons
     } catch (const std::exception& e) {
         throw modDX::LoadError("MakeTablePictures", modDX::errPictureFile, e.what());
     }
-    std::vector<CachedPicture> pictures;
-    pictures.reserve(static_cast<std::size_t>(TablePicture::Count));
-    for (const art::Image& face : made.faces) pictures.push_back(ToPicture(face));
+    PictureSet pictures;
+    for (const art::Image& face : made.faces) AddPicture(pictures, face);
     for (const art::Image* image : {&made.back, &made.felt, &made.scorePage, &made.horizontalLine,
                                     &made.verticalLine, &made.pointer, &made.digitFont.image, &made.deluxeFont.image,
                                     &made.handFont.image})
-        pictures.push_back(ToPicture(*image));
+        AddPicture(pictures, *image);
     if (source != 0) cache.Store(key, pictures, notes);
     if (rendered) *rendered = true;
     return pictures;

@@ -17,6 +17,7 @@ namespace pellow {
 // A table of the screen's shape (FittedTableSize) and where it lies in a back buffer of
 // pixelWidth x pixelHeight: as large as fits, centred.
 struct TablePlacement {
+    int pixelWidth = 0, pixelHeight = 0;
     TableSize table;
     modDX::TableTransform transform;
 };
@@ -30,10 +31,13 @@ std::vector<std::string> TableArtFiles(const std::string& deckFolder);
 // as installed (its size and time). Pictures made from another archive are made again.
 std::uint64_t TableArtSource(const std::string& pakPath);
 
+// The cache's name for the pictures of a deck at a placement.
+PictureCacheKey TablePicturesKey(const std::string& deckFolder, const TablePlacement& placement, std::uint64_t source);
+
 // The table's pictures for the deck at the placement, in the order TableView::UsePictures takes
 // them: from the cache, or rendered from the unpacked art (throws modDX::LoadError when it cannot
 // be read) and then stored. `rendered` says which.
-std::vector<CachedPicture> MakeTablePictures(const std::string& deckFolder, const TablePlacement& placement,
+PictureSet MakeTablePictures(const std::string& deckFolder, const TablePlacement& placement,
                                              const modDX::PathResolver& resolve, const PictureCache& cache,
                                              std::uint64_t source, std::ostream& notes, bool* rendered = nullptr);
 

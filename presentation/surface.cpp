@@ -146,14 +146,32 @@ void CreateSurface(Surface& surface, int width, int height) {
     surface.adopt(made);
 }
 
-void CreateSurfaceFromPixels(Surface& surface, int width, int height, const std::uint16_t* pixels) {
-    SDL_Surface* made = SDL_CreateRGBSurfaceWithFormat(0, width, height, 16, detail::kBackBufferFormat);
-    if (!made) throw LoadError("CreateSurfaceFromPixels", errPictureFormat, SDL_GetError());
-    for (int y = 0; y < height; ++y)
-        std::memcpy(static_cast<std::uint8_t*>(made->pixels) + static_cast<std::ptrdiff_t>(y) * made->pitch,
-                    pixels + static_cast<std::ptrdiff_t>(y) * width, static_cast<std::size_t>(width) * 2);
+void SurfaceOverPixels(Surface& surface, int width, int height, const std::uint16_t* pixels) {
+    // Only read: copies from it and its run-length form, which the library makes beside the
+    // pixels of a surface it did not allocate.
+    SDL_Surface* made = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint16_t*>(pixels), width, height, 16,
+                                                           width * 2, detail::kBackBufferFormat);
+    if (!made) throw LoadError("SurfaceOverPixels", errPictureFormat, SDL_GetError());
     SDL_SetSurfaceBlendMode(made, SDL_BLENDMODE_NONE);
     surface.adopt(made);
+}
+
+void StretchedCopy(const Surface& from, Surface& to, int width, int height) {
+    SDL_Surface* made = SDL_CreateRGBSurfaceWithFormat(0, width, height, 16, detail::kBackBufferFormat);
+    if (!made) throw LoadError("StretchedCopy", errPictureFormat, SDL_GetError());
+    SDL_Surface* source = from.raw();
+    // The stretch reads plain pixels: a run-length encoded source is read through a lock.
+    const bool mustLock = SDL_MUSTLOCK(source);
+    if (mustLock) SDL_LockSurface(source);
+    SDL_Rect all{0, 0, source->w, source->h};
+    SDL_Rect into{0, 0, width, height};
+    SDL_SoftStretch(source, &all, made, &into);
+    if (mustLock) SDL_UnlockSurface(source);
+    SDL_SetSurfaceBlendMode(made, SDL_BLENDMODE_NONE);
+    const bool keyed = from.hasColorKey();
+    const std::uint32_t key = from.colorKey();
+    to.adopt(made);
+    if (keyed) to.setColorKey(key, false);
 }
 
 void FillRect(Surface& surface, const Rect& rect, std::uint16_t color) {

@@ -59,9 +59,13 @@ private:
 std::uint16_t Rgb565(int red, int green, int blue);
 // A new in-memory surface in the back buffer's format, filled with colour 0.
 void CreateSurface(Surface& surface, int width, int height);
-// A new surface holding width x height pixels in the back buffer's format, rows without
-// padding; throws LoadError when it cannot be made.
-void CreateSurfaceFromPixels(Surface& surface, int width, int height, const std::uint16_t* pixels);
+// A copy of `from` stretched to width x height (each pixel the nearest one's, so a key stays a
+// key), keyed like it; throws LoadError when it cannot be made.
+void StretchedCopy(const Surface& from, Surface& to, int width, int height);
+// A surface showing width x height pixels in the back buffer's format, rows without padding,
+// where they are: they must stay there, unchanged, as long as the surface does. Throws LoadError
+// when it cannot be made.
+void SurfaceOverPixels(Surface& surface, int width, int height, const std::uint16_t* pixels);
 void FillRect(Surface& surface, const Rect& rect, std::uint16_t color);
 std::uint16_t GetPixel(const Surface& surface, int x, int y);
 // Leaves in `scratch` `source` with every colour but its key darkened to `percent` of its

@@ -187,7 +187,8 @@ void TableView::LoadBitmaps(const LaunchSettings& settings, const modDX::PathRes
     LoadFont(handFont_, resolve, kHandFontFile);
 }
 
-void TableView::UsePictures(const std::vector<PixelPicture>& pictures, int cardUnitsWide, int cardUnitsHigh) {
+void TableView::UsePictures(const std::vector<PixelPicture>& pictures, int cardUnitsWide, int cardUnitsHigh,
+                            std::shared_ptr<const void> owner) {
     t_ = display_.tableTransform();
     const auto at = [&pictures](TablePicture p) -> const PixelPicture& {
         return pictures[static_cast<std::size_t>(p)];
@@ -205,13 +206,13 @@ void TableView::UsePictures(const std::vector<PixelPicture>& pictures, int cardU
             fail("A card picture is not of the table's card size.");
     const auto make = [&](modDX::Surface& s, TablePicture p, bool key, bool runLength = true) {
         const PixelPicture& from = at(p);
-        modDX::CreateSurfaceFromPixels(s, from.width, from.height, from.pixels);
+        modDX::SurfaceOverPixels(s, from.width, from.height, from.pixels);
         if (key) modDX::SetColorKey(s, 2, runLength);
     };
     make(backgroundSurface_, TablePicture::Felt, false);
     make(cardBackSurface_, TablePicture::Back, true);
     for (int i = 0; i < kCards; ++i) {
-        modDX::CreateSurfaceFromPixels(cardSurface_[i], cardWidth, cardHeight, pictures[static_cast<std::size_t>(i)].pixels);
+        modDX::SurfaceOverPixels(cardSurface_[i], cardWidth, cardHeight, pictures[static_cast<std::size_t>(i)].pixels);
         // Without run-length encoding: darkening a card reads its pixels while playing.
         modDX::SetColorKey(cardSurface_[i], 2, false);
     }
@@ -232,6 +233,33 @@ void TableView::UsePictures(const std::vector<PixelPicture>& pictures, int cardU
     font(digitFont_, TablePicture::DigitFont);
     font(deluxeFont_, TablePicture::DeluxeFont);
     font(handFont_, TablePicture::HandFont);
+    // Every surface over the old pixels is gone by now.
+    picturesOwner_ = std::move(owner);
+}
+
+void TableView::StretchPictures(int cardUnitsWide, int cardUnitsHigh) {
+    const modDX::TableTransform next = display_.tableTransform();
+    const double ratio = next.scale / t_.scale;
+    const auto sized = [&next](double units) { return std::max(1, static_cast<int>(std::lround(units * next.scale))); };
+    const auto byRatio = [ratio](int pixels) { return std::max(1, static_cast<int>(std::lround(pixels * ratio))); };
+    const auto stretch = [](modDX::Surface& s, int w, int h) {
+        if (s.exists()) modDX::StretchedCopy(s, s, w, h);
+    };
+    stretch(backgroundSurface_, display_.width(), display_.height());
+    stretch(cardBackSurface_, sized(cardUnitsWide), sized(cardUnitsHigh));
+    for (modDX::Surface& card : cardSurface_) stretch(card, sized(cardUnitsWide), sized(cardUnitsHigh));
+    if (cardSurface_[0].exists()) modDX::DimmedInto(cardSurface_[0], dimScratch_, kDimPercent);
+    for (modDX::Surface* s : {&scorePageSurface_, &lineSurface_[0], &lineSurface_[1], &lineSurface_[2]})
+        stretch(*s, byRatio(s->width()), byRatio(s->height()));
+    stretch(lineSurface_[3], sized(32), sized(32));
+    for (clsDXBitmapFont* f : {&digitFont_, &deluxeFont_, &handFont_}) {
+        if (!f->dds.exists() || f->width <= 0 || f->height <= 0) continue;
+        const int rows = f->dds.height() / f->height, columns = f->dds.width() / f->width;
+        const int cellWidth = sized(19), cellHeight = sized(27);
+        stretch(f->dds, columns * cellWidth, rows * cellHeight);
+        f->SetCells(cellWidth, cellHeight, columns, static_cast<float>(kTextAdvance * next.scale));
+    }
+    t_ = next;
 }
 
 void TableView::ReleaseBitmaps() {
@@ -249,6 +277,7 @@ void TableView::ReleaseBitmaps() {
     lineSurface_[0].reset();
     lineSurface_[1].reset();
     lineSurface_[2].reset();
+    picturesOwner_.reset();
 }
 
 std::string ClockText(int hour24, int minute, std::string_view am, std::string_view pm) {

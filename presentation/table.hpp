@@ -3,6 +3,7 @@
 // match state. Drawing only reads the match.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -110,7 +111,12 @@ public:
     // Takes the table's pictures made for the display's table transform instead (the table
     // drawn for the pixels it is shown on), with cards of the given size in table units; throws
     // modDX::LoadError when one is missing or of a size that does not fit the transform.
-    void UsePictures(const std::vector<PixelPicture>& pictures, int cardUnitsWide, int cardUnitsHigh);
+    // The pictures are drawn from where they are: `owner` keeps them there until the next set.
+    void UsePictures(const std::vector<PixelPicture>& pictures, int cardUnitsWide, int cardUnitsHigh,
+                     std::shared_ptr<const void> owner);
+    // For the moments until pictures for a new table transform are made: the pictures in use
+    // stretched to that transform's sizes (the felt to the whole back buffer), pixel by pixel.
+    void StretchPictures(int cardUnitsWide, int cardUnitsHigh);
     // Frees them, in the order the game quits.
     void ReleaseBitmaps();
 
@@ -147,6 +153,8 @@ private:
 
     modDX::Display& display_;
     modDX::TableTransform t_;
+    // What holds the pixels of the pictures UsePictures took.
+    std::shared_ptr<const void> picturesOwner_;
     modDX::Surface backgroundSurface_;
     modDX::Surface cardBackSurface_;
     std::array<modDX::Surface, 53> cardSurface_;

@@ -97,7 +97,14 @@ std::string DefaultCacheFolder() {
     return {};
 }
 
-std::optional<std::vector<CachedPicture>> PictureCache::Load(const PictureCacheKey& key) const {
+std::uint16_t* PictureSet::Add(int width, int height) {
+    sizes_.push_back({width, height});
+    offsets_.push_back(pixels_.size());
+    pixels_.resize(pixels_.size() + static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    return pixels_.data() + offsets_.back();
+}
+
+std::optional<PictureSet> PictureCache::Load(const PictureCacheKey& key) const {
     if (!ValidCacheName(key.name)) return std::nullopt;
     const UniqueFd folder = OpenFolder(folder_, false);
     if (!folder) return std::nullopt;
@@ -106,70 +113,60 @@ std::optional<std::vector<CachedPicture>> PictureCache::Load(const PictureCacheK
     if (!fd || st.st_size < static_cast<off_t>(sizeof(Header) + 4) ||
         static_cast<std::uint64_t>(st.st_size) > maxBytes_)
         return std::nullopt;
-    std::vector<unsigned char> bytes(static_cast<std::size_t>(st.st_size));
-    if (detail::ReadAt(fd.get(), bytes.data(), bytes.size(), 0) != static_cast<std::int64_t>(bytes.size()))
-        return std::nullopt;
+    const auto fileSize = static_cast<std::uint64_t>(st.st_size);
 
     // Everything is checked before a pixel is trusted: the file may be damaged, cut short or
-    // not ours at all.
-    const std::size_t body = bytes.size() - 4;
-    std::uint32_t storedCrc = 0;
-    std::memcpy(&storedCrc, bytes.data() + body, 4);
-    if (Crc(0, bytes.data(), body) != storedCrc) return std::nullopt;
+    // not ours at all. The pixels are read straight into the set, the checksum taken on the way.
     Header h{};
-    std::memcpy(&h, bytes.data(), sizeof h);
+    if (detail::ReadAt(fd.get(), &h, sizeof h, 0) != static_cast<std::int64_t>(sizeof h)) return std::nullopt;
     if (std::memcmp(h.magic, kMagic, sizeof kMagic) != 0 || h.source != key.source || h.count == 0 ||
         h.count > kMaxPictures)
         return std::nullopt;
-    std::size_t at = sizeof h;
-    if (body - at < static_cast<std::size_t>(h.count) * 8) return std::nullopt;
-    std::vector<CachedPicture> pictures(h.count);
+    std::vector<std::uint32_t> sides(2 * static_cast<std::size_t>(h.count));
+    const std::size_t sidesBytes = sides.size() * 4;
+    if (detail::ReadAt(fd.get(), sides.data(), sidesBytes, sizeof h) != static_cast<std::int64_t>(sidesBytes))
+        return std::nullopt;
+    PictureSet set;
     std::uint64_t pixelBytes = 0;
-    for (CachedPicture& p : pictures) {
-        std::uint32_t wh[2];
-        std::memcpy(wh, bytes.data() + at, 8);
-        at += 8;
-        if (wh[0] == 0 || wh[1] == 0 || wh[0] > kMaxSide || wh[1] > kMaxSide) return std::nullopt;
-        p.width = static_cast<int>(wh[0]);
-        p.height = static_cast<int>(wh[1]);
-        pixelBytes += std::uint64_t{wh[0]} * wh[1] * 2;
+    for (std::size_t i = 0; i < h.count; ++i) {
+        const std::uint32_t w = sides[2 * i], hgt = sides[2 * i + 1];
+        if (w == 0 || hgt == 0 || w > kMaxSide || hgt > kMaxSide) return std::nullopt;
+        pixelBytes += std::uint64_t{w} * hgt * 2;
     }
-    if (pixelBytes != body - at) return std::nullopt;
-    for (CachedPicture& p : pictures) {
-        p.pixels.resize(static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height));
-        std::memcpy(p.pixels.data(), bytes.data() + at, p.pixels.size() * 2);
-        at += p.pixels.size() * 2;
-    }
-    return pictures;
+    if (sizeof h + sidesBytes + pixelBytes + 4 != fileSize) return std::nullopt;
+    for (std::size_t i = 0; i < h.count; ++i) set.Add(static_cast<int>(sides[2 * i]), static_cast<int>(sides[2 * i + 1]));
+    const std::int64_t at = static_cast<std::int64_t>(sizeof h + sidesBytes);
+    std::uint32_t storedCrc = 0;
+    if (detail::ReadAt(fd.get(), set.pixels_.data(), pixelBytes, at) != static_cast<std::int64_t>(pixelBytes) ||
+        detail::ReadAt(fd.get(), &storedCrc, 4, at + static_cast<std::int64_t>(pixelBytes)) != 4)
+        return std::nullopt;
+    std::uint32_t crc = Crc(0, &h, sizeof h);
+    crc = Crc(crc, sides.data(), sidesBytes);
+    crc = Crc(crc, set.pixels_.data(), pixelBytes);
+    if (crc != storedCrc) return std::nullopt;
+    return set;
 }
 
-bool PictureCache::Store(const PictureCacheKey& key, const std::vector<CachedPicture>& pictures,
-                         std::ostream& notes) const {
-    if (folder_.empty() || !ValidCacheName(key.name) || pictures.empty() || pictures.size() > kMaxPictures)
+bool PictureCache::Store(const PictureCacheKey& key, const PictureSet& pictures, std::ostream& notes) const {
+    if (folder_.empty() || !ValidCacheName(key.name) || pictures.size() == 0 || pictures.size() > kMaxPictures)
         return false;
-    std::vector<unsigned char> bytes(sizeof(Header));
     Header h{};
     std::memcpy(h.magic, kMagic, sizeof kMagic);
     h.source = key.source;
     h.count = static_cast<std::uint32_t>(pictures.size());
-    std::memcpy(bytes.data(), &h, sizeof h);
-    for (const CachedPicture& p : pictures) {
-        if (p.width <= 0 || p.height <= 0 || p.width > static_cast<int>(kMaxSide) ||
-            p.height > static_cast<int>(kMaxSide) ||
-            p.pixels.size() != static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height))
+    std::vector<std::uint32_t> sides;
+    for (const PictureSet::Size& p : pictures.sizes_) {
+        if (p.width <= 0 || p.height <= 0 || p.width > static_cast<int>(kMaxSide) || p.height > static_cast<int>(kMaxSide))
             return false;
-        const std::uint32_t wh[2] = {static_cast<std::uint32_t>(p.width), static_cast<std::uint32_t>(p.height)};
-        bytes.insert(bytes.end(), reinterpret_cast<const unsigned char*>(wh),
-                     reinterpret_cast<const unsigned char*>(wh) + 8);
+        sides.push_back(static_cast<std::uint32_t>(p.width));
+        sides.push_back(static_cast<std::uint32_t>(p.height));
     }
-    for (const CachedPicture& p : pictures) {
-        const auto* px = reinterpret_cast<const unsigned char*>(p.pixels.data());
-        bytes.insert(bytes.end(), px, px + p.pixels.size() * 2);
-    }
-    const std::uint32_t crc = Crc(0, bytes.data(), bytes.size());
-    bytes.insert(bytes.end(), reinterpret_cast<const unsigned char*>(&crc),
-                 reinterpret_cast<const unsigned char*>(&crc) + 4);
-    if (bytes.size() > maxBytes_) return false;
+    const std::size_t pixelBytes = pictures.pixels_.size() * 2;
+    const std::uint64_t total = sizeof h + sides.size() * 4 + pixelBytes + 4;
+    if (total > maxBytes_) return false;
+    std::uint32_t crc = Crc(0, &h, sizeof h);
+    crc = Crc(crc, sides.data(), sides.size() * 4);
+    crc = Crc(crc, pictures.pixels_.data(), pixelBytes);
 
     const UniqueFd folder = OpenFolder(folder_, true);
     if (!folder) {
@@ -177,7 +174,14 @@ bool PictureCache::Store(const PictureCacheKey& key, const std::vector<CachedPic
         return false;
     }
     detail::NewFile file(folder.get(), FileName(key.name));
-    if (!file.Create(0600) || !detail::WriteAt(file.get(), bytes.data(), bytes.size(), 0) || !file.Commit()) {
+    std::int64_t at = 0;
+    const auto put = [&](const void* data, std::size_t size) {
+        const bool ok = detail::WriteAt(file.get(), data, size, at);
+        at += static_cast<std::int64_t>(size);
+        return ok;
+    };
+    if (!file.Create(0600) || !put(&h, sizeof h) || !put(sides.data(), sides.size() * 4) ||
+        !put(pictures.pixels_.data(), pixelBytes) || !put(&crc, 4) || !file.Commit()) {
         notes << "Pellow: " << detail::WithErrno("cannot keep pictures in " + detail::Quoted(folder_), errno) << '\n';
         return false;
     }

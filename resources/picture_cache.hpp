@@ -13,12 +13,26 @@
 
 namespace pellow {
 
-// One picture in the display's 16-bit format, rows top first, no padding.
-struct CachedPicture {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint16_t> pixels;
-    bool operator==(const CachedPicture&) const = default;
+// Pictures in the display's 16-bit format, one after another in one block (rows top first, no
+// padding), so that they are read in one piece and drawn from where they were read.
+class PictureSet {
+public:
+    struct Size {
+        int width = 0, height = 0;
+        bool operator==(const Size&) const = default;
+    };
+    // Appends a picture of that size (its pixels 0) and returns where its pixels are.
+    std::uint16_t* Add(int width, int height);
+    std::size_t size() const { return sizes_.size(); }
+    const Size& SizeOf(std::size_t i) const { return sizes_[i]; }
+    const std::uint16_t* Pixels(std::size_t i) const { return pixels_.data() + offsets_[i]; }
+    bool operator==(const PictureSet& o) const { return sizes_ == o.sizes_ && pixels_ == o.pixels_; }
+
+private:
+    friend class PictureCache;
+    std::vector<Size> sizes_;
+    std::vector<std::size_t> offsets_;
+    std::vector<std::uint16_t> pixels_;
 };
 
 struct PictureCacheKey {
@@ -37,10 +51,10 @@ public:
         : folder_(std::move(folder)), maxEntries_(maxEntries), maxBytes_(maxBytes) {}
 
     // The entry's pictures, or nothing when there is no usable entry.
-    std::optional<std::vector<CachedPicture>> Load(const PictureCacheKey& key) const;
+    std::optional<PictureSet> Load(const PictureCacheKey& key) const;
     // Stores the pictures, then removes the oldest entries beyond the bounds. A failure is one
     // "Pellow: " line on notes; the game goes on without the entry.
-    bool Store(const PictureCacheKey& key, const std::vector<CachedPicture>& pictures, std::ostream& notes) const;
+    bool Store(const PictureCacheKey& key, const PictureSet& pictures, std::ostream& notes) const;
 
     const std::string& folder() const { return folder_; }
 

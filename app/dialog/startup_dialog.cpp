@@ -30,6 +30,7 @@ void frmStartup::Form_Load() {
     CheckWindow = stored.playInWindow;
     CheckPlayable = stored.showPlayable;
     CheckInformation = stored.tableInformation;
+    CheckClassic = stored.classicTable;
     partner = stored.partner;
     opponents = stored.opponents;
     RecordText = RecordLine(record);
@@ -66,6 +67,7 @@ void frmStartup::Check3_Click(bool checked) { Check3 = checked; }
 void frmStartup::CheckWindow_Click(bool checked) { CheckWindow = checked; }
 void frmStartup::CheckPlayable_Click(bool checked) { CheckPlayable = checked; }
 void frmStartup::CheckInformation_Click(bool checked) { CheckInformation = checked; }
+void frmStartup::CheckClassic_Click(bool checked) { CheckClassic = checked; }
 void frmStartup::Partner_Click(ComputerLevel level) { partner = level; }
 void frmStartup::Opponents_Click(ComputerLevel level) { opponents = level; }
 
@@ -93,6 +95,7 @@ void frmStartup::Command1_Click() {
     stored.playInWindow = CheckWindow;
     stored.showPlayable = CheckPlayable;
     stored.tableInformation = CheckInformation;
+    stored.classicTable = CheckClassic;
     stored.partner = partner;
     stored.opponents = opponents;
     if (host_.loadForm1) host_.loadForm1();

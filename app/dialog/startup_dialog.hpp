@@ -45,6 +45,7 @@ public:
     void CheckWindow_Click(bool checked);       // "Play in a window"
     void CheckPlayable_Click(bool checked);     // "Show playable cards"
     void CheckInformation_Click(bool checked);  // "Show table information"
+    void CheckClassic_Click(bool checked);      // "Classic table (800 x 600 / 1024 x 768, scaled)"
     void ResetRecord_Click();
     void Partner_Click(ComputerLevel level);
     void Opponents_Click(ComputerLevel level);
@@ -64,6 +65,7 @@ public:
     bool CheckWindow = false;
     bool CheckPlayable = true;
     bool CheckInformation = true;
+    bool CheckClassic = false;
     ComputerLevel partner = ComputerLevel::Classic;
     ComputerLevel opponents = ComputerLevel::Classic;
     std::string Label3;

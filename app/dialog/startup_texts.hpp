@@ -21,11 +21,12 @@ inline constexpr const char* kSlowAnimationHelp =
 
 inline constexpr const char* kWindowCaption = "Play in a window";
 inline constexpr const char* kWindowHelp =
-    "Play in a window instead of full screen. F11 or Alt+Enter switches while playing.";
+    "F11 or Alt+Enter switches while playing.";
 inline constexpr const char* kPlayableCaption = "Show playable cards";
-inline constexpr const char* kPlayableHelp = "On your turn, the cards you may not play are dimmed.";
+inline constexpr const char* kPlayableHelp = "Cards you may not play are dimmed.";
 inline constexpr const char* kInformationCaption = "Show table information";
-inline constexpr const char* kInformationHelp = "Whose turn it is, trumps and the points, on the table.";
+inline constexpr const char* kInformationHelp = "Whose turn, trumps and the points.";
+inline constexpr const char* kClassicCaption = "Classic table (800 x 600 / 1024 x 768, scaled)";
 inline constexpr const char* kResetRecordCaption = "Reset record";
 // The computer's level for each team, Classic or Expert (in ComputerLevel order).
 inline constexpr const char* kPartnerCaption = "Partner";

@@ -298,13 +298,16 @@ Fl_Check_Button* StartupWindow::OptionCheck(int y, const char* caption, void (fr
 }
 
 void StartupWindow::BuildOptionsPage() {
-    checkWindow_ = OptionCheck(16, kWindowCaption, &frmStartup::CheckWindow_Click);
-    Label(PX(208), PY(16), 273, 26, kWindowHelp, FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
-    checkPlayable_ = OptionCheck(44, kPlayableCaption, &frmStartup::CheckPlayable_Click);
-    Label(PX(208), PY(44), 273, 26, kPlayableHelp, FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
-    checkInformation_ = OptionCheck(72, kInformationCaption, &frmStartup::CheckInformation_Click);
+    // One line each, so that the classic table's row fits above the slow animation's.
+    checkWindow_ = OptionCheck(8, kWindowCaption, &frmStartup::CheckWindow_Click);
+    Label(PX(208), PY(8), 273, 17, kWindowHelp, FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
+    checkPlayable_ = OptionCheck(30, kPlayableCaption, &frmStartup::CheckPlayable_Click);
+    Label(PX(208), PY(30), 273, 17, kPlayableHelp, FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
+    checkInformation_ = OptionCheck(52, kInformationCaption, &frmStartup::CheckInformation_Click);
     // The longest caption of the three reaches further right.
-    Label(PX(222), PY(72), 259, 26, kInformationHelp, FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
+    Label(PX(222), PY(52), 259, 17, kInformationHelp, FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
+    checkClassic_ = OptionCheck(74, kClassicCaption, &frmStartup::CheckClassic_Click);
+    checkClassic_->size(400, 17);
     check3_ = new Fl_Check_Button(PX(40), PY(100), 121, 17, kSlowAnimationCaption);
     check3_->labelfont(FL_HELVETICA_BOLD);
     check3_->labelsize(kTextSize);
@@ -424,6 +427,7 @@ void StartupWindow::Sync() {
     checkWindow_->value(form_.CheckWindow ? 1 : 0);
     checkPlayable_->value(form_.CheckPlayable ? 1 : 0);
     checkInformation_->value(form_.CheckInformation ? 1 : 0);
+    checkClassic_->value(form_.CheckClassic ? 1 : 0);
     recordLine_->copy_label(form_.RecordText.c_str());
     partner_->value(static_cast<int>(form_.partner));
     opponents_->value(static_cast<int>(form_.opponents));

@@ -79,6 +79,7 @@ private:
     Fl_Check_Button* checkWindow_ = nullptr;
     Fl_Check_Button* checkPlayable_ = nullptr;
     Fl_Check_Button* checkInformation_ = nullptr;
+    Fl_Check_Button* checkClassic_ = nullptr;
     std::vector<std::pair<Fl_Widget*, void (frmStartup::*)(bool)>> checkClicks_;
     Fl_Box* recordLine_ = nullptr;
     StoredChoices* stored_ = nullptr;

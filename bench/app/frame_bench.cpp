@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "app/game.hpp"
@@ -33,10 +35,17 @@ fs::path Folder() {
     return folder;
 }
 
-void Launch(const char* deck, const char* resolution, ComputerLevel computer = ComputerLevel::Classic) {
+// The design's table at 800 x 600 or 1024 x 768; with `pixels`, the table drawn for a screen of
+// that size instead, its pictures kept in `cache` (rendered at the first launch only).
+void Launch(const char* deck, const char* resolution, ComputerLevel computer = ComputerLevel::Classic,
+            std::pair<int, int> pixels = {0, 0}, const std::string& cache = {}) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     game.reset();  // one game at a time holds the audio device
     game = std::make_unique<Game>();
+    game->options.classicTable = pixels.first == 0;
+    game->options.windowWidth = pixels.first;
+    game->options.windowHeight = pixels.second;
+    game->cacheFolder = cache;
     Match& m = game->match;
     m.settings.deckFolder = deck;
     m.settings.screen = std::string_view(resolution) == "800x600" ? ScreenSize::Small800x600
@@ -64,15 +73,18 @@ void MidTrick() {
     }
 }
 
-void BusyFrame(benchmark::State& state, const char* deck, const char* resolution, const TableExtras& extras = {}) {
-    Launch(deck, resolution);
+void BusyFrame(benchmark::State& state, const char* deck, const char* resolution, const TableExtras& extras = {},
+               std::pair<int, int> pixels = {0, 0}) {
+    Launch(deck, resolution, ComputerLevel::Classic, pixels, pixels.first ? (Folder() / "cache").string() : "");
     MidTrick();
     for (auto _ : state) {
         modDX::Display& display = game->display();
         display.BltSurface(game->table().background(), display.backBuffer(), modDX::Rect{}, 0, 0, false);
         StepFrame(game->match, FrameInput{});
         game->table().DrawTable(game->match, CurrentClockText(), CaptionLine(), extras);
-        game->input().DrawMouseCursor(game->table().pointer(), 16, 16, 32, 32, true);
+        modDX::Surface& pointer = game->table().pointer();
+        game->input().DrawMouseCursor(pointer, pointer.width() / 2, pointer.height() / 2, pointer.width(),
+                                      pointer.height(), true);
         benchmark::DoNotOptimize(display.backBuffer().raw());
     }
 }
@@ -97,6 +109,47 @@ void BM_BusyFrameWithMenu800(benchmark::State& state) {
 BENCHMARK(BM_BusyFrameWithInformation800)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BusyFrameWithMenu800)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BusyFrame1024)->Unit(benchmark::kMicrosecond);
+// The table drawn for a 1920 x 1080 and a 3840 x 2160 screen, with its information.
+void BM_BusyFrameDrawnFor1080p(benchmark::State& state) {
+    TableExtras extras;
+    extras.tableInfo = true;
+    BusyFrame(state, "Vintage", "", extras, {1920, 1080});
+}
+void BM_BusyFrameDrawnFor4K(benchmark::State& state) {
+    TableExtras extras;
+    extras.tableInfo = true;
+    BusyFrame(state, "Vintage", "", extras, {3840, 2160});
+}
+BENCHMARK(BM_BusyFrameDrawnFor1080p)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BusyFrameDrawnFor4K)->Unit(benchmark::kMicrosecond);
+
+// A window resized between two sizes, as the frame after the last size event meets it: the
+// table moved and its pictures for the new size, kept from before (the second time at a
+// size) or stretched while they are rendered beside the play.
+void Resizes(benchmark::State& state, bool kept) {
+    const std::string cache = kept ? (Folder() / "cache").string() : std::string();
+    Launch("Vintage", "", ComputerLevel::Classic, {1920, 1080}, cache);
+    MidTrick();
+    if (kept) {
+        // Both sizes in the cache first.
+        game->display().SetWindowedSize(1280, 1024);
+        game->FollowDisplaySize();
+        while (!std::filesystem::exists(Folder() / "cache" / "Vintage-1280x1024.pics")) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            game->FollowDisplaySize();
+        }
+    }
+    bool wide = false;
+    for (auto _ : state) {
+        game->display().SetWindowedSize(wide ? 1920 : 1280, wide ? 1080 : 1024);
+        game->FollowDisplaySize();
+        wide = !wide;
+    }
+}
+void BM_ResizeToKeptPictures(benchmark::State& state) { Resizes(state, true); }
+void BM_ResizeWhileRendering(benchmark::State& state) { Resizes(state, false); }
+BENCHMARK(BM_ResizeToKeptPictures)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_ResizeWhileRendering)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 // Whole deals through the game's own frame, every computer seat Expert and the user asking for
 // the hint each turn: the searches run on their own threads, so the longest frame stays a

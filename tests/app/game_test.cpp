@@ -184,6 +184,25 @@ TEST_F(GameTest, TheTableDrawnForItsPixelsFollowsAResize) {
     while (playOne()) {
     }
     EXPECT_EQ(m.motion.ourDealScore + m.motion.theirDealScore, 80);
+    // The stretched stand-ins give way to the pictures rendered for the new size, which are kept.
+    const PictureCache cache((folder / "cache").string());
+    const PictureCacheKey key =
+        TablePicturesKey("Vintage", PlaceTable(1280, 1024), TableArtSource((folder / "res002.pak").string()));
+    const auto rendered1280 = [&] {
+        const auto made = cache.Load(key);
+        if (!made) return false;
+        const PictureSet::Size ace = made->SizeOf(0);
+        modDX::Surface& shown = game->table().card(0);
+        for (int x = 0; x < ace.width; ++x)
+            if (modDX::GetPixel(shown, x, ace.height / 2) != made->Pixels(0)[ace.height / 2 * ace.width + x])
+                return false;
+        return true;
+    };
+    for (int i = 0; i < 3000 && !rendered1280(); ++i) {
+        Frame();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(rendered1280());
     // The score page is drawn for the new size too, and a click deals again.
     for (int i = 0; i < 3; ++i) Frame();
     Frame(640, 512, true);

@@ -22,12 +22,12 @@ protected:
     }
     void TearDown() override { fs::remove_all(root_); }
 
-    static std::vector<CachedPicture> Pictures(int seed) {
-        std::vector<CachedPicture> pictures;
+    static PictureSet Pictures(int seed) {
+        PictureSet pictures;
         for (int n = 0; n < 3; ++n) {
-            CachedPicture p{5 + n, 3 + 2 * n, {}};
-            for (int i = 0; i < p.width * p.height; ++i) p.pixels.push_back(static_cast<std::uint16_t>(seed * 977 + i * 31 + n));
-            pictures.push_back(p);
+            const int width = 5 + n, height = 3 + 2 * n;
+            std::uint16_t* px = pictures.Add(width, height);
+            for (int i = 0; i < width * height; ++i) px[i] = static_cast<std::uint16_t>(seed * 977 + i * 31 + n);
         }
         return pictures;
     }

@@ -118,24 +118,36 @@ pak_name_escape)
     ;;
 bad_jpeg)
     install_game "$program"
+    classic_table_settings
     spoilt_archive damage "Bitmaps_Back_800x600.jpg"
     expect_refusal "Back_800x600.jpg\" cannot be converted to a bitmap"
     ;;
 huge_jpeg)
     # Decoded, it would fill the program's folder with a gigabyte of bitmap.
     install_game "$program"
+    classic_table_settings
     spoilt_archive huge "Bitmaps_Back_800x600.jpg"
     expect_refusal "Back_800x600.jpg\" cannot be converted to a bitmap: it is 5648 x 65280 pixels, not 800 x 600."
     ;;
 bad_bmp)
     install_game "$program"
+    classic_table_settings
     spoilt_archive damage "Royal_AC.BMP"
     expect_load_report CreateSurfaceFromFile
     ;;
 bad_font)
     install_game "$program"
+    classic_table_settings
     spoilt_archive damage "fntFonts_fntDigit.bmp"
     expect_load_report clsDXBitmapFont.CreateSpriteFromFile
+    ;;
+bad_art)
+    # The table drawn for the screen renders from the deck's card art: damaged, it is reported
+    # like a damaged picture, and nothing is kept.
+    install_game "$program"
+    spoilt_archive damage "Art_Royal.svgz"
+    expect_load_report MakeTablePictures
+    [ -z "$(ls -A "$BOX/$CACHE_DIR" 2>/dev/null)" ] || fail "pictures were kept from damaged art"
     ;;
 bad_wav)
     # The shuffle is heard at every deal: its effect goes silent, the game plays on.
@@ -176,6 +188,8 @@ kill_unpacking)
     # Tens of thousands of tiny entries before a card's picture keep the unpacking busy long
     # enough to be interrupted in the middle, before the last entry (the first sound).
     install_game "$program"
+    # The design's pictures make the unpacking long enough to be caught in the middle.
+    classic_table_settings
     spoilt_archive pad 40000
     remember_sandbox
     start_x
@@ -298,7 +312,9 @@ readonly_folder | kill_private_unpacking)
     # The padded archive keeps the unpacking busy long enough to see where it goes.
     install_game "$program"
     spoilt_archive pad 20000
+    classic_table_settings
     chown nobody:nogroup "$BOX/home" "$BOX/tmp" "$BOX/cwd" "$RUNTIME"
+    chown -R nobody:nogroup "$BOX/home/.config"
     chmod 755 "$BOX/game"
     RUN_AS=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
     "${RUN_AS[@]}" test -w "$BOX/game" && fail "the program folder is writable for nobody"

@@ -93,12 +93,20 @@ install_game() {
 
 # Every name in the sandbox with its type, and for files their size, time and mode. Folder times
 # are left out: making and removing the resource tree touches the program folder's time. The
-# game's own settings, record and kept-match files (and the folders that hold them) are the one
-# thing it may write: they are left out here and checked by expect_settings_files.
+# game's own settings, record and kept-match files, the pictures it keeps for a screen size (and
+# the folders that hold them) are the one thing it may write: they are left out here and checked
+# by expect_settings_files.
 SETTINGS_DIR=home/.config/pellow
+CACHE_DIR=home/.cache/pellow
 snapshot() {
     find "$BOX" -mindepth 1 \( -type d -printf '%P dir %m\n' \) -o \( -printf '%P %y %s %T@ %m\n' \) |
-        grep -Ev "^(home/\.config|$SETTINGS_DIR|$SETTINGS_DIR/settings|$SETTINGS_DIR/record|$SETTINGS_DIR/match) " | sort
+        grep -Ev "^(home/\.config|$SETTINGS_DIR|$SETTINGS_DIR/settings|$SETTINGS_DIR/record|$SETTINGS_DIR/match) " |
+        grep -Ev "^(home/\.cache|$CACHE_DIR|$CACHE_DIR/[A-Za-z0-9]+-[0-9]+x[0-9]+\.pics) " | sort
+}
+# The game's table as first designed, scaled (the cases about the design's pictures read them).
+classic_table_settings() {
+    mkdir -p "$BOX/$SETTINGS_DIR"
+    printf 'pellow-settings 1\nclassic-table = yes\n' >"$BOX/$SETTINGS_DIR/settings"
 }
 # The settings folder holds nothing but the game's own files, each one whole.
 expect_settings_files() {
@@ -110,6 +118,16 @@ expect_settings_files() {
         record) head -1 "$dir/$name" | grep -qx 'pellow-record 1' || fail "the record file is not whole" ;;
         match) head -1 "$dir/$name" | grep -qx 'pellow-match 1' || fail "the kept match is not whole" ;;
         *) fail "the program left $SETTINGS_DIR/$name" ;;
+        esac
+    done
+    # The kept pictures: private, whole entries only (nothing half-written left beside them).
+    dir=$BOX/$CACHE_DIR
+    [ -d "$dir" ] || return 0
+    [ "$(stat -c %a "$dir")" = 700 ] || fail "the kept pictures' folder is not the player's alone"
+    for name in $(ls -A "$dir"); do
+        case $name in
+        *.pics) [ "$(head -c 8 "$dir/$name")" = PELPICS1 ] || fail "$CACHE_DIR/$name is not whole" ;;
+        *) fail "the program left $CACHE_DIR/$name" ;;
         esac
     done
 }
@@ -276,6 +294,12 @@ choose_deck() {
     case $1 in 1) y=330 ;; 2) y=427 ;; 3) y=472 ;; 4) y=376 ;; *) fail "no deck option $1" ;; esac
     click_dialog 30 308  # the deck page
     click_dialog 60 $((y + 10))
+}
+
+# The options page's "Classic table" box: the table as first designed, scaled.
+choose_classic_table() {
+    click_dialog 217 308  # the options page
+    click_dialog 100 410
 }
 
 press_play() { click_dialog 386 530; }

@@ -4,7 +4,8 @@
 #   whole_program.sh PROGRAM ARCHIVE DECK LOGDIR
 #
 # DECK is the dialog's deck option: 2 (800 x 600) or 1 (1024 x 768). The script starts the game
-# over a damaged settings file, opens the dialog, chooses the deck, presses Play (the pointer
+# over a damaged settings file, opens the dialog, chooses the deck and the classic table,
+# presses Play (the pointer
 # stays where the player left it), re-orders the hand with R at the first turn, plays a whole
 # deal by clicking its cards where they are drawn (cycling over the hand; illegal clicks are
 # ignored), waits for the score page, which must come back after the window is unmapped and
@@ -98,6 +99,8 @@ launch
 wait_dialog
 import -window "$DIALOG_WID" "$LOG/1_dialog.png"
 choose_deck "$deck"
+# The design's table, whose places this script reads.
+choose_classic_table
 import -window "$DIALOG_WID" "$LOG/2_deck_chosen.png"
 press_play
 eval "$(xdotool getmouselocation --shell)"
@@ -111,6 +114,7 @@ eval "$(xdotool getmouselocation --shell)"
 head -1 "$BOX/$SETTINGS_DIR/settings" | grep -qx 'pellow-settings 1' || fail "Play did not replace the damaged settings"
 case $deck in 2) want_deck=roya2 ;; 1) want_deck=worn ;; esac
 grep -qx "deck = $want_deck" "$BOX/$SETTINGS_DIR/settings" || fail "the settings do not keep the deck chosen"
+grep -qx "classic-table = yes" "$BOX/$SETTINGS_DIR/settings" || fail "the settings do not keep the classic table"
 xdotool windowfocus --sync "$GAME_WID" 2>/dev/null
 poll 30 tree_gone || fail "the unpacked files are still there while the game runs"
 poll 60 all_dealt || fail "the hand was never dealt: $(hand_cards) cards"
