@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -104,6 +105,11 @@ std::uint16_t* PictureSet::Add(int width, int height) {
     return pixels_.data() + offsets_.back();
 }
 
+bool PictureSet::operator==(const PictureSet& o) const {
+    return sizes_ == o.sizes_ && PixelCount() == o.PixelCount() &&
+           std::equal(Base(), Base() + PixelCount(), o.Base());
+}
+
 std::optional<PictureSet> PictureCache::Load(const PictureCacheKey& key) const {
     if (!ValidCacheName(key.name)) return std::nullopt;
     const UniqueFd folder = OpenFolder(folder_, false);
@@ -113,37 +119,38 @@ std::optional<PictureSet> PictureCache::Load(const PictureCacheKey& key) const {
     if (!fd || st.st_size < static_cast<off_t>(sizeof(Header) + 4) ||
         static_cast<std::uint64_t>(st.st_size) > maxBytes_)
         return std::nullopt;
-    const auto fileSize = static_cast<std::uint64_t>(st.st_size);
+    const auto fileSize = static_cast<std::size_t>(st.st_size);
+    // Mapped whole and at once: the pixels are drawn from where the file's pages lie, with no
+    // copy and no fault per page later.
+    void* at = mmap(nullptr, fileSize, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
+    if (at == MAP_FAILED) return std::nullopt;
+    std::shared_ptr<const void> mapping(at, [fileSize](const void* p) { munmap(const_cast<void*>(p), fileSize); });
+    const auto* bytes = static_cast<const unsigned char*>(at);
 
     // Everything is checked before a pixel is trusted: the file may be damaged, cut short or
-    // not ours at all. The pixels are read straight into the set, the checksum taken on the way.
+    // not ours at all.
     Header h{};
-    if (detail::ReadAt(fd.get(), &h, sizeof h, 0) != static_cast<std::int64_t>(sizeof h)) return std::nullopt;
+    std::memcpy(&h, bytes, sizeof h);
     if (std::memcmp(h.magic, kMagic, sizeof kMagic) != 0 || h.source != key.source || h.count == 0 ||
         h.count > kMaxPictures)
         return std::nullopt;
-    std::vector<std::uint32_t> sides(2 * static_cast<std::size_t>(h.count));
-    const std::size_t sidesBytes = sides.size() * 4;
-    if (detail::ReadAt(fd.get(), sides.data(), sidesBytes, sizeof h) != static_cast<std::int64_t>(sidesBytes))
-        return std::nullopt;
+    const std::size_t sidesBytes = static_cast<std::size_t>(h.count) * 8;
+    if (fileSize < sizeof h + sidesBytes + 4) return std::nullopt;
     PictureSet set;
     std::uint64_t pixelBytes = 0;
     for (std::size_t i = 0; i < h.count; ++i) {
-        const std::uint32_t w = sides[2 * i], hgt = sides[2 * i + 1];
-        if (w == 0 || hgt == 0 || w > kMaxSide || hgt > kMaxSide) return std::nullopt;
-        pixelBytes += std::uint64_t{w} * hgt * 2;
+        std::uint32_t wh[2];
+        std::memcpy(wh, bytes + sizeof h + 8 * i, 8);
+        if (wh[0] == 0 || wh[1] == 0 || wh[0] > kMaxSide || wh[1] > kMaxSide) return std::nullopt;
+        set.offsets_.push_back(static_cast<std::size_t>(pixelBytes / 2));
+        set.sizes_.push_back({static_cast<int>(wh[0]), static_cast<int>(wh[1])});
+        pixelBytes += std::uint64_t{wh[0]} * wh[1] * 2;
     }
     if (sizeof h + sidesBytes + pixelBytes + 4 != fileSize) return std::nullopt;
-    for (std::size_t i = 0; i < h.count; ++i) set.Add(static_cast<int>(sides[2 * i]), static_cast<int>(sides[2 * i + 1]));
-    const std::int64_t at = static_cast<std::int64_t>(sizeof h + sidesBytes);
     std::uint32_t storedCrc = 0;
-    if (detail::ReadAt(fd.get(), set.pixels_.data(), pixelBytes, at) != static_cast<std::int64_t>(pixelBytes) ||
-        detail::ReadAt(fd.get(), &storedCrc, 4, at + static_cast<std::int64_t>(pixelBytes)) != 4)
-        return std::nullopt;
-    std::uint32_t crc = Crc(0, &h, sizeof h);
-    crc = Crc(crc, sides.data(), sidesBytes);
-    crc = Crc(crc, set.pixels_.data(), pixelBytes);
-    if (crc != storedCrc) return std::nullopt;
+    std::memcpy(&storedCrc, bytes + fileSize - 4, 4);
+    if (Crc(0, bytes, fileSize - 4) != storedCrc) return std::nullopt;
+    set.mapped_ = std::shared_ptr<const void>(mapping, bytes + sizeof h + sidesBytes);
     return set;
 }
 
@@ -161,12 +168,12 @@ bool PictureCache::Store(const PictureCacheKey& key, const PictureSet& pictures,
         sides.push_back(static_cast<std::uint32_t>(p.width));
         sides.push_back(static_cast<std::uint32_t>(p.height));
     }
-    const std::size_t pixelBytes = pictures.pixels_.size() * 2;
+    const std::size_t pixelBytes = pictures.PixelCount() * 2;
     const std::uint64_t total = sizeof h + sides.size() * 4 + pixelBytes + 4;
     if (total > maxBytes_) return false;
     std::uint32_t crc = Crc(0, &h, sizeof h);
     crc = Crc(crc, sides.data(), sides.size() * 4);
-    crc = Crc(crc, pictures.pixels_.data(), pixelBytes);
+    crc = Crc(crc, pictures.Base(), pixelBytes);
 
     const UniqueFd folder = OpenFolder(folder_, true);
     if (!folder) {
@@ -181,7 +188,7 @@ bool PictureCache::Store(const PictureCacheKey& key, const PictureSet& pictures,
         return ok;
     };
     if (!file.Create(0600) || !put(&h, sizeof h) || !put(sides.data(), sides.size() * 4) ||
-        !put(pictures.pixels_.data(), pixelBytes) || !put(&crc, 4) || !file.Commit()) {
+        !put(pictures.Base(), pixelBytes) || !put(&crc, 4) || !file.Commit()) {
         notes << "Pellow: " << detail::WithErrno("cannot keep pictures in " + detail::Quoted(folder_), errno) << '\n';
         return false;
     }

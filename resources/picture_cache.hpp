@@ -6,6 +6,7 @@
 // replaced by the next store). The folder keeps a bounded number of entries and bytes.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -25,14 +26,21 @@ public:
     std::uint16_t* Add(int width, int height);
     std::size_t size() const { return sizes_.size(); }
     const Size& SizeOf(std::size_t i) const { return sizes_[i]; }
-    const std::uint16_t* Pixels(std::size_t i) const { return pixels_.data() + offsets_[i]; }
-    bool operator==(const PictureSet& o) const { return sizes_ == o.sizes_ && pixels_ == o.pixels_; }
+    const std::uint16_t* Pixels(std::size_t i) const { return Base() + offsets_[i]; }
+    // Every pixel, in order.
+    std::size_t PixelCount() const { return offsets_.empty() ? 0 : offsets_.back() + Count(sizes_.back()); }
+    bool operator==(const PictureSet& o) const;
 
 private:
     friend class PictureCache;
+    static std::size_t Count(const Size& s) { return static_cast<std::size_t>(s.width) * static_cast<std::size_t>(s.height); }
+    const std::uint16_t* Base() const { return mapped_ ? static_cast<const std::uint16_t*>(mapped_.get()) : pixels_.data(); }
+
     std::vector<Size> sizes_;
     std::vector<std::size_t> offsets_;
+    // Made here, or (read from the cache) the file's pixels mapped where they lie on disk.
     std::vector<std::uint16_t> pixels_;
+    std::shared_ptr<const void> mapped_;
 };
 
 struct PictureCacheKey {
