@@ -175,6 +175,7 @@ void Game::StartGame(modDX::DisplayKind screen) {
     display_.DirectX(ScreenWidth(m.settings.screen), ScreenHeight(m.settings.screen), screen, !options.classicTable);
     m.layout = MakeTableLayout(m.settings.screen, m.settings.slowAnimation);
     artSource_ = TableArtSource(resourceBase + m.settings.packFileName);
+    artModule_ = std::make_unique<ArtModule>(artModulePath.empty() ? resourceBase + kArtModuleFile : artModulePath);
     input_.GiveMeInput();
     input_.KeyBoard();
     input_.Mouse();
@@ -236,8 +237,8 @@ void Game::UseTablePictures(PictureSet pictures) {
 void Game::MakeTablePictures(const modDX::PathResolver& resolve) {
     const PictureCache cache(cacheFolder);
     const TablePlacement placement = PlaceTable(display_.width(), display_.height());
-    UseTablePictures(
-        pellow::MakeTablePictures(match.settings.deckFolder, placement, resolve, cache, artSource_, std::cerr));
+    UseTablePictures(pellow::MakeTablePictures(match.settings.deckFolder, placement, resolve, *artModule_, cache,
+                                               artSource_, std::cerr));
 }
 
 void Game::FollowDisplaySize() {
@@ -280,11 +281,12 @@ void Game::StartRendering() {
     // again, for as long as the rendering takes.
     rendering_ = modDX::OnOwnThread([placement = PlaceTable(display_.width(), display_.height()),
                                      deck = match.settings.deckFolder, base = resourceBase,
-                                     pak = match.settings.packFileName, folder = cacheFolder, source = artSource_] {
+                                     pak = match.settings.packFileName, folder = cacheFolder, source = artSource_,
+                                     module = artModule_.get()] {
         UnpackedTree tree = UnpackResources(base, pak, TableArtFiles(deck));
         PictureSet made = pellow::MakeTablePictures(
             deck, placement, [&tree](std::string_view relative) { return ResolveResourcePath(tree.base(), relative); },
-            PictureCache(folder), source, std::cerr);
+            *module, PictureCache(folder), source, std::cerr);
         try {
             tree.Remove();
         } catch (const ResourceError& e) {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "app/art_module.hpp"
 #include "app/settings.hpp"
 #include "app/table_menu.hpp"
 #include "engine/match.hpp"
@@ -53,6 +54,8 @@ public:
     // Where the pictures made for a screen size are kept ($XDG_CACHE_HOME/pellow); empty keeps
     // none.
     std::string cacheFolder;
+    // The art module (pellow-art.so); empty for the one in the program's folder.
+    std::string artModulePath;
     // How a frame with nothing new to show waits: for the next event, or at most this long.
     std::function<void(int milliseconds)> idleWait;
     // Takes the start-up dialog off the screen before the game's screen opens (the launch's
@@ -172,6 +175,7 @@ private:
     // What the table drawn for its pixels is rendered from, and a rendering under way, with
     // the back buffer's size it is for.
     std::uint64_t artSource_ = 0;
+    std::unique_ptr<ArtModule> artModule_;
     std::future<PictureSet> rendering_;
     std::pair<int, int> renderingFor_{0, 0};
 };

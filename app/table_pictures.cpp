@@ -7,6 +7,7 @@
 #include <exception>
 #include <thread>
 
+#include "app/art_module.hpp"
 #include "art/table_art_set.hpp"
 #include "engine/numeric.hpp"
 #include "presentation/load_error.hpp"
@@ -18,23 +19,6 @@ namespace {
 
 // Raised whenever the rendering changes what it makes, so that older kept pictures are not used.
 constexpr std::uint64_t kRendererVersion = 1;
-
-// The key colour, pure magenta, in the back buffer's format.
-constexpr std::uint16_t kKey565 = 0xF81F;
-
-// 8-bit channels to the back buffer's 5-6-5 as the game's bitmap loading converts them (the
-// low bits dropped). An opaque colour that would land on the key is moved off it.
-void AddPicture(PictureSet& set, const art::Image& image) {
-    const std::vector<std::uint8_t>& rgb = image.Bytes();
-    std::uint16_t* pixels = set.Add(image.Width(), image.Height());
-    const std::size_t count = static_cast<std::size_t>(image.Width()) * static_cast<std::size_t>(image.Height());
-    for (std::size_t i = 0; i < count; ++i) {
-        const unsigned r = rgb[3 * i], g = rgb[3 * i + 1], b = rgb[3 * i + 2];
-        auto v = static_cast<std::uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
-        if (v == kKey565 && !(r == 255 && g == 0 && b == 255)) v = static_cast<std::uint16_t>(v | 0x20);
-        pixels[i] = v;
-    }
-}
 
 std::string FileOf(const std::string& entry) { return "res\\Art\\" + entry; }
 
@@ -79,8 +63,8 @@ std::uint64_t TableArtSource(const std::string& pakPath) {
 }
 
 PictureSet MakeTablePictures(const std::string& deckFolder, const TablePlacement& placement,
-                                             const modDX::PathResolver& resolve, const PictureCache& cache,
-                                             std::uint64_t source, std::ostream& notes, bool* rendered) {
+                             const modDX::PathResolver& resolve, ArtModule& artModule, const PictureCache& cache,
+                             std::uint64_t source, std::ostream& notes, bool* rendered) {
     const modDX::TableTransform& t = placement.transform;
     const int pixelWidth = placement.pixelWidth, pixelHeight = placement.pixelHeight;
     const PictureCacheKey key = TablePicturesKey(deckFolder, placement, source);
@@ -99,21 +83,13 @@ PictureSet MakeTablePictures(const std::string& deckFolder, const TablePlacement
     const ScorePageLayout page = ScorePageOn(t.tableWidth, t.tableHeight);
     request.pageX = t.offsetX + RoundHalfEven(page.pageX * t.scale);
     request.pageY = t.offsetY + RoundHalfEven(page.pageY * t.scale);
-    art::TableArt made;
-    try {
-        const art::DeckLook look = art::DeckLookFor(deckFolder);
-        request.finish = look.finish;
-        request.seed = look.seed;
-        made = art::RenderTableArt(request, static_cast<int>(std::max(2u, std::thread::hardware_concurrency())));
-    } catch (const std::exception& e) {
-        throw modDX::LoadError("MakeTablePictures", modDX::errPictureFile, e.what());
-    }
+    const RenderTablePicturesFunction render = artModule.Renderer();
     PictureSet pictures;
-    for (const art::Image& face : made.faces) AddPicture(pictures, face);
-    for (const art::Image* image : {&made.back, &made.felt, &made.scorePage, &made.horizontalLine,
-                                    &made.verticalLine, &made.pointer, &made.digitFont.image, &made.deluxeFont.image,
-                                    &made.handFont.image})
-        AddPicture(pictures, *image);
+    std::string error;
+    if (!render(request, deckFolder, static_cast<int>(std::max(2u, std::thread::hardware_concurrency())), pictures, error))
+        throw modDX::LoadError("MakeTablePictures", modDX::errPictureFile, error);
+    if (pictures.size() != static_cast<std::size_t>(TablePicture::Count))
+        throw modDX::LoadError("MakeTablePictures", modDX::errPictureFormat, "The art module made another set.");
     if (source != 0) cache.Store(key, pictures, notes);
     if (rendered) *rendered = true;
     return pictures;

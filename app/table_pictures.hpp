@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/art_module.hpp"
 #include "engine/layout.hpp"
 #include "presentation/display.hpp"
 #include "presentation/sound.hpp"  // PathResolver
@@ -35,10 +36,10 @@ std::uint64_t TableArtSource(const std::string& pakPath);
 PictureCacheKey TablePicturesKey(const std::string& deckFolder, const TablePlacement& placement, std::uint64_t source);
 
 // The table's pictures for the deck at the placement, in the order TableView::UsePictures takes
-// them: from the cache, or rendered from the unpacked art (throws modDX::LoadError when it cannot
-// be read) and then stored. `rendered` says which.
+// them: from the cache, or rendered from the unpacked art by the art module (throws
+// modDX::LoadError when either cannot be read) and then stored. `rendered` says which.
 PictureSet MakeTablePictures(const std::string& deckFolder, const TablePlacement& placement,
-                                             const modDX::PathResolver& resolve, const PictureCache& cache,
-                                             std::uint64_t source, std::ostream& notes, bool* rendered = nullptr);
+                             const modDX::PathResolver& resolve, ArtModule& artModule, const PictureCache& cache,
+                             std::uint64_t source, std::ostream& notes, bool* rendered = nullptr);
 
 }  // namespace pellow

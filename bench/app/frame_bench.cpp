@@ -46,6 +46,7 @@ void Launch(const char* deck, const char* resolution, ComputerLevel computer = C
     game->options.windowWidth = pixels.first;
     game->options.windowHeight = pixels.second;
     game->cacheFolder = cache;
+    game->artModulePath = PELLOW_ART_MODULE_PATH;
     Match& m = game->match;
     m.settings.deckFolder = deck;
     m.settings.screen = std::string_view(resolution) == "800x600" ? ScreenSize::Small800x600

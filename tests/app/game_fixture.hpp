@@ -56,6 +56,7 @@ protected:
         game->resourceBase = folder.string() + "/";
         // The design's table at its own size, as the golden frames hold it.
         game->options.classicTable = true;
+        game->artModulePath = PELLOW_ART_MODULE_PATH;
         game->SetEndHooks(
             {[this](const std::string& text) { shownMessage = text; }, [](int status) { throw QuitSignal{status}; }});
     }

@@ -135,10 +135,11 @@ TEST_F(GameTest, TheTableDrawnForItsPixelsFollowsAResize) {
     // Kept, the pictures come back without the art they were made from.
     bool rendered = true;
     std::ostringstream notes;
+    ArtModule noModule("/nonexistent/pellow-art.so");
     const auto kept =
         MakeTablePictures("Vintage", PlaceTable(1920, 1080), [](std::string_view) { return std::string("/nonexistent"); },
-                          PictureCache((folder / "cache").string()), TableArtSource((folder / "res002.pak").string()),
-                          notes, &rendered);
+                          noModule, PictureCache((folder / "cache").string()),
+                          TableArtSource((folder / "res002.pak").string()), notes, &rendered);
     EXPECT_FALSE(rendered);
     EXPECT_EQ(kept.size(), static_cast<std::size_t>(TablePicture::Count));
 

@@ -11,6 +11,7 @@ test -x "$prog" || { echo "program not installed"; exit 1; }
 test -s "$root/usr/local/libexec/pellow/res002.pak" || { echo "archive not beside the program"; exit 1; }
 cmp -s "$build/bin/res002.pak" "$root/usr/local/libexec/pellow/res002.pak" || { echo "archive differs"; exit 1; }
 test -s "$root/usr/local/libexec/pellow/pellow-game.so" || { echo "game module not beside the program"; exit 1; }
+test -s "$root/usr/local/libexec/pellow/pellow-art.so" || { echo "art module not beside the program"; exit 1; }
 link="$root/usr/local/bin/pellow"
 test -L "$link" || { echo "no command on the PATH"; exit 1; }
 [ "$(readlink -f "$link")" = "$(readlink -f "$prog")" ] || { echo "command points elsewhere"; exit 1; }

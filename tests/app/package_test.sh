@@ -24,6 +24,7 @@ dpkg-deb -x "$deb" "$root"
 files=$(cd "$root" && find . ! -type d | sort)
 expected="./usr/bin/pellow
 ./usr/libexec/pellow/pellow
+./usr/libexec/pellow/pellow-art.so
 ./usr/libexec/pellow/pellow-game.so
 ./usr/libexec/pellow/res002.pak
 ./usr/share/applications/pellow.desktop
@@ -39,6 +40,7 @@ dpkg-deb -c "$deb" | awk '$2 != "root/root" || ($1 !~ /^l/ && $1 ~ /^.....w|^...
 
 prog=$root/usr/libexec/pellow/pellow
 module=$root/usr/libexec/pellow/pellow-game.so
+art=$root/usr/libexec/pellow/pellow-art.so
 cmp -s "$build/bin/res002.pak" "$root/usr/libexec/pellow/res002.pak" || fail "the archive differs from the build's"
 [ "$(readlink "$root/usr/bin/pellow")" = ../libexec/pellow/pellow ] || fail "pellow on the PATH points elsewhere"
 
@@ -56,9 +58,9 @@ while read -r lib; do
     # With or without a version: dpkg-shlibdeps gives one only where the library's package states it.
     [[ ", $depends," == *", $owner ("* || ", $depends," == *", $owner,"* ]] || fail "$lib (from $owner) is not among the dependencies: $depends"
 done < <(
-    readelf -d "$prog" "$module" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p' | sort -u
+    readelf -d "$prog" "$module" "$art" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p' | sort -u
     # and those they load themselves later, which they name by their full file name
-    strings -a "$prog" "$module" | grep -E '^lib[A-Za-z0-9_+.-]+\.so\.[0-9]+$' || true
+    strings -a "$prog" "$module" "$art" | grep -E '^lib[A-Za-z0-9_+.-]+\.so\.[0-9]+$' || true
 )
 
 appstreamcli validate --no-net "$root/usr/share/metainfo/org.pellow.Pellow.metainfo.xml" >"$work/as.log" ||

@@ -46,7 +46,8 @@ unset XDG_CONFIG_HOME
 mkdir -p "$HOME"
 if [ -e "$(dirname "$program")/res002.pak" ]; then
     mkdir "$work/program"
-    cp "$program" "$(dirname "$program")/pellow-game.so" "$(dirname "$program")/res002.pak" "$work/program/" ||
+    cp "$program" "$(dirname "$program")/pellow-game.so" "$(dirname "$program")/pellow-art.so" \
+        "$(dirname "$program")/res002.pak" "$work/program/" ||
         fail "cannot copy the program"
     program="$work/program/$(basename "$program")"
 fi

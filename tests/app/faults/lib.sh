@@ -83,11 +83,11 @@ make_sandbox() {
     chmod 700 "$RUNTIME"
 }
 
-# install_game PROGRAM [ARCHIVE]: the program with its game module, and the archive beside it
-# as res002.pak.
+# install_game PROGRAM [ARCHIVE]: the program with its game and art modules, and the archive
+# beside it as res002.pak.
 install_game() {
     cp "$1" "$BOX/game/pellow" || exit 1
-    cp "$(dirname "$1")/pellow-game.so" "$BOX/game/" || exit 1
+    cp "$(dirname "$1")/pellow-game.so" "$(dirname "$1")/pellow-art.so" "$BOX/game/" || exit 1
     if [ $# -ge 2 ]; then cp "$2" "$BOX/game/res002.pak" || exit 1; fi
 }
 
