@@ -11,7 +11,7 @@
 namespace pellow {
 
 MenuFacts Game::Facts() const {
-    MenuFacts facts{record, match.dealNumber, match.numberedDeals, {}};
+    MenuFacts facts{record, match.dealNumber, match.numberedDeals, {}, !display_.Native()};
     if (offered_)
         facts.keptMatch = "We " + std::to_string(offered_->score.ourMatchPoints) + ", they " +
                           std::to_string(offered_->score.theirMatchPoints) + ", deal " +

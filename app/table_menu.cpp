@@ -15,7 +15,18 @@ constexpr std::array<const char*, 7> kMainLines{
     "Resume", "New match", "Play deal number...", "Options", "Rules and keys", "Statistics", "Quit"};
 enum MainLine { kResume, kNewMatch, kPlayDeal, kOptions, kRulesAndKeys, kStatistics, kQuit };
 
-enum OptionLine { kVolume, kSound, kAnimation, kPlayable, kInformation, kPartner, kOpponents, kBack, kOptionLines };
+enum OptionLine {
+    kVolume,
+    kSound,
+    kAnimation,
+    kPlayable,
+    kInformation,
+    kPartner,
+    kOpponents,
+    kTable,
+    kBack,
+    kOptionLines
+};
 
 // Short enough for the small screen's panel: 44 characters a line.
 const std::vector<std::string> kRules{
@@ -114,6 +125,9 @@ Panel TableMenu::View(const PlayerOptions& o, const MenuFacts& facts) const {
                 Padded("Table information", o.tableInformation ? "shown" : "not shown"),
                 Padded("Partner", LevelName(o.partner)),
                 Padded("Opponents", LevelName(o.opponents)),
+                // The display is made for one table at the start: the other one comes then.
+                Padded("Table", std::string(o.classicTable ? "classic" : "sharp") +
+                                    (o.classicTable != facts.classicTable ? " (next start)" : "")),
                 "Back",
             };
             p.selected = selected_;
@@ -187,6 +201,7 @@ MenuCommand TableMenu::Choose(int direction, PlayerOptions& o, const MenuFacts& 
                 case kInformation: o.tableInformation = !o.tableInformation; break;
                 case kPartner: o.partner = OtherLevel(o.partner); break;
                 case kOpponents: o.opponents = OtherLevel(o.opponents); break;
+                case kTable: o.classicTable = !o.classicTable; break;
                 default: Back(); return MenuCommand::None;
             }
             return MenuCommand::OptionsChanged;

@@ -20,6 +20,7 @@ struct MenuFacts {
     std::uint32_t dealNumber = 0;  // the deal on the table, 0 when it has none
     bool dealsNumbered = false;    // whether a deal may be chosen by its number
     std::string keptMatch;         // the kept match the start offers to resume, in a line
+    bool classicTable = false;     // whether the table shown is the classic one
 };
 
 class TableMenu {

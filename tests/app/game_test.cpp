@@ -515,6 +515,14 @@ TEST_F(GameTest, MenuKeysAndClicksBesideThePlay) {
     EXPECT_EQ(game->menu().page(), MenuPage::Options);
     EXPECT_EQ(game->options.soundVolume, 0);
     EXPECT_EQ(game->audio().Volume(), 0);
+    // The table shown now is the classic one: the other is chosen for the next start.
+    const PanelPlace options = PlacePanel(game->menu().View(game->options, game->Facts()), 800, 600);
+    const modDX::Rect table = options.lines[7];
+    Frame(table.left + 10, table.top + 5, true);
+    Frame(table.left + 10, table.top + 5, false);
+    EXPECT_FALSE(game->options.classicTable);
+    EXPECT_NE(game->menu().View(game->options, game->Facts()).lines[7].find("sharp (next start)"), std::string::npos);
+    EXPECT_EQ(game->display().width(), 800);
 
     // Back on the menu at the line that led to the page, then "New match" clicked where the
     // menu shows it.
