@@ -28,7 +28,14 @@ void Game::ApplyDealOptions() {
     Match& m = match;
     if (m.settings.slowAnimation != options.slowAnimation) {
         m.settings.slowAnimation = options.slowAnimation;
-        m.layout = MakeTableLayout(m.settings.screen, m.settings.slowAnimation);
+        // The table drawn for the screen keeps its own shape; only the speeds change.
+        const TableLayout speeds = MakeTableLayout(m.settings.screen, m.settings.slowAnimation);
+        if (display_.Native()) {
+            m.layout.moveFrames = speeds.moveFrames;
+            m.layout.playFrames = speeds.playFrames;
+        } else {
+            m.layout = speeds;
+        }
     }
     if (m.settings.partner != options.partner || m.settings.opponents != options.opponents) {
         m.settings.partner = options.partner;
