@@ -219,20 +219,20 @@ RgbaImage RenderCard(CardPainter& painter, int code, int width, int height) {
     return img;
 }
 
-void Finish(RgbaImage& img, const DeckSpec& deckSpec, int code) {
-    if (deckSpec.finish == CardFinish::Vintage) ApplyVintage(img, deckSpec.seed + code * 31u);
-    if (deckSpec.finish == CardFinish::Worn) ApplyWorn(img, deckSpec.seed + code * 7919u);
+void Finish(RgbaImage& img, const DeckArt& deckArt, int code) {
+    if (deckArt.finish == CardFinish::Vintage) ApplyVintage(img, deckArt.seed + code * 31u);
+    if (deckArt.finish == CardFinish::Worn) ApplyWorn(img, deckArt.seed + code * 7919u);
 }
 
 }  // namespace
 
 std::string CardElementId(int code) { return std::string(kSuitIds[code % 4]) + "_" + kRankIds[code / 4]; }
 
-Deck RenderDeck(const DeckSpec& deckSpec) { return RenderDecks({deckSpec}, 1)[0]; }
+Deck RenderDeck(const DeckArt& deckArt) { return RenderDecks({deckArt}, 1)[0]; }
 
-std::vector<Deck> RenderDecks(const std::vector<DeckSpec>& specs, int threads) {
+std::vector<Deck> RenderDecks(const std::vector<DeckArt>& deckArts, int threads) {
     constexpr int kPerDeck = kBackCode + 1;
-    const int jobs = static_cast<int>(specs.size()) * kPerDeck;
+    const int jobs = static_cast<int>(deckArts.size()) * kPerDeck;
     std::vector<Image> done(jobs);
     std::atomic<int> next{0};
     std::mutex failMutex;
@@ -240,14 +240,14 @@ std::vector<Deck> RenderDecks(const std::vector<DeckSpec>& specs, int threads) {
     // Cards take very different times to draw, so workers take them one at a time from all
     // decks; each worker reads a deck's art once, since handles are not shared between threads.
     auto worker = [&] {
-        std::vector<std::unique_ptr<CardPainter>> painters(specs.size());
+        std::vector<std::unique_ptr<CardPainter>> painters(deckArts.size());
         try {
             for (int j = next++; j < jobs; j = next++) {
-                const DeckSpec& deckSpec = specs[j / kPerDeck];
+                const DeckArt& deckArt = deckArts[j / kPerDeck];
                 const int code = j % kPerDeck;
                 auto& painter = painters[j / kPerDeck];
-                if (!painter) painter = std::make_unique<CardPainter>(deckSpec.svgPath);
-                done[j] = RenderDeckCard(*painter, deckSpec, code);
+                if (!painter) painter = std::make_unique<CardPainter>(deckArt.svgPath);
+                done[j] = RenderDeckCard(*painter, deckArt, code);
             }
         } catch (const std::exception& e) {
             std::lock_guard<std::mutex> lock(failMutex);
@@ -261,7 +261,7 @@ std::vector<Deck> RenderDecks(const std::vector<DeckSpec>& specs, int threads) {
     for (std::thread& t : pool) t.join();
     if (!failure.empty()) throw std::runtime_error(failure);
 
-    std::vector<Deck> decks(specs.size());
+    std::vector<Deck> decks(deckArts.size());
     for (int j = 0; j < jobs; ++j) {
         Deck& d = decks[j / kPerDeck];
         if (j % kPerDeck == kBackCode) d.back = std::move(done[j]);
@@ -270,9 +270,9 @@ std::vector<Deck> RenderDecks(const std::vector<DeckSpec>& specs, int threads) {
     return decks;
 }
 
-Image RenderDeckCard(CardPainter& painter, const DeckSpec& deckSpec, int code) {
-    RgbaImage img = RenderCard(painter, code, deckSpec.width, deckSpec.height);
-    Finish(img, deckSpec, code);
+Image RenderDeckCard(CardPainter& painter, const DeckArt& deckArt, int code) {
+    RgbaImage img = RenderCard(painter, code, deckArt.width, deckArt.height);
+    Finish(img, deckArt, code);
     return KeyShape(img, kCardEdgeBackdrop, {250, 250, 246});
 }
 
@@ -300,10 +300,10 @@ void CardPainter::Draw(cairo_t* cr, int code, double width, double height) {
     cairo_restore(cr);
 }
 
-Image RenderCardOver(const DeckSpec& deckSpec, int code, int width, int height, Rgb surround) {
-    CardPainter painter(deckSpec.svgPath);
+Image RenderCardOver(const DeckArt& deckArt, int code, int width, int height, Rgb surround) {
+    CardPainter painter(deckArt.svgPath);
     RgbaImage img = RenderCard(painter, code, width, height);
-    Finish(img, deckSpec, code);
+    Finish(img, deckArt, code);
     return Flatten(img, surround);
 }
 

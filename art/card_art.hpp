@@ -17,7 +17,7 @@ enum class CardFinish {
     Worn,     // yellowed, grimy edges, stains, creases and chipped borders of a played deck
 };
 
-struct DeckSpec {
+struct DeckArt {
     std::string prefix;   // archive prefix, for example "Royal_"
     std::string svgPath;  // .svg or .svgz whose card elements are named "club_1" .. "spade_king", "back"
     int width = 0, height = 0;
@@ -37,12 +37,12 @@ std::string CardElementId(int code);
 inline constexpr int kCardBackCode = 52;
 
 // Throws std::runtime_error when the deck cannot be read or an element is missing.
-Deck RenderDeck(const DeckSpec& deckSpec);
+Deck RenderDeck(const DeckArt& deckArt);
 // Several decks at once on `threads` threads; the same pictures whatever the number.
-std::vector<Deck> RenderDecks(const std::vector<DeckSpec>& specs, int threads);
+std::vector<Deck> RenderDecks(const std::vector<DeckArt>& deckArts, int threads);
 // One card (code 0..51, or 52 for the back) at any size, its edges blended with `surround`
 // instead of keyed: for the start-up dialog's previews.
-Image RenderCardOver(const DeckSpec& deckSpec, int code, int width, int height, Rgb surround);
+Image RenderCardOver(const DeckArt& deckArt, int code, int width, int height, Rgb surround);
 
 // Draws cards of one deck into any cairo drawing (rotated, scaled), each card filling the
 // rectangle (0, 0, width, height) of the current transformation. Throws like RenderDeck.
@@ -59,7 +59,7 @@ private:
 };
 
 // One card (code 0..51, or the back) of the deck as RenderDecks draws it, keyed.
-Image RenderDeckCard(CardPainter& painter, const DeckSpec& deckSpec, int code);
+Image RenderDeckCard(CardPainter& painter, const DeckArt& deckArt, int code);
 
 // Table felt colour that card edges are blended with, so the rounded corners look smooth on
 // the table without a pink fringe.

@@ -87,7 +87,7 @@ TableArt RenderTableArt(const ArtRequest& request, int threads) {
     const double scale = request.scale;
     if (!(scale > 0) || request.tableWidth <= 0 || request.tableHeight <= 0)
         throw std::invalid_argument("no table to draw the art for");
-    const DeckSpec deck{"", request.files.deckSvg, Scaled(kCardUnitsWide, scale), Scaled(kCardUnitsHigh, scale),
+    const DeckArt deck{"", request.files.deckSvg, Scaled(kCardUnitsWide, scale), Scaled(kCardUnitsHigh, scale),
                         request.finish, request.seed};
 
     TableArt art;

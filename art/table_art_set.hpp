@@ -34,7 +34,7 @@ DeckLook DeckLookFor(std::string_view deckFolder);
 struct ArtRequest {
     ArtFiles files;
     CardFinish finish = CardFinish::Clean;
-    std::uint32_t seed = 0;  // the finish's randomness, as the pack's DeckSpec
+    std::uint32_t seed = 0;  // the finish's randomness, as the pack's DeckArt
     double scale = 1.0;      // pixels per table unit; the table's cards are 138 x 193 units
     int tableWidth = 1024, tableHeight = 768;  // the felt, in pixels
     int pageX = 268, pageY = 116;              // where the score pad's picture lies on the felt, in pixels

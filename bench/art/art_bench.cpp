@@ -50,10 +50,10 @@ void BM_Deck(benchmark::State& state) {
     const Screen& screen = kScreens[state.range(0)];
     const bool worn = state.range(1) == 1;
     const DeckLook look = DeckLookFor(worn ? "Worn" : "Royal");
-    const DeckSpec spec{"", worn ? PELLOW_DECK_WORN : PELLOW_DECK_ROYAL,
+    const DeckArt deckArt{"", worn ? PELLOW_DECK_WORN : PELLOW_DECK_ROYAL,
                         static_cast<int>(std::lround(kCardUnitsWide * screen.scale)),
                         static_cast<int>(std::lround(kCardUnitsHigh * screen.scale)), look.finish, look.seed};
-    for (auto _ : state) benchmark::DoNotOptimize(RenderDecks({spec}, 1));
+    for (auto _ : state) benchmark::DoNotOptimize(RenderDecks({deckArt}, 1));
 }
 BENCHMARK(BM_Deck)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -25,7 +25,7 @@ void ShowCentred(cairo_t* cr, const char* text, double cx, double baseline, doub
 
 }  // namespace
 
-Image RenderBanner(const DeckSpec& deck, const std::string& titleFont) {
+Image RenderBanner(const DeckArt& deck, const std::string& titleFont) {
     constexpr int kWidth = 435, kHeight = 254;
     const CairoFont font(titleFont);
     CardPainter painter(deck.svgPath);

@@ -14,7 +14,7 @@ using namespace pellow::art;
 // The dialog's background, which the previews' rounded corners blend into.
 inline constexpr Rgb kDialogGrey{192, 192, 192};
 
-// Each deck's preview, in the order of DeckSpecs: a court card of that deck, which shows its
+// Each deck's preview, in the order of DeckArts: a court card of that deck, which shows its
 // style best, drawn as the game draws that deck (worn or aged paper included).
 struct PreviewArt {
     int card;
@@ -28,7 +28,7 @@ inline constexpr std::array<PreviewArt, 4> kPreviews{{
 }};
 
 // 435 x 254: the game's name over the felt beside a fan of the first deck's nines and fives.
-Image RenderBanner(const DeckSpec& deck, const std::string& titleFont);
+Image RenderBanner(const DeckArt& deck, const std::string& titleFont);
 
 // Half the size, each pixel the mean of the four it replaces: the desktop icon made small
 // enough for a window's title bar and task bar.

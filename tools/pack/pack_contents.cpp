@@ -25,7 +25,7 @@ namespace {
 // The font files, for the art library's glyph styles.
 ArtFiles FontFiles(const ArtSources& src) { return {"", src.digitFont, src.digitLetterFont, src.deluxeFont, src.handFont}; }
 
-DeckSpec Spec(const std::string& folder, const std::string& svgPath, int width, int height) {
+DeckArt DeckArtFor(const std::string& folder, const std::string& svgPath, int width, int height) {
     const DeckLook look = DeckLookFor(folder);
     return {folder + "_", svgPath, width, height, look.finish, look.seed};
 }
@@ -47,21 +47,21 @@ std::vector<PakEntry> SourceFiles(const ArtSources& src) {
 
 }  // namespace
 
-std::vector<DeckSpec> DeckSpecs(const ArtSources& src) {
+std::vector<DeckArt> DeckArts(const ArtSources& src) {
     return {
-        Spec("Royal", src.royalDeck, 108, 151),
-        Spec("Roya2", src.roya2Deck, 108, 151),
-        Spec("Vintage", src.vintageDeck, kCardUnitsWide, kCardUnitsHigh),
-        Spec("Worn", src.wornDeck, kCardUnitsWide, kCardUnitsHigh),
+        DeckArtFor("Royal", src.royalDeck, 108, 151),
+        DeckArtFor("Roya2", src.roya2Deck, 108, 151),
+        DeckArtFor("Vintage", src.vintageDeck, kCardUnitsWide, kCardUnitsHigh),
+        DeckArtFor("Worn", src.wornDeck, kCardUnitsWide, kCardUnitsHigh),
     };
 }
 
 Artwork RenderArtwork(const ArtSources& src) {
     Artwork art;
-    const std::vector<DeckSpec> specs = DeckSpecs(src);
-    for (const DeckSpec& deckSpec : specs) art.deckPrefixes.push_back(deckSpec.prefix);
+    const std::vector<DeckArt> deckArts = DeckArts(src);
+    for (const DeckArt& deckArt : deckArts) art.deckPrefixes.push_back(deckArt.prefix);
     const int threads = static_cast<int>(std::max(2u, std::thread::hardware_concurrency()));
-    auto decks = std::async(std::launch::async, [&specs, threads] { return RenderDecks(specs, threads); });
+    auto decks = std::async(std::launch::async, [&deckArts, threads] { return RenderDecks(deckArts, threads); });
     auto sounds = std::async(std::launch::async, [] { return SynthesiseSounds(); });
     auto fonts = std::async(std::launch::async, [files = FontFiles(src)] {
         return std::vector<GlyphSheet>{RenderGlyphSheet(DigitStyle(files)), RenderGlyphSheet(DeluxeStyle(files)),
@@ -119,23 +119,23 @@ std::vector<PakEntry> ArchiveEntries(const Artwork& art) {
 }
 
 DialogImages RenderDialogImages(const ArtSources& src) {
-    const std::vector<DeckSpec> specs = DeckSpecs(src);
+    const std::vector<DeckArt> deckArts = DeckArts(src);
     DialogImages d;
-    d.banner = Quantize(RenderBanner(specs[0], src.deluxeFont));
+    d.banner = Quantize(RenderBanner(deckArts[0], src.deluxeFont));
     for (std::size_t i = 0; i < kPreviews.size(); ++i) {
         const PreviewArt& p = kPreviews[i];
-        d.previews.push_back(RenderCardOver(specs[i], p.card, p.width, p.height, kDialogGrey));
+        d.previews.push_back(RenderCardOver(deckArts[i], p.card, p.width, p.height, kDialogGrey));
     }
     return d;
 }
 
 Image RenderIcon(const ArtSources& src) {
-    const std::vector<DeckSpec> specs = DeckSpecs(src);
+    const std::vector<DeckArt> deckArts = DeckArts(src);
     const Rgb felt{28, 102, 52};
     Image icon(128, 128, felt);
     constexpr int kNineOfHearts = 4 * 8 + 2, kFiveOfSpades = 4 * 4 + 3;
-    icon.Paste(RenderCardOver(specs[0], kNineOfHearts, 80, 112, felt), 8, 6);
-    icon.Paste(RenderCardOver(specs[0], kFiveOfSpades, 80, 112, felt), 40, 10);
+    icon.Paste(RenderCardOver(deckArts[0], kNineOfHearts, 80, 112, felt), 8, 6);
+    icon.Paste(RenderCardOver(deckArts[0], kFiveOfSpades, 80, 112, felt), 40, 10);
     return icon;
 }
 

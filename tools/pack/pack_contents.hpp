@@ -23,10 +23,10 @@ struct ArtSources {
 ArtSources InstalledSources();
 
 // The four decks as the game names their folders.
-std::vector<DeckSpec> DeckSpecs(const ArtSources& src);
+std::vector<DeckArt> DeckArts(const ArtSources& src);
 
 struct Artwork {
-    std::vector<Deck> decks;                // in the order of DeckSpecs
+    std::vector<Deck> decks;                // in the order of DeckArts
     std::vector<std::string> deckPrefixes;  // "Royal_", "Roya2_", "Vintage_", "Worn_"
     GlyphSheet digitFont, deluxeFont, handFont;
     std::vector<std::uint8_t> smallBackgroundJpeg;
@@ -49,7 +49,7 @@ std::vector<PakEntry> ArchiveEntries(const Artwork& art);
 
 struct DialogImages {
     IndexedImage banner;          // 435 x 254, 256 colours
-    std::vector<Image> previews;  // a card of each deck, in the order of DeckSpecs
+    std::vector<Image> previews;  // a card of each deck, in the order of DeckArts
 };
 DialogImages RenderDialogImages(const ArtSources& src);
 // The desktop icon: the two cards that carry the game, a nine and a five, on the felt.

@@ -164,14 +164,14 @@ TEST(DialogImages, BannerHas256ColoursAndPreviewsBlendIntoTheDialog) {
 TEST(DialogImages, EachDecksPreviewIsACardOfThatDeck) {
     const ArtSources src = InstalledSources();
     const DialogImages d = RenderDialogImages(src);
-    const std::vector<DeckSpec> specs = DeckSpecs(src);
-    ASSERT_EQ(d.previews.size(), specs.size());
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        SCOPED_TRACE(specs[i].prefix);
+    const std::vector<DeckArt> deckArts = DeckArts(src);
+    ASSERT_EQ(d.previews.size(), deckArts.size());
+    for (std::size_t i = 0; i < deckArts.size(); ++i) {
+        SCOPED_TRACE(deckArts[i].prefix);
         const Image& p = d.previews[i];
-        for (std::size_t other = 0; other < specs.size(); ++other) {
-            const Image drawn = RenderCardOver(specs[other], kPreviews[i].card, p.Width(), p.Height(), kDialogGrey);
-            EXPECT_EQ(drawn.Bytes() == p.Bytes(), other == i) << "drawn with " << specs[other].prefix;
+        for (std::size_t other = 0; other < deckArts.size(); ++other) {
+            const Image drawn = RenderCardOver(deckArts[other], kPreviews[i].card, p.Width(), p.Height(), kDialogGrey);
+            EXPECT_EQ(drawn.Bytes() == p.Bytes(), other == i) << "drawn with " << deckArts[other].prefix;
         }
     }
 }
