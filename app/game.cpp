@@ -225,23 +225,49 @@ void Game::PlaceTableOnDisplay(bool moveCards) {
     else m.layout = next;
 }
 
-void Game::UseTablePictures(PictureSet pictures) {
+bool Game::UseTablePictures(PictureSet pictures) {
     // Drawn from where they were read or made: the table keeps them.
     const auto owner = std::make_shared<const PictureSet>(std::move(pictures));
     std::vector<PixelPicture> view;
     for (std::size_t i = 0; i < owner->size(); ++i)
         view.push_back({owner->SizeOf(i).width, owner->SizeOf(i).height, owner->Pixels(i)});
-    table_.UsePictures(view, match.layout.cardWidth, match.layout.cardHeight, owner);
+    return table_.UsePictures(view, match.layout.cardWidth, match.layout.cardHeight, owner);
 }
+
+namespace {
+
+modDX::LoadError UnfitPictures() {
+    return modDX::LoadError("MakeTablePictures", modDX::errPictureFormat,
+                            "The art module made pictures of another size than the table's.");
+}
+
+}  // namespace
 
 void Game::MakeTablePictures(const modDX::PathResolver& resolve) {
     const PictureCache cache(cacheFolder);
     const TablePlacement placement = PlaceTable(display_.width(), display_.height());
-    UseTablePictures(pellow::MakeTablePictures(match.settings.deckFolder, placement, resolve, *artModule_, cache,
-                                               artSource_, std::cerr));
+    const auto make = [&](bool useKept) {
+        bool rendered = false;
+        PictureSet made = pellow::MakeTablePictures(match.settings.deckFolder, placement, resolve, *artModule_, cache,
+                                                    artSource_, std::cerr, &rendered, useKept);
+        if (UseTablePictures(std::move(made))) return true;
+        if (rendered) throw UnfitPictures();
+        return false;
+    };
+    // A kept set of other sizes (another renderer made it) is rendered again, and replaced.
+    if (!make(true)) make(false);
 }
 
 void Game::FollowDisplaySize() {
+    // The frame loop has no one above it to report to: a failure here ends the game here.
+    try {
+        FollowDisplaySizeOrThrow();
+    } catch (const FatalError& e) {
+        End(FatalMessage(e.what(), true));
+    }
+}
+
+void Game::FollowDisplaySizeOrThrow() {
     if (display_.FollowWindowSize()) {
         PlaceTableOnDisplay(true);
         lastLook_ = FrameLook{};
@@ -251,27 +277,19 @@ void Game::FollowDisplaySize() {
         const auto kept = artSource_ != 0 ? PictureCache(cacheFolder).Load(TablePicturesKey(
                                                 match.settings.deckFolder, placement, artSource_))
                                           : std::nullopt;
-        if (kept && kept->size() == static_cast<std::size_t>(TablePicture::Count)) {
-            UseTablePictures(std::move(*kept));
-        } else {
+        if (!kept || !UseTablePictures(std::move(*kept))) {
             table_.StretchPictures(match.layout.cardWidth, match.layout.cardHeight);
             if (!rendering_.valid()) StartRendering();
         }
     }
     if (!rendering_.valid() || rendering_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
-    PictureSet made;
-    try {
-        made = rendering_.get();
-    } catch (const FatalError& e) {
-        End(FatalMessage(e.what(), true));
-        return;
-    }
+    PictureSet made = rendering_.get();
     // The window may have changed size again meanwhile: then those are made in turn.
     if (renderingFor_ != std::pair{display_.width(), display_.height()}) {
         StartRendering();
         return;
     }
-    UseTablePictures(std::move(made));
+    if (!UseTablePictures(std::move(made))) throw UnfitPictures();
     lastLook_ = FrameLook{};
 }
 
@@ -284,9 +302,10 @@ void Game::StartRendering() {
                                      pak = match.settings.packFileName, folder = cacheFolder, source = artSource_,
                                      module = artModule_.get()] {
         UnpackedTree tree = UnpackResources(base, pak, TableArtFiles(deck));
+        // Rendered, not taken from the cache: what it kept did not serve, or it would not run.
         PictureSet made = pellow::MakeTablePictures(
             deck, placement, [&tree](std::string_view relative) { return ResolveResourcePath(tree.base(), relative); },
-            *module, PictureCache(folder), source, std::cerr);
+            *module, PictureCache(folder), source, std::cerr, nullptr, false);
         try {
             tree.Remove();
         } catch (const ResourceError& e) {

@@ -87,10 +87,12 @@ public:
     void PlaceTableOnDisplay(bool moveCards);
     void MakeTablePictures(const modDX::PathResolver& resolve);
     void FollowDisplaySize();
+    void FollowDisplaySizeOrThrow();
     // After a resize the cache cannot serve: the pictures for the new size rendered on a
     // thread of their own, taken up by FollowDisplaySize once made.
     void StartRendering();
-    void UseTablePictures(PictureSet pictures);
+    // False, the table keeping what it has, when the set does not fit the display.
+    bool UseTablePictures(PictureSet pictures);
     // Launch step 15: the frame loop. Does not return.
     [[noreturn]] void FrameLoop();
     // One frame: input, match, drawing, presentation. Returns whether a picture was presented.

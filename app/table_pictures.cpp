@@ -64,12 +64,12 @@ std::uint64_t TableArtSource(const std::string& pakPath) {
 
 PictureSet MakeTablePictures(const std::string& deckFolder, const TablePlacement& placement,
                              const modDX::PathResolver& resolve, ArtModule& artModule, const PictureCache& cache,
-                             std::uint64_t source, std::ostream& notes, bool* rendered) {
+                             std::uint64_t source, std::ostream& notes, bool* rendered, bool useKept) {
     const modDX::TableTransform& t = placement.transform;
     const int pixelWidth = placement.pixelWidth, pixelHeight = placement.pixelHeight;
     const PictureCacheKey key = TablePicturesKey(deckFolder, placement, source);
     if (rendered) *rendered = false;
-    if (source != 0)
+    if (source != 0 && useKept)
         if (std::optional<PictureSet> kept = cache.Load(key)) {
             if (kept->size() == static_cast<std::size_t>(TablePicture::Count)) return std::move(*kept);
         }

@@ -36,10 +36,12 @@ std::uint64_t TableArtSource(const std::string& pakPath);
 PictureCacheKey TablePicturesKey(const std::string& deckFolder, const TablePlacement& placement, std::uint64_t source);
 
 // The table's pictures for the deck at the placement, in the order TableView::UsePictures takes
-// them: from the cache, or rendered from the unpacked art by the art module (throws
-// modDX::LoadError when either cannot be read) and then stored. `rendered` says which.
+// them: from the cache (unless `useKept` is false: the kept ones did not fit), or rendered from
+// the unpacked art by the art module (throws modDX::LoadError when either cannot be read) and
+// then stored. `rendered` says which.
 PictureSet MakeTablePictures(const std::string& deckFolder, const TablePlacement& placement,
                              const modDX::PathResolver& resolve, ArtModule& artModule, const PictureCache& cache,
-                             std::uint64_t source, std::ostream& notes, bool* rendered = nullptr);
+                             std::uint64_t source, std::ostream& notes, bool* rendered = nullptr,
+                             bool useKept = true);
 
 }  // namespace pellow

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <utility>
 
 #include <langinfo.h>
 
@@ -187,23 +188,33 @@ void TableView::LoadBitmaps(const LaunchSettings& settings, const modDX::PathRes
     LoadFont(handFont_, resolve, kHandFontFile);
 }
 
-void TableView::UsePictures(const std::vector<PixelPicture>& pictures, int cardUnitsWide, int cardUnitsHigh,
+bool TableView::UsePictures(const std::vector<PixelPicture>& pictures, int cardUnitsWide, int cardUnitsHigh,
                             std::shared_ptr<const void> owner) {
-    t_ = display_.tableTransform();
+    const modDX::TableTransform next = display_.tableTransform();
+    // Sizes rounded as the art rounds them when it draws for a scale.
+    const auto sized = [&next](int units) { return std::max(1, static_cast<int>(std::lround(units * next.scale))); };
+    const int cardWidth = sized(cardUnitsWide), cardHeight = sized(cardUnitsHigh);
+    const int cellWidth = sized(19), cellHeight = sized(27);
     const auto at = [&pictures](TablePicture p) -> const PixelPicture& {
         return pictures[static_cast<std::size_t>(p)];
     };
-    const auto fail = [](const char* what) { throw modDX::LoadError("UsePictures", modDX::errPictureFormat, what); };
-    if (pictures.size() != static_cast<std::size_t>(TablePicture::Count)) fail("The set of table pictures is not whole.");
+    // Everything is checked before anything is taken: a set kept from before may be of another
+    // size, and the table then keeps what it has.
+    if (pictures.size() != static_cast<std::size_t>(TablePicture::Count)) return false;
     for (const PixelPicture& p : pictures)
-        if (p.width <= 0 || p.height <= 0 || !p.pixels) fail("A table picture is empty.");
-    // Sizes rounded as the art rounds them when it draws for a scale.
-    const auto sized = [this](int units) { return std::max(1, static_cast<int>(std::lround(units * t_.scale))); };
-    const int cardWidth = sized(cardUnitsWide), cardHeight = sized(cardUnitsHigh);
+        if (p.width <= 0 || p.height <= 0 || !p.pixels) return false;
     for (int i = 0; i <= static_cast<int>(TablePicture::Back); ++i)
         if (pictures[static_cast<std::size_t>(i)].width != cardWidth ||
             pictures[static_cast<std::size_t>(i)].height != cardHeight)
-            fail("A card picture is not of the table's card size.");
+            return false;
+    if (at(TablePicture::Felt).width != display_.width() || at(TablePicture::Felt).height != display_.height())
+        return false;
+    for (const TablePicture sheet : {TablePicture::DigitFont, TablePicture::DeluxeFont, TablePicture::HandFont})
+        if (at(sheet).width != 20 * cellWidth || at(sheet).height < cellHeight) return false;
+
+    t_ = next;
+    // The old pixels stay until every surface over them is gone.
+    const std::shared_ptr<const void> previous = std::exchange(picturesOwner_, std::move(owner));
     const auto make = [&](modDX::Surface& s, TablePicture p, bool key, bool runLength = true) {
         const PixelPicture& from = at(p);
         modDX::SurfaceOverPixels(s, from.width, from.height, from.pixels);
@@ -223,18 +234,14 @@ void TableView::UsePictures(const std::vector<PixelPicture>& pictures, int cardU
     make(lineSurface_[2], TablePicture::VerticalLine, true);
     make(lineSurface_[3], TablePicture::Pointer, true);
     // The glyph cells and their spacing, scaled as the sheets were drawn.
-    const int cellWidth = sized(19), cellHeight = sized(27);
     const auto font = [&](clsDXBitmapFont& f, TablePicture p) {
-        const PixelPicture& sheet = at(p);
-        if (sheet.width != 20 * cellWidth || sheet.height < cellHeight) fail("A glyph sheet is not of the table's text size.");
         make(f.dds, p, true);
         f.SetCells(cellWidth, cellHeight, 20, static_cast<float>(kTextAdvance * t_.scale));
     };
     font(digitFont_, TablePicture::DigitFont);
     font(deluxeFont_, TablePicture::DeluxeFont);
     font(handFont_, TablePicture::HandFont);
-    // Every surface over the old pixels is gone by now.
-    picturesOwner_ = std::move(owner);
+    return true;
 }
 
 void TableView::StretchPictures(int cardUnitsWide, int cardUnitsHigh) {

@@ -109,10 +109,11 @@ public:
     // the first one that cannot be loaded.
     void LoadBitmaps(const LaunchSettings& settings, const modDX::PathResolver& resolve);
     // Takes the table's pictures made for the display's table transform instead (the table
-    // drawn for the pixels it is shown on), with cards of the given size in table units; throws
-    // modDX::LoadError when one is missing or of a size that does not fit the transform.
-    // The pictures are drawn from where they are: `owner` keeps them there until the next set.
-    void UsePictures(const std::vector<PixelPicture>& pictures, int cardUnitsWide, int cardUnitsHigh,
+    // drawn for the pixels it is shown on), with cards of the given size in table units. False,
+    // taking nothing, when one is missing or of a size that does not fit the transform and the
+    // back buffer; throws modDX::LoadError when the platform cannot make a surface. The pictures
+    // are drawn from where they are: `owner` keeps them there until the next set.
+    bool UsePictures(const std::vector<PixelPicture>& pictures, int cardUnitsWide, int cardUnitsHigh,
                      std::shared_ptr<const void> owner);
     // For the moments until pictures for a new table transform are made: the pictures in use
     // stretched to that transform's sizes (the felt to the whole back buffer), pixel by pixel.

@@ -118,12 +118,20 @@ TEST_F(GameTest, TheTableDrawnForItsPixelsFollowsAResize) {
     game->options.windowWidth = 1920;
     game->options.windowHeight = 1080;
     game->cacheFolder = (folder / "cache").string();
+    // A kept set with a sound checksum but of other sizes (another renderer's) is made again.
+    const PictureCacheKey key1080 =
+        TablePicturesKey("Vintage", PlaceTable(1920, 1080), TableArtSource((folder / "res002.pak").string()));
+    PictureSet foreign;
+    for (int i = 0; i < static_cast<int>(TablePicture::Count); ++i) foreign.Add(7, 9);
+    std::ostringstream notes;
+    ASSERT_TRUE(PictureCache((folder / "cache").string()).Store(key1080, foreign, notes));
     game->unpacked = UnpackResources(game->resourceBase, game->match.settings.packFileName);
     game->StartGame(modDX::DisplayKind::Memory);
     game->match.clock = &clock;
     game->idleWait = [](int) {};
     Match& m = game->match;
     ASSERT_EQ(game->display().width(), 1920);
+    EXPECT_EQ(PictureCache((folder / "cache").string()).Load(key1080)->SizeOf(0), (PictureSet::Size{194, 271}));
     ASSERT_EQ(game->display().height(), 1080);
     EXPECT_EQ(m.layout.tableWidth, 1365);
     EXPECT_EQ(m.layout.tableHeight, 768);
@@ -134,7 +142,6 @@ TEST_F(GameTest, TheTableDrawnForItsPixelsFollowsAResize) {
     EXPECT_TRUE(fs::exists(folder / "cache" / "Vintage-1920x1080.pics"));
     // Kept, the pictures come back without the art they were made from.
     bool rendered = true;
-    std::ostringstream notes;
     ArtModule noModule("/nonexistent/pellow-art.so");
     const auto kept =
         MakeTablePictures("Vintage", PlaceTable(1920, 1080), [](std::string_view) { return std::string("/nonexistent"); },
