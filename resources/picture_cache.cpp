@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <cstdlib>
 #include <cstring>
 
@@ -72,6 +73,24 @@ UniqueFd OpenEntry(int folderFd, const std::string& fileName, struct stat& st) {
     UniqueFd fd{openat(folderFd, fileName.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK)};
     if (!fd || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return UniqueFd{};
     return fd;
+}
+
+// The entry's temporary file, made with O_EXCL: one that a killed write left would refuse every
+// later write of that entry. An old plain file of that name in the cache's own folder is that
+// leftover and is removed; a recent one may be another game's write under way, and stays.
+bool CreateOverLeftover(detail::NewFile& file, int folderFd, const std::string& fileName) {
+    if (file.Create(0600)) return true;
+    if (errno != EEXIST) return false;
+    const std::string temporary = detail::NewFile::TemporaryName(fileName);
+    struct stat st {};
+    constexpr time_t kWriteTakesAtMost = 60;
+    if (fstatat(folderFd, temporary.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_nlink != 1 || st.st_mtime + kWriteTakesAtMost > time(nullptr)) {
+        errno = EEXIST;
+        return false;
+    }
+    unlinkat(folderFd, temporary.c_str(), 0);
+    return file.Create(0600);
 }
 
 bool HasOurMagic(int fd) {
@@ -190,7 +209,7 @@ bool PictureCache::Store(const PictureCacheKey& key, const PictureSet& pictures,
         at += static_cast<std::int64_t>(size);
         return ok;
     };
-    if (!file.Create(0600) || !put(&h, sizeof h) || !put(sides.data(), sides.size() * 4) ||
+    if (!CreateOverLeftover(file, folder.get(), FileName(key.name)) || !put(&h, sizeof h) || !put(sides.data(), sides.size() * 4) ||
         !put(pictures.Base(), pixelBytes) || !put(&crc, 4) || !file.Commit()) {
         notes << "Pellow: " << detail::WithErrno("cannot keep pictures in " + detail::Quoted(folder_), errno) << '\n';
         return false;

@@ -1,5 +1,6 @@
 #include "resources/picture_cache.hpp"
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -98,6 +99,26 @@ TEST_F(PictureCacheTest, FollowsNoLinkAndRemovesOnlyItsOwnOldestEntries) {
     EXPECT_TRUE(fs::exists(Folder() / "notes.txt"));
     EXPECT_TRUE(fs::is_symlink(Folder() / "Worn-800x600.pics"));
     EXPECT_TRUE(fs::exists(root_ / "elsewhere"));
+}
+
+TEST_F(PictureCacheTest, AWriteKilledLongAgoDoesNotBlockItsEntry) {
+    const PictureCache cache(Folder().string());
+    fs::create_directories(Folder());
+    const fs::path part = Folder() / ".Royal-5.pics.part";
+    // Just made: perhaps another game's write under way, so it stays and this store gives way.
+    std::ofstream(part) << "half";
+    EXPECT_FALSE(cache.Store({"Royal-5", 1}, Pictures(5), notes_));
+    EXPECT_TRUE(fs::exists(part));
+    // Left by a write killed long ago: removed, and the entry is written.
+    fs::last_write_time(part, fs::file_time_type::clock::now() - std::chrono::hours(2));
+    ASSERT_TRUE(cache.Store({"Royal-5", 1}, Pictures(5), notes_)) << notes_.str();
+    EXPECT_EQ(cache.Load({"Royal-5", 1}), Pictures(5));
+    EXPECT_FALSE(fs::exists(part));
+    // A link of that name is never followed nor removed.
+    std::ofstream(root_ / "target") << "someone's";
+    fs::create_symlink(root_ / "target", Folder() / ".Royal-6.pics.part");
+    EXPECT_FALSE(cache.Store({"Royal-6", 1}, Pictures(6), notes_));
+    EXPECT_TRUE(fs::is_symlink(Folder() / ".Royal-6.pics.part"));
 }
 
 TEST_F(PictureCacheTest, AFolderThatCannotBeMadeIsOneNote) {
