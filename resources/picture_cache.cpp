@@ -65,7 +65,15 @@ UniqueFd OpenFolder(const std::string& folder, bool make) {
         if (slash != std::string::npos && slash > 0) mkdir(folder.substr(0, slash).c_str(), 0700);
         mkdir(folder.c_str(), 0700);
     }
-    return UniqueFd{open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
+    UniqueFd fd{open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
+    // Only a folder of the player's that no one else may write into: another user could put
+    // files there under the entries' names, or swap them while they are read.
+    struct stat st {};
+    if (fd && (fstat(fd.get(), &st) != 0 || st.st_uid != geteuid() || (st.st_mode & 022) != 0)) {
+        errno = EACCES;
+        return UniqueFd{};
+    }
+    return fd;
 }
 
 // A regular file of ours at name in the folder, opened without following a link.

@@ -129,5 +129,14 @@ TEST_F(PictureCacheTest, AFolderThatCannotBeMadeIsOneNote) {
     EXPECT_FALSE(PictureCache("").Store({"Royal-1", 1}, Pictures(1), notes_));
 }
 
+TEST_F(PictureCacheTest, AFolderOthersMayWriteIntoIsNotUsed) {
+    const PictureCache cache(Folder().string());
+    ASSERT_TRUE(cache.Store({"Royal-1", 1}, Pictures(1), notes_));
+    fs::permissions(Folder(), fs::perms::others_write, fs::perm_options::add);
+    EXPECT_FALSE(cache.Load({"Royal-1", 1}));
+    EXPECT_FALSE(cache.Store({"Royal-2", 1}, Pictures(2), notes_));
+    EXPECT_FALSE(fs::exists(Folder() / "Royal-2.pics"));
+}
+
 }  // namespace
 }  // namespace pellow
