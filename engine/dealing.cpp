@@ -143,6 +143,16 @@ void SetFirstLeader(Match& m) {
     BeginPlay(m.deal, NextSeat(turn));
 }
 
+void DealAllAtOnce(Match& m) {
+    for (int k = 0; k < kCards; ++k) {
+        // dealSeatIndex runs 0, 3, 2, 1, moving on after each thirteenth card.
+        const int seat = m.motion.dealOrder[(4 - k / kHandCards) % 4];
+        GiveCard(m.deal, seat, m.motion.deckCards[k].card);
+    }
+    m.motion.nextDeckCard = m.motion.cardsDealt = kCards;
+    SetFirstLeader(m);
+}
+
 void SortUserHand(Match& m) {
     auto& hand = m.motion.userHand;
     std::array<int, kHandCards> listed{};

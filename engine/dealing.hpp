@@ -34,6 +34,10 @@ void AddDealtCard(Match& m, CardSprite& card);
 // The stock sprite that was dealt goes back to its home and is hidden.
 void ParkCard(CardSprite& card);
 void SetFirstLeader(Match& m);
+// The whole stock handed out at once to the seats DealNextCard hands it to a card at a time (13
+// to each seat of the deal order in turn), then the first leader set: a deal without frames,
+// for a table that shows none (the network server). Call it right after NewDeal.
+void DealAllAtOnce(Match& m);
 int FindTwoOfDiamonds(const DealState& d);
 
 // ---- The user's hand re-ordered ----

@@ -7,6 +7,7 @@
 #include <climits>
 #include <vector>
 
+#include "engine/phases.hpp"
 #include "engine/services.hpp"
 
 namespace pellow {
@@ -406,6 +407,33 @@ TEST(FittedTableTest, EveryItemStaysOnTheTableAtItsEdgeAndClearOfTheOthers) {
             EXPECT_NEAR(along(g, true), along(d, true), 1) << seat;
             EXPECT_NEAR(along(g, false), along(d, false), 1) << seat;
         }
+    }
+}
+
+}  // namespace
+}  // namespace pellow
+
+namespace pellow {
+namespace {
+
+// The frameless deal must hand every seat the cards the animated one does, and the same leader,
+// for a match's first deal (the two of diamonds) and for later ones.
+TEST_F(DealTest, DealtAtOnceAsTheFramesDealIt) {
+    ManualClock clock;
+    m.clock = &clock;
+    m.numberedDeals = true;
+    for (int deal = 0; deal < 8; ++deal) {
+        Match atOnce = m;
+        MersenneRandom twin = rnd;
+        atOnce.random = &twin;
+        NewDeal(atOnce);
+        DealAllAtOnce(atOnce);
+        NewDeal(m);
+        for (int frame = 0; m.motion.statusText == Phase::DealingCards && frame < 10000; ++frame) StepFrame(m, {});
+        ASSERT_EQ(m.motion.statusText, Phase::NormalPlay);
+        EXPECT_EQ(atOnce.deal, m.deal) << "deal " << deal;
+        EXPECT_EQ(atOnce.dealerSeat, m.dealerSeat);
+        m.score.firstDealDone = deal % 2 == 0;  // the two of diamonds finds every other dealer
     }
 }
 

@@ -10,6 +10,8 @@ set(header_of_presentation "presentation/surface.hpp")
 set(header_of_resources "resources/file_formats.hpp")
 set(header_of_app "app/settings.hpp")
 set(header_of_tools "tools/sim/sim.hpp")
+set(header_of_net "net/protocol.hpp")
+set(header_of_server "server/lobby.hpp")
 
 set(flags -std=c++20 -fsyntax-only)
 foreach(dir IN LISTS INCLUDES)
