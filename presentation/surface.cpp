@@ -1,5 +1,6 @@
 #include "presentation/surface.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -29,10 +30,28 @@ void BltFast(Surface& destination, std::int64_t x, std::int64_t y, Surface& sour
     if (x < 0 || y < 0 || x + w > destination.width() || y + h > destination.height()) return;
 
     source.useColorKey(useColorKey);
-    SDL_Rect from{static_cast<int>(left), static_cast<int>(top), static_cast<int>(w), static_cast<int>(h)};
-    SDL_Rect to{static_cast<int>(x), static_cast<int>(y), static_cast<int>(w), static_cast<int>(h)};
     // Everything is already inside both surfaces, so the unclipped copy is enough.
-    SDL_LowerBlit(source.raw(), &from, destination.raw(), &to);
+    const auto copy = [&](SDL_Surface* from, std::int64_t first, std::int64_t end) {
+        if (first >= end) return;
+        SDL_Rect part{static_cast<int>(left), static_cast<int>(first), static_cast<int>(w), static_cast<int>(end - first)};
+        SDL_Rect to{static_cast<int>(x), static_cast<int>(y + first - top), static_cast<int>(w),
+                    static_cast<int>(end - first)};
+        SDL_LowerBlit(from, &part, destination.raw(), &to);
+    };
+    if (!useColorKey || source.plainRows().empty()) {
+        copy(source.raw(), top, bottom);
+        return;
+    }
+    // A card's key is only in its rounded corners: the rows between them are copied whole.
+    std::int64_t row = top;
+    for (const auto& [first, end] : source.plainRows()) {
+        const std::int64_t from = std::max<std::int64_t>(first, row), to = std::min<std::int64_t>(end, bottom);
+        if (from >= to) continue;
+        copy(source.raw(), row, from);
+        copy(source.unkeyed(), from, to);
+        row = to;
+    }
+    copy(source.raw(), row, bottom);
 }
 
 }  // namespace
@@ -45,7 +64,10 @@ Surface::Surface(Surface&& other) noexcept
     : surface_(std::exchange(other.surface_, nullptr)),
       hasKey_(std::exchange(other.hasKey_, false)),
       key_(std::exchange(other.key_, 0)),
-      keyActive_(std::exchange(other.keyActive_, false)) {}
+      keyActive_(std::exchange(other.keyActive_, false)),
+      fixedPixels_(std::exchange(other.fixedPixels_, false)),
+      plainRows_(std::exchange(other.plainRows_, {})),
+      unkeyed_(std::exchange(other.unkeyed_, nullptr)) {}
 
 Surface& Surface::operator=(Surface&& other) noexcept {
     if (this != &other) {
@@ -54,6 +76,9 @@ Surface& Surface::operator=(Surface&& other) noexcept {
         hasKey_ = std::exchange(other.hasKey_, false);
         key_ = std::exchange(other.key_, 0);
         keyActive_ = std::exchange(other.keyActive_, false);
+        fixedPixels_ = std::exchange(other.fixedPixels_, false);
+        plainRows_ = std::exchange(other.plainRows_, {});
+        unkeyed_ = std::exchange(other.unkeyed_, nullptr);
     }
     return *this;
 }
@@ -62,11 +87,19 @@ int Surface::width() const { return surface_ ? surface_->w : 0; }
 int Surface::height() const { return surface_ ? surface_->h : 0; }
 
 void Surface::reset() {
+    forgetPlainRows();
     if (surface_) SDL_FreeSurface(surface_);
     surface_ = nullptr;
     hasKey_ = false;
     key_ = 0;
     keyActive_ = false;
+    fixedPixels_ = false;
+}
+
+void Surface::forgetPlainRows() {
+    if (unkeyed_) SDL_FreeSurface(unkeyed_);
+    unkeyed_ = nullptr;
+    plainRows_.clear();
 }
 
 void Surface::adopt(SDL_Surface* surface) {
@@ -102,6 +135,37 @@ void Surface::setColorKey(std::uint32_t key, bool runLength) {
     // Run-length encoding skips the transparent runs instead of testing every pixel.
     SDL_SetSurfaceRLE(surface_, runLength ? 1 : 0);
     keyActive_ = true;
+    forgetPlainRows();
+    if (fixedPixels_ && !runLength && surface_->format->BytesPerPixel == 2) findPlainRows();
+}
+
+void Surface::findPlainRows() {
+    // Runs shorter than this cost more in extra copies than they save.
+    constexpr int kShortest = 8;
+    constexpr std::size_t kMostRuns = 8;
+    const auto key = static_cast<std::uint16_t>(key_);
+    const auto hasKey = [&](int y) {
+        const auto* row = reinterpret_cast<const std::uint16_t*>(static_cast<const std::uint8_t*>(surface_->pixels) +
+                                                                 static_cast<std::ptrdiff_t>(y) * surface_->pitch);
+        return std::find(row, row + surface_->w, key) != row + surface_->w;
+    };
+    std::vector<std::pair<int, int>> runs;
+    for (int y = 0; y < surface_->h;) {
+        if (hasKey(y)) {
+            ++y;
+            continue;
+        }
+        const int first = y;
+        while (y < surface_->h && !hasKey(y)) ++y;
+        if (y - first >= kShortest) runs.emplace_back(first, y);
+    }
+    if (runs.empty() || runs.size() > kMostRuns) return;
+    unkeyed_ = SDL_CreateRGBSurfaceWithFormatFrom(surface_->pixels, surface_->w, surface_->h,
+                                                  surface_->format->BitsPerPixel, surface_->pitch,
+                                                  surface_->format->format);
+    if (!unkeyed_) return;
+    SDL_SetSurfaceBlendMode(unkeyed_, SDL_BLENDMODE_NONE);
+    plainRows_ = std::move(runs);
 }
 
 void Surface::useColorKey(bool use) {
@@ -154,6 +218,7 @@ void SurfaceOverPixels(Surface& surface, int width, int height, const std::uint1
     if (!made) throw LoadError("SurfaceOverPixels", errPictureFormat, SDL_GetError());
     SDL_SetSurfaceBlendMode(made, SDL_BLENDMODE_NONE);
     surface.adopt(made);
+    surface.markFixedPixels();
 }
 
 void StretchedCopy(const Surface& from, Surface& to, int width, int height) {

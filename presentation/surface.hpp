@@ -6,6 +6,8 @@
 // The clipped copy between them is Display::BltSurface (display.hpp), since the clip rectangle
 // is the screen's.
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 struct SDL_Surface;
 
@@ -48,11 +50,24 @@ public:
     // the state changes, since that invalidates its copy routines.
     void useColorKey(bool use);
 
+    // For pixels that never change (SurfaceOverPixels): the runs of rows [first, second) that
+    // hold no key pixel, and the same pixels seen unkeyed, so a keyed copy takes those rows as a
+    // plain copy instead of testing every pixel. Empty for any other surface.
+    const std::vector<std::pair<int, int>>& plainRows() const { return plainRows_; }
+    SDL_Surface* unkeyed() const { return unkeyed_; }
+    void markFixedPixels() { fixedPixels_ = true; }
+
 private:
+    void forgetPlainRows();
+    void findPlainRows();
+
     SDL_Surface* surface_ = nullptr;
     bool hasKey_ = false;
     std::uint32_t key_ = 0;
     bool keyActive_ = false;
+    bool fixedPixels_ = false;
+    std::vector<std::pair<int, int>> plainRows_;
+    SDL_Surface* unkeyed_ = nullptr;
 };
 
 // ---- Helpers for making and inspecting pictures ----

@@ -221,7 +221,7 @@ bool TableView::UsePictures(const std::vector<PixelPicture>& pictures, int cardU
         if (key) modDX::SetColorKey(s, 2, runLength);
     };
     make(backgroundSurface_, TablePicture::Felt, false);
-    make(cardBackSurface_, TablePicture::Back, true);
+    make(cardBackSurface_, TablePicture::Back, true, false);
     for (int i = 0; i < kCards; ++i) {
         modDX::SurfaceOverPixels(cardSurface_[i], cardWidth, cardHeight, pictures[static_cast<std::size_t>(i)].pixels);
         // Without run-length encoding: darkening a card reads its pixels while playing.

@@ -111,6 +111,47 @@ TEST_F(ColourKeyTest, ModesOneAndTwoKeyBlackAndMagentaAndOtherModesNothing) {
     EXPECT_EQ(CopyStrip(true), (Pixels{kUnder, 0, 0xFFFF}));
 }
 
+// A card over fixed pixels is copied in row bands (its key only in some rows): every cut of it
+// must still leave exactly what a pixel-by-pixel keyed copy leaves.
+TEST_F(ColourKeyTest, PicturesOverFixedPixelsCopyLikeAnyKeyedPicture) {
+    constexpr int kW = 6, kH = 40;
+    constexpr std::uint16_t kKey = 0xF81F;
+    std::vector<std::uint16_t> pixels(kW * kH);
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) {
+            const bool corner = (y < 3 || y >= kH - 3) && (x == 0 || x == kW - 1);
+            pixels[y * kW + x] = corner || (y == 20 && x == 2) ? kKey : static_cast<std::uint16_t>(y * 64 + x + 1);
+        }
+    Surface card;
+    modDX::SurfaceOverPixels(card, kW, kH, pixels.data());
+    modDX::SetColorKey(card, 2, false);
+    ASSERT_FALSE(card.plainRows().empty()) << "the bands this test is about";
+    struct Cut {
+        Rect from;
+        int x, y;
+    };
+    // Cut at the screen's bottom and top, and parts starting and ending inside the bands.
+    for (const Cut cut : {Cut{Rect{0, 0, kW, kH}, 10, 0}, Cut{Rect{1, 2, 5, 38}, 20, 0}, Cut{Rect{0, 21, kW, kH}, 30, 0},
+                          Cut{Rect{0, 0, kW, kH}, 40, -25}, Cut{Rect{0, 4, kW, 19}, 50, 0}})
+        for (const bool useKey : {true, false}) {
+            modDX::FillRect(backBuffer(), Rect{0, 0, 64, 16}, kUnder);
+            display.BltSurface(card, backBuffer(), cut.from, cut.x, cut.y, useKey);
+            const Rect f = cut.from;
+            for (int y = 0; y < 16; ++y)
+                for (int x = 0; x < 64; ++x) {
+                    const int sx = x - cut.x + f.left, sy = y - cut.y + f.top;
+                    std::uint16_t want = kUnder;
+                    if (sx >= f.left && sx < f.right && sy >= f.top && sy < f.bottom && sy >= 0) {
+                        const std::uint16_t p = pixels[sy * kW + sx];
+                        if (!(useKey && p == kKey)) want = p;
+                    }
+                    ASSERT_EQ(GetPixel(backBuffer(), x, y), want)
+                        << "at " << x << "," << y << " copying from " << f.left << "," << f.top << " to " << cut.x
+                        << "," << cut.y << (useKey ? " keyed" : " plain");
+                }
+        }
+}
+
 class LoadErrorTest : public DisplayFixture {};
 
 TEST_F(LoadErrorTest, MissingPictureThrowsTheThreeLineReport) {
