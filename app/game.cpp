@@ -283,14 +283,23 @@ void Game::FollowDisplaySizeOrThrow() {
         }
     }
     if (!rendering_.valid() || rendering_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
-    PictureSet made = rendering_.get();
     // The window may have changed size again meanwhile: then those are made in turn.
-    if (renderingFor_ != std::pair{display_.width(), display_.height()}) {
-        StartRendering();
-        return;
+    const bool stale = renderingFor_ != std::pair{display_.width(), display_.height()};
+    // The stretched pictures play on well enough: a render that fails is reported, not fatal,
+    // and is tried again at the next size.
+    try {
+        PictureSet made = rendering_.get();
+        if (stale) {
+            StartRendering();
+            return;
+        }
+        if (!UseTablePictures(std::move(made))) throw UnfitPictures();
+        lastLook_ = FrameLook{};
+    } catch (const std::exception& e) {
+        std::cerr << "Pellow: the pictures for " << display_.width() << " x " << display_.height()
+                  << " could not be made; the table keeps stretched ones: " << e.what() << '\n';
+        if (stale) StartRendering();
     }
-    if (!UseTablePictures(std::move(made))) throw UnfitPictures();
-    lastLook_ = FrameLook{};
 }
 
 void Game::StartRendering() {

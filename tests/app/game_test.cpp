@@ -2,6 +2,7 @@
 // with input put where the platform layer leaves it, and quit.
 #include <malloc.h>
 
+#include <iostream>
 #include <sstream>
 #include <chrono>
 #include <thread>
@@ -216,6 +217,23 @@ TEST_F(GameTest, TheTableDrawnForItsPixelsFollowsAResize) {
     Frame(640, 512, true);
     Frame(640, 512, false);
     EXPECT_EQ(m.motion.statusText, Phase::DealingCards);
+
+    // Pictures that cannot be rendered for a new size (the archive gone meanwhile) leave the
+    // stretched ones in play, with a line on stderr: the game goes on.
+    fs::rename(folder / "res002.pak", folder / "moved.pak");
+    std::ostringstream said;
+    std::streambuf* const stderrBuffer = std::cerr.rdbuf(said.rdbuf());
+    game->display().SetWindowedSize(1600, 900);
+    for (int i = 0; i < 3000 && said.str().find("could not be made") == std::string::npos; ++i) {
+        Frame();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    for (int i = 0; i < 30; ++i) Frame();
+    std::cerr.rdbuf(stderrBuffer);
+    EXPECT_NE(said.str().find("Pellow: the pictures for 1600 x 900 could not be made"), std::string::npos) << said.str();
+    EXPECT_EQ(game->table().background().width(), 1600);
+    EXPECT_NE(game->table().card(0).width(), 173);
+    fs::rename(folder / "moved.pak", folder / "res002.pak");
 }
 
 // A whole deal played with the keyboard alone: Left and Right keep the highlight on cards that
