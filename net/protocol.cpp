@@ -66,7 +66,8 @@ ClientMessage ReadMessage(const json& o, const std::string& type) {
         m.turnSeconds = IntField(o, "turnSeconds", 0, kMaxTurnSeconds, 0);
         return m;
     }
-    if (type == "join") return Join{TextField(o, "code", 64, true), TextField(o, "name", kMaxNameBytes, false)};
+    if (type == "join")
+        return Join{TextField(o, "code", 64, true), TextField(o, "name", kMaxNameBytes, false), IntField(o, "seat", -1, 3, -1)};
     if (type == "rejoin") return Rejoin{TextField(o, "token", 64, true)};
     if (type == "seat") {
         SetSeat m;
@@ -175,6 +176,7 @@ std::string Encode(const ClientMessage& message) {
             } else if constexpr (std::is_same_v<T, Join>) {
                 o = {{"type", "join"}, {"code", m.code}};
                 if (!m.name.empty()) o["name"] = m.name;
+                if (m.seat >= 0) o["seat"] = m.seat;
             } else if constexpr (std::is_same_v<T, Rejoin>) {
                 o = {{"type", "rejoin"}, {"token", m.token}};
             } else if constexpr (std::is_same_v<T, SetSeat>) {

@@ -40,6 +40,8 @@ struct Create {
 struct Join {
     std::string code;
     std::string name;
+    // With the table's code: this free seat rather than the first one.
+    int seat = -1;
 };
 // Back in one's own seat with the secret token the welcome gave.
 struct Rejoin {

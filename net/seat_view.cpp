@@ -76,6 +76,18 @@ std::string StateMessage(const DealState& d, const MatchScore& s, int viewer, in
               {"leader", int{d.trickLeader}}, {"toPlay", int{d.toPlay}}, {"cardsPlayed", int{d.cardsPlayed}},
               {"points", Points(d)}, {"score", Totals(s)}};
     if (d.cardsPlayed > 0) o["trumps"] = int{d.trumps};
+    // What every seat has seen played: the piles, who played each card, the suits shown void.
+    json taken = json::array();
+    for (int team = 0; team < 2; ++team) {
+        json pile = json::array();
+        for (int i = 0; i < d.takenCount[team]; ++i) pile.push_back(int{d.taken[team][i]});
+        taken.push_back(std::move(pile));
+    }
+    o["taken"] = std::move(taken);
+    json playedBy = json::array();
+    for (const std::int8_t seat : d.playedBy) playedBy.push_back(int{seat});
+    o["playedBy"] = std::move(playedBy);
+    o["voids"] = json::array({d.shownVoid[0], d.shownVoid[1], d.shownVoid[2], d.shownVoid[3]});
     if (Seated(viewer)) o["hand"] = Hand(d, viewer);
     return o.dump();
 }

@@ -106,6 +106,14 @@ public:
     }
 
     bool Over() const { return over_; }
+    // The match's end as its seats were told it; empty for a table closed before its end.
+    std::string Result() const { return score_.matchOver ? net::MatchEndMessage(score_) : std::string(); }
+    std::vector<std::string> Tokens() const {
+        std::vector<std::string> tokens;
+        for (const Seat& seat : seats_)
+            if (!seat.token.empty()) tokens.push_back(seat.token);
+        return tokens;
+    }
     const std::string& Code() const { return code_; }
 
     void SeatHost(ConnectionId conn, const net::Create& create) {
@@ -114,7 +122,7 @@ public:
     }
 
     // A person takes `seat` (kAnySeat: the first free one) or watches (kWatch).
-    std::optional<net::Refusal> Join(ConnectionId conn, int seat, const std::string& name) {
+    std::optional<net::Refusal> Join(ConnectionId conn, int seat, const std::string& name, int wanted) {
         if (seat == kWatch) {
             watchers_.push_back(conn);
             s_.Send(conn, json{{"type", "welcome"}, {"v", net::kProtocolVersion}, {"role", "watcher"}}.dump());
@@ -122,7 +130,10 @@ public:
             if (started_) s_.Send(conn, net::StateMessage(deal_, score_, kNoSeat, dealIndex_));
             return std::nullopt;
         }
-        if (seat == kAnySeat) {
+        if (seat == kAnySeat && wanted >= 0) {
+            if (seats_[wanted].kind != Seat::Kind::Open) return net::Refusal{ErrorCode::SeatTaken, "that seat is taken"};
+            seat = wanted;
+        } else if (seat == kAnySeat) {
             for (int i = 0; i < 4 && seat == kAnySeat; ++i)
                 if (seats_[i].kind == Seat::Kind::Open) seat = i;
             if (seat == kAnySeat) return net::Refusal{ErrorCode::SeatTaken, "every seat of this table is taken"};
@@ -498,12 +509,16 @@ void Lobby::Handle(ConnectionId id, Connection& c, const net::ClientMessage& mes
         const auto entry = code ? s.codes.find(*code) : s.codes.end();
         if (entry == s.codes.end()) return noCode("no table has that code");
         table = s.tables.at(entry->second.table).get();
-        refusal = table->Join(id, entry->second.seat, join->name);
+        refusal = table->Join(id, entry->second.seat, join->name, join->seat);
         if (!refusal) c.greeted = true, c.table = entry->second.table;
     } else if (const auto* rejoin = std::get_if<net::Rejoin>(&message)) {
         if (table) return Refuse(id, c, ErrorCode::NotNow, "you are at a table already");
         const auto entry = net::WellFormedToken(rejoin->token) ? s.tokens.find(rejoin->token) : s.tokens.end();
-        if (entry == s.tokens.end()) return noCode("no seat has that token (the match may be over)");
+        if (const auto done = finished_.find(rejoin->token); entry == s.tokens.end() && done != finished_.end()) {
+            c.closing = true;
+            return s.Send(id, done->second.result, true);
+        }
+        if (entry == s.tokens.end()) return noCode("no seat has that token");
         const TokenEntry seat = entry->second;
         table = s.tables.at(seat.table).get();
         c.greeted = true;
@@ -541,6 +556,9 @@ void Lobby::Closed(ConnectionId id) {
 
 void Lobby::DropTable(std::uint64_t id) {
     const auto t = shared_->tables.find(id);
+    // A person away at the end learns the result on return, for a while.
+    if (const std::string result = t->second->Result(); !result.empty())
+        for (const std::string& token : t->second->Tokens()) finished_[token] = {result, shared_->now + kResultMillis};
     for (const ConnectionId conn : t->second->Connections())
         if (const auto c = connections_.find(conn); c != connections_.end()) c->second->table = 0, c->second->closing = true;
     shared_->log.push_back("table " + std::to_string(id) + ": closed");
@@ -555,6 +573,7 @@ void Lobby::Tick(std::int64_t now) {
         if (now - c->lastHeard > quiet) Refuse(id, *c, ErrorCode::Idle, "closed for saying nothing", true);
     }
     for (auto& [id, table] : shared_->tables) table->Tick();
+    std::erase_if(finished_, [&](const auto& entry) { return entry.second.until < now; });
 }
 
 void Lobby::Answer(std::uint64_t table, std::uint64_t ticket, int card) {

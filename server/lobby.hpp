@@ -104,6 +104,13 @@ private:
         int count = 0;
     };
     std::map<std::string, Failures> failures_;
+    // The results of finished matches by their seats' tokens, kept this long.
+    static constexpr std::int64_t kResultMillis = 10 * 60 * 1000;
+    struct Result {
+        std::string result;
+        std::int64_t until = 0;
+    };
+    std::unordered_map<std::string, Result> finished_;
 };
 
 }  // namespace pellow::server

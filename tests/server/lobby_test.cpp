@@ -7,6 +7,7 @@
 #include <set>
 
 #include "net/protocol.hpp"
+#include "net/remote_deal.hpp"
 #include "server/computer_seats.hpp"
 
 namespace pellow::server {
@@ -66,6 +67,8 @@ public:
         bool closed = false;
         std::set<int> hand;
         std::string token, code, watchCode;
+        // The seat's own copy of the deal, as a remote player keeps it.
+        std::optional<net::RemoteDeal> copy;
     };
     std::map<ConnectionId, Client> clients;
     // Everything each connection was ever sent, kept after it is gone.
@@ -73,6 +76,7 @@ public:
     Lobby lobby;
     std::int64_t now = 1'000'000;
     std::vector<std::string> leaks;
+    std::vector<std::string> copyFaults;
 
     int Errors(ConnectionId id, const std::string& code) const {
         int n = 0;
@@ -97,6 +101,7 @@ private:
         if (it == clients.end()) return;
         Client& c = it->second;
         Check(c, m->body);
+        FollowCopy(c, *m);
         Act(o.to, c, m->body);
         if (o.close) {
             clients.erase(o.to);
@@ -127,16 +132,34 @@ private:
         CheckCards(c, m, m);
     }
 
-    // Every whole number in an array, at any depth, is taken for a card, but the points and the
-    // score; so is "card".
+    // Every whole number in an array, at any depth, is taken for a card, but the points, the
+    // score, the seats that played each card and the voids; so is "card".
     void CheckCards(const Client& c, const json& node, const json& whole) {
         for (const auto& [key, value] : node.items()) {
-            if (key == "points" || key == "score" || key == "hand") continue;
+            if (key == "points" || key == "score" || key == "hand" || key == "playedBy" || key == "voids") continue;
             if (value.is_structured()) CheckCards(c, value, whole);
             const bool card = (node.is_array() || key == "card") && value.is_number_integer();
             if (card && !c.hand.count(value.get<int>()) && !played.count(value.get<int>()))
                 leaks.push_back("an unplayed card of another hand: " + whole.dump());
         }
+    }
+
+    // The seat's copy offers the cards the server offers, and scores the deal as the server does.
+    void FollowCopy(Client& c, const net::ServerMessage& m) {
+        if (m.type == "welcome" && !c.watcher) c.copy.emplace(c.seat);
+        if (!c.copy) return;
+        std::string why;
+        if (!c.copy->Apply(m, &why)) copyFaults.push_back(why);
+        const DealState& d = c.copy->Deal();
+        if (m.type == "turn" && m.body.contains("legal")) {
+            const CardList legal = LegalCards(d);
+            std::vector<int> mine(legal.card.begin(), legal.card.begin() + legal.count);
+            if (d.toPlay != c.seat || mine != m.body["legal"].get<std::vector<int>>())
+                copyFaults.push_back("the copy offers other cards: " + m.body.dump());
+        }
+        if (m.type == "deal_end" && c.copy->InPlay() &&
+            (DealPoints(d, 0) != m.body["points"][0] || DealPoints(d, 1) != m.body["points"][1]))
+            copyFaults.push_back("the copy scores the deal otherwise");
     }
 
     void Act(ConnectionId id, Client& c, const json& m) {
@@ -203,6 +226,7 @@ TEST(LobbyTest, WholeMatchesTellEachSeatOnlyWhatItMaySee) {
     EXPECT_EQ(matches, 12);
     EXPECT_EQ(t.lobby.TableCount(), 0u);
     EXPECT_TRUE(t.leaks.empty()) << t.leaks.front();
+    EXPECT_TRUE(t.copyFaults.empty()) << t.copyFaults.front();
 }
 
 // Each hand as dealt, across the four seats, is the whole deck: no seat was sent a card that
@@ -349,9 +373,15 @@ TEST(LobbyTest, ADroppedSeatIsPlayedUntilItsPersonReturns) {
     int playedForTheAway = 0;
     for (const json& m : t.record.at(ids[0])) playedForTheAway += m["type"] == "played" && m["seat"] == seat;
     EXPECT_GE(playedForTheAway, 13);
+    // Back after the end: the result, for ten minutes.
     const ConnectionId late = t.Connect();
     t.Send(late, net::Rejoin{token});
-    EXPECT_EQ(t.Errors(late, "no_such_code"), 1) << "a finished match's token";
+    ASSERT_NE(t.Last(late, "match_end"), nullptr);
+    EXPECT_EQ(*t.Last(late, "match_end"), *t.Last(ids[0], "match_end"));
+    t.Pass(10 * 60 * 1000 + 1);
+    const ConnectionId later = t.Connect();
+    t.Send(later, net::Rejoin{token});
+    EXPECT_EQ(t.Errors(later, "no_such_code"), 1);
 
     // A drop mid-match and a return with the token: the person plays on from their own hand.
     const auto again = StartTable(t, {}, net::Level::Rules, false);
@@ -374,6 +404,7 @@ TEST(LobbyTest, ADroppedSeatIsPlayedUntilItsPersonReturns) {
     EXPECT_GE(playedByTheReturned, 12);
     EXPECT_EQ(t.lobby.TableCount(), 0u);
     EXPECT_TRUE(t.leaks.empty()) << t.leaks.front();
+    EXPECT_TRUE(t.copyFaults.empty()) << t.copyFaults.front();
 }
 
 TEST(LobbyTest, TheTurnTimerHandsTheCardToTheComputer) {
