@@ -187,7 +187,11 @@ private:
             std::string why;
             const auto message = net::ParseServerMessage(text, &why);
             if (!message) Fail(why);
-            if (Handle(*message)) return;
+            try {
+                if (Handle(*message)) return;
+            } catch (const nlohmann::json::exception&) {
+                Fail("the server sent a malformed " + message->type + " message");
+            }
         }
     }
 

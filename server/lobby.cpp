@@ -508,9 +508,11 @@ void Lobby::Handle(ConnectionId id, Connection& c, const net::ClientMessage& mes
         const auto code = net::CanonicalInviteCode(join->code);
         const auto entry = code ? s.codes.find(*code) : s.codes.end();
         if (entry == s.codes.end()) return noCode("no table has that code");
-        table = s.tables.at(entry->second.table).get();
-        refusal = table->Join(id, entry->second.seat, join->name, join->seat);
-        if (!refusal) c.greeted = true, c.table = entry->second.table;
+        // Taking a reserved seat spends its code: the entry is copied first.
+        const CodeEntry opens = entry->second;
+        table = s.tables.at(opens.table).get();
+        refusal = table->Join(id, opens.seat, join->name, join->seat);
+        if (!refusal) c.greeted = true, c.table = opens.table;
     } else if (const auto* rejoin = std::get_if<net::Rejoin>(&message)) {
         if (table) return Refuse(id, c, ErrorCode::NotNow, "you are at a table already");
         const auto entry = net::WellFormedToken(rejoin->token) ? s.tokens.find(rejoin->token) : s.tokens.end();
