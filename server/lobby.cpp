@@ -149,7 +149,7 @@ public:
         if (p.conn != 0) s_.Send(p.conn, net::ByeMessage("your seat was taken up from another connection"), true);
         p.conn = conn;
         Welcome(conn, seat);
-        Broadcast([&](int) { return TableText(); });
+        BroadcastSame(TableText());
         if (started_ && !p.waiting) {
             s_.Send(conn, net::StateMessage(deal_, score_, seat, dealIndex_));
             if (deal_.toPlay == seat && !DealOver(deal_)) s_.Send(conn, net::TurnMessage(deal_, seat, turnSeconds_));
@@ -172,7 +172,7 @@ public:
             seat.reservedCode = s_.NewCode(id_, m.seat);
             s_.Send(conn, json{{"type", "seat_code"}, {"seat", m.seat}, {"code", seat.reservedCode}}.dump());
         }
-        Broadcast([&](int) { return TableText(); });
+        BroadcastSame(TableText());
         return std::nullopt;
     }
 
@@ -181,7 +181,7 @@ public:
         if (started_) return net::Refusal{ErrorCode::NotNow, "the match has started"};
         started_ = true;
         s_.log.push_back(Describe() + "match started");
-        Broadcast([&](int) { return TableText(); });
+        BroadcastSame(TableText());
         StartDeal();
         return std::nullopt;
     }
@@ -211,7 +211,7 @@ public:
         p.waiting = false;
         s_.log.push_back(Describe() + "seat " + std::to_string(seat) + " left");
         if (conn == host_ && !started_) return Close("the host closed the table");
-        Broadcast([&](int) { return TableText(); });
+        BroadcastSame(TableText());
         HandToComputerIfDue(seat);
     }
 
@@ -222,7 +222,7 @@ public:
         if (!started_) return Leave(conn);
         seats_[seat].conn = 0;
         s_.log.push_back(Describe() + "seat " + std::to_string(seat) + " dropped; a computer plays it");
-        Broadcast([&](int) { return TableText(); });
+        BroadcastSame(TableText());
         HandToComputerIfDue(seat);
     }
 
@@ -247,7 +247,7 @@ public:
 
     // Every connection at the table is told and let go; the lobby then drops the table.
     void Close(const std::string& reason) {
-        Broadcast([&](int) { return net::ByeMessage(reason); }, true);
+        BroadcastSame(net::ByeMessage(reason), true);
         over_ = true;
     }
 
@@ -270,7 +270,7 @@ private:
         while (s_.tokens.count(p.token));
         s_.tokens[p.token] = {id_, seat};
         Welcome(conn, seat, host);
-        Broadcast([&](int) { return TableText(); });
+        BroadcastSame(TableText());
         if (started_) s_.Send(conn, net::StateMessage(deal_, score_, kNoSeat, dealIndex_));
         s_.log.push_back(Describe() + "seat " + std::to_string(seat) + " taken" + (p.waiting ? " from the next deal" : ""));
     }
@@ -307,6 +307,10 @@ private:
         for (int seat = 0; seat < 4; ++seat)
             if (seats_[seat].conn) s_.Send(seats_[seat].conn, text(seats_[seat].waiting ? kNoSeat : seat), close);
         for (const ConnectionId w : watchers_) s_.Send(w, text(kNoSeat), close);
+    }
+    // A message every seat sees alike is written once.
+    void BroadcastSame(const std::string& text, bool close = false) {
+        Broadcast([&](int) -> const std::string& { return text; }, close);
     }
 
     int SeatOf(ConnectionId conn) const {
@@ -351,7 +355,8 @@ private:
         deadline_ = 0;
         if (DealOver(deal_)) return EndDeal();
         const int seat = deal_.toPlay;
-        Broadcast([&](int viewer) { return net::TurnMessage(deal_, viewer, turnSeconds_); });
+        const std::string mover = net::TurnMessage(deal_, seat, turnSeconds_), others = net::TurnMessage(deal_, kNoSeat, 0);
+        Broadcast([&](int viewer) -> const std::string& { return viewer == seat ? mover : others; });
         if (!PersonPlays(seat)) return AskComputer(seat);
         if (turnSeconds_ > 0) deadline_ = s_.now + turnSeconds_ * 1000;
     }
@@ -367,8 +372,8 @@ private:
 
     void Apply(int seat, int card) {
         const int winner = PlayCard(deal_, card);
-        Broadcast([&](int) { return net::PlayedMessage(deal_, seat, card); });
-        if (winner >= 0) Broadcast([&](int) { return net::TrickMessage(deal_); });
+        BroadcastSame(net::PlayedMessage(deal_, seat, card));
+        if (winner >= 0) BroadcastSame(net::TrickMessage(deal_));
         NextTurn();
     }
 
@@ -380,11 +385,11 @@ private:
         m->motion.theirDealScore = DealPoints(deal_, 1);
         ScoreDeal(*m);
         score_ = m->score;
-        Broadcast([&](int) { return net::DealEndMessage(deal_, score_); });
+        BroadcastSame(net::DealEndMessage(deal_, score_));
         if (!score_.matchOver) return StartDeal();
         s_.log.push_back(Describe() + "match over, " + std::to_string(score_.ourMatchPoints) + " to " +
                          std::to_string(score_.theirMatchPoints));
-        Broadcast([&](int) { return net::MatchEndMessage(score_); }, true);
+        BroadcastSame(net::MatchEndMessage(score_), true);
         over_ = true;
     }
 
