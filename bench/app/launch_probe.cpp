@@ -101,8 +101,7 @@ bool DialogDrawn(const std::vector<unsigned long>& px) {
 }
 
 // The table is drawn once a good part of the screen shows the felt (green well above red and
-// blue): the dialog is grey and the empty screen black. A window of 800 x 600 covers 37% of
-// the 1280 x 1024 screen.
+// blue): the dialog is grey and the empty screen black.
 bool TableDrawn(const std::vector<unsigned long>& px) {
     int felt = 0;
     for (unsigned long p : px) {
@@ -229,9 +228,12 @@ Run OneRun(Display* d, const Options& o, bool measureIdle) {
     // Play sits at (380, 530) in the dialog.
     Click(d, box.x + 380, box.y + 530);
     const auto played = Clock::now();
-    const Box screen{0, 0, DisplayWidth(d, DefaultScreen(d)), DisplayHeight(d, DefaultScreen(d))};
+    const int screenW = DisplayWidth(d, DefaultScreen(d)), screenH = DisplayHeight(d, DefaultScreen(d));
+    // A window is centred and at least 640 x 480, which on a large screen is too little of it
+    // to tell: its middle is looked at instead.
+    const Box looked = o.window ? Box{screenW / 2 - 320, screenH / 2 - 240, 640, 480} : Box{0, 0, screenW, screenH};
     const bool table = WhenDrawn(
-        d, [&] { return TableDrawn(Sample(d, screen, 10)); }, 10000);
+        d, [&] { return TableDrawn(Sample(d, looked, 10)); }, 10000);
     if (!table) kill(pid, SIGKILL), Die("no table frame within 10 s of Play");
     run.toTable = MsSince(played);
 
