@@ -136,6 +136,22 @@ void Compose(Display::Platform& p, const Surface& backBuffer) {
     SDL_RenderCopy(p.renderer, p.texture, nullptr, nullptr);
 }
 
+// The back buffer converted into the window's own picture, which the window system then shows.
+// Between a resize and the frame that follows it the two differ in size: the rest is black.
+SDL_Surface* ComposeDirect(Display::Platform& p, const Surface& backBuffer) {
+    SDL_Surface* screen = SDL_GetWindowSurface(p.window);
+    if (!screen) return nullptr;
+    SDL_Surface* b = backBuffer.raw();
+    if (b->w < screen->w || b->h < screen->h) SDL_FillRect(screen, nullptr, 0);
+    SDL_Rect all{0, 0, std::min(b->w, screen->w), std::min(b->h, screen->h)};
+    SDL_Rect to = all;
+    return SDL_LowerBlit(b, &all, screen, &to) == 0 ? screen : nullptr;
+}
+
+bool PresentDirect(Display::Platform& p, const Surface& backBuffer) {
+    return ComposeDirect(p, backBuffer) && SDL_UpdateWindowSurface(p.window) == 0;
+}
+
 // Hints read when the video starts, however it is started.
 void StartVideo(bool& started) {
     // A card game waits long for the player: the screen saver may run meanwhile.
@@ -261,7 +277,14 @@ void Display::DirectX(int width, int height, DisplayKind kind, bool native) {
         SDL_EnableScreenSaver();
         // Keys are read as keys: no text is typed, so no input method is asked for.
         SDL_StopTextInput();
-        if (!MakeRenderer(p, width_, height_)) throw LoadError("DirectX", errRenderer, SDL_GetError());
+        if (native) {
+            // The window's picture in system memory, not a texture of a 3D driver's.
+            SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+            p.direct = true;
+            if (!SDL_GetWindowSurface(p.window)) throw LoadError("DirectX", errRenderer, SDL_GetError());
+        } else if (!MakeRenderer(p, width_, height_)) {
+            throw LoadError("DirectX", errRenderer, SDL_GetError());
+        }
         PrefaultWindowSurface(p.window);
         SDL_DisplayMode mode{};
         const int display = SDL_GetWindowDisplayIndex(p.window);
@@ -311,6 +334,7 @@ void Display::PrimeScreen() { Present(); }
 bool Display::Present() {
     Platform& p = *platform_;
     if (!p.window || !backBuffer_.exists()) return false;
+    if (p.direct) return PresentDirect(p, backBuffer_);
     // The window may have changed between its own size and the screen's.
     if (p.texture && WantedTextureFormat(p, width_, height_) != p.textureFormat) {
         SDL_DestroyTexture(p.texture);
@@ -339,7 +363,7 @@ void Display::RecoverSurfaces() {
     }
     DoEvents();
     Platform& p = *platform_;
-    if (p.textureLost && p.window) {
+    if (p.textureLost && p.window && !p.direct) {
         p.textureLost = false;
         if (!MakeTexture(p, width_, height_)) MakeRenderer(p, width_, height_);
     }
@@ -349,6 +373,10 @@ bool Display::SaveScreenshot(const std::string& bmpPath) {
     Platform& p = *platform_;
     if (!p.window) {
         return backBuffer_.exists() && SDL_SaveBMP(backBuffer_.raw(), bmpPath.c_str()) == 0;
+    }
+    if (p.direct) {
+        SDL_Surface* screen = backBuffer_.exists() ? ComposeDirect(p, backBuffer_) : nullptr;
+        return screen && SDL_SaveBMP(screen, bmpPath.c_str()) == 0;
     }
     if (!p.texture) return false;
     Compose(p, backBuffer_);

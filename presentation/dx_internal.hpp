@@ -18,6 +18,9 @@ struct Display::Platform {
         Uint32 red[32], green[64], blue[32];
     } widening{};
     bool videoStarted = false;
+    // Drawn for the window's own size, the back buffer goes straight into the window's
+    // picture: no renderer, no texture, no second copy of the screen.
+    bool direct = false;
     bool textureLost = false;
     int refreshRate = 60;
     Uint64 lastFlip = 0;

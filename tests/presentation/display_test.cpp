@@ -221,6 +221,32 @@ TEST_F(WindowTest, FlipScreenShowsTheSixteenBitBackBuffer) {
     EXPECT_EQ(PresentedPixel(100, 100), blue);
 }
 
+// Drawn for its own size, the window shows the back buffer pixel for pixel, and after a resize
+// the back buffer that follows it, with nothing of the old picture left over.
+TEST_F(WindowTest, ANativeWindowShowsItsBackBufferUnscaledThroughAResize) {
+    display.SetWindowedSize(800, 600);
+    display.DirectX(320, 240, modDX::DisplayKind::Window, true);
+    ASSERT_EQ(backBuffer().width(), 800);
+    const std::uint16_t blue = modDX::Rgb565(0, 0, 255), orange = modDX::Rgb565(255, 128, 0);
+    modDX::FillRect(backBuffer(), Rect{0, 0, 800, 600}, blue);
+    modDX::FillRect(backBuffer(), Rect{790, 590, 800, 600}, orange);
+    display.FlipScreen();
+    EXPECT_EQ(PresentedPixel(795, 595), orange);
+    EXPECT_EQ(PresentedPixel(789, 589), blue);
+
+    SDL_SetWindowSize(SDL_GetWindowFromID(1), 1000, 700);
+    display.DoEvents();
+    // Before the game has followed the size, the new area is black, not garbage.
+    display.FlipScreen();
+    EXPECT_EQ(PresentedPixel(900, 650), 0);
+    EXPECT_EQ(PresentedPixel(795, 595), orange);
+    ASSERT_TRUE(display.FollowWindowSize());
+    ASSERT_EQ(backBuffer().width(), 1000);
+    modDX::FillRect(backBuffer(), Rect{0, 0, 1000, 700}, orange);
+    display.FlipScreen();
+    EXPECT_EQ(PresentedPixel(999, 699), orange);
+}
+
 TEST_F(WindowTest, FramesArePacedWhenTheDriverDoesNotWait) {
     // Without a retrace to wait for, ten frames still take ten refresh periods (60 Hz).
     display.FlipScreen();
