@@ -46,6 +46,8 @@ struct Lobby::Shared {
     std::uint64_t nextTable = 1;
     std::unordered_map<std::string, CodeEntry> codes;
     std::unordered_map<std::string, TokenEntry> tokens;
+    // Tables whose match is over or that were closed, for the lobby to let go.
+    std::vector<std::uint64_t> ended;
 
     void Send(ConnectionId to, std::string text, bool close = false) {
         outbox.push_back({to, std::move(text), close});
@@ -105,7 +107,10 @@ public:
         }
     }
 
-    bool Over() const { return over_; }
+    void MarkOver() {
+        if (!over_) s_.ended.push_back(id_);
+        over_ = true;
+    }
     // The match's end as its seats were told it; empty for a table closed before its end.
     std::string Result() const { return score_.matchOver ? net::MatchEndMessage(score_) : std::string(); }
     std::vector<std::string> Tokens() const {
@@ -248,7 +253,7 @@ public:
     // Every connection at the table is told and let go; the lobby then drops the table.
     void Close(const std::string& reason) {
         BroadcastSame(net::ByeMessage(reason), true);
-        over_ = true;
+        MarkOver();
     }
 
     std::vector<ConnectionId> Connections() const {
@@ -390,7 +395,7 @@ private:
         s_.log.push_back(Describe() + "match over, " + std::to_string(score_.ourMatchPoints) + " to " +
                          std::to_string(score_.theirMatchPoints));
         BroadcastSame(net::MatchEndMessage(score_), true);
-        over_ = true;
+        MarkOver();
     }
 
     Lobby::Shared& s_;
@@ -473,8 +478,11 @@ void Lobby::Receive(ConnectionId id, std::string_view text, std::int64_t now) {
         return Refuse(id, c, refusal->code, refusal->detail, close);
     }
     Handle(id, c, std::get<net::ClientMessage>(parsed), now);
-    for (auto t = shared_->tables.begin(); t != shared_->tables.end();)
-        t = t->second->Over() ? (DropTable(t->first), shared_->tables.begin()) : std::next(t);
+    DropEnded();
+}
+
+void Lobby::DropEnded() {
+    for (const std::uint64_t table : std::exchange(shared_->ended, {})) DropTable(table);
 }
 
 bool Lobby::MayTryCode(Connection& c, std::int64_t now) {
@@ -557,12 +565,12 @@ void Lobby::Closed(ConnectionId id) {
     }
     if (--perAddress_[c.address] <= 0) perAddress_.erase(c.address);
     connections_.erase(it);
-    for (auto t = shared_->tables.begin(); t != shared_->tables.end();)
-        t = t->second->Over() ? (DropTable(t->first), shared_->tables.begin()) : std::next(t);
+    DropEnded();
 }
 
 void Lobby::DropTable(std::uint64_t id) {
     const auto t = shared_->tables.find(id);
+    if (t == shared_->tables.end()) return;
     // A person away at the end learns the result on return, for a while.
     if (const std::string result = t->second->Result(); !result.empty())
         for (const std::string& token : t->second->Tokens()) finished_[token] = {result, shared_->now + kResultMillis};
@@ -580,13 +588,14 @@ void Lobby::Tick(std::int64_t now) {
         if (now - c->lastHeard > quiet) Refuse(id, *c, ErrorCode::Idle, "closed for saying nothing", true);
     }
     for (auto& [id, table] : shared_->tables) table->Tick();
+    DropEnded();
     std::erase_if(finished_, [&](const auto& entry) { return entry.second.until < now; });
 }
 
 void Lobby::Answer(std::uint64_t table, std::uint64_t ticket, int card) {
     if (const auto t = shared_->tables.find(table); t != shared_->tables.end()) {
         t->second->Answer(ticket, card);
-        if (t->second->Over()) DropTable(table);
+        DropEnded();
     }
 }
 
@@ -595,6 +604,7 @@ void Lobby::Shutdown() {
     for (auto& [id, c] : connections_)
         if (!c->table) shared_->Send(id, net::ByeMessage("the server is stopping"), true);
     shared_->tables.clear();
+    shared_->ended.clear();
     for (auto& [id, c] : connections_) c->table = 0, c->closing = true;
 }
 

@@ -94,6 +94,7 @@ private:
     void Handle(ConnectionId id, Connection& c, const net::ClientMessage& message, std::int64_t now);
     bool MayTryCode(Connection& c, std::int64_t now);
     void DropTable(std::uint64_t table);
+    void DropEnded();
 
     Limits limits_;
     std::unique_ptr<Shared> shared_;

@@ -209,8 +209,14 @@ public:
     tcp::endpoint Where() const { return acceptor_.local_endpoint(); }
     void Accept() {
         acceptor_.async_accept(io_, [self = shared_from_this()](beast::error_code ec, tcp::socket socket) {
-            if (ec == asio::error::operation_aborted) return;
-            if (!ec) {
+            // Closed for the stop: a connection accepted just before it is let go.
+            if (!self->acceptor_.is_open()) return;
+            if (ec) {
+                // Out of files, say: try again shortly rather than spin.
+                self->retry_.expires_after(std::chrono::milliseconds(100));
+                return self->retry_.async_wait([self](beast::error_code) { self->Accept(); });
+            }
+            {
                 beast::error_code ignored;
                 const std::string address = socket.remote_endpoint(ignored).address().to_string();
                 socket.set_option(tcp::no_delay(true), ignored);
@@ -234,6 +240,7 @@ private:
     asio::io_context& io_;
     Hub& hub_;
     tcp::acceptor acceptor_;
+    asio::steady_timer retry_{io_};
     asio::ssl::context* tls_;
 };
 
