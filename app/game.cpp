@@ -210,7 +210,7 @@ void Game::StartGame(modDX::DisplayKind screen) {
     if (offered_) menu_.Open(MenuPage::Resume);
     running = true;
     input_.ShowSystemCursor(false);
-    display_.BltSurface(table_.background(), display_.backBuffer(), modDX::Rect{}, 0, 0, false);
+    display_.LayFelt(table_.background());
     DeleteUnpackedFilesOnce();
     lastLook_ = FrameLook{};
 }
@@ -456,7 +456,7 @@ bool Game::ShowFrame(bool changing, bool thinking, int hintCard) {
         idleWait(searching ? std::min(idle, kSearchPoll) : idle);
         return false;
     }
-    display_.BltSurface(table_.background(), display_.backBuffer(), modDX::Rect{}, 0, 0, false);
+    display_.LayFelt(table_.background());
     table_.DrawTable(m, look.clock, kCaption, extras);
     ui_.shownLifts = TableView::UserHandLifts(m, extras);
     modDX::Surface& pointer = table_.pointer();

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <utility>
+#include <vector>
 
 #include "presentation/dx_internal.hpp"
 #include "presentation/environment.hpp"
@@ -136,20 +137,38 @@ void Compose(Display::Platform& p, const Surface& backBuffer) {
     SDL_RenderCopy(p.renderer, p.texture, nullptr, nullptr);
 }
 
-// The back buffer converted into the window's own picture, which the window system then shows.
-// Between a resize and the frame that follows it the two differ in size: the rest is black.
-SDL_Surface* ComposeDirect(Display::Platform& p, const Surface& backBuffer) {
-    SDL_Surface* screen = SDL_GetWindowSurface(p.window);
-    if (!screen) return nullptr;
-    SDL_Surface* b = backBuffer.raw();
-    if (b->w < screen->w || b->h < screen->h) SDL_FillRect(screen, nullptr, 0);
-    SDL_Rect all{0, 0, std::min(b->w, screen->w), std::min(b->h, screen->h)};
-    SDL_Rect to = all;
-    return SDL_LowerBlit(b, &all, screen, &to) == 0 ? screen : nullptr;
-}
-
+// The back buffer converted into the window's own picture, which the window system then shows:
+// the parts changed since the last time, or all of it. Between a resize and the frame that
+// follows it the two differ in size: the rest is black.
 bool PresentDirect(Display::Platform& p, const Surface& backBuffer) {
-    return ComposeDirect(p, backBuffer) && SDL_UpdateWindowSurface(p.window) == 0;
+    SDL_Surface* screen = SDL_GetWindowSurface(p.window);
+    if (!screen) return false;
+    SDL_Surface* b = backBuffer.raw();
+    DrawnArea* area = backBuffer.drawnArea();
+    const bool sameSize = b->w == screen->w && b->h == screen->h;
+    // A new picture of the window (a new size, or the first) holds nothing yet.
+    if (!sameSize || !area || area->unshown.all || p.shownSurface != screen) {
+        if (!sameSize) SDL_FillRect(screen, nullptr, 0);
+        SDL_Rect all{0, 0, std::min(b->w, screen->w), std::min(b->h, screen->h)};
+        SDL_Rect to = all;
+        if (SDL_LowerBlit(b, &all, screen, &to) != 0 || SDL_UpdateWindowSurface(p.window) != 0) return false;
+        p.shownSurface = screen;
+        if (area) area->unshown.Clear();
+        return true;
+    }
+    std::vector<SDL_Rect> parts;
+    for (const Rect& r : area->unshown.rects) {
+        SDL_Rect part{std::max(r.left, 0), std::max(r.top, 0), 0, 0};
+        part.w = std::min(r.right, b->w) - part.x;
+        part.h = std::min(r.bottom, b->h) - part.y;
+        if (part.w <= 0 || part.h <= 0) continue;
+        SDL_Rect to = part;
+        if (SDL_LowerBlit(b, &part, screen, &to) != 0) return false;
+        parts.push_back(part);
+    }
+    area->unshown.Clear();
+    return parts.empty() ||
+           SDL_UpdateWindowSurfaceRects(p.window, parts.data(), static_cast<int>(parts.size())) == 0;
 }
 
 // Hints read when the video starts, however it is started.
@@ -299,6 +318,7 @@ void Display::DirectX(int width, int height, DisplayKind kind, bool native) {
         height_ = windowHeight_;
     }
     if (!MakeBackBuffer(backBuffer_, width_, height_)) throw LoadError("DirectX", errBackBuffer, SDL_GetError());
+    if (native) backBuffer_.noteDrawing();
 }
 
 bool Display::FollowWindowSize() {
@@ -311,6 +331,7 @@ bool Display::FollowWindowSize() {
     // Without memory for the new size the old picture stays, scaled by the renderer.
     if (!MakeBackBuffer(buffer, w, h)) return false;
     backBuffer_ = std::move(buffer);
+    backBuffer_.noteDrawing();
     width_ = w;
     height_ = h;
     if (clip_.right != 0) SetClipRect();
@@ -322,7 +343,17 @@ bool Display::FollowWindowSize() {
 }
 
 void Display::ClearBackBuffer() {
-    if (backBuffer_.exists()) SDL_FillRect(backBuffer_.raw(), nullptr, 0);
+    if (!backBuffer_.exists()) return;
+    backBuffer_.noteDrawn(Rect{0, 0, width_, height_});
+    SDL_FillRect(backBuffer_.raw(), nullptr, 0);
+}
+
+bool Display::TakeRedrawRequest() {
+    if (!redrawWanted_) return false;
+    redrawWanted_ = false;
+    // What the window system lost is shown whole, not only what the next frame changes.
+    if (DrawnArea* area = backBuffer_.drawnArea()) area->unshown.MarkAll();
+    return true;
 }
 
 void Display::FlipScreen() {
@@ -375,7 +406,8 @@ bool Display::SaveScreenshot(const std::string& bmpPath) {
         return backBuffer_.exists() && SDL_SaveBMP(backBuffer_.raw(), bmpPath.c_str()) == 0;
     }
     if (p.direct) {
-        SDL_Surface* screen = backBuffer_.exists() ? ComposeDirect(p, backBuffer_) : nullptr;
+        // The window's picture as last presented.
+        SDL_Surface* screen = SDL_GetWindowSurface(p.window);
         return screen && SDL_SaveBMP(screen, bmpPath.c_str()) == 0;
     }
     if (!p.texture) return false;

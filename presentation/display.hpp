@@ -78,6 +78,10 @@ public:
     // clip rectangle.
     void BltSurface(Surface& source, Surface& destination, const Rect& rect, int x, int y, bool useColorKey) const;
     void ClearBackBuffer();
+    // Covers the back buffer with `felt`, a picture of its size, as the start of a frame. Drawn
+    // for the window's size, the back buffer notes what each frame draws, so only that is
+    // covered again and only what changed is shown.
+    void LayFelt(Surface& felt);
     void FlipScreen();
     // False while the window is minimised or hidden.
     bool DisplayReady() const;
@@ -100,7 +104,7 @@ public:
     // True once after the window system lost what the window showed (exposed, shown again,
     // restored, resized, the renderer reset): the next frame must be drawn and presented even
     // if nothing on the table changed.
-    bool TakeRedrawRequest() { return std::exchange(redrawWanted_, false); }
+    bool TakeRedrawRequest();
 
     // Lets the window system process pending events once: the game's message pump.
     void DoEvents();

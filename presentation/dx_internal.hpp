@@ -21,6 +21,8 @@ struct Display::Platform {
     // Drawn for the window's own size, the back buffer goes straight into the window's
     // picture: no renderer, no texture, no second copy of the screen.
     bool direct = false;
+    // The window's picture the back buffer was last shown in whole.
+    SDL_Surface* shownSurface = nullptr;
     bool textureLost = false;
     int refreshRate = 60;
     Uint64 lastFlip = 0;

@@ -1,6 +1,7 @@
 #include "presentation/surface.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -17,7 +18,7 @@ namespace {
 // rectangle that is empty, inverted, outside the source, or a copy that would not fit inside
 // the destination, draws nothing and reports nothing.
 void BltFast(Surface& destination, std::int64_t x, std::int64_t y, Surface& source, std::int64_t left, std::int64_t top,
-             std::int64_t right, std::int64_t bottom, bool useColorKey) {
+             std::int64_t right, std::int64_t bottom, bool useColorKey, bool note = true) {
     if (!source.exists() || !destination.exists()) return;
     if (left == 0 && top == 0 && right == 0 && bottom == 0) {
         right = source.width();
@@ -30,6 +31,9 @@ void BltFast(Surface& destination, std::int64_t x, std::int64_t y, Surface& sour
     if (x < 0 || y < 0 || x + w > destination.width() || y + h > destination.height()) return;
 
     source.useColorKey(useColorKey);
+    if (note)
+        destination.noteDrawn(Rect{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y),
+                                   static_cast<std::int32_t>(x + w), static_cast<std::int32_t>(y + h)});
     // Everything is already inside both surfaces, so the unclipped copy is enough.
     const auto copy = [&](SDL_Surface* from, std::int64_t first, std::int64_t end) {
         if (first >= end) return;
@@ -38,6 +42,7 @@ void BltFast(Surface& destination, std::int64_t x, std::int64_t y, Surface& sour
                     static_cast<int>(end - first)};
         SDL_LowerBlit(from, &part, destination.raw(), &to);
     };
+
     if (!useColorKey || source.plainRows().empty()) {
         copy(source.raw(), top, bottom);
         return;
@@ -67,7 +72,10 @@ Surface::Surface(Surface&& other) noexcept
       keyActive_(std::exchange(other.keyActive_, false)),
       fixedPixels_(std::exchange(other.fixedPixels_, false)),
       plainRows_(std::exchange(other.plainRows_, {})),
-      unkeyed_(std::exchange(other.unkeyed_, nullptr)) {}
+      unkeyed_(std::exchange(other.unkeyed_, nullptr)),
+      keyedCorners_(std::exchange(other.keyedCorners_, {-1, -1})),
+      generation_(std::exchange(other.generation_, 0)),
+      drawn_(std::move(other.drawn_)) {}
 
 Surface& Surface::operator=(Surface&& other) noexcept {
     if (this != &other) {
@@ -79,6 +87,9 @@ Surface& Surface::operator=(Surface&& other) noexcept {
         fixedPixels_ = std::exchange(other.fixedPixels_, false);
         plainRows_ = std::exchange(other.plainRows_, {});
         unkeyed_ = std::exchange(other.unkeyed_, nullptr);
+        keyedCorners_ = std::exchange(other.keyedCorners_, {-1, -1});
+        generation_ = std::exchange(other.generation_, 0);
+        drawn_ = std::move(other.drawn_);
     }
     return *this;
 }
@@ -94,17 +105,62 @@ void Surface::reset() {
     key_ = 0;
     keyActive_ = false;
     fixedPixels_ = false;
+    generation_ = 0;
+    drawn_.reset();
 }
 
 void Surface::forgetPlainRows() {
     if (unkeyed_) SDL_FreeSurface(unkeyed_);
     unkeyed_ = nullptr;
     plainRows_.clear();
+    keyedCorners_ = {-1, -1};
 }
 
 void Surface::adopt(SDL_Surface* surface) {
+    static std::atomic<std::uint64_t> made{0};
     reset();
     surface_ = surface;
+    if (surface_) generation_ = ++made;
+}
+
+void Surface::noteDrawing() {
+    if (surface_) drawn_ = std::make_unique<DrawnArea>();
+}
+
+void Surface::NoteInto(DrawnArea& area, const Rect& r) {
+    area.sinceFelt.Add(r);
+    area.unshown.Add(r);
+}
+
+void DrawnArea::Rects::Add(const Rect& r) {
+    // A frame's copies come a few hundred at most, mostly cards of a hand and letters of a line
+    // that touch the one before: those are joined while the joined box wastes nothing.
+    constexpr std::size_t kMostRects = 48;
+    if (all || r.right <= r.left || r.bottom <= r.top) return;
+    const auto area = [](const Rect& a) {
+        return static_cast<std::int64_t>(a.right - a.left) * static_cast<std::int64_t>(a.bottom - a.top);
+    };
+    for (Rect& had : rects) {
+        const Rect box{std::min(had.left, r.left), std::min(had.top, r.top), std::max(had.right, r.right),
+                       std::max(had.bottom, r.bottom)};
+        if (area(box) <= area(had) + area(r)) {
+            had = box;
+            return;
+        }
+    }
+    if (rects.size() == kMostRects) {
+        MarkAll();
+        return;
+    }
+    rects.push_back(r);
+}
+
+void DrawnArea::Rects::AddAll(const Rects& other) {
+    if (other.all) {
+        MarkAll();
+        return;
+    }
+    for (const Rect& r : other.rects) Add(r);
 }
 
 void Surface::setColorKey(std::uint32_t key, bool runLength) {
@@ -139,6 +195,34 @@ void Surface::setColorKey(std::uint32_t key, bool runLength) {
     if (fixedPixels_ && !runLength && surface_->format->BytesPerPixel == 2) findPlainRows();
 }
 
+void Surface::FindKeyedCorners() {
+    const auto key = static_cast<std::uint16_t>(key_);
+    const int w = surface_->w, h = surface_->h;
+    const auto at = [&](int x, int y) {
+        return reinterpret_cast<const std::uint16_t*>(static_cast<const std::uint8_t*>(surface_->pixels) +
+                                                      static_cast<std::ptrdiff_t>(y) * surface_->pitch)[x];
+    };
+    // The longest run of key from each edge, along rows and along columns.
+    int cornerW = 0, cornerH = 0;
+    for (int y = 0; y < h; ++y) {
+        int left = 0, right = 0;
+        while (left < w && at(left, y) == key) ++left;
+        while (right < w && at(w - 1 - right, y) == key) ++right;
+        cornerW = std::max({cornerW, left, right});
+    }
+    for (int x = 0; x < w; ++x) {
+        int top = 0, bottom = 0;
+        while (top < h && at(x, top) == key) ++top;
+        while (bottom < h && at(x, h - 1 - bottom) == key) ++bottom;
+        cornerH = std::max({cornerH, top, bottom});
+    }
+    if (cornerW * 2 >= w || cornerH * 2 >= h) return;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (at(x, y) == key && !((x < cornerW || x >= w - cornerW) && (y < cornerH || y >= h - cornerH))) return;
+    keyedCorners_ = {cornerW, cornerH};
+}
+
 void Surface::findPlainRows() {
     // Runs shorter than this cost more in extra copies than they save.
     constexpr int kShortest = 8;
@@ -159,6 +243,7 @@ void Surface::findPlainRows() {
         while (y < surface_->h && !hasKey(y)) ++y;
         if (y - first >= kShortest) runs.emplace_back(first, y);
     }
+    FindKeyedCorners();
     if (runs.empty() || runs.size() > kMostRuns) return;
     unkeyed_ = SDL_CreateRGBSurfaceWithFormatFrom(surface_->pixels, surface_->w, surface_->h,
                                                   surface_->format->BitsPerPixel, surface_->pitch,
@@ -197,6 +282,29 @@ void Display::BltSurface(Surface& source, Surface& destination, const Rect& rect
         py = clip_.top;
     }
     BltFast(destination, px, py, source, left, top, right, bottom, useColorKey);
+}
+
+void Display::LayFelt(Surface& felt) {
+    DrawnArea* area = backBuffer_.drawnArea();
+    if (!area) {
+        BltSurface(felt, backBuffer_, Rect{}, 0, 0, false);
+        return;
+    }
+    // Everything not drawn into since the felt was last laid is that felt still.
+    const bool sameFelt = area->feltGeneration == felt.generation() && felt.width() == width_ &&
+                          felt.height() == height_;
+    if (!sameFelt || area->sinceFelt.all) {
+        BltFast(backBuffer_, 0, 0, felt, 0, 0, 0, 0, false, false);
+        area->unshown.MarkAll();
+    } else {
+        for (const Rect& r : area->sinceFelt.rects) {
+            const Rect in{std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, width_), std::min(r.bottom, height_)};
+            BltFast(backBuffer_, in.left, in.top, felt, in.left, in.top, in.right, in.bottom, false, false);
+        }
+        area->unshown.AddAll(area->sinceFelt);
+    }
+    area->sinceFelt.Clear();
+    area->feltGeneration = felt.generation();
 }
 
 // ---- Helpers ----
@@ -242,6 +350,7 @@ void StretchedCopy(const Surface& from, Surface& to, int width, int height) {
 void FillRect(Surface& surface, const Rect& rect, std::uint16_t color) {
     if (!surface.exists() || rect.right <= rect.left || rect.bottom <= rect.top) return;
     SDL_Rect area{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+    surface.noteDrawn(rect);
     // A keyed surface may be run-length encoded; locking gives its plain pixels for the fill.
     SDL_Surface* s = surface.raw();
     const bool mustLock = SDL_MUSTLOCK(s);
@@ -315,6 +424,7 @@ void DimmedInto(Surface& source, Surface& scratch, int percent) {
 
 void Darken(Surface& surface, int percent) {
     if (!surface.exists() || surface.raw()->format->BitsPerPixel != 16) return;
+    surface.noteDrawn(Rect{0, 0, surface.width(), surface.height()});
     SDL_Surface* s = surface.raw();
     const bool mustLock = SDL_MUSTLOCK(s);
     if (mustLock && SDL_LockSurface(s) != 0) return;

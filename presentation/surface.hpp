@@ -6,6 +6,7 @@
 // The clipped copy between them is Display::BltSurface (display.hpp), since the clip rectangle
 // is the screen's.
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -19,6 +20,23 @@ struct Rect {
     std::int32_t top = 0;
     std::int32_t right = 0;
     std::int32_t bottom = 0;
+};
+
+// Where a surface was drawn into, as a few rectangles: since the felt was last laid (to lay it
+// again only there) and since the picture was last shown (to show only that). Too many or too
+// scattered, a list gives way to "everywhere".
+struct DrawnArea {
+    struct Rects {
+        std::vector<Rect> rects;
+        bool all = true;
+        void Add(const Rect& r);
+        void AddAll(const Rects& other);
+        void Clear() { rects.clear(), all = false; }
+        void MarkAll() { rects.clear(), all = true; }
+    };
+    Rects sinceFelt;
+    Rects unshown;
+    std::uint64_t feltGeneration = 0;
 };
 
 // A picture in system memory. Move-only; an empty Surface is "nothing".
@@ -54,12 +72,29 @@ public:
     // hold no key pixel, and the same pixels seen unkeyed, so a keyed copy takes those rows as a
     // plain copy instead of testing every pixel. Empty for any other surface.
     const std::vector<std::pair<int, int>>& plainRows() const { return plainRows_; }
+    // For such a keyed picture whose key lies only in its four corners: the corners' width and
+    // height (everything else is opaque, so a picture drawn over another hides it there).
+    // {-1, -1} when not known.
+    std::pair<int, int> keyedCorners() const { return keyedCorners_; }
     SDL_Surface* unkeyed() const { return unkeyed_; }
     void markFixedPixels() { fixedPixels_ = true; }
 
+    // Each picture made or taken over gets a number of its own, so a picture is never mistaken
+    // for another one that happens to sit at the same address.
+    std::uint64_t generation() const { return generation_; }
+    // From now on every copy and fill into this surface is noted (the back buffer's), starting
+    // with everything; null while not noted.
+    void noteDrawing();
+    DrawnArea* drawnArea() const { return drawn_.get(); }
+    void noteDrawn(const Rect& r) {
+        if (drawn_) NoteInto(*drawn_, r);
+    }
+
 private:
+    static void NoteInto(DrawnArea& area, const Rect& r);
     void forgetPlainRows();
     void findPlainRows();
+    void FindKeyedCorners();
 
     SDL_Surface* surface_ = nullptr;
     bool hasKey_ = false;
@@ -68,6 +103,9 @@ private:
     bool fixedPixels_ = false;
     std::vector<std::pair<int, int>> plainRows_;
     SDL_Surface* unkeyed_ = nullptr;
+    std::pair<int, int> keyedCorners_{-1, -1};
+    std::uint64_t generation_ = 0;
+    std::unique_ptr<DrawnArea> drawn_;
 };
 
 // ---- Helpers for making and inspecting pictures ----

@@ -51,13 +51,76 @@ void TableView::DrawSprite(const CardSprite& c, bool face) {
 
 void TableView::DrawPile(const std::array<CardSprite, 53>& pile, int count) {
     // A big pile shows only from its twelfth card on: the ones below are hidden anyway.
+    std::vector<const CardSprite*> cards;
     for (int i = count >= 12 ? 11 : 0; i < count; ++i)
-        if (pile[i].inUse) DrawSprite(pile[i], false);
+        if (pile[i].inUse) cards.push_back(&pile[i]);
+    DrawOverlapping(cards, [](const CardSprite&) { return false; });
+}
+
+void TableView::DrawOverlapping(const std::vector<const CardSprite*>& cards,
+                                const std::function<bool(const CardSprite&)>& face) {
+    const auto picture = [&](const CardSprite& c) -> modDX::Surface& {
+        return face(c) ? cardSurface_[c.card] : cardBackSurface_;
+    };
+    for (std::size_t i = 0; i < cards.size(); ++i) {
+        const CardSprite& c = *cards[i];
+        modDX::Surface& shown = picture(c);
+        const Parts parts = i + 1 < cards.size() ? UncoveredParts(shown, X(c.x), Y(c.y), picture(*cards[i + 1]),
+                                                                  X(cards[i + 1]->x), Y(cards[i + 1]->y))
+                                                 : Parts{};
+        DrawCardParts(shown, X(c.x), Y(c.y), parts);
+    }
+}
+
+TableView::Parts TableView::UncoveredParts(const modDX::Surface& card, int x, int y, const modDX::Surface& next,
+                                           int nextX, int nextY) const {
+    // Drawn whole unless the next card, drawn over it, is sure to hide the rest: opaque but
+    // for its corners, of the same size, and both wholly on the screen (a card that does not
+    // fit is not drawn at all). What shows is the strip before the next card's edge and its
+    // corner, and, when the next card is only a little further on, the bits of this one
+    // under the next card's far corners.
+    const auto [cornerW, cornerH] = next.keyedCorners();
+    const int w = card.width(), h = card.height();
+    const auto fits = [&](int px, int py) {
+        return px >= 0 && py >= 0 && px + w <= display_.width() && py + h <= display_.height();
+    };
+    Parts parts;
+    if (cornerW < 0 || next.width() != w || next.height() != h || !fits(x, y) || !fits(nextX, nextY)) return parts;
+    const int dx = nextX - x, dy = nextY - y;
+    if (dy == 0 && dx > 0 && dx + cornerW < w) {
+        parts.rects[parts.count++] = {0, 0, dx + cornerW, h};
+        if (dx < cornerW) {
+            parts.rects[parts.count++] = {dx + w - cornerW, 0, w, cornerH};
+            parts.rects[parts.count++] = {dx + w - cornerW, h - cornerH, w, h};
+        }
+    } else if (dx == 0 && dy > 0 && dy + cornerH < h) {
+        parts.rects[parts.count++] = {0, 0, w, dy + cornerH};
+        if (dy < cornerH) {
+            parts.rects[parts.count++] = {0, dy + h - cornerH, cornerW, h};
+            parts.rects[parts.count++] = {w - cornerW, dy + h - cornerH, w, h};
+        }
+    }
+    return parts;
+}
+
+void TableView::DrawCardParts(modDX::Surface& picture, int x, int y, const Parts& parts) {
+    if (parts.count == 0) {
+        display_.BltSurface(picture, display_.backBuffer(), modDX::Rect{}, x, y, true);
+        return;
+    }
+    // Noted as the whole card: a hand's parts then join into one box instead of many pieces.
+    display_.backBuffer().noteDrawn(modDX::Rect{x, y, x + picture.width(), y + picture.height()});
+    for (int i = 0; i < parts.count; ++i) {
+        const modDX::Rect& r = parts.rects[static_cast<std::size_t>(i)];
+        display_.BltSurface(picture, display_.backBuffer(), r, x + r.left, y + r.top, true);
+    }
 }
 
 void TableView::DrawHand(const std::array<CardSprite, 16>& hand, bool alwaysFace) {
+    std::vector<const CardSprite*> cards;
     for (int i = 0; i <= 12; ++i)
-        if (hand[i].inUse) DrawSprite(hand[i], alwaysFace || hand[i].faceUp);
+        if (hand[i].inUse) cards.push_back(&hand[i]);
+    DrawOverlapping(cards, [alwaysFace](const CardSprite& c) { return alwaysFace || c.faceUp; });
 }
 
 HandLifts TableView::UserHandLifts(const Match& m, const TableExtras& extras) {
@@ -79,16 +142,21 @@ HandLifts TableView::UserHandLifts(const Match& m, const TableExtras& extras) {
 void TableView::DrawUserHand(const Match& m, const TableExtras& extras) {
     const auto& hand = m.motion.userHand;
     const HandLifts lifts = UserHandLifts(m, extras);
+    // Lifted by whole pixels, so that a card at rest rounds the same lifted or not.
+    const auto top = [&](int i) { return Y(hand[i].y) - RoundHalfEven(lifts[i] * t_.scale); };
     for (int i = 0; i <= 12; ++i) {
         const CardSprite& c = hand[i];
         if (!c.inUse) continue;
         const bool dim = extras.dimUnplayable && !MayPlay(m.deal, userSeat, c.card);
         const int x = X(c.x);
-        // Lifted by whole pixels, so that a card at rest rounds the same lifted or not.
-        const int y = Y(c.y) - RoundHalfEven(lifts[i] * t_.scale);
+        const int y = top(i);
         modDX::Surface& face = cardSurface_[c.card];
         if (dim) modDX::DimmedInto(face, dimScratch_, kDimPercent);
-        display_.BltSurface(dim ? dimScratch_ : face, display_.backBuffer(), modDX::Rect{}, x, y, true);
+        // A dimmed card keeps its face's key exactly: the face tells what the next one hides.
+        int j = i + 1;
+        while (j <= 12 && !hand[j].inUse) ++j;
+        DrawCardParts(dim ? dimScratch_ : face, x, y,
+                      j <= 12 ? UncoveredParts(face, x, y, cardSurface_[hand[j].card], X(hand[j].x), top(j)) : Parts{});
         if (i == extras.highlightSlot)
             modDX::FrameRect(display_.backBuffer(), modDX::Rect{x, y, x + face.width(), y + face.height()},
                              Thickness(3), kGold);
@@ -340,8 +408,10 @@ void TableView::DrawTable(const Match& m, std::string_view clockText, std::strin
     const int shown = n <= 45 ? 6 : 51 - n;
     const int hi = n > 0 ? n + shown : 7;
     const int lo = n > 0 ? n - 1 : 0;
+    std::vector<const CardSprite*> stock;
     for (int i = std::min(hi, kCards - 1); i >= lo; --i)
-        if (t.deckCards[i].inUse) DrawSprite(t.deckCards[i], t.deckCards[i].faceUp);
+        if (t.deckCards[i].inUse) stock.push_back(&t.deckCards[i]);
+    DrawOverlapping(stock, [](const CardSprite& c) { return c.faceUp; });
 
     const ScorePageLayout l = ScorePageOn(m.layout.tableWidth, m.layout.tableHeight);
     if (t.statusText == Phase::EndOfMatch) DrawScorePage(m.score, l);
@@ -357,7 +427,7 @@ void TableView::DrawTable(const Match& m, std::string_view clockText, std::strin
 
 void TableView::DrawScorePage(const MatchScore& score, const ScorePageLayout& l) {
     // The felt covers the whole back buffer, whatever lies beside the table.
-    display_.BltSurface(backgroundSurface_, display_.backBuffer(), modDX::Rect{}, 0, 0, false);
+    display_.LayFelt(backgroundSurface_);
     Blit(scorePageSurface_, l.pageX, l.pageY);
     Blit(lineSurface_[0], l.HeadLineX(), l.HeadLineY());
     Blit(lineSurface_[2], l.VertLineX(), l.VertLineY());

@@ -2,6 +2,7 @@
 // The game's pictures and fonts, and the drawing of the table and the score page from the
 // match state. Drawing only reads the match.
 #include <array>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -143,6 +144,19 @@ private:
     void Blit(modDX::Surface& picture, int x, int y, bool key = true);
     void DrawSprite(const CardSprite& c, bool face);
     void DrawPile(const std::array<CardSprite, 53>& pile, int count);
+    // The parts of a card at (x, y) in pixels left to be seen by the next card drawn over it at
+    // (nextX, nextY), in the card's own pixels: none for the whole card.
+    struct Parts {
+        std::array<modDX::Rect, 3> rects{};
+        int count = 0;
+    };
+    Parts UncoveredParts(const modDX::Surface& card, int x, int y, const modDX::Surface& next, int nextX,
+                         int nextY) const;
+    void DrawCardParts(modDX::Surface& picture, int x, int y, const Parts& parts);
+    // Cards in the order drawn, each showing its face or its back, each drawn only where the
+    // next one leaves it to be seen.
+    void DrawOverlapping(const std::vector<const CardSprite*>& cards,
+                         const std::function<bool(const CardSprite&)>& face);
     void DrawHand(const std::array<CardSprite, 16>& hand, bool alwaysFace);
     void DrawUserHand(const Match& m, const TableExtras& extras);
     void DrawLastTrick(const Match& m);

@@ -80,7 +80,7 @@ void BusyFrame(benchmark::State& state, const char* deck, const char* resolution
     MidTrick();
     for (auto _ : state) {
         modDX::Display& display = game->display();
-        display.BltSurface(game->table().background(), display.backBuffer(), modDX::Rect{}, 0, 0, false);
+        display.LayFelt(game->table().background());
         StepFrame(game->match, FrameInput{});
         game->table().DrawTable(game->match, CurrentClockText(), CaptionLine(), extras);
         modDX::Surface& pointer = game->table().pointer();

@@ -2,6 +2,7 @@
 // with input put where the platform layer leaves it, and quit.
 #include <malloc.h>
 
+#include <algorithm>
 #include <iostream>
 #include <sstream>
 #include <chrono>
@@ -175,6 +176,32 @@ TEST_F(GameTest, TheTableDrawnForItsPixelsFollowsAResize) {
         return true;
     };
     ASSERT_TRUE(playOne());
+
+    // Frame after frame the felt is laid again only where the frame before drew, and each card
+    // of a hand, pile or stock is drawn only where the next leaves it to be seen: the picture
+    // must be the one drawn whole. Stretched to their own size, the pictures become copies the
+    // table draws whole, over a felt laid whole.
+    for (int i = 0; i < 6; ++i) ASSERT_TRUE(playOne());
+    ASSERT_GE(m.motion.ourPileCount + m.motion.theirPileCount, 16);
+    TableExtras extras;
+    extras.dimUnplayable = extras.tableInfo = true;
+    extras.highlightSlot = 2;
+    const auto draw = [&] {
+        game->display().LayFelt(game->table().background());
+        game->table().DrawTable(m, "12:00", "Pellow", extras);
+        std::vector<std::uint16_t> pixels;
+        modDX::Surface& shown = game->display().backBuffer();
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x) pixels.push_back(modDX::GetPixel(shown, x, y));
+        return pixels;
+    };
+    const std::vector<std::uint16_t> piecemeal = draw();
+    game->table().StretchPictures(m.layout.cardWidth, m.layout.cardHeight);
+    const std::vector<std::uint16_t> whole = draw();
+    ASSERT_EQ(piecemeal.size(), whole.size());
+    const auto differ = std::mismatch(piecemeal.begin(), piecemeal.end(), whole.begin()).first - piecemeal.begin();
+    EXPECT_EQ(differ, static_cast<std::ptrdiff_t>(piecemeal.size()))
+        << "first differing pixel at " << differ % 1920 << "," << differ / 1920;
 
     // A 5:4 window: a taller table, smaller cards, every card still on it.
     game->display().SetWindowedSize(1280, 1024);

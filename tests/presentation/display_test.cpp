@@ -245,6 +245,22 @@ TEST_F(WindowTest, ANativeWindowShowsItsBackBufferUnscaledThroughAResize) {
     modDX::FillRect(backBuffer(), Rect{0, 0, 1000, 700}, orange);
     display.FlipScreen();
     EXPECT_EQ(PresentedPixel(999, 699), orange);
+
+    // Frame by frame only what changed is laid again and shown: what the last frame drew goes
+    // back to the felt on the screen too.
+    Surface felt;
+    modDX::CreateSurface(felt, 1000, 700);
+    modDX::FillRect(felt, Rect{0, 0, 1000, 700}, blue);
+    for (int frame = 0; frame < 3; ++frame) {
+        display.LayFelt(felt);
+        modDX::FillRect(backBuffer(), Rect{100 * frame, 50, 100 * frame + 20, 70}, orange);
+        display.FlipScreen();
+        EXPECT_EQ(PresentedPixel(100 * frame + 10, 60), orange) << "frame " << frame;
+        if (frame > 0) {
+            EXPECT_EQ(PresentedPixel(100 * frame - 90, 60), blue) << "frame " << frame;
+        }
+    }
+    EXPECT_EQ(PresentedPixel(999, 699), blue);
 }
 
 TEST_F(WindowTest, FramesArePacedWhenTheDriverDoesNotWait) {
