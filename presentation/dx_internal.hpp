@@ -40,5 +40,11 @@ bool WindowManagerAnswers(SDL_Window* window);
 
 inline constexpr Uint32 kBackBufferFormat = SDL_PIXELFORMAT_RGB565;
 
+// The window's picture memory mapped whole at once rather than a page at a time (present.cpp).
+void PrefaultWindowSurface(SDL_Window* window);
+// A software renderer showing a back buffer of width x height scaled into the window, with its
+// texture (present.cpp). False when either cannot be made.
+bool MakeRenderer(Display::Platform& p, int width, int height);
+
 }  // namespace detail
 }  // namespace pellow::modDX
