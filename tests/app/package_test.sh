@@ -23,6 +23,8 @@ dpkg-deb -x "$deb" "$root"
 # Exactly these files, and nothing any user but root may change.
 files=$(cd "$root" && find . ! -type d | sort)
 expected="./usr/bin/pellow
+./usr/bin/pellow-server
+./usr/lib/systemd/system/pellow-server.service
 ./usr/libexec/pellow/pellow
 ./usr/libexec/pellow/pellow-art.so
 ./usr/libexec/pellow/pellow-game.so
@@ -37,6 +39,13 @@ expected="./usr/bin/pellow
 $files"
 dpkg-deb -c "$deb" | awk '$2 != "root/root" || ($1 !~ /^l/ && $1 ~ /^.....w|^........w/)' | grep . &&
     fail "files not root's alone"
+
+# The table server's unit starts the server the package installs (by name: a path of the
+# build's own prefix would name /usr/local), and nothing enables it.
+grep -qx "ExecStart=pellow-server --listen 127.0.0.1:7427" "$root/usr/lib/systemd/system/pellow-server.service" ||
+    fail "the server's unit starts something else"
+dpkg-deb -e "$deb" "$work/control"
+[ ! -e "$work/control/postinst" ] || fail "the package runs a script when installed"
 
 prog=$root/usr/libexec/pellow/pellow
 module=$root/usr/libexec/pellow/pellow-game.so
