@@ -41,7 +41,7 @@ struct Table;
 
 class Seat : public std::enable_shared_from_this<Seat> {
 public:
-    Seat(asio::io_context& io, Table& table, int index) : io_(io), table_(table), index_(index), ws_(io), think_(io) {}
+    Seat(asio::io_context& io, Table& table, int index) : table_(table), index_(index), ws_(io), think_(io) {}
     void Start(const tcp::endpoint& at, std::string first);
     void Send(std::string text) {
         queue_.push_back(std::move(text));
@@ -60,7 +60,6 @@ private:
     void Handle(const net::ServerMessage& m);
     void Played(int card);
 
-    asio::io_context& io_;
     Table& table_;
     int index_;
     websocket::stream<beast::tcp_stream> ws_;
