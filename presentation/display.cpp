@@ -68,6 +68,7 @@ void Display::PrepareVideo() {
 
 void Display::Release() {
     Platform& p = *platform_;
+    detail::CloseX11Output(p.x11);
     if (p.texture) SDL_DestroyTexture(p.texture);
     if (p.renderer) SDL_DestroyRenderer(p.renderer);
     if (p.window) SDL_DestroyWindow(p.window);
@@ -147,14 +148,19 @@ void Display::DirectX(int width, int height, DisplayKind kind, bool native) {
         // Keys are read as keys: no text is typed, so no input method is asked for.
         SDL_StopTextInput();
         if (native) {
-            // The window's picture in system memory, not a texture of a 3D driver's.
-            SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
             p.direct = true;
-            if (!SDL_GetWindowSurface(p.window)) throw LoadError("DirectX", errRenderer, SDL_GetError());
+            p.x11 = detail::OpenX11Output(p.window);
+            if (!p.x11) {
+                // The window's picture in system memory, not a texture of a 3D driver's.
+                SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+                if (!SDL_GetWindowSurface(p.window)) throw LoadError("DirectX", errRenderer, SDL_GetError());
+                detail::PrefaultWindowSurface(p.window);
+            }
         } else if (!detail::MakeRenderer(p, width_, height_)) {
             throw LoadError("DirectX", errRenderer, SDL_GetError());
+        } else {
+            detail::PrefaultWindowSurface(p.window);
         }
-        detail::PrefaultWindowSurface(p.window);
         SDL_DisplayMode mode{};
         const int display = SDL_GetWindowDisplayIndex(p.window);
         p.refreshRate = (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0)

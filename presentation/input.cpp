@@ -126,9 +126,11 @@ void Input::Mouse() {
     // pointer where it is.
     const Display::Platform& p = display_.platform();
     if (p.window && display_.FullScreen()) {
-        int wx = 0, wy = 0;
-        SDL_RenderLogicalToWindow(p.renderer, static_cast<float>(cursorPos.x), static_cast<float>(cursorPos.y), &wx,
-                                  &wy);
+        // Without a renderer the back buffer is the window's own size: its pixels are the window's.
+        int wx = cursorPos.x, wy = cursorPos.y;
+        if (p.renderer)
+            SDL_RenderLogicalToWindow(p.renderer, static_cast<float>(cursorPos.x), static_cast<float>(cursorPos.y),
+                                      &wx, &wy);
         SDL_WarpMouseInWindow(p.window, wx, wy);
     }
 }
@@ -172,16 +174,21 @@ void Input::ReadMouse() {
 void Input::ReadPointer() {
     if (!mouse_) return;
     const Display::Platform& p = display_.platform();
-    if (p.window && p.renderer) {
+    if (p.window) {
         int wx = 0, wy = 0;
         const Uint32 buttons = SDL_GetMouseState(&wx, &wy);
-        // Window pixels to back-buffer pixels: the window may show the buffer scaled. The
-        // pointer's pixel is taken at its centre, halfway to the next one.
-        float x0 = 0.0f, y0 = 0.0f, x1 = 0.0f, y1 = 0.0f;
-        SDL_RenderWindowToLogical(p.renderer, wx, wy, &x0, &y0);
-        SDL_RenderWindowToLogical(p.renderer, wx + 1, wy + 1, &x1, &y1);
-        cursorPos = Point{static_cast<std::int32_t>(std::floor((x0 + x1) / 2)),
-                          static_cast<std::int32_t>(std::floor((y0 + y1) / 2))};
+        if (p.renderer) {
+            // Window pixels to back-buffer pixels: the window may show the buffer scaled. The
+            // pointer's pixel is taken at its centre, halfway to the next one.
+            float x0 = 0.0f, y0 = 0.0f, x1 = 0.0f, y1 = 0.0f;
+            SDL_RenderWindowToLogical(p.renderer, wx, wy, &x0, &y0);
+            SDL_RenderWindowToLogical(p.renderer, wx + 1, wy + 1, &x1, &y1);
+            cursorPos = Point{static_cast<std::int32_t>(std::floor((x0 + x1) / 2)),
+                              static_cast<std::int32_t>(std::floor((y0 + y1) / 2))};
+        } else {
+            // Drawn for the window's size, the back buffer's pixels are the window's.
+            cursorPos = Point{wx, wy};
+        }
         mouseState.rgbButtons[0] = (buttons & SDL_BUTTON_LMASK) ? 0x80 : 0;
         mouseState.rgbButtons[1] = (buttons & SDL_BUTTON_RMASK) ? 0x80 : 0;
         mouseState.rgbButtons[2] = (buttons & SDL_BUTTON_MMASK) ? 0x80 : 0;

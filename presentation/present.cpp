@@ -145,7 +145,42 @@ void Compose(Display::Platform& p, const Surface& backBuffer) {
 // The back buffer converted into the window's own picture, which the window system then shows:
 // the parts changed since the last time, or all of it. Between a resize and the frame that
 // follows it the two differ in size: the rest is black.
+// The parts of the back buffer drawn since the last present, cut to it.
+std::vector<SDL_Rect> UnshownParts(const SDL_Surface* b, const DrawnArea& area) {
+    std::vector<SDL_Rect> parts;
+    for (const Rect& r : area.unshown.rects) {
+        SDL_Rect part{std::max(r.left, 0), std::max(r.top, 0), 0, 0};
+        part.w = std::min(r.right, b->w) - part.x;
+        part.h = std::min(r.bottom, b->h) - part.y;
+        if (part.w > 0 && part.h > 0) parts.push_back(part);
+    }
+    return parts;
+}
+
+// The same on X11, where the server holds the window's pixels: a new back buffer or a new
+// window size is shown whole, with the rest of the window black.
+bool PresentToX11(Display::Platform& p, const Surface& backBuffer) {
+    const SDL_Surface* b = backBuffer.raw();
+    DrawnArea* area = backBuffer.drawnArea();
+    int windowW = 0, windowH = 0;
+    SDL_GetWindowSize(p.window, &windowW, &windowH);
+    const bool whole = !area || area->unshown.all || p.shownPixels != b->pixels || p.shownWindowW != windowW ||
+                       p.shownWindowH != windowH;
+    const std::vector<SDL_Rect> parts = whole ? std::vector<SDL_Rect>{SDL_Rect{0, 0, b->w, b->h}} : UnshownParts(b, *area);
+    if (!whole && parts.empty()) {
+        if (area) area->unshown.Clear();
+        return true;
+    }
+    if (!detail::ShowOnX11(*p.x11, b, parts.data(), static_cast<int>(parts.size()), windowW, windowH)) return false;
+    p.shownPixels = b->pixels;
+    p.shownWindowW = windowW;
+    p.shownWindowH = windowH;
+    if (area) area->unshown.Clear();
+    return true;
+}
+
 bool PresentDirect(Display::Platform& p, const Surface& backBuffer) {
+    if (p.x11) return PresentToX11(p, backBuffer);
     SDL_Surface* screen = SDL_GetWindowSurface(p.window);
     if (!screen) return false;
     SDL_Surface* b = backBuffer.raw();
@@ -161,15 +196,10 @@ bool PresentDirect(Display::Platform& p, const Surface& backBuffer) {
         if (area) area->unshown.Clear();
         return true;
     }
-    std::vector<SDL_Rect> parts;
-    for (const Rect& r : area->unshown.rects) {
-        SDL_Rect part{std::max(r.left, 0), std::max(r.top, 0), 0, 0};
-        part.w = std::min(r.right, b->w) - part.x;
-        part.h = std::min(r.bottom, b->h) - part.y;
-        if (part.w <= 0 || part.h <= 0) continue;
+    std::vector<SDL_Rect> parts = UnshownParts(b, *area);
+    for (SDL_Rect part : parts) {
         SDL_Rect to = part;
         if (SDL_LowerBlit(b, &part, screen, &to) != 0) return false;
-        parts.push_back(part);
     }
     area->unshown.Clear();
     return parts.empty() ||
@@ -228,6 +258,18 @@ bool Display::SaveScreenshot(const std::string& bmpPath) {
     Platform& p = *platform_;
     if (!p.window) {
         return backBuffer_.exists() && SDL_SaveBMP(backBuffer_.raw(), bmpPath.c_str()) == 0;
+    }
+    if (p.x11) {
+        // What the server was sent: the back buffer over a black window, converted as it was.
+        int w = 0, h = 0;
+        SDL_GetWindowSize(p.window, &w, &h);
+        SDL_Surface* shot = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, detail::X11OutputFormat(*p.x11));
+        if (!shot) return false;
+        SDL_FillRect(shot, nullptr, 0);
+        const bool saved = SDL_BlitSurface(backBuffer_.raw(), nullptr, shot, nullptr) == 0 &&
+                           SDL_SaveBMP(shot, bmpPath.c_str()) == 0;
+        SDL_FreeSurface(shot);
+        return saved;
     }
     if (p.direct) {
         // The window's picture as last presented.

@@ -1,10 +1,13 @@
 // Opens the real display, draws a table (background, cards, text, pointer) from pictures made
 // here, and keeps presenting it for a few seconds. At the end it saves what it presented and
-// prints where the pointer was, so a script under a virtual X server can check both.
+// prints where the pointer was, so a script under a virtual X server can check both. `native`
+// draws for the screen's own size, frame by frame only where things changed, with a card that
+// jumps clear of where it was for the first frames and then rests.
 //
-//   presentation_demo OUT.bmp SECONDS [window]
+//   presentation_demo OUT.bmp SECONDS [window|native]
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -110,11 +113,11 @@ void MakeCardBack(Surface& card) {
     SetColorKey(card, 2);
 }
 
-void MakeBackground(Surface& bg) {
-    CreateSurface(bg, kScreenW, kScreenH);
-    for (int y = 0; y < kScreenH; ++y) {
-        const int shade = 90 + 50 * y / kScreenH;
-        FillRect(bg, Rect{0, y, kScreenW, y + 1}, Rgb565(10, shade, 40));
+void MakeBackground(Surface& bg, int w, int h) {
+    CreateSurface(bg, w, h);
+    for (int y = 0; y < h; ++y) {
+        const int shade = 90 + 50 * y / h;
+        FillRect(bg, Rect{0, y, w, y + 1}, Rgb565(10, shade, 40));
     }
 }
 
@@ -134,16 +137,17 @@ void MakePointer(Surface& pointer) {
 
 int main(int argc, char** argv) try {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s OUT.bmp SECONDS [window]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s OUT.bmp SECONDS [window|native]\n", argv[0]);
         return 2;
     }
     const std::string out = argv[1];
     const double seconds = std::atof(argv[2]);
     const bool windowed = argc > 3 && std::string(argv[3]) == "window";
+    const bool native = argc > 3 && std::string(argv[3]) == "native";
 
     Display display;
     Input input(display);
-    display.DirectX(kScreenW, kScreenH, windowed ? DisplayKind::Window : DisplayKind::FullScreen);
+    display.DirectX(kScreenW, kScreenH, windowed ? DisplayKind::Window : DisplayKind::FullScreen, native);
     input.GiveMeInput();
     input.KeyBoard();
     input.Mouse();
@@ -152,7 +156,7 @@ int main(int argc, char** argv) try {
     clsDXBitmapFont font;
     MakeFont(font, out + ".font.bmp");
     Surface background, back, pointer, faces[4];
-    MakeBackground(background);
+    MakeBackground(background, display.width(), display.height());
     MakeCardBack(back);
     MakePointer(pointer);
     MakeCardFace(display, faces[0], font, 'A', true);
@@ -162,8 +166,10 @@ int main(int argc, char** argv) try {
     input.ShowSystemCursor(false);
 
     SDL_RendererInfo info{};
-    SDL_GetRendererInfo(display.platform().renderer, &info);
-    std::printf("renderer %s%s\n", info.name, (info.flags & SDL_RENDERER_PRESENTVSYNC) ? " vsync" : "");
+    if (display.platform().x11) std::printf("shown through x11\n");
+    else if (SDL_GetRendererInfo(display.platform().renderer, &info) == 0)
+        std::printf("renderer %s%s\n", info.name, (info.flags & SDL_RENDERER_PRESENTVSYNC) ? " vsync" : "");
+    else std::printf("shown through the window's picture\n");
     const Uint64 end = SDL_GetTicks64() + static_cast<Uint64>(seconds * 1000);
     Surface& backBuffer = display.backBuffer();
     int frames = 0;
@@ -172,7 +178,12 @@ int main(int argc, char** argv) try {
         input.ReadMouse();
         if (input.KeyDown(keyEscape)) break;
         display.RecoverSurfaces();
-        display.BltSurface(background, backBuffer, Rect{}, 0, 0, false);
+        if (native) {
+            display.LayFelt(background);
+            display.BltSurface(back, backBuffer, Rect{}, 40 + 150 * std::min(frames, 5), 240, true);
+        } else {
+            display.BltSurface(background, backBuffer, Rect{}, 0, 0, false);
+        }
         for (int i = 0; i < 4; ++i) display.BltSurface(faces[i], backBuffer, Rect{}, 200 + 110 * i, 380, true);
         display.BltSurface(back, backBuffer, Rect{}, 346, 120, true);
         display.BltSurface(back, backBuffer, Rect{}, 360, 126, true);

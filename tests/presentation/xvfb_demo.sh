@@ -1,12 +1,13 @@
 #!/bin/sh
 # Runs the presentation demo full screen on a virtual 1280 x 800 X server, moves the pointer,
-# takes a screenshot of the whole screen and checks what was shown.
+# takes a screenshot of the whole screen and checks what was shown; then again drawn for the
+# screen's own size, where the X server must hold exactly what the demo drew.
 #   xvfb_demo.sh DEMO OUTDIR
 set -eu
 demo=$1
 out=$2
 mkdir -p "$out"
-rm -f "$out/screen.png" "$out/frame.bmp" "$out/demo.log"
+rm -f "$out/screen.png" "$out/frame.bmp" "$out/demo.log" "$out/native.png" "$out/native.bmp" "$out/native.log"
 
 # In a session with a private bus, so that the libraries below the demo start none of their own.
 xvfb-run -a -s "-screen 0 1280x800x24" dbus-run-session -- sh -c '
@@ -41,3 +42,22 @@ case "$(pixel 446 534)" in F[0-9A-F]F[0-9A-F]F[0-9A-F]|F[0-9A-F]F[0-9A-F]E[0-9A-
 g=$(pixel 240 133)
 case "$g" in 0[0-9A-F][5-9A-F][0-9A-F][0-9A-F][0-9A-F]|1[0-9A-F][5-9A-F][0-9A-F][0-9A-F][0-9A-F]) ;; *) fail "felt missing: $g";; esac
 echo "screenshot: $out/screen.png"
+
+# Native: the back buffer goes to the X server a changed part at a time. What the server shows
+# (the card's slide done, the pointer moved) is, pixel for pixel, the last frame the demo drew.
+xvfb-run -a -s "-screen 0 1280x800x24" dbus-run-session -- sh -c '
+    "$0" "$1/native.bmp" 3 native > "$1/native.log" 2>&1 &
+    pid=$!
+    sleep 1
+    xdotool mousemove 908 534
+    sleep 1
+    import -window root "$1/native.png"
+    wait $pid
+' "$demo" "$out"
+cat "$out/native.log"
+grep -q '^shown through x11$' "$out/native.log" || fail "the native table was not sent to the X server itself"
+grep -q '^mouse 908 534$' "$out/native.log" || fail "pointer not at its screen pixel"
+grep -q '^saved yes$' "$out/native.log" || fail "no native screenshot"
+differing=$(compare -metric AE "$out/native.png" "$out/native.bmp" null: 2>&1) || true
+[ "$differing" = 0 ] || fail "the X server shows $differing pixels other than the frame drawn"
+echo "screenshot: $out/native.png"
