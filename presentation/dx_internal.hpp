@@ -22,8 +22,8 @@ struct Display::Platform {
         Uint32 red[32], green[64], blue[32];
     } widening{};
     bool videoStarted = false;
-    // Drawn for the window's own size, the back buffer goes straight into the window's
-    // picture: no renderer, no texture, no second copy of the screen.
+    // Drawn for the window's own size, the back buffer goes straight to the window: no
+    // renderer, no texture.
     bool direct = false;
     // The window's picture the back buffer was last shown in whole.
     SDL_Surface* shownSurface = nullptr;

@@ -1,7 +1,7 @@
-// Getting the back buffer onto the screen: into the window's own picture when it is drawn for
-// the window's size, through the software renderer's texture when it is scaled (the classic
-// table); pacing the frames where the driver does not wait for the retrace; screenshots; and
-// what a lost window or renderer needs.
+// Getting the back buffer onto the screen: when it is drawn for the window's size, to the X
+// server (x11_output.cpp) or else into the window's own picture; through the software
+// renderer's texture when it is scaled (the classic table); pacing the frames where the driver
+// does not wait for the retrace; screenshots; and what a lost window or renderer needs.
 #include <sys/mman.h>
 #include <unistd.h>
 
