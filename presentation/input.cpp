@@ -251,7 +251,7 @@ void Input::ShowSystemCursor(bool show) {
 void Input::HandlePauseKey() {
     // As KeyPressed: down now and not before, or pressed and let go since.
     const bool down = KeyDown(keyP);
-    if (down ? !keyLatchP_ : tappedKeys_[keyP] != 0) paused_ = !paused_;
+    if (!keyLatchP_ && (down || tappedKeys_[keyP] != 0)) paused_ = !paused_;
     keyLatchP_ = down;
 }
 

@@ -98,8 +98,10 @@ public:
     // however long or short. A key down at both reads is not pressed anew, even if the events
     // say so: the window system sends the held keys again when the window regains the focus
     // (going full screen does that).
+    // A press reported while the key was seen down at the read before is that same press, whose
+    // event was handled only after that read: it does not count again at the release.
     bool KeyPressed(std::uint8_t scanCode) const {
-        return readKeys_[scanCode] != 0 ? previousKeys_[scanCode] == 0 : tappedKeys_[scanCode] != 0;
+        return previousKeys_[scanCode] == 0 && (readKeys_[scanCode] != 0 || tappedKeys_[scanCode] != 0);
     }
     // Held at this read, or pressed since the one before: for keys that act while held.
     bool KeyDownOrPressed(std::uint8_t scanCode) const { return KeyDown(scanCode) || KeyPressed(scanCode); }

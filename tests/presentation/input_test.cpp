@@ -65,6 +65,27 @@ TEST_F(InputTest, PHeldOverManyFramesPausesOnceAndASecondPressResumes) {
     input.HandlePauseKey();
     input.HandlePauseKey();
     EXPECT_FALSE(input.Paused());
+
+    // The window system may update the keys' state before the frame reads it and deliver the
+    // press's event only after: seen down at one read and let go before the next, the press
+    // counts once, not again at its release (F11 went full screen and straight back).
+    HoldP(false);
+    input.HandlePauseKey();
+    HoldP(true);
+    input.HandlePauseKey();
+    EXPECT_TRUE(input.Paused());
+    input.NoteKeyPress(modDX::keyP);
+    HoldP(false);
+    input.ReadKeyBoard();
+    input.HandlePauseKey();
+    EXPECT_TRUE(input.Paused());
+    input.keyState[modDX::keyF11] = 0x80;
+    input.ReadKeyBoard();
+    EXPECT_TRUE(input.KeyPressed(modDX::keyF11));
+    input.NoteKeyPress(modDX::keyF11);
+    input.keyState[modDX::keyF11] = 0;
+    input.ReadKeyBoard();
+    EXPECT_FALSE(input.KeyPressed(modDX::keyF11));
 }
 
 TEST_F(InputTest, MouseStartsAtTheCentreAndIsHeldWithinTheScreen) {
