@@ -6,7 +6,6 @@
 #include "engine/dealing.hpp"
 #include "engine/match.hpp"
 #include "engine/phases.hpp"
-#include "engine/splitmix64.hpp"
 #include "net/codes.hpp"
 #include "net/seat_view.hpp"
 
@@ -32,12 +31,19 @@ struct TokenEntry {
     int seat = 0;
 };
 
+// 32 bits from two of the generator's 24-bit draws.
+std::uint32_t SystemSeed(RandomSource& random) {
+    return static_cast<std::uint32_t>(random.Rnd() * 16777216.0f) << 8 ^ static_cast<std::uint32_t>(random.Rnd() * 16777216.0f);
+}
+
 }  // namespace
 
 struct Lobby::Shared {
     Limits limits;
+    // The system's generator: the deals of a server given no seed, and its tables' seeds.
     std::unique_ptr<RandomSource> random;
-    SplitMix64 seeds{0};
+    // Nonzero (for tests): table N plays the match the game plays with seed `seed` + N - 1.
+    std::uint64_t seed = 0;
     std::int64_t now = 0;
     std::vector<Outgoing> outbox;
     std::vector<ThinkRequest> thinking;
@@ -93,7 +99,11 @@ class Table {
 public:
     Table(Lobby::Shared& shared, std::uint64_t id, const net::Create& create)
         : s_(shared), id_(id), awayLevel_(create.awayLevel), turnSeconds_(create.turnSeconds),
-          expertSeed_(static_cast<std::uint32_t>(shared.seeds.Next())) {
+          seed_(shared.seed ? static_cast<std::uint32_t>(shared.seed + id - 1) : SystemSeed(*shared.random)) {
+        // As the game does with a match's seed: the deals come from a generator seeded with it,
+        // the Expert's searches from the seed itself. Unseeded, the deals come from the system's
+        // generator, which no player can work out from the cards they see.
+        if (shared.seed) ownRandom_ = std::make_unique<MersenneRandom>(seed_);
         code_ = s_.NewCode(id_, kAnySeat);
         watchCode_ = s_.NewCode(id_, kWatch);
     }
@@ -338,7 +348,7 @@ private:
         // The game's own deal on a match used only for it: shuffle, dealer, the deal order, the
         // first leader; the table keeps what outlives a deal.
         auto m = std::make_unique<Match>();
-        m->random = s_.random.get();
+        m->random = ownRandom_ ? ownRandom_.get() : s_.random.get();
         m->dealerChosen = dealerChosen_;
         m->dealerSeat = dealerSeat_;
         m->score = score_;
@@ -372,7 +382,7 @@ private:
 
     void AskComputer(int seat) {
         thinking_ = true;
-        s_.thinking.push_back({id_, ticket_, deal_, seat, LevelOf(seat), expertSeed_});
+        s_.thinking.push_back({id_, ticket_, deal_, seat, LevelOf(seat), seed_});
     }
 
     void Apply(int seat, int card) {
@@ -402,7 +412,8 @@ private:
     std::uint64_t id_;
     net::Level awayLevel_;
     int turnSeconds_;
-    std::uint32_t expertSeed_;
+    std::uint32_t seed_;
+    std::unique_ptr<RandomSource> ownRandom_;
     std::string code_, watchCode_;
     ConnectionId host_ = 0;
     std::array<Seat, 4> seats_{};
@@ -421,15 +432,8 @@ private:
 
 Lobby::Lobby(Limits limits, std::uint64_t seed) : limits_(limits), shared_(std::make_unique<Shared>()) {
     shared_->limits = limits;
-    if (seed != 0) {
-        shared_->random = std::make_unique<MersenneRandom>(static_cast<std::uint32_t>(seed));
-        shared_->seeds = SplitMix64(seed);
-    } else {
-        shared_->random = std::make_unique<net::SystemRandom>();
-        net::SystemRandom r;
-        shared_->seeds = SplitMix64(static_cast<std::uint64_t>(r.Rnd() * 16777216.0f) << 24 |
-                                    static_cast<std::uint64_t>(r.Rnd() * 16777216.0f));
-    }
+    shared_->seed = seed;
+    if (seed == 0) shared_->random = std::make_unique<net::SystemRandom>();
 }
 
 Lobby::~Lobby() {

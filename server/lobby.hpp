@@ -59,6 +59,8 @@ class Table;
 
 class Lobby {
 public:
+    // `seed` 0: deals from the system's generator. Otherwise (for tests) table N deals and seeds
+    // its Expert as the game does for a match of seed `seed` + N - 1.
     explicit Lobby(Limits limits = {}, std::uint64_t seed = 0);
     ~Lobby();
     Lobby(const Lobby&) = delete;

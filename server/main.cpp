@@ -20,7 +20,7 @@ bool ReadNumber(std::string_view text, long long lo, long long hi, long long& ou
 int Usage(const std::string& why) {
     std::cerr << "pellow-server: " << why << "\n"
               << "usage: pellow-server [--listen ADDRESS:PORT] [--max-tables N] [--max-connections N]\n"
-                 "                     [--max-per-address N] [--tls-cert FILE --tls-key FILE]\n";
+                 "                     [--max-per-address N] [--tls-cert FILE --tls-key FILE] [--seed S]\n";
     return 2;
 }
 

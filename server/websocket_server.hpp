@@ -18,7 +18,8 @@ struct ServerOptions {
     Limits limits;
     std::string tlsCert, tlsKey;
     int thinkingThreads = 2;
-    // 0: the system's generator; otherwise every deal follows from it (for tests).
+    // 0: the system's generator; otherwise table N deals and seeds its Expert as the game does
+    // for a match of seed `seed` + N - 1 (for tests).
     std::uint64_t seed = 0;
 };
 

@@ -6,8 +6,11 @@
 #include <random>
 #include <set>
 
+#include "engine/dealing.hpp"
+#include "engine/phases.hpp"
 #include "net/protocol.hpp"
 #include "net/remote_deal.hpp"
+#include "opponent/table_players.hpp"
 #include "server/computer_seats.hpp"
 
 namespace pellow::server {
@@ -424,6 +427,55 @@ TEST(LobbyTest, TheTurnTimerHandsTheCardToTheComputer) {
     EXPECT_EQ(playedByHost(), 0) << "the timer has not run out";
     t.Pass(2'000);
     EXPECT_EQ(playedByHost(), 1);
+}
+
+// A table of the server's Expert seats beside the game's own for the same seed: the lobby's seed
+// 7 makes its first table the game's match of seed 7, so the game's deal and, at each turn of
+// the first deal, the game's computer players (as the game makes them for a match) give the
+// server's cards. The host plays its own cards; the first lead may be anyone's.
+TEST(LobbyTest, ExpertSeatsPlayAsTheGamesExpertForTheSameSeed) {
+    Tables t;
+    const ConnectionId host = t.Connect();
+    t.Send(host, net::Create{0, "host", net::Level::Expert, 0});
+    for (const int seat : {1, 2, 3}) t.Send(host, net::SetSeat{seat, net::SeatKind::Computer, net::Level::Expert});
+    t.clients.at(host).plays = false;
+    t.Send(host, net::Start{});
+
+    Match game;
+    MersenneRandom random(7);
+    game.random = &random;
+    NewDeal(game);
+    DealAllAtOnce(game);
+    DealState d = game.deal;
+    const json* deal = t.Last(host, "deal");
+    ASSERT_NE(deal, nullptr);
+    const std::set<int> dealt((*deal)["hand"].begin(), (*deal)["hand"].end());
+    ASSERT_EQ(dealt, std::set<int>(d.hand[0].begin(), d.hand[0].begin() + d.handCount[0])) << "the game's deal";
+    ASSERT_EQ((*deal)["leader"], d.toPlay);
+
+    TablePlayers players(7, ComputerLevel::Expert, ComputerLevel::Expert);
+    std::size_t read = 0;
+    int compared = 0;
+    while (!DealOver(d)) {
+        const auto& got = t.record.at(host);
+        for (; read < got.size() && !DealOver(d); ++read) {
+            if (got[read]["type"] != "played") continue;
+            const int seat = got[read]["seat"], card = got[read]["card"];
+            ASSERT_EQ(seat, d.toPlay);
+            if (seat != 0) {
+                DealState asked = d;
+                if (FirstLeadOfDeal(asked)) asked.trumps = static_cast<std::int8_t>(players.ChooseTrump(asked, seat));
+                EXPECT_EQ(card, players.ChooseCard(asked, seat)) << "seat " << seat << ", card " << d.cardsPlayed + 1;
+                ++compared;
+            }
+            PlayCard(d, card);
+        }
+        if (DealOver(d)) break;
+        const json* turn = t.Last(host, "turn");
+        ASSERT_TRUE(turn && turn->contains("legal")) << "the table waits for its host";
+        t.Send(host, net::Play{(*turn)["legal"][0].get<int>()});
+    }
+    EXPECT_EQ(compared, 39);
 }
 
 TEST(LobbyTest, ReservedSeatsAndLateJoinersWaitForTheirDeal) {
