@@ -363,6 +363,13 @@ TEST(LobbyTest, GuessedCodesFloodsAndSilenceAreBounded) {
     EXPECT_TRUE(t.clients.count(allowed));
     EXPECT_TRUE(t.clients.count(ids[0]));
     EXPECT_EQ(t.lobby.TableCount(), 1u);
+    // Ten minutes on, the silent greeted ones go too, and the computer plays the people's seats
+    // to the match's end rather than wait for them.
+    t.Pass(10 * 60 * 1000);
+    EXPECT_EQ(t.Errors(allowed, "idle"), 1);
+    EXPECT_EQ(t.Errors(ids[0], "idle"), 1);
+    EXPECT_EQ(t.Errors(ids[1], "idle"), 1);
+    EXPECT_EQ(t.lobby.TableCount(), 0u);
 }
 
 TEST(LobbyTest, ADroppedSeatIsPlayedUntilItsPersonReturns) {
