@@ -1,19 +1,26 @@
 #!/bin/bash
 # Tables played over loopback by pellow-client bots on a pellow-server started on port 0: a
-# seat that drops and returns, four bot seats of every kind, a wrong code, and the server going
-# away under a waiting client (told on SIGTERM, noticed on SIGKILL).
+# seat that drops and returns, four bot seats of every kind, a wrong code, a table over wss://
+# with a throw-away certificate and the clients that must refuse it, and the server going away
+# under a waiting client (told on SIGTERM, noticed on SIGKILL).
 # Usage: play_over_network.sh BIN_DIR WORK_DIR
 set -u
 bin=$1
 work=$2
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
+servers=()
+# A failing run leaves no server behind.
+trap 'kill "${servers[@]}" 2> /dev/null' EXIT
 fail() { echo "FAIL: $*"; for f in *.log; do echo "--- $f"; tail -5 "$f"; done; exit 1; }
 
-start_server() {  # name
-    "$bin/pellow-server" --listen 127.0.0.1:0 2> "$1.log" &
+start_server() {  # name [server options]
+    local name=$1
+    shift
+    "$bin/pellow-server" --listen 127.0.0.1:0 "$@" 2> "$name.log" &
     server=$!
+    servers+=($server)
     for _ in $(seq 100); do
-        port=$(sed -n '1s/^listening on 127\.0\.0\.1:\([0-9][0-9]*\)$/\1/p' "$1.log")
+        port=$(sed -n '1s/^listening on 127\.0\.0\.1:\([0-9][0-9]*\)\( (TLS)\)\{0,1\}$/\1/p' "$name.log")
         [ -n "$port" ] && return
         sleep 0.1
     done
@@ -53,6 +60,42 @@ for pid in "${pids[@]}"; do wait "$pid" || fail "a bot of the four-seat table"; 
 for seat in 0 1 2 3; do
     grep -q "\"seat\":$seat,\"token\"" four$seat.jsonl || fail "bot $seat not at seat $seat"
 done
+
+# Over TLS: a certificate made for this run, for the address only. Four bots that trust it play
+# the match through; a client that does not, or that reaches the server by a name the
+# certificate does not carry, refuses it with its reason in one line.
+plain_server=$server
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 -subj /CN=pellow-test \
+    -addext subjectAltName=IP:127.0.0.1 -keyout key.pem -out cert.pem 2> openssl.log || fail "openssl could not make a certificate"
+start_server tls --tls-cert cert.pem --tls-key key.pem
+wss=wss://127.0.0.1:$port
+"$bin/pellow-client" --server "$wss" --ca cert.pem --create --bot rules --record tls0.jsonl > tls.out 2> tls0.log &
+pids=($!)
+code=$(first_line tls.out)
+for seat in 1 2 3; do
+    "$bin/pellow-client" --server "$wss" --ca cert.pem --join "$code" --seat $seat --bot random --seed $seat \
+        --record tls$seat.jsonl 2> tls$seat.log &
+    pids+=($!)
+done
+for pid in "${pids[@]}"; do wait "$pid" || fail "a bot of the table over TLS"; done
+for seat in 0 1 2 3; do grep -q '"type":"match_end"' tls$seat.jsonl || fail "bot $seat over TLS never saw the match end"; done
+refused() {  # log reason: a non-zero exit already seen, one line naming the reason
+    grep -q "$2" "$1" || fail "no reason '$2' in $1"
+    [ "$(wc -l < "$1")" -eq 1 ] || fail "more than one line in $1"
+}
+# (A client that wrongly got through would ask for a table no one made, and still end.)
+nothing=AAAA-BBBB-CCCC-DDDD
+if "$bin/pellow-client" --server "$wss" --join $nothing 2> untrusted.log; then fail "a client took an untrusted certificate"; fi
+refused untrusted.log "certificate is not trusted (self-signed certificate)"
+if "$bin/pellow-client" --server "wss://localhost:$port" --ca cert.pem --join $nothing 2> misnamed.log; then
+    fail "a client took a certificate for another name"
+fi
+refused misnamed.log "certificate is not trusted (.*mismatch)"
+if "$bin/pellow-client" --server "$wss" --ca key.pem --join $nothing 2> noca.log; then fail "a key was taken for a certificate"; fi
+refused noca.log "cannot use the trusted certificates"
+kill -TERM $server
+wait $server || fail "the server over TLS did not end cleanly"
+server=$plain_server
 
 # A wrong code: a clear one-line reason and a non-zero exit.
 if "$bin/pellow-client" --server "$url" --join AAAA-BBBB-CCCC-DDDD 2> wrong.log; then fail "a wrong code was taken"; fi
