@@ -5,6 +5,11 @@
 // in every such deal, and keeps the card that earns its team the most points on average. Near the
 // end of the deal the playouts give way to an exact search of each sampled deal.
 //
+// The deals are not all alike: once cards have been played they are drawn by how likely each
+// makes the plays seen (PlayReading), by what the Expert knows of how each seat plays. A Classic
+// seat's rules are known exactly, so the deals on which they would have played otherwise all but
+// vanish, and in the playouts and the exact search a Classic seat plays the card its rules choose.
+//
 // It reads only its own hand, the cards played and by whom, trumps and the shown voids, never
 // another hand. Its random draws for a decision are seeded from its seed and what the seat knows,
 // so the same knowledge always gives the same card, whatever the hidden hands hold.
@@ -13,6 +18,7 @@
 #include <optional>
 
 #include "engine/rules.hpp"
+#include "opponent/play_reading.hpp"
 
 namespace pellow {
 
@@ -28,6 +34,11 @@ struct ExpertSettings {
     int exactTricks = 3;
     // Sampled deals per decision for the exact search.
     int exactSamples = 200;
+    // Once plays have been seen, the deals are drawn by a chain of card swaps that keeps each swap
+    // as likely as the plays make it: this many proposals per unseen card before the first deal,
+    // and this many eighths of one per unseen card between deals.
+    int readBurnIn = 8;
+    int readSteps = 8;
 };
 
 // What a card is worth to the team of the seat that plays it: the points the team may expect to
@@ -56,7 +67,8 @@ struct ExpertAdvice {
 
 class ExpertPlayer {
 public:
-    explicit ExpertPlayer(std::uint32_t seed, ExpertSettings settings = {});
+    // `styles` says how each seat chooses its cards, which is what its plays reveal of its hand.
+    explicit ExpertPlayer(std::uint32_t seed, ExpertSettings settings = {}, SeatStyles styles = kUnknownStyles);
     // The suit of trumps for the seat about to lead the deal's first trick.
     int ChooseTrump(const DealState& d, int seat) const;
     // The card seat `seat` (d.toPlay) plays now. On the first lead of a deal d.trumps holds the
@@ -70,6 +82,7 @@ public:
 private:
     std::uint32_t seed_;
     ExpertSettings settings_;
+    SeatStyles styles_;
 };
 
 }  // namespace pellow

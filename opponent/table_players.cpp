@@ -24,8 +24,19 @@ bool IsReady(const Future& f) {
 
 }  // namespace
 
+SeatStyles TableStyles(ComputerLevel partner, ComputerLevel opponents) {
+    auto style = [](ComputerLevel level) {
+        return level == ComputerLevel::Expert ? SeatStyle::Expert : SeatStyle::Classic;
+    };
+    SeatStyles styles{};
+    styles[userSeat] = SeatStyle::Person;
+    styles[partnerSeat] = style(partner);
+    styles[leftSeat] = styles[rightSeat] = style(opponents);
+    return styles;
+}
+
 TablePlayers::TablePlayers(std::uint32_t seed, ComputerLevel partner, ComputerLevel opponents, ExpertSettings settings)
-    : expert_(seed, settings), partner_(partner), opponents_(opponents) {}
+    : expert_(seed, settings, TableStyles(partner, opponents)), partner_(partner), opponents_(opponents) {}
 
 TablePlayers::~TablePlayers() {
     for (auto& f : retired_) f.wait();

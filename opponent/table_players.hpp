@@ -13,6 +13,9 @@
 
 namespace pellow {
 
+// How each seat of a table chooses its cards: the user as a person, the others at their team's level.
+SeatStyles TableStyles(ComputerLevel partner, ComputerLevel opponents);
+
 class TablePlayers final : public ComputerPlayer {
 public:
     TablePlayers(std::uint32_t seed, ComputerLevel partner, ComputerLevel opponents, ExpertSettings settings = {});

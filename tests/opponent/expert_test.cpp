@@ -13,6 +13,7 @@
 #include "engine/rules.hpp"
 #include "opponent/expert.hpp"
 #include "opponent/pellow_ai.hpp"
+#include "opponent/play_reading.hpp"
 #include "opponent/table_players.hpp"
 
 namespace pellow {
@@ -87,17 +88,32 @@ void PermuteHiddenCards(DealState& d, int me, std::mt19937& rng) {
     for (int s : others) std::shuffle(d.hand[s].begin(), d.hand[s].begin() + d.handCount[s], rng);
 }
 
+// The Expert reads the plays it has seen by how each seat plays: the Classic seats by their
+// rules, the Expert seats and the person softly. Whatever it reads, any arrangement of the unseen
+// cards that fits what its seat has seen (hand counts, shown voids) must give the same choice:
+// the order of play, who played what and trumps are all it may use.
 TEST(Expert, ChoiceDoesNotDependOnTheHiddenHands) {
+    constexpr SeatStyle kClassic = SeatStyle::Classic, kExpertSeat = SeatStyle::Expert;
+    const std::array<SeatStyles, 3> tables{SeatStyles{kExpertSeat, kExpertSeat, kExpertSeat, kExpertSeat},
+                                           SeatStyles{kExpertSeat, kClassic, kExpertSeat, kClassic},
+                                           SeatStyles{SeatStyle::Person, kClassic, kClassic, kExpertSeat}};
     std::mt19937 rng(2024);
-    ExpertPlayer player(11, kQuick);
     int changedPositions = 0;
-    for (std::uint32_t deal = 0; deal < 40; ++deal) {
+    for (std::uint32_t deal = 0; deal < 48; ++deal) {
+        const SeatStyles& styles = tables[deal % tables.size()];
+        ExpertPlayer player(11, kQuick, styles);
         DealState d = NewDeal(rng, static_cast<int>(deal % 4));
-        // Stop at a different point of each deal, shown voids included, then ask the seat to play.
+        // Stop at a different point of each deal, shown voids included, then ask the seat to play;
+        // the Classic seats have played by their rules up to there, so that they can be read.
         const int stop = static_cast<int>(deal * 7 % 48);
         while (d.cardsPlayed < stop) {
-            const int card = Decide(player, d);
-            PlayCard(d, card);
+            const int seat = d.toPlay;
+            if (styles[seat] == kClassic) {
+                if (FirstLeadOfDeal(d)) d.trumps = static_cast<std::int8_t>(pellow::ChooseTrump(d, seat));
+                PlayCard(d, pellow::ChooseCard(d, seat));
+            } else {
+                PlayCard(d, Decide(player, d));
+            }
         }
         const int me = d.toPlay;
         const bool first = FirstLeadOfDeal(d);
@@ -114,7 +130,39 @@ TEST(Expert, ChoiceDoesNotDependOnTheHiddenHands) {
             EXPECT_EQ(player.ChooseCard(other, me), card) << "deal " << deal << " after " << stop;
         }
     }
-    EXPECT_GT(changedPositions, 150);
+    EXPECT_GT(changedPositions, 180);
+}
+
+// The reading rebuilds the order of play from what every seat sees, and never rules out the
+// hands a Classic seat truly held: its rules, asked again on them as the table then stood,
+// choose the card it played (or one they score alike).
+TEST(Expert, ReadingRebuildsThePlayAndKeepsTheClassicSeatsTrueHands) {
+    std::mt19937 rng(77);
+    const SeatStyles classic{SeatStyle::Classic, SeatStyle::Classic, SeatStyle::Classic, SeatStyle::Classic};
+    int read = 0;
+    for (int deal = 0; deal < 40; ++deal) {
+        DealState d = NewDeal(rng, deal % 4);
+        std::vector<int> played;
+        while (!DealOver(d)) {
+            std::array<std::int8_t, kCards> order{};
+            ASSERT_TRUE(PlayOrder(d, order)) << "deal " << deal << " after " << played.size();
+            EXPECT_TRUE(std::equal(played.begin(), played.end(), order.begin())) << "deal " << deal;
+            const int seat = d.toPlay;
+            // A miss costs so much here that any would show.
+            const PlayReading reading(d, seat, classic, -1000.0f);
+            for (int other = 0; other < 4; ++other) {
+                if (other == seat || !reading.ReadsSeat(other)) continue;
+                EXPECT_GT(reading.SeatLog(other, d.hand[other].data(), d.handCount[other], -1e9f), -500.0f)
+                    << "deal " << deal << " seat " << other << " after " << played.size();
+                ++read;
+            }
+            if (FirstLeadOfDeal(d)) d.trumps = static_cast<std::int8_t>(pellow::ChooseTrump(d, seat));
+            const int card = pellow::ChooseCard(d, seat);
+            played.push_back(card);
+            PlayCard(d, card);
+        }
+    }
+    EXPECT_GT(read, 5000);
 }
 
 // The hint's values: one for each card the user may play, in hand order, each between what the
@@ -144,7 +192,7 @@ TEST(Expert, TablePlayersAnswerEachSeatAtItsLevel) {
         const ComputerLevel partner = expertPartner ? ComputerLevel::Expert : ComputerLevel::Classic;
         const ComputerLevel opponents = expertPartner ? ComputerLevel::Classic : ComputerLevel::Expert;
         TablePlayers table(5, partner, opponents, kQuick);
-        const ExpertPlayer expert(5, kQuick);
+        const ExpertPlayer expert(5, kQuick, TableStyles(partner, opponents));
         std::mt19937 rng(99);
         for (int deal = 0; deal < 4; ++deal) {
             DealState d = NewDeal(rng, deal);

@@ -66,7 +66,7 @@ private:
 // Times every Expert decision, of seat 0 and of the computer seats alike.
 class TimedExpert final : public ComputerPlayer {
 public:
-    explicit TimedExpert(std::uint32_t seed) : expert_(seed) {}
+    TimedExpert(std::uint32_t seed, const SeatStyles& styles) : expert_(seed, ExpertSettings{}, styles) {}
     int ChooseTrump(const DealState& d, int seat) override {
         return Timed([&] { return expert_.ChooseTrump(d, seat); });
     }
@@ -85,6 +85,16 @@ private:
     }
     ExpertPlayer expert_;
 };
+
+// What the Expert seats know of how each seat plays: a random seat is read as a person would be.
+SeatStyles StylesOf(const std::array<SeatPolicy, 4>& seats) {
+    SeatStyles styles{};
+    for (int s = 0; s < 4; ++s)
+        styles[s] = seats[s] == SeatPolicy::Rules    ? SeatStyle::Classic
+                    : seats[s] == SeatPolicy::Expert ? SeatStyle::Expert
+                                                     : SeatStyle::Person;
+    return styles;
+}
 
 // Hands each computer seat's decisions to the player its policy names.
 class SeatPlayers final : public ComputerPlayer {
@@ -117,7 +127,7 @@ public:
           random_(o.seed),
           picker_(o.seed ^ 0x9e3779b9u),
           randomSeats_(o.seed ^ 0x5bd1e995u),
-          expert_(o.seed),
+          expert_(o.seed, StylesOf(o.seats)),
           player_(o.computer ? *o.computer : seatPlayers_) {
         for (int s = 0; s < 4; ++s) seatPlayers_.seat[s] = &PlayerFor(o.seats[s]);
         m_.random = &random_;
