@@ -48,9 +48,11 @@ double ThreadCpuMs() {
 // One seat's decisions: the Expert (timed) or the measuring opponent.
 class Seat {
 public:
-    Seat(bool expert, std::uint32_t seed, const ExpertSettings& settings, std::vector<double>* times,
-         std::vector<int>* tricks)
-        : expert_(expert ? std::make_unique<ExpertPlayer>(seed, settings) : nullptr), times_(times), tricks_(tricks) {}
+    Seat(bool expert, std::uint32_t seed, const ExpertSettings& settings, const SeatStyles& styles,
+         std::vector<double>* times, std::vector<int>* tricks)
+        : expert_(expert ? std::make_unique<ExpertPlayer>(seed, settings, styles) : nullptr),
+          times_(times),
+          tricks_(tricks) {}
 
     int Trump(const DealState& d, int seat) {
         if (!expert_) return pellow::ChooseTrump(d, seat);
@@ -173,11 +175,15 @@ int Main(int argc, char** argv) {
             if ((measured == 0 && o.side == "they") || (measured == 1 && o.side == "we")) continue;
             std::vector<std::unique_ptr<Seat>> own;
             std::array<Seat*, 4> seats{};
+            // Every Expert knows which seats play by the Classic rules.
+            SeatStyles styles{};
+            for (int s = 0; s < 4; ++s)
+                styles[s] = TeamOf(s) == measured || o.vsExpert ? SeatStyle::Expert : SeatStyle::Classic;
             for (int s = 0; s < 4; ++s) {
                 const bool expertSeat = TeamOf(s) == measured;
                 own.push_back(std::make_unique<Seat>(expertSeat || o.vsExpert, seed * 4 + s,
-                                                     expertSeat ? o.expert : o.other, expertSeat ? &times : nullptr,
-                                                     &tricks));
+                                                     expertSeat ? o.expert : o.other, styles,
+                                                     expertSeat ? &times : nullptr, &tricks));
                 seats[s] = own.back().get();
             }
             PlayMatch(seed, seats, measured, measured == 0 ? asWe : asThey);
