@@ -151,7 +151,9 @@ Options ReadOptions(int argc, char** argv) {
 
 // What the load's seats count, all tables together.
 struct Figures {
-    std::vector<double> millis;
+    // Each timed card's milliseconds, and when it was sent (seconds into the run).
+    std::vector<double> millis, sent;
+    Clock::time_point begin = Clock::now();
     long errors = 0, lost = 0, twice = 0, matches = 0, cards = 0, refused = 0;
     std::string firstError;
     // The run ends when every table is over, without waiting for the connections' last timers.
@@ -329,6 +331,7 @@ private:
         const auto it = table_->inFlight.find(deals_ * 64 + card);
         if (it != table_->inFlight.end() && ++it->second.second == 4) {
             f.millis.push_back(std::chrono::duration<double, std::milli>(Clock::now() - it->second.first).count());
+            f.sent.push_back(std::chrono::duration<double>(it->second.first - f.begin).count());
             table_->inFlight.erase(it);
         }
     }
@@ -414,7 +417,7 @@ int PlayTables(Network& net, const Options& o) {
     Figures figures;
     figures.tables = o.tables;
     std::vector<std::unique_ptr<LoadTable>> tables;
-    const auto begin = Clock::now();
+    const auto begin = figures.begin;
     // Tables open a few at a time so the server's accept queue never overflows.
     asio::steady_timer opener(net.io);
     std::function<void()> open = [&] {
@@ -434,7 +437,7 @@ int PlayTables(Network& net, const Options& o) {
     open();
     net.io.run();
     const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
-    for (const double ms : figures.millis) latencies << ms << '\n';
+    for (std::size_t i = 0; i < figures.millis.size(); ++i) latencies << figures.millis[i] << ' ' << figures.sent[i] << '\n';
     std::printf("tables: %d, matches finished: %ld, cards played: %ld in %.1f s (%.0f a second)\n", o.tables, figures.matches,
                 figures.cards, seconds, static_cast<double>(figures.cards) / seconds);
     const std::size_t timed = figures.millis.size();
