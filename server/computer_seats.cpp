@@ -9,7 +9,7 @@ int Decide(const ThinkRequest& request) {
     DealState d = request.deal;
     const int seat = request.seat;
     if (request.level == net::Level::Expert) {
-        const ExpertPlayer expert(request.seed);
+        const ExpertPlayer expert(request.seed, {}, request.styles);
         if (FirstLeadOfDeal(d)) d.trumps = static_cast<std::int8_t>(expert.ChooseTrump(d, seat));
         return expert.ChooseCard(d, seat);
     }

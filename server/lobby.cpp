@@ -342,6 +342,17 @@ private:
         return seats_[seat].kind == Seat::Kind::Computer ? seats_[seat].level : awayLevel_;
     }
 
+    // A person plays as a person, away for a while too (the deal's plays were mostly theirs); a
+    // computer seat, or a seat the computer keeps for a person to come, at its level.
+    SeatStyles Styles() const {
+        SeatStyles styles{};
+        for (int i = 0; i < 4; ++i) {
+            if (seats_[i].kind == Seat::Kind::Person && !seats_[i].waiting) styles[i] = SeatStyle::Person;
+            else styles[i] = LevelOf(i) == net::Level::Expert ? SeatStyle::Expert : SeatStyle::Classic;
+        }
+        return styles;
+    }
+
     std::string Describe() const { return "table " + std::to_string(id_) + ": "; }
 
     void StartDeal() {
@@ -382,7 +393,7 @@ private:
 
     void AskComputer(int seat) {
         thinking_ = true;
-        s_.thinking.push_back({id_, ticket_, deal_, seat, LevelOf(seat), seed_});
+        s_.thinking.push_back({id_, ticket_, deal_, seat, LevelOf(seat), seed_, Styles()});
     }
 
     void Apply(int seat, int card) {

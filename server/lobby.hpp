@@ -18,6 +18,7 @@
 
 #include "engine/rules.hpp"
 #include "net/protocol.hpp"
+#include "opponent/play_reading.hpp"
 
 namespace pellow::server {
 
@@ -53,6 +54,8 @@ struct ThinkRequest {
     int seat = 0;
     net::Level level = net::Level::Rules;
     std::uint32_t seed = 0;
+    // How each seat chooses its cards: what the Expert reads the plays by, as in the game.
+    SeatStyles styles = kUnknownStyles;
 };
 
 class Table;
