@@ -11,6 +11,8 @@
 #include <chrono>
 #include <deque>
 #include <unordered_map>
+#include <unordered_set>
+#include <utility>
 
 #include "server/computer_seats.hpp"
 
@@ -42,7 +44,7 @@ public:
 class Hub {
 public:
     Hub(asio::io_context& io, const ServerOptions& options, std::function<void(const std::string&)> log)
-        : io_(io), lobby_(options.limits, options.seed), log_(std::move(log)),
+        : io_(io), limits_(options.limits), lobby_(options.limits, options.seed), log_(std::move(log)),
           pool_(options.thinkingThreads, [this](const ThinkRequest& r, int card) {
               asio::post(io_, [this, table = r.table, ticket = r.ticket, card] {
                   lobby_.Answer(table, ticket, card);
@@ -77,6 +79,29 @@ public:
         Flush();
     }
     bool Empty() const { return sessions_.empty(); }
+
+    // The lobby counts a connection once it is open; one still in its TLS or WebSocket handshake
+    // (ten seconds at most) is counted here, so that a flood of connections that never finish
+    // it is bounded per address and in all as the open ones are.
+    bool MayHandshake(const std::string& address) {
+        int& count = handshaking_[address];
+        if (count >= limits_.connectionsPerAddress || handshakingTotal_ >= limits_.maxConnections) {
+            if (count == 0) handshaking_.erase(address);
+            // Once while the address stays at its bound, not for every connection refused.
+            if (floodLogged_.insert(address).second) log_("too many connections opening from " + address);
+            return false;
+        }
+        ++count;
+        ++handshakingTotal_;
+        return true;
+    }
+    void HandshakeOver(const std::string& address) {
+        const auto it = handshaking_.find(address);
+        if (it == handshaking_.end()) return;
+        if (--it->second == 0) handshaking_.erase(it);
+        --handshakingTotal_;
+        floodLogged_.erase(address);
+    }
     void StopAll() {
         for (auto& [id, session] : sessions_) session->Stop();
     }
@@ -99,6 +124,10 @@ public:
 
 private:
     asio::io_context& io_;
+    Limits limits_;
+    std::unordered_map<std::string, int> handshaking_;
+    int handshakingTotal_ = 0;
+    std::unordered_set<std::string> floodLogged_;
     Lobby lobby_;
     std::function<void(const std::string&)> log_;
     std::unordered_map<ConnectionId, SessionBase*> sessions_;
@@ -118,7 +147,7 @@ public:
         if constexpr (std::is_same_v<Stream, beast::ssl_stream<beast::tcp_stream>>) {
             ws_.next_layer().async_handshake(asio::ssl::stream_base::server,
                                              [self = this->shared_from_this()](beast::error_code ec) {
-                                                 if (ec) return;
+                                                 if (ec) return self->HandshakeOver();
                                                  self->Accept();
                                              });
         } else {
@@ -151,6 +180,7 @@ private:
         // One byte over the protocol's bound: a longer message fails the read and the connection.
         ws_.read_message_max(net::kMaxMessageBytes + 1);
         ws_.async_accept([self = this->shared_from_this()](beast::error_code ec) {
+            self->HandshakeOver();
             if (ec) return;
             self->id_ = self->hub_.Add(self.get(), self->address_);
             self->open_ = true;
@@ -179,6 +209,10 @@ private:
         });
     }
 
+    void HandshakeOver() {
+        if (std::exchange(handshaking_, false)) hub_.HandshakeOver(address_);
+    }
+
     // The connection is over, whichever side ended it.
     void End() {
         if (!open_) return;
@@ -195,6 +229,7 @@ private:
     ConnectionId id_ = 0;
     bool open_ = false;
     bool closing_ = false;
+    bool handshaking_ = true;
 };
 
 class Listener : public std::enable_shared_from_this<Listener> {
@@ -220,7 +255,9 @@ public:
                 beast::error_code ignored;
                 const std::string address = socket.remote_endpoint(ignored).address().to_string();
                 socket.set_option(tcp::no_delay(true), ignored);
-                if (self->tls_) {
+                if (!self->hub_.MayHandshake(address)) {
+                    socket.close(ignored);
+                } else if (self->tls_) {
                     std::make_shared<Session<beast::ssl_stream<beast::tcp_stream>>>(
                         self->hub_, beast::ssl_stream<beast::tcp_stream>(beast::tcp_stream(std::move(socket)), *self->tls_), address)
                         ->Begin();

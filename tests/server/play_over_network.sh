@@ -1,8 +1,9 @@
 #!/bin/bash
 # Tables played over loopback by pellow-client bots on a pellow-server started on port 0: a
 # seat that drops and returns, four bot seats of every kind, a wrong code, a table over wss://
-# with a throw-away certificate and the clients that must refuse it, and the server going away
-# under a waiting client (told on SIGTERM, noticed on SIGKILL).
+# with a throw-away certificate and the clients that must refuse it, a flood of connections that
+# never finish their handshake, and the server going away under a waiting client (told on
+# SIGTERM, noticed on SIGKILL).
 # Usage: play_over_network.sh BIN_DIR WORK_DIR
 set -u
 bin=$1
@@ -110,6 +111,29 @@ kill -TERM $server
 wait $server || fail "the server did not end cleanly on SIGTERM"
 if wait $lone; then fail "the client did not fail when the server stopped"; fi
 grep -q 'server is stopping' lone.log || fail "the client was not told the server stopped"
+
+# Connections that open and never finish the handshake are bounded per address as open ones
+# are: beyond the bound the next is closed at once instead of held for the handshake's time,
+# and once they are gone a client is served again.
+start_server flood --max-per-address 4
+silent=()
+for _ in 1 2 3 4; do
+    exec {fd}<>"/dev/tcp/127.0.0.1/$port" || fail "could not open a silent connection"
+    silent+=("$fd")
+done
+exec {extra}<>"/dev/tcp/127.0.0.1/$port" || fail "could not reach the server"
+timeout 3 cat <&"$extra" > /dev/null
+[ $? -eq 124 ] && fail "a connection past the bound was held for its handshake"
+exec {extra}<&-
+grep -q 'too many connections opening from 127.0.0.1' flood.log || fail "the flood was not logged"
+for fd in "${silent[@]}"; do exec {fd}<&-; done
+sleep 0.5
+"$bin/pellow-client" --server ws://127.0.0.1:$port --create > after.out 2> after.log &
+after=$!
+first_line after.out > /dev/null
+kill $after
+kill -TERM $server
+wait $server || fail "the flooded server did not end cleanly"
 
 # SIGKILL: the client notices the server is gone.
 start_server killed
