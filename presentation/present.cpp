@@ -142,9 +142,6 @@ void Compose(Display::Platform& p, const Surface& backBuffer) {
     SDL_RenderCopy(p.renderer, p.texture, nullptr, nullptr);
 }
 
-// The back buffer converted into the window's own picture, which the window system then shows:
-// the parts changed since the last time, or all of it. Between a resize and the frame that
-// follows it the two differ in size: the rest is black.
 // The parts of the back buffer drawn since the last present, cut to it.
 std::vector<SDL_Rect> UnshownParts(const SDL_Surface* b, const DrawnArea& area) {
     std::vector<SDL_Rect> parts;
@@ -157,8 +154,8 @@ std::vector<SDL_Rect> UnshownParts(const SDL_Surface* b, const DrawnArea& area) 
     return parts;
 }
 
-// The same on X11, where the server holds the window's pixels: a new back buffer or a new
-// window size is shown whole, with the rest of the window black.
+// On X11 the server holds the window's pixels: a new back buffer or a new window size is
+// shown whole, with the rest of the window black.
 bool PresentToX11(Display::Platform& p, const Surface& backBuffer) {
     const SDL_Surface* b = backBuffer.raw();
     DrawnArea* area = backBuffer.drawnArea();
@@ -167,8 +164,9 @@ bool PresentToX11(Display::Platform& p, const Surface& backBuffer) {
     const bool whole = !area || area->unshown.all || p.shownPixels != b->pixels || p.shownWindowW != windowW ||
                        p.shownWindowH != windowH;
     const std::vector<SDL_Rect> parts = whole ? std::vector<SDL_Rect>{SDL_Rect{0, 0, b->w, b->h}} : UnshownParts(b, *area);
-    if (!whole && parts.empty()) {
-        if (area) area->unshown.Clear();
+    // Nothing changed: no round trip to the server.
+    if (parts.empty()) {
+        area->unshown.Clear();
         return true;
     }
     if (!detail::ShowOnX11(*p.x11, b, parts.data(), static_cast<int>(parts.size()), windowW, windowH)) return false;
@@ -179,6 +177,9 @@ bool PresentToX11(Display::Platform& p, const Surface& backBuffer) {
     return true;
 }
 
+// The back buffer converted into the window's own picture, which the window system then shows:
+// the parts changed since the last time, or all of it. Between a resize and the frame that
+// follows it the two differ in size: the rest is black.
 bool PresentDirect(Display::Platform& p, const Surface& backBuffer) {
     if (p.x11) return PresentToX11(p, backBuffer);
     SDL_Surface* screen = SDL_GetWindowSurface(p.window);

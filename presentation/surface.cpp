@@ -67,30 +67,12 @@ void BltFast(Surface& destination, std::int64_t x, std::int64_t y, Surface& sour
     const auto key = static_cast<std::uint16_t>(source.colorKey());
     if (CopiedHere(source.raw(), left, top, w, h, destination.raw(), x, y, keyed ? &key : nullptr, source.plainRows()))
         return;
+    // Only a picture SDL keeps run-length encoded comes here (a picture with plain rows has its
+    // pixels at hand). Everything is already inside both surfaces: the unclipped copy is enough.
     source.useColorKey(useColorKey);
-    // Everything is already inside both surfaces, so the unclipped copy is enough.
-    const auto copy = [&](SDL_Surface* from, std::int64_t first, std::int64_t end) {
-        if (first >= end) return;
-        SDL_Rect part{static_cast<int>(left), static_cast<int>(first), static_cast<int>(w), static_cast<int>(end - first)};
-        SDL_Rect to{static_cast<int>(x), static_cast<int>(y + first - top), static_cast<int>(w),
-                    static_cast<int>(end - first)};
-        SDL_LowerBlit(from, &part, destination.raw(), &to);
-    };
-
-    if (!useColorKey || source.plainRows().empty()) {
-        copy(source.raw(), top, bottom);
-        return;
-    }
-    // A card's key is only in its rounded corners: the rows between them are copied whole.
-    std::int64_t row = top;
-    for (const auto& [first, end] : source.plainRows()) {
-        const std::int64_t from = std::max<std::int64_t>(first, row), to = std::min<std::int64_t>(end, bottom);
-        if (from >= to) continue;
-        copy(source.raw(), row, from);
-        copy(source.unkeyed(), from, to);
-        row = to;
-    }
-    copy(source.raw(), row, bottom);
+    SDL_Rect part{static_cast<int>(left), static_cast<int>(top), static_cast<int>(w), static_cast<int>(h)};
+    SDL_Rect to{static_cast<int>(x), static_cast<int>(y), static_cast<int>(w), static_cast<int>(h)};
+    SDL_LowerBlit(source.raw(), &part, destination.raw(), &to);
 }
 
 }  // namespace
@@ -106,7 +88,6 @@ Surface::Surface(Surface&& other) noexcept
       keyActive_(std::exchange(other.keyActive_, false)),
       fixedPixels_(std::exchange(other.fixedPixels_, false)),
       plainRows_(std::exchange(other.plainRows_, {})),
-      unkeyed_(std::exchange(other.unkeyed_, nullptr)),
       keyedCorners_(std::exchange(other.keyedCorners_, {-1, -1})),
       generation_(std::exchange(other.generation_, 0)),
       drawn_(std::move(other.drawn_)) {}
@@ -120,7 +101,6 @@ Surface& Surface::operator=(Surface&& other) noexcept {
         keyActive_ = std::exchange(other.keyActive_, false);
         fixedPixels_ = std::exchange(other.fixedPixels_, false);
         plainRows_ = std::exchange(other.plainRows_, {});
-        unkeyed_ = std::exchange(other.unkeyed_, nullptr);
         keyedCorners_ = std::exchange(other.keyedCorners_, {-1, -1});
         generation_ = std::exchange(other.generation_, 0);
         drawn_ = std::move(other.drawn_);
@@ -144,8 +124,6 @@ void Surface::reset() {
 }
 
 void Surface::forgetPlainRows() {
-    if (unkeyed_) SDL_FreeSurface(unkeyed_);
-    unkeyed_ = nullptr;
     plainRows_.clear();
     keyedCorners_ = {-1, -1};
 }
@@ -279,11 +257,6 @@ void Surface::findPlainRows() {
     }
     FindKeyedCorners();
     if (runs.empty() || runs.size() > kMostRuns) return;
-    unkeyed_ = SDL_CreateRGBSurfaceWithFormatFrom(surface_->pixels, surface_->w, surface_->h,
-                                                  surface_->format->BitsPerPixel, surface_->pitch,
-                                                  surface_->format->format);
-    if (!unkeyed_) return;
-    SDL_SetSurfaceBlendMode(unkeyed_, SDL_BLENDMODE_NONE);
     plainRows_ = std::move(runs);
 }
 

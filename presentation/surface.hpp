@@ -69,14 +69,13 @@ public:
     void useColorKey(bool use);
 
     // For pixels that never change (SurfaceOverPixels): the runs of rows [first, second) that
-    // hold no key pixel, and the same pixels seen unkeyed, so a keyed copy takes those rows as a
-    // plain copy instead of testing every pixel. Empty for any other surface.
+    // hold no key pixel, so a keyed copy takes those rows as a plain copy instead of testing
+    // every pixel. Empty for any other surface.
     const std::vector<std::pair<int, int>>& plainRows() const { return plainRows_; }
     // For such a keyed picture whose key lies only in its four corners: the corners' width and
     // height (everything else is opaque, so a picture drawn over another hides it there).
     // {-1, -1} when not known.
     std::pair<int, int> keyedCorners() const { return keyedCorners_; }
-    SDL_Surface* unkeyed() const { return unkeyed_; }
     void markFixedPixels() { fixedPixels_ = true; }
 
     // Each picture made or taken over gets a number of its own, so a picture is never mistaken
@@ -102,7 +101,6 @@ private:
     bool keyActive_ = false;
     bool fixedPixels_ = false;
     std::vector<std::pair<int, int>> plainRows_;
-    SDL_Surface* unkeyed_ = nullptr;
     std::pair<int, int> keyedCorners_{-1, -1};
     std::uint64_t generation_ = 0;
     std::unique_ptr<DrawnArea> drawn_;
