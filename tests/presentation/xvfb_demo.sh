@@ -9,16 +9,22 @@ out=$2
 mkdir -p "$out"
 rm -f "$out/screen.png" "$out/frame.bmp" "$out/demo.log" "$out/native.png" "$out/native.bmp" "$out/native.log"
 
-# In a session with a private bus, so that the libraries below the demo start none of their own.
-xvfb-run -a -s "-screen 0 1280x800x24" dbus-run-session -- sh -c '
-    "$0" "$1/frame.bmp" 3 > "$1/demo.log" 2>&1 &
-    pid=$!
-    sleep 1
-    xdotool mousemove 908 534
-    sleep 1
-    import -window root "$1/screen.png"
-    wait $pid
-' "$demo" "$out"
+# One run of the demo: its saved frame, its output and the screenshot under the given names,
+# in a session with a private bus, so that the libraries below the demo start none of their own.
+#   run_demo FRAME LOG SCREEN [MODE]
+run_demo() {
+    xvfb-run -a -s "-screen 0 1280x800x24" dbus-run-session -- sh -c '
+        "$0" "$1/$2.bmp" 3 $5 > "$1/$3.log" 2>&1 &
+        pid=$!
+        sleep 1
+        xdotool mousemove 908 534
+        sleep 1
+        import -window root "$1/$4.png"
+        wait $pid
+    ' "$demo" "$out" "$1" "$2" "$3" "${4:-}"
+}
+
+run_demo frame demo screen
 
 cat "$out/demo.log"
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -45,15 +51,7 @@ echo "screenshot: $out/screen.png"
 
 # Native: the back buffer goes to the X server a changed part at a time. What the server shows
 # (the card's slide done, the pointer moved) is, pixel for pixel, the last frame the demo drew.
-xvfb-run -a -s "-screen 0 1280x800x24" dbus-run-session -- sh -c '
-    "$0" "$1/native.bmp" 3 native > "$1/native.log" 2>&1 &
-    pid=$!
-    sleep 1
-    xdotool mousemove 908 534
-    sleep 1
-    import -window root "$1/native.png"
-    wait $pid
-' "$demo" "$out"
+run_demo native native native native
 cat "$out/native.log"
 grep -q '^shown through x11$' "$out/native.log" || fail "the native table was not sent to the X server itself"
 grep -q '^mouse 908 534$' "$out/native.log" || fail "pointer not at its screen pixel"
